@@ -1,0 +1,27 @@
+// Loading a component library by file name, and the path of the running module.
+#pragma once
+
+#include <string>
+
+#include "platform/com.h"
+
+namespace platform {
+
+using LibraryHandle = void*;
+
+// Loads a library by file name and keeps it loaded for the life of the process. On POSIX a
+// name "X.dll" means the file "X.so", looked up first in the folder of the module that asks,
+// then on the loader's default path. Failure: HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND).
+HRESULT LoadComponentLibrary(const std::string& fileName, LibraryHandle* library) noexcept;
+
+// An exported function of a loaded library, or null.
+void* GetLibraryExport(LibraryHandle library, const char* name) noexcept;
+
+// Full path of the module (library or program) that this code is linked into; empty when
+// it cannot be determined.
+std::string ModuleFilePath();
+
+// Folder part of a path, without the trailing separator.
+std::string FolderOf(const std::string& path);
+
+}  // namespace platform

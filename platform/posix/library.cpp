@@ -1,0 +1,58 @@
+#include "platform/library.h"
+
+#include <dlfcn.h>
+
+namespace platform {
+
+namespace {
+void ModuleAnchor() {}
+
+// "X.dll" (any case) names the shared object "X.so".
+std::string PosixFileName(const std::string& fileName) {
+    constexpr std::size_t kExt = 4;
+    if (fileName.size() > kExt) {
+        std::string ext = fileName.substr(fileName.size() - kExt);
+        for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (ext == ".dll") return fileName.substr(0, fileName.size() - kExt) + ".so";
+    }
+    return fileName;
+}
+}  // namespace
+
+std::string ModuleFilePath() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&ModuleAnchor), &info) == 0 || !info.dli_fname) return {};
+    return info.dli_fname;
+}
+
+std::string FolderOf(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+HRESULT LoadComponentLibrary(const std::string& fileName, LibraryHandle* library) noexcept {
+    if (!library) return E_POINTER;
+    *library = nullptr;
+    try {
+        std::string name = PosixFileName(fileName);
+        void* handle = nullptr;
+        if (name.find('/') == std::string::npos) {
+            std::string folder = FolderOf(ModuleFilePath());
+            if (!folder.empty()) handle = dlopen((folder + "/" + name).c_str(), RTLD_NOW | RTLD_LOCAL);
+        }
+        if (!handle) handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+        // Kept for the life of the process: the handle is never closed.
+        *library = handle;
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+void* GetLibraryExport(LibraryHandle library, const char* name) noexcept {
+    if (!library || !name) return nullptr;
+    return dlsym(library, name);
+}
+
+}  // namespace platform
