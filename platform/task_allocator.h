@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+#include "platform/export.h"
+
 namespace platform {
 
 struct TaskAllocatorSpy {
@@ -21,4 +23,4 @@ protected:
 
 // A program that wants to watch the task allocator defines this function and exports it
 // (CMake ENABLE_EXPORTS); every module looks it up once, the first time it allocates.
-extern "C" platform::TaskAllocatorSpy* CalorixTaskAllocatorSpy();
+extern "C" CALORIX_EXPORT platform::TaskAllocatorSpy* CalorixTaskAllocatorSpy();
