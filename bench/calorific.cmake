@@ -1,0 +1,2 @@
+add_executable(wobbe_calcs_bench ${CMAKE_CURRENT_LIST_DIR}/wobbe_calcs_bench.cpp)
+target_link_libraries(wobbe_calcs_bench PRIVATE calorix_calorific_engine benchmark::benchmark_main)

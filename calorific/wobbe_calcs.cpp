@@ -1,0 +1,207 @@
+#include "calorific/wobbe_calcs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "calorific/iso6976_table.h"
+#include "framework/empty_value.h"
+#include "framework/host_interfaces.h"
+
+namespace {
+
+constexpr double kRefPressure_kPa = 101.325;
+constexpr double kGasConstant_kJ_per_kmolK = 8.31451;
+constexpr double kAirMolarMass_kg_per_kmol = 28.962;
+
+struct ReferenceColumns {
+    double temperature_K;
+    double zAir;
+    double WobbeComponent::*sqrtB;
+    double WobbeComponent::*grossCv;
+    double WobbeComponent::*netCv;
+};
+
+constexpr ReferenceColumns kAt15C{288.15, 0.99958, &WobbeComponent::sqrtB15,
+                                  &WobbeComponent::grossCv15, &WobbeComponent::netCv15};
+constexpr ReferenceColumns kAt0C{273.15, 0.99941, &WobbeComponent::sqrtB0,
+                                 &WobbeComponent::grossCv0, &WobbeComponent::netCv0};
+
+constexpr bool IsSet(double value) noexcept { return value != EMPTY_VALUE; }
+constexpr bool IsUsableZ(double z) noexcept { return z != 0.0 && z != EMPTY_VALUE; }
+constexpr bool TakesPart(double moleFraction) noexcept {
+    return moleFraction != 0.0 && moleFraction != EMPTY_VALUE;
+}
+// A molar mass that is missing (0, negative, EMPTY_VALUE) adds nothing to M and D; a value
+// that is not a number passes through.
+constexpr bool HasMolarMass(double molarMass) noexcept { return !(molarMass <= 0.0); }
+
+}  // namespace
+
+std::int32_t CasKeyFromDouble(double casNumber) noexcept {
+    // Both bounds are exact doubles; every value strictly between them truncates into int32.
+    constexpr double kBelowMin = -2147483649.0;
+    constexpr double kAboveMax = 2147483648.0;
+    if (!(casNumber > kBelowMin && casNumber < kAboveMax)) {
+        return 0;
+    }
+    return static_cast<std::int32_t>(casNumber);
+}
+
+WobbeCalcs::WobbeCalcs(FluidComposition* composition) noexcept
+    : m_components(nullptr),
+      m_wobbeIndex(EMPTY_VALUE),
+      m_density(EMPTY_VALUE),
+      m_grossCvVolume(EMPTY_VALUE),
+      m_netCvVolume(EMPTY_VALUE),
+      m_netCvMass(EMPTY_VALUE),
+      m_netCvMolar(EMPTY_VALUE),
+      m_grossCvMass(EMPTY_VALUE),
+      m_grossCvMolar(EMPTY_VALUE),
+      m_moleFractions(nullptr),
+      m_molecularWeights(nullptr),
+      m_casNumbers(nullptr),
+      m_fluidComposition(composition),
+      m_componentCount(0),
+      m_availableCount(-1) {}
+
+WobbeCalcs::~WobbeCalcs() {
+    delete[] m_components;
+    m_components = nullptr;
+    m_moleFractions = nullptr;
+    m_molecularWeights = nullptr;
+    m_casNumbers = nullptr;
+    m_fluidComposition = nullptr;
+}
+
+void WobbeCalcs::SetAvailableCount(std::int32_t available) noexcept {
+    m_availableCount = std::max<std::int32_t>(available, 0);
+}
+
+std::int32_t WobbeCalcs::LoadComponentTable() noexcept {
+    delete[] m_components;
+    m_components = nullptr;
+
+    std::int32_t count = m_fluidComposition != nullptr ? m_fluidComposition->componentCount : 0;
+    if (m_availableCount >= 0) {
+        count = std::min(count, m_availableCount);
+    }
+    // Without its input arrays the engine can read nothing.
+    if (count < 0 || m_moleFractions == nullptr || m_molecularWeights == nullptr ||
+        m_casNumbers == nullptr) {
+        count = 0;
+    }
+    m_componentCount = 0;
+    if (count == 0) {
+        return 0;
+    }
+
+    m_components = new (std::nothrow) WobbeComponent[static_cast<std::size_t>(count)];
+    if (m_components == nullptr) {
+        return 1;
+    }
+    m_componentCount = count;
+
+    for (std::int32_t i = 0; i < count; ++i) {
+        WobbeComponent& c = m_components[i];
+        c.componentIndex = i;
+        c.origin = kIso6976OriginListed;
+        c.casNumber = CasKeyFromDouble(m_casNumbers[i]);
+        c.molarMass = m_molecularWeights[i];
+        c.moleFraction = 0.0;
+        const Iso6976Lookup found = LookUpIso6976Row(c.casNumber, c.molarMass);
+        c.sqrtB0 = found.row.sqrtB0;
+        c.sqrtB15 = found.row.sqrtB15;
+        c.grossCv0 = found.row.grossCv0;
+        c.grossCv15 = found.row.grossCv15;
+        c.netCv0 = found.row.netCv0;
+        c.netCv15 = found.row.netCv15;
+        c.origin = found.origin;
+    }
+    return 0;
+}
+
+std::int32_t WobbeCalcs::CalculateMixture(std::int32_t refTempOption) noexcept {
+    m_wobbeIndex = EMPTY_VALUE;
+    m_density = EMPTY_VALUE;
+    m_grossCvVolume = EMPTY_VALUE;
+    m_netCvVolume = EMPTY_VALUE;
+    m_netCvMass = EMPTY_VALUE;
+    m_netCvMolar = EMPTY_VALUE;
+    m_grossCvMass = EMPTY_VALUE;
+    m_grossCvMolar = EMPTY_VALUE;
+
+    const std::int32_t count = m_components != nullptr ? m_componentCount : 0;
+    for (std::int32_t i = 0; i < count; ++i) {
+        m_components[i].moleFraction = m_moleFractions != nullptr ? m_moleFractions[i] : 0.0;
+    }
+
+    const ReferenceColumns& ref = refTempOption == kRefTemp15C ? kAt15C : kAt0C;
+
+    // Sum of x * column over the components taking part, skipping missing column values.
+    const auto columnSum = [&](double WobbeComponent::*column) {
+        double sum = 0.0;
+        for (std::int32_t i = 0; i < count; ++i) {
+            const WobbeComponent& c = m_components[i];
+            if (TakesPart(c.moleFraction) && IsSet(c.*column)) {
+                sum += c.*column * c.moleFraction;
+            }
+        }
+        return sum;
+    };
+
+    // Compression factor of the mixture.
+    const double s = columnSum(ref.sqrtB);
+    const double z = 1.0 - s * s;
+    const bool zUsable = IsUsableZ(z);
+
+    const double hi = columnSum(ref.netCv);
+    if (zUsable) {
+        m_netCvVolume = hi / z;
+    }
+    const double hs = columnSum(ref.grossCv);
+    if (zUsable) {
+        m_grossCvVolume = hs / z;
+    }
+
+    // Molar mass of the mixture.
+    double m = 0.0;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const WobbeComponent& c = m_components[i];
+        if (TakesPart(c.moleFraction) && HasMolarMass(c.molarMass)) {
+            m += c.molarMass * c.moleFraction;
+        }
+    }
+    if (zUsable && m != 0.0) {
+        m_density = m * kRefPressure_kPa / kGasConstant_kJ_per_kmolK / ref.temperature_K / z;
+    }
+
+    if (IsSet(m_netCvVolume) && IsSet(m_density)) {
+        m_netCvMass = m_netCvVolume / m_density;
+        m_netCvMolar = m_netCvMass * m;
+    }
+    if (IsSet(m_grossCvVolume) && IsSet(m_density)) {
+        m_grossCvMass = m_grossCvVolume / m_density;
+        m_grossCvMolar = m_grossCvMass * m;
+    }
+
+    // Ideal relative density, each term taken relative to air before it is added.
+    double d = 0.0;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const WobbeComponent& c = m_components[i];
+        if (TakesPart(c.moleFraction) && HasMolarMass(c.molarMass)) {
+            d += c.molarMass * c.moleFraction / kAirMolarMass_kg_per_kmol;
+        }
+    }
+    if (zUsable) {
+        if (d == 0.0) {
+            return 0;
+        }
+        d = d * ref.zAir / z;  // real relative density
+    }
+
+    if (d != 0.0 && d != EMPTY_VALUE && IsSet(m_grossCvVolume)) {
+        m_wobbeIndex = m_grossCvVolume / std::sqrt(d);
+    }
+    return 0;
+}

@@ -1,0 +1,46 @@
+// The fourteen correlation classes: one row each of class word, family, display name,
+// result type code and the family's parameter. The order of the object map and of
+// registration is the catalogue's (resources/catalogue.csv), not this table's.
+#pragma once
+
+#include "calorific/iso6976_correlation.h"
+#include "co2e/co2e_correlation.h"
+#include "water/water_correlations.h"
+
+// Result type codes: the host's code of the quantity a class reports.
+inline constexpr std::int32_t kTemperature = 1;
+inline constexpr std::int32_t kMassFlow = 4;
+inline constexpr std::int32_t kMassDensity = 16;
+inline constexpr std::int32_t kEnergyPerMole = 21;
+inline constexpr std::int32_t kEnergyPerMass = 30;
+inline constexpr std::int32_t kEnergyPerVolume = 128;
+inline constexpr std::int32_t kWaterPerVolume = 174;
+
+#define CALORIX_CLASSES(X)                                                                                     \
+    X(Density, Iso6976Correlation, "Mass Density (Std. Cond)", kMassDensity, {&WobbeCalcs::m_density, 1.0})    \
+    X(HHV, Iso6976Correlation, "HHV Vol. Basis", kEnergyPerVolume, {&WobbeCalcs::m_grossCvVolume, 1.0})       \
+    X(LHV, Iso6976Correlation, "LHV Vol. Basis", kEnergyPerVolume, {&WobbeCalcs::m_netCvVolume, 1.0})         \
+    X(WobbleIndex, Iso6976Correlation, "Wobble Index", kEnergyPerVolume, {&WobbeCalcs::m_wobbeIndex, 1.0})    \
+    X(MassHHV, Iso6976Correlation, "HHV Mass Basis", kEnergyPerMass, {&WobbeCalcs::m_grossCvMass, 1000.0})    \
+    X(MassLHV, Iso6976Correlation, "LHV Mass Basis", kEnergyPerMass, {&WobbeCalcs::m_netCvMass, 1000.0})      \
+    X(MolarHHV, Iso6976Correlation, "HHV Molar Basis", kEnergyPerMole, {&WobbeCalcs::m_grossCvMolar, 1000.0}) \
+    X(MolarLHV, Iso6976Correlation, "LHV Molar Basis", kEnergyPerMole, {&WobbeCalcs::m_netCvMolar, 1000.0})   \
+    X(HCDewPt, HcDewPointCorrelation, "HC Dew Point", kTemperature, {})                                        \
+    X(WaterDewPt, WaterDewPointCorrelation, "Water Dew Point", kTemperature, {})                               \
+    X(WaterContentMg, WaterContentCorrelation, "Water Content", kWaterPerVolume, {})                           \
+    X(CO2ESAR, Co2eCorrelation, "CO2E-SAR", kMassFlow, {"SAR"})                                                 \
+    X(CO2EAR4, Co2eCorrelation, "CO2E-AR4", kMassFlow, {"AR4"})                                                 \
+    X(CO2EUS, Co2eCorrelation, "CO2E-US", kMassFlow, {"US"})
+
+#define CALORIX_DECLARE_IDENTITY(word, FamilyType, display, type, ...)         \
+    struct word##Identity {                                                     \
+        using Interface = I##word;                                              \
+        using Family = FamilyType;                                              \
+        static const CLSID& ClassId() { return CLSID_##word; }                  \
+        static constexpr const char* kDisplayName = display;                    \
+        static constexpr std::int32_t kResultType = type;                       \
+        static constexpr FamilyType::Parameter kParameter = __VA_ARGS__;        \
+    };                                                                          \
+    using C##word = CorrelationClass<word##Identity>;
+CALORIX_CLASSES(CALORIX_DECLARE_IDENTITY)
+#undef CALORIX_DECLARE_IDENTITY

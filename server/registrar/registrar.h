@@ -1,0 +1,56 @@
+// The registrar: applies a registration script to the registry below HKEY_CLASSES_ROOT.
+//
+// Script language:
+//   HKCR { ... }                      the root of the registered classes (HKEY_CLASSES_ROOT
+//                                     also accepted); one or more such blocks
+//   Name = s 'text'                   a key and its default value
+//   Name                              a key, no value
+//   val Name = s 'text'               a named string value of the enclosing key
+//   Name { ... }                      keys and values below Name
+//   NoRemove Name                     kept when unregistering; the keys inside are processed
+//   ForceRemove Name                  deleted with everything below it before it is created,
+//                                     and removed whole when unregistering
+//   'Name'                            a name in quotes: never a keyword; '' stands for one quote
+//   %NAME%                            replaced before parsing by the text given for NAME, each
+//                                     single quote in it doubled; %% is one percent sign
+//
+// Unregistering removes each key after the keys named inside it; a key that still has subkeys
+// of someone else stays, and a key that is not there is skipped. The whole script is parsed
+// before anything is changed: a malformed one returns HRESULT_FROM_WIN32(ERROR_BAD_FORMAT)
+// and changes nothing.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "platform/com.h"
+#include "platform/registry.h"
+
+namespace server {
+
+enum class RegistrarMode { Register, Unregister };
+
+// Replacement texts by name without the percent signs, e.g. {"MODULE", "/opt/x/Calorix.so"}.
+using RegistrarReplacements = std::map<std::string, std::string, std::less<>>;
+
+// Checks that a script is well formed; S_OK or HRESULT_FROM_WIN32(ERROR_BAD_FORMAT).
+HRESULT CheckRegistryScript(std::string_view script, const RegistrarReplacements& replacements) noexcept;
+
+// Applies the script inside an open transaction; the caller commits. On failure part of the
+// script may have been applied in the transaction (abandon it to change nothing).
+HRESULT ApplyRegistryScript(std::string_view script, const RegistrarReplacements& replacements,
+                            RegistrarMode mode, platform::RegistryTransaction& registry) noexcept;
+
+// Applies the script in a transaction of its own on the default registry: all of it or,
+// on failure, nothing.
+HRESULT ApplyRegistryScript(std::string_view script, const RegistrarReplacements& replacements,
+                            RegistrarMode mode) noexcept;
+
+// Applies the module resource of type "REGISTRY" with the given id, in a transaction of its
+// own. HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND) when the module has no such resource.
+HRESULT ApplyRegistryResource(int scriptId, const RegistrarReplacements& replacements,
+                              RegistrarMode mode) noexcept;
+
+}  // namespace server

@@ -1,0 +1,281 @@
+// The built Calorix module seen only through its exports, with the real data server and
+// the fake host.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include <unistd.h>
+
+#include "platform/library.h"
+#include "platform/strings.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/module_client.h"
+
+using fakehost::FakeHost;
+using moduleclient::Classes;
+using moduleclient::Create;
+using moduleclient::TakeString;
+using platform::ComPtr;
+
+namespace {
+
+const moduleclient::Module& Calorix() {
+    static moduleclient::Module module = moduleclient::Load();
+    return module;
+}
+
+struct Expected {
+    const char16_t* displayName;
+    std::int32_t resultType;
+};
+
+const std::map<std::string, Expected> kIdentity = {
+    {"Density", {u"Mass Density (Std. Cond)", 16}}, {"HHV", {u"HHV Vol. Basis", 128}},
+    {"LHV", {u"LHV Vol. Basis", 128}},               {"WobbleIndex", {u"Wobble Index", 128}},
+    {"MassHHV", {u"HHV Mass Basis", 30}},            {"MassLHV", {u"LHV Mass Basis", 30}},
+    {"MolarHHV", {u"HHV Molar Basis", 21}},          {"MolarLHV", {u"LHV Molar Basis", 21}},
+    {"HCDewPt", {u"HC Dew Point", 1}},               {"WaterDewPt", {u"Water Dew Point", 1}},
+    {"WaterContentMg", {u"Water Content", 174}},     {"CO2ESAR", {u"CO2E-SAR", 4}},
+    {"CO2EAR4", {u"CO2E-AR4", 4}},                   {"CO2EUS", {u"CO2E-US", 4}},
+};
+
+bool IsIso6976(const std::string& word) { return kIdentity.at(word).resultType >= 16 && word != "WaterContentMg"; }
+
+std::int32_t Attach(ICorrelation* c, FakeHost& host, ComPtr<IVariableSet>* results = nullptr) {
+    std::int32_t key = 0;
+    IVariableSet* set = nullptr;
+    EXPECT_EQ(c->Attach(host.Source(), 0, &key, &set), S_OK);
+    if (results) *results = ComPtr<IVariableSet>(set);  // the host takes its own reference
+    return key;
+}
+
+}  // namespace
+
+TEST(Module, EveryClassReportsItsIdentity) {
+    ASSERT_EQ(Classes().size(), 14u);
+    for (const auto& info : Classes()) {
+        SCOPED_TRACE(info.word);
+        ComPtr<ICorrelation> c = Create(Calorix(), *info.clsid);
+        ASSERT_TRUE(c);
+        BSTR text = nullptr;
+        ASSERT_EQ(c->GetClassIdString(&text), S_OK);
+        std::u16string classId = TakeString(text);
+        EXPECT_EQ(classId.size(), 38u);
+        EXPECT_EQ(platform::WideToAnsi(classId), platform::GuidToString(*info.clsid));
+        ASSERT_EQ(c->GetDisplayName(&text), S_OK);
+        EXPECT_EQ(TakeString(text), kIdentity.at(info.word).displayName);
+        std::int32_t values[4] = {-1, -1, -1, -1};
+        EXPECT_EQ(c->GetIntProperty1(&values[0]), S_OK);
+        EXPECT_EQ(c->GetIntProperty2(&values[1]), S_OK);
+        EXPECT_EQ(c->GetIntProperty3(&values[2]), S_OK);
+        EXPECT_EQ(c->GetIntProperty4(&values[3]), S_OK);
+        EXPECT_EQ(values[0], 0);
+        EXPECT_EQ(values[1], kIdentity.at(info.word).resultType);
+        EXPECT_EQ(values[2], kIdentity.at(info.word).resultType);
+        EXPECT_EQ(values[3], 0);
+    }
+}
+
+TEST(Module, ParametersHoldRefTempOptionOnlyForIso6976Classes) {
+    for (const auto& info : Classes()) {
+        SCOPED_TRACE(info.word);
+        ComPtr<ICorrelation> c = Create(Calorix(), *info.clsid);
+        ComPtr<IVariableSet> parameters;
+        ASSERT_EQ(c->GetParameters(parameters.Put()), S_OK);
+        ASSERT_TRUE(parameters);
+        std::int32_t count = -1;
+        parameters->GetCount(&count);
+        if (!IsIso6976(info.word)) {
+            EXPECT_EQ(count, 0);
+            continue;
+        }
+        EXPECT_EQ(count, 1);
+        ComPtr<IVariable> variable;
+        ASSERT_EQ(parameters->GetVariable(u"RefTempOption", variable.Put()), S_OK);
+        ComPtr<IEnumVariable> option;
+        ASSERT_EQ(variable.As(&option), S_OK);
+        BSTR text = nullptr;
+        option->GetDisplayName(&text);
+        EXPECT_EQ(TakeString(text), u"Ref. Temp. Option");
+        std::int32_t options = 0;
+        option->GetOptionCount(&options);
+        ASSERT_EQ(options, 2);
+        option->GetEnumText(0, &text);
+        EXPECT_EQ(TakeString(text), u"15.0 deg C");
+        option->GetEnumText(1, &text);
+        EXPECT_EQ(TakeString(text), u"0.0 deg C");
+        std::int32_t selected = -1;
+        EXPECT_EQ(option->GetValue(0, &selected), S_OK);
+        EXPECT_EQ(selected, 0);
+    }
+}
+
+TEST(Module, DetachRenumbersKeys) {
+    FakeHost host;
+    {
+        ComPtr<ICorrelation> c = Create(Calorix(), CLSID_HHV);
+        EXPECT_EQ(c->Detach(1), CONNECT_E_CANNOTCONNECT);  // empty list
+        ComPtr<IVariableSet> sets[3];
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(Attach(c.Get(), host, &sets[i]), i + 1);
+        EXPECT_NE(sets[0].Get(), sets[1].Get());  // each attachment has its own result set
+
+        EXPECT_EQ(c->Detach(2), S_OK);
+        EXPECT_EQ(c->Calculate(3), CONNECT_E_CANNOTCONNECT);
+        EXPECT_EQ(c->Detach(3), CONNECT_E_CANNOTCONNECT);
+        EXPECT_EQ(c->Detach(2), S_OK);  // the former third
+        EXPECT_EQ(c->Detach(2), CONNECT_E_CANNOTCONNECT);
+        EXPECT_EQ(c->Detach(1), S_OK);
+        EXPECT_EQ(host.OutstandingReferences(), 0);
+    }
+    EXPECT_EQ(host.Check(), "");
+}
+
+TEST(Module, FailedAttachRegistersNothing) {
+    FakeHost host;
+    ComPtr<ICorrelation> c = Create(Calorix(), CLSID_Density);
+    std::int32_t key = -7;
+    IVariableSet* set = nullptr;
+    EXPECT_EQ(c->Attach(nullptr, 0, &key, &set), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(c->Attach(host.PlainObject(), 0, &key, &set), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(key, -7);
+    EXPECT_EQ(set, nullptr);
+    EXPECT_EQ(c->Detach(1), CONNECT_E_CANNOTCONNECT);
+    EXPECT_EQ(host.OutstandingReferences(), 0);
+    EXPECT_EQ(host.Check(), "");
+}
+
+TEST(Module, NullOutPointersGivePointerErrors) {
+    ComPtr<ICorrelation> c = Create(Calorix(), CLSID_LHV);
+    FakeHost host;
+    IVariableSet* set = nullptr;
+    std::int32_t key = 0;
+    EXPECT_EQ(c->GetDisplayName(nullptr), E_POINTER);
+    EXPECT_EQ(c->GetClassIdString(nullptr), E_POINTER);
+    EXPECT_EQ(c->GetIntProperty1(nullptr), E_POINTER);
+    EXPECT_EQ(c->GetIntProperty2(nullptr), E_POINTER);
+    EXPECT_EQ(c->GetIntProperty3(nullptr), E_POINTER);
+    EXPECT_EQ(c->GetIntProperty4(nullptr), E_POINTER);
+    EXPECT_EQ(c->GetParameters(nullptr), E_POINTER);
+    EXPECT_EQ(c->Attach(host.Source(), 0, nullptr, &set), E_POINTER);
+    EXPECT_EQ(c->Attach(host.Source(), 0, &key, nullptr), E_POINTER);
+    EXPECT_EQ(c->Detach(1), CONNECT_E_CANNOTCONNECT);  // nothing was attached
+    EXPECT_EQ(Calorix().getClassObject(CLSID_HHV, IID_IClassFactory, nullptr), E_POINTER);
+}
+
+TEST(Module, ClassObjectsAreCachedAndCountTowardTheLock) {
+    const auto& m = Calorix();
+    ComPtr<IClassFactory> a, b, other;
+    ASSERT_EQ(m.getClassObject(CLSID_HHV, IID_IClassFactory, a.PutVoid()), S_OK);
+    ASSERT_EQ(m.getClassObject(CLSID_HHV, IID_IUnknown, b.PutVoid()), S_OK);
+    ASSERT_EQ(m.getClassObject(CLSID_LHV, IID_IClassFactory, other.PutVoid()), S_OK);
+    EXPECT_EQ(static_cast<IUnknown*>(a.Get()), static_cast<IUnknown*>(b.Get()));
+    EXPECT_NE(a.Get(), other.Get());
+    EXPECT_EQ(m.canUnloadNow(), S_FALSE);
+    a = nullptr;
+    b = nullptr;
+    other = nullptr;
+    EXPECT_EQ(m.canUnloadNow(), S_OK);
+
+    ComPtr<IClassFactory> factory;
+    m.getClassObject(CLSID_Density, IID_IClassFactory, factory.PutVoid());
+    IClassFactory* raw = factory.Get();
+    EXPECT_EQ(raw->LockServer(TRUE), S_OK);
+    factory = nullptr;
+    EXPECT_EQ(m.canUnloadNow(), S_FALSE);
+    EXPECT_EQ(raw->LockServer(FALSE), S_OK);  // the map's reference keeps it alive
+    EXPECT_EQ(m.canUnloadNow(), S_OK);
+
+    ComPtr<ICorrelation> c = Create(m, CLSID_WaterDewPt);
+    EXPECT_EQ(m.canUnloadNow(), S_FALSE);
+    c = nullptr;
+    EXPECT_EQ(m.canUnloadNow(), S_OK);
+
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(m.getClassObject(IID_ICorrelation, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(m.getClassObject(CLSID_HHV, IID_ICorrelation, &out), E_NOINTERFACE);
+}
+
+namespace {
+// An outer object for aggregation: counts its references and hands every other
+// interface to the inner object.
+class Outer final : public IUnknown {
+public:
+    HRESULT COMCALL QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown) {
+            *ppv = this;
+            AddRef();
+            return S_OK;
+        }
+        return inner ? inner->QueryInterface(riid, ppv) : E_NOINTERFACE;
+    }
+    ULONG COMCALL AddRef() override { return ++refs; }
+    ULONG COMCALL Release() override { return --refs; }
+    ULONG refs = 1;
+    ComPtr<IUnknown> inner;
+};
+}  // namespace
+
+TEST(Module, AggregationRoutesReferencesToTheOuterObject) {
+    const auto& m = Calorix();
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(m.getClassObject(CLSID_CO2EUS, IID_IClassFactory, factory.PutVoid()), S_OK);
+    Outer outer;
+    void* out = nullptr;
+    EXPECT_EQ(factory->CreateInstance(&outer, IID_ICorrelation, &out), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(factory->CreateInstance(&outer, IID_IUnknown, outer.inner.PutVoid()), S_OK);
+    ASSERT_TRUE(outer.inner);
+
+    ICorrelation* correlation = nullptr;
+    ASSERT_EQ(outer.inner->QueryInterface(IID_ICorrelation, reinterpret_cast<void**>(&correlation)), S_OK);
+    EXPECT_EQ(outer.refs, 2u);  // the reference went to the outer object
+    std::int32_t type = 0;
+    EXPECT_EQ(correlation->GetIntProperty2(&type), S_OK);
+    EXPECT_EQ(type, 4);
+    IUnknown* identity = nullptr;
+    correlation->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity));
+    EXPECT_EQ(identity, &outer);  // the contained object's IUnknown is the outer one
+    identity->Release();
+    correlation->Release();
+    EXPECT_EQ(outer.refs, 1u);
+    EXPECT_EQ(m.canUnloadNow(), S_FALSE);
+    outer.inner = nullptr;
+    factory = nullptr;
+    EXPECT_EQ(m.canUnloadNow(), S_OK);
+}
+
+TEST(Module, DispatchIsTheClassInterface) {
+    ComPtr<ICorrelation> c = Create(Calorix(), CLSID_MolarHHV);
+    ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(c.As(&dispatch), S_OK);
+    ComPtr<IUnknown> own;
+    ASSERT_EQ(c->QueryInterface(IID_IMolarHHV, own.PutVoid()), S_OK);
+    EXPECT_EQ(static_cast<IUnknown*>(dispatch.Get()), own.Get());
+    EXPECT_NE(static_cast<void*>(dispatch.Get()), static_cast<void*>(c.Get()));
+    UINT count = 7;
+    EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 0u);
+    ComPtr<IUnknown> none;
+    EXPECT_EQ(c->QueryInterface(IID_IHHV, none.PutVoid()), E_NOINTERFACE);
+}
+
+TEST(Module, CreationFailsCleanlyWithoutTheDataServer) {
+    // A copy of the module in a folder without varbank2 cannot create its variables.
+    namespace fs = std::filesystem;
+    fs::path folder = fs::temp_directory_path() / ("calorix-alone-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    fs::path bin = fs::path(platform::FolderOf(platform::ModuleFilePath()));
+    fs::copy_file(bin / "Calorix.so", folder / "Calorix.so", fs::copy_options::overwrite_existing);
+    moduleclient::Module alone = moduleclient::Load((folder / "Calorix.so").string());
+    ASSERT_TRUE(alone.getClassObject);
+    HRESULT status = S_OK;
+    for (const auto& info : Classes()) {
+        ComPtr<ICorrelation> c = Create(alone, *info.clsid, &status);
+        EXPECT_EQ(status, E_FAIL) << info.word;
+        EXPECT_FALSE(c);
+    }
+    EXPECT_EQ(alone.canUnloadNow(), S_OK);
+    fs::remove_all(folder);
+}

@@ -1,0 +1,74 @@
+#include "tests/support/module_client.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "calorix/catalogue.h"
+#include "platform/library.h"
+
+namespace moduleclient {
+
+using platform::ComPtr;
+
+Module Load(const std::string& path) {
+    Module m;
+    platform::LibraryHandle library = nullptr;
+    HRESULT hr = platform::LoadComponentLibrary(path, &library);
+    EXPECT_EQ(hr, S_OK) << "cannot load " << path;
+    if (FAILED(hr)) return m;
+    m.getClassObject = reinterpret_cast<GetClassObjectFn>(platform::GetLibraryExport(library, "DllGetClassObject"));
+    m.canUnloadNow = reinterpret_cast<CanUnloadNowFn>(platform::GetLibraryExport(library, "DllCanUnloadNow"));
+    m.registerServer = reinterpret_cast<RegisterFn>(platform::GetLibraryExport(library, "DllRegisterServer"));
+    m.unregisterServer = reinterpret_cast<RegisterFn>(platform::GetLibraryExport(library, "DllUnregisterServer"));
+    return m;
+}
+
+ComPtr<ICorrelation> Create(const Module& module, REFCLSID clsid, HRESULT* status) {
+    ComPtr<ICorrelation> correlation;
+    ComPtr<IClassFactory> factory;
+    HRESULT hr = module.getClassObject ? module.getClassObject(clsid, IID_IClassFactory, factory.PutVoid()) : E_FAIL;
+    if (SUCCEEDED(hr)) hr = factory->CreateInstance(nullptr, IID_ICorrelation, correlation.PutVoid());
+    if (status) *status = hr;
+    return correlation;
+}
+
+std::vector<double> PhaseValues(IVariableSet* results) {
+    std::vector<double> values(6, std::numeric_limits<double>::quiet_NaN());
+    ComPtr<IVariable> variable;
+    if (!results || FAILED(results->GetVariable(u"Phase_Values", variable.Put()))) return values;
+    ComPtr<INumericVectorVariable> vector;
+    if (FAILED(variable.As(&vector))) return values;
+    for (std::int32_t i = 0; i < 6; ++i) {
+        double v = 0;
+        if (SUCCEEDED(vector->GetValue(i, &v))) values[static_cast<std::size_t>(i)] = v;
+    }
+    return values;
+}
+
+HRESULT SetRefTempOption(ICorrelation* correlation, std::int32_t option) {
+    ComPtr<IVariableSet> parameters;
+    HRESULT hr = correlation->GetParameters(parameters.Put());
+    if (FAILED(hr) || !parameters) return E_FAIL;
+    ComPtr<IVariable> variable;
+    if (FAILED(parameters->GetVariable(u"RefTempOption", variable.Put()))) return E_FAIL;
+    ComPtr<IEnumVariable> enumeration;
+    if (FAILED(variable.As(&enumeration))) return E_FAIL;
+    return enumeration->SetValue(0, option);
+}
+
+std::u16string TakeString(BSTR text) {
+    std::u16string s = text ? std::u16string(text, SysStringLen(text)) : std::u16string();
+    SysFreeString(text);
+    return s;
+}
+
+const std::vector<ClassInfo>& Classes() {
+#define CALORIX_CLASS_INFO(word, scriptId) ClassInfo{&CLSID_##word, #word},
+    static const std::vector<ClassInfo> classes = {CALORIX_CATALOGUE(CALORIX_CLASS_INFO)};
+#undef CALORIX_CLASS_INFO
+    return classes;
+}
+
+}  // namespace moduleclient

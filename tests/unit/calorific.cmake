@@ -1,0 +1,4 @@
+calorix_add_test(calorific_tests
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/iso6976_table_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/wobbe_calcs_test.cpp
+    LIBS calorix_calorific_engine)
