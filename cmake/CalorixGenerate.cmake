@@ -125,3 +125,24 @@ ${entries}    return true;
 " @ONLY)
     target_sources(${target} PRIVATE ${src})
 endfunction()
+
+# generated/registry/<word>.rgs: the registration script of each class of the catalogue, from
+# resources/registry_script.rgs.in with the class word, its class id and the type library's id.
+# Lines end in CR LF whatever the template's line ends; %MODULE% is left for the registrar.
+function(calorix_generate_registry_scripts)
+    set(template ${PROJECT_SOURCE_DIR}/resources/registry_script.rgs.in)
+    set(LIBID "${CALORIX_GUID_LIBID_CALORIXLib}")
+    if(NOT LIBID)
+        message(FATAL_ERROR "guids.csv: no LIBID_CALORIXLib")
+    endif()
+    foreach(WORD IN LISTS CALORIX_CATALOGUE_WORDS)
+        set(CLSID "${CALORIX_GUID_CLSID_${WORD}}")
+        if(NOT CLSID)
+            message(FATAL_ERROR "guids.csv: no CLSID_${WORD}")
+        endif()
+        configure_file(${template} ${CALORIX_GENERATED_DIR}/registry/${WORD}.rgs
+                       @ONLY NEWLINE_STYLE CRLF)
+    endforeach()
+endfunction()
+
+calorix_generate_registry_scripts()

@@ -6,10 +6,11 @@
 // POSIX backend: a text file in the REGEDIT4 format, named by the environment variable
 // CALORIX_REGISTRY, else $XDG_DATA_HOME/calorix/registry.reg, else
 // ~/.local/share/calorix/registry.reg. Begin() takes an exclusive advisory lock on a lock file
-// beside it and reads the file whole; changes are made in memory; Commit() writes a temporary
-// file in the same folder and renames it over the old one, then releases the lock. Content that
-// is not ours (other value types, comments, other roots, other programs' keys) is kept. A file
-// that is not a well-formed REGEDIT4 file is reported by Begin() and left untouched.
+// beside it (<file>.lock) and reads the file whole; changes are made in memory; Commit()
+// writes a temporary file in the same folder and renames it over the old one, then releases
+// the lock. Content that is not ours (other value types, comments, other roots, other
+// programs' keys) is kept. A file that is not a well-formed REGEDIT4 file is reported by
+// Begin() and left untouched.
 //
 // A Windows backend applies each change at once and makes Commit() a no-op.
 //

@@ -50,7 +50,8 @@ std::optional<std::vector<std::string>> SplitPath(std::string_view path) {
     std::size_t start = 0;
     while (true) {
         std::size_t end = path.find('\\', start);
-        std::string_view part = path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        std::size_t length = end == std::string_view::npos ? std::string_view::npos : end - start;
+        std::string_view part = path.substr(start, length);
         if (part.empty() || HasLineBreak(part)) return std::nullopt;
         parts.emplace_back(part);
         if (end == std::string_view::npos) break;
@@ -542,7 +543,8 @@ HRESULT RegistryTransaction::EnumValues(std::string_view path, std::vector<Regis
     }
 }
 
-HRESULT RegistryTransaction::QueryValue(std::string_view path, std::string_view name, std::string* data) const noexcept {
+HRESULT RegistryTransaction::QueryValue(std::string_view path, std::string_view name,
+                                        std::string* data) const noexcept {
     if (!data) return E_POINTER;
     data->clear();
     std::vector<RegistryValue> values;
