@@ -28,11 +28,17 @@ void* CoTaskMemAlloc(std::size_t size) noexcept {
 }
 
 void* CoTaskMemRealloc(void* block, std::size_t size) noexcept {
-    // The spy is told of the old address as a number: the block may be gone.
-    auto oldAddress = reinterpret_cast<std::uintptr_t>(block);
     void* result = std::realloc(block, size == 0 ? 1 : size);
+    // The spy only compares the old address with the blocks it knows; it never reads it.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuse-after-free"
+#endif
     if (result)
-        if (auto* spy = Spy()) spy->OnRealloc(reinterpret_cast<void*>(oldAddress), result, size);
+        if (auto* spy = Spy()) spy->OnRealloc(block, result, size);
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
     return result;
 }
 

@@ -19,7 +19,7 @@ AllocatorSpy& AllocatorSpy::Instance() {
 
 void AllocatorSpy::OnAlloc(void* block, std::size_t) {
     std::lock_guard lock(m_mutex);
-    m_live.insert(block);
+    m_live[block] = nullptr;
 }
 
 bool AllocatorSpy::OnFree(void* block) {
@@ -34,7 +34,25 @@ bool AllocatorSpy::OnFree(void* block) {
 void AllocatorSpy::OnRealloc(void* oldBlock, void* newBlock, std::size_t) {
     std::lock_guard lock(m_mutex);
     if (oldBlock) m_live.erase(oldBlock);
-    m_live.insert(newBlock);
+    m_live[newBlock] = nullptr;
+}
+
+void AllocatorSpy::Tag(const void* block, const void* owner) {
+    std::lock_guard lock(m_mutex);
+    if (auto it = m_live.find(block); it != m_live.end()) it->second = owner;
+}
+
+void AllocatorSpy::Untag(const void* owner) {
+    std::lock_guard lock(m_mutex);
+    for (auto& entry : m_live)
+        if (entry.second == owner) entry.second = nullptr;
+}
+
+int AllocatorSpy::LiveTagged(const void* owner) const {
+    std::lock_guard lock(m_mutex);
+    int n = 0;
+    for (const auto& [block, tag] : m_live) n += tag == owner ? 1 : 0;
+    return n;
 }
 
 bool AllocatorSpy::IsLive(const void* block) const {
@@ -207,7 +225,7 @@ FakeHost::FakeHost() : m_objects(std::make_unique<Objects>(*this)) {
     AllocatorSpy::Instance().ResetBadFrees();
 }
 
-FakeHost::~FakeHost() = default;
+FakeHost::~FakeHost() { AllocatorSpy::Instance().Untag(this); }
 
 void FakeHost::SetGas(const std::vector<Component>& components) {
     std::vector<double> cas, mw, x, classes;
@@ -252,8 +270,11 @@ void FakeHost::ClearLogs() {
 
 HRESULT FakeHost::Enter(const std::string& call) {
     std::lock_guard lock(m_mutex);
-    ++m_calls[call];
-    m_callLog.push_back(call);
+    if (recordCalls) {
+        ++m_calls[call];
+        m_callLog.push_back(call);
+    }
+    if (m_failures.empty()) return S_OK;
     auto it = m_failures.find(call);
     return it == m_failures.end() ? S_OK : it->second;
 }
@@ -277,7 +298,7 @@ long FakeHost::OutstandingReferences() const {
     return n;
 }
 
-void FakeHost::NoteHandedOut(void* block) { m_handedOut.push_back(block); }
+void FakeHost::NoteHandedOut(void* block) { AllocatorSpy::Instance().Tag(block, this); }
 
 HRESULT FakeHost::FillComposition(FluidComposition* record) {
     HRESULT hr = Enter("GetComposition");
@@ -294,7 +315,7 @@ HRESULT FakeHost::FillComposition(FluidComposition* record) {
         if (!array) return E_OUTOFMEMORY;
         for (std::size_t i = 0; i < size; ++i) array[i] = i < m_slots[s].size() ? m_slots[s][i] : 0.0;
         record->moleFractions[s] = array;
-        m_handedOut.push_back(array);
+        NoteHandedOut(array);
         record->slotValuesA[s] = record->slotValuesB[s] = record->slotValuesC[s] = record->slotValuesD[s] = 0.0;
     }
     for (int p = 0; p < kPhaseCount; ++p) {
@@ -317,20 +338,18 @@ HRESULT FakeHost::AnswerProperty(const char* name, std::int32_t* count, double**
     std::size_t size = static_cast<std::size_t>(std::max(n, 0));
     // The caller's block (or our previous answer) is reused, as a host does.
     void* old = *values;
-    auto handed = std::find(m_handedOut.begin(), m_handedOut.end(), old);
     auto* array = static_cast<double*>(CoTaskMemRealloc(old, std::max<std::size_t>(size, 1) * sizeof(double)));
     if (!array) return E_OUTOFMEMORY;
-    if (old && handed != m_handedOut.end()) m_handedOut.erase(handed);
     for (std::size_t i = 0; i < size; ++i) array[i] = i < source.size() ? source[i] : 0.0;
     *values = array;
     *count = n;
-    m_handedOut.push_back(array);
+    NoteHandedOut(array);
     return S_OK;
 }
 
 HRESULT FakeHost::RunFlash(FluidComposition* record) {
     HRESULT hr = Enter("Flash");
-    {
+    if (recordCalls) {
         std::lock_guard lock(m_mutex);
         FlashCall call{record->temperature, record->pressure, record->phaseFraction[0], {}};
         if (record->moleFractions[kOverallSlot] && record->componentCount > 0)
@@ -347,9 +366,7 @@ std::string FakeHost::Check(int retainedBlocks) const {
     for (const TrackedObject* o : m_objects->All())
         if (o->Refs() != 1) out << o->Name() << ": " << (o->Refs() - 1) << " reference(s) not released; ";
     for (const std::string& e : m_errors) out << e << "; ";
-    int live = 0;
-    for (void* block : m_handedOut)
-        if (AllocatorSpy::Instance().IsLive(block)) ++live;
+    const int live = AllocatorSpy::Instance().LiveTagged(this);
     if (live > retainedBlocks) out << (live - retainedBlocks) << " task-allocator block(s) not freed; ";
     if (int bad = AllocatorSpy::Instance().BadFrees(); bad > 0) out << bad << " block(s) freed twice or never allocated; ";
     return out.str();

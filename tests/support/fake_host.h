@@ -16,7 +16,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -36,13 +36,17 @@ public:
     void OnRealloc(void* oldBlock, void* newBlock, std::size_t size) override;
 
     bool IsLive(const void* block) const;
+    // Marks a live block as handed out by an owner; the mark goes when the block is freed.
+    void Tag(const void* block, const void* owner);
+    int LiveTagged(const void* owner) const;
+    void Untag(const void* owner);
     // Blocks freed although they were not live (double or foreign frees) since the last reset.
     int BadFrees() const;
     void ResetBadFrees();
 
 private:
     mutable std::mutex m_mutex;
-    std::set<const void*> m_live;
+    std::unordered_map<const void*, const void*> m_live;  // block -> owner that handed it out
     int m_badFrees = 0;
 };
 
@@ -122,6 +126,7 @@ public:
     const std::vector<std::string>& CallLog() const { return m_callLog; }
     const std::vector<FlashCall>& FlashLog() const { return m_flashLog; }
     void ClearLogs();
+    bool recordCalls = true;  // off in benchmarks: calls are then neither counted nor logged
 
     // ---- objects handed to the library ----
     IUnknown* Source();        // answers IFluidSource
@@ -154,7 +159,6 @@ private:
     std::map<std::string, int> m_calls;
     std::vector<std::string> m_callLog;
     std::vector<FlashCall> m_flashLog;
-    std::vector<void*> m_handedOut;
     std::vector<std::string> m_errors;
     mutable std::mutex m_mutex;
 };

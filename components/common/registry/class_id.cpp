@@ -5,9 +5,9 @@
 
 #include "platform/strings.h"
 
-void ClassIdToString(REFCLSID classId, char* buffer, int length) {
+void ClassIdToString(REFCLSID classId, char* buffer, [[maybe_unused]] int length) {
     assert(buffer != nullptr && length >= CLSID_STRING_SIZE);
-    std::string text = platform::GuidToString(classId);
+    const std::string text = platform::GuidToString(classId);
     assert(text.size() == CLSID_STRING_SIZE - 1);
     std::memcpy(buffer, text.c_str(), CLSID_STRING_SIZE);
 }
