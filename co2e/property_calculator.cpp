@@ -20,8 +20,8 @@ constinit CPropertyCalculator g_calculator;
 
 CPropertyCalculator& GetPropertyCalculator() noexcept { return g_calculator; }
 
-std::mutex& PropertyCalculatorLock() noexcept {
-    static std::mutex lock;
+std::recursive_mutex& PropertyCalculatorLock() noexcept {
+    static std::recursive_mutex lock;
     return lock;
 }
 

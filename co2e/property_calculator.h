@@ -82,5 +82,7 @@ private:
 CPropertyCalculator& GetPropertyCalculator() noexcept;
 
 // Held by each CO2-equivalent calculation for its whole length: correlation objects living in
-// different threads share the one calculator.
-std::mutex& PropertyCalculatorLock() noexcept;
+// different threads share the one calculator. Recursive, so that a host which starts another
+// CO2-equivalent calculation from inside one of its callbacks, on the same thread, does not
+// deadlock.
+std::recursive_mutex& PropertyCalculatorLock() noexcept;

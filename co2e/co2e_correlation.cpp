@@ -1,0 +1,62 @@
+#include "co2e/co2e_correlation.h"
+
+#include <mutex>
+#include <string_view>
+
+#include "co2e/property_calculator.h"
+
+namespace {
+
+// Clears the calculator's loaded flag however the writing of the phase values ends, so that
+// no later calculation mistakes this fluid's data for its own.
+class LoadedFlagReset {
+public:
+    explicit LoadedFlagReset(CPropertyCalculator& calculator) noexcept : m_calculator(calculator) {}
+    ~LoadedFlagReset() { m_calculator.SetLoaded(0); }
+    LoadedFlagReset(const LoadedFlagReset&) = delete;
+    LoadedFlagReset& operator=(const LoadedFlagReset&) = delete;
+
+private:
+    CPropertyCalculator& m_calculator;
+};
+
+}  // namespace
+
+HRESULT Co2eCorrelation::Calculate(std::int32_t key) {
+    return GuardedCall([&]() -> HRESULT {
+        // One calculator serves every CO2-equivalent object of the process: objects living
+        // in different threads take turns, each for a whole calculation.
+        std::lock_guard lock(PropertyCalculatorLock());
+
+        // The attachment, the fluid state, the recalculation test and the component data.
+        // When the results are current only the state was obtained, and it goes here.
+        Fluid fluid;
+        const HRESULT opened = OpenFluid(key, &fluid);
+        if (opened != S_OK) return SUCCEEDED(opened) ? S_OK : opened;
+
+        CPropertyCalculator& calculator = GetPropertyCalculator();
+        calculator.SetComponentData(fluid.data.Get());
+
+        // The result vector is found before anything is read from the fluid.
+        platform::ComPtr<INumericVectorVariable> phaseValues;
+        if (FAILED(FindPhaseValues(fluid.results, &phaseValues))) {
+            calculator.SetComponentData(nullptr);
+            return E_FAIL;
+        }
+        if (!phaseValues) return S_OK;  // not a numeric vector: nothing to write to
+
+        // Each value goes into the vector as soon as it is formed; the statuses of the
+        // writes are not the calculation's.
+        const std::string_view label = m_parameter.label;
+        LoadedFlagReset reset(calculator);
+        phaseValues->SetValue(0, calculator.CalculateCO2E(kOverallSlot, label));
+        // The phase values start from the fluid data the overall value loaded.
+        calculator.SetLoaded(1);
+        phaseValues->SetValue(1, calculator.CalculateCO2E(0, label));
+        phaseValues->SetValue(2, calculator.CalculateCO2E(1, label));
+        phaseValues->SetValue(3, calculator.CalculateCO2E(2, label));
+        // Phase slot 3 counts in the overall value only.
+        phaseValues->SetValue(5, EMPTY_VALUE);
+        return S_OK;
+    });
+}
