@@ -39,10 +39,9 @@ HRESULT RequestProperty(IComponentData* data, const char* name, std::int32_t* co
 }
 
 void OwnedComposition::Clear() noexcept {
-    for (double*& array : m_record.moleFractions) {
-        CoTaskMemFree(array);
-        array = nullptr;
-    }
+    // By index: the record is packed to 4 bytes, so a reference to one of its pointers
+    // would be misaligned.
+    for (int slot = 0; slot < kSlotCount; ++slot) CoTaskMemFree(m_record.moleFractions[slot]);
     std::memset(&m_record, 0, sizeof m_record);
 }
 
