@@ -60,6 +60,11 @@ bool AllocatorSpy::IsLive(const void* block) const {
     return m_live.count(block) != 0;
 }
 
+std::size_t AllocatorSpy::Live() const {
+    std::lock_guard lock(m_mutex);
+    return m_live.size();
+}
+
 int AllocatorSpy::BadFrees() const {
     std::lock_guard lock(m_mutex);
     return m_badFrees;

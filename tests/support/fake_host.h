@@ -36,6 +36,7 @@ public:
     void OnRealloc(void* oldBlock, void* newBlock, std::size_t size) override;
 
     bool IsLive(const void* block) const;
+    std::size_t Live() const;  // blocks allocated and not yet freed, by anyone
     // Marks a live block as handed out by an owner; the mark goes when the block is freed.
     void Tag(const void* block, const void* owner);
     int LiveTagged(const void* owner) const;

@@ -22,7 +22,7 @@ void UseLikeALibrary(FakeHost& host) {
     ASSERT_EQ(object.As(&data), S_OK);
     FluidComposition record{};
     ASSERT_EQ(data->GetComposition(&record), S_OK);
-    for (double* array : record.moleFractions) CoTaskMemFree(array);
+    for (int slot = 0; slot < kSlotCount; ++slot) CoTaskMemFree(record.moleFractions[slot]);
     std::int32_t count = record.componentCount;
     auto* values = static_cast<double*>(CoTaskMemAlloc(sizeof(double) * count));
     ASSERT_EQ(data->GetComponentProperty("Molecular Weight", &count, &values), S_OK);
@@ -79,7 +79,7 @@ TEST(FakeHost, CatchesADoubleFreeAndAnOverRelease) {
     object.As(&data);
     FluidComposition record{};
     data->GetComposition(&record);
-    for (double* array : record.moleFractions) CoTaskMemFree(array);
+    for (int slot = 0; slot < kSlotCount; ++slot) CoTaskMemFree(record.moleFractions[slot]);
     CoTaskMemFree(record.moleFractions[0]);  // the second free is caught, not performed
     state.Get()->Release();
     state.Detach();

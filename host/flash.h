@@ -1,0 +1,93 @@
+// Peng-Robinson equilibrium flash of the reference host: vapour, hydrocarbon liquid and aqueous
+// liquid. Stability by Michelsen's tangent-plane analysis, phase split by successive
+// substitution with a multiphase Rachford-Rice solution (minimisation of Michelsen's
+// convex function of the phase fractions), dew points by a stability scan and bisection.
+//
+// Units: temperature K, pressure kPa, R = 8.31446261815324 kPa m3/(kmol K).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "framework/host_interfaces.h"
+#include "host/fluid_model.h"
+
+namespace calorix::host {
+
+enum class RootChoice {
+    Vapour,    // largest compressibility root
+    Liquid,    // smallest root above the covolume
+    Stable,    // the root of lower Gibbs energy
+};
+
+struct FlashPhase {
+    bool present = false;
+    double fraction = 0.0;               // mole share of the feed
+    double compressibility = 0.0;        // Z of the phase
+    std::vector<double> moleFractions;   // one per component of the model (zeros when absent)
+};
+
+struct FlashResult {
+    double temperatureK = 0.0;
+    double pressureKPa = 0.0;
+    std::array<FlashPhase, 3> phases;    // by slot: 0 vapour, 1 hydrocarbon liquid, 2 aqueous
+    int iterations = 0;                  // successive-substitution steps of the split
+    int PresentCount() const;
+};
+
+class PengRobinsonFlash {
+public:
+    explicit PengRobinsonFlash(std::span<const Component> components);
+
+    std::size_t ComponentCount() const { return m_components.size(); }
+    const std::vector<Component>& Components() const { return m_components; }
+
+    // Binary interaction parameters: 0 by default except the pairs of DefaultInteraction.
+    double InteractionParameter(std::size_t i, std::size_t j) const;
+    void SetInteractionParameter(std::size_t i, std::size_t j, double kij);
+
+    // Z of one phase of composition x, or nothing for unusable input.
+    std::optional<double> Compressibility(double temperatureK, double pressureKPa,
+                                          std::span<const double> x, RootChoice root) const;
+    // ln of the fugacity coefficient of every component in a phase of composition x.
+    std::optional<std::vector<double>> LnFugacityCoefficients(double temperatureK, double pressureKPa,
+                                                              std::span<const double> x,
+                                                              RootChoice root) const;
+
+    // Equilibrium of the feed at temperature and pressure. Nothing when the input is unusable
+    // (non-finite, no positive fraction, T or P not positive) or the split does not converge.
+    std::optional<FlashResult> FlashTP(double temperatureK, double pressureKPa,
+                                       std::span<const double> feed) const;
+
+    // Highest temperature at which the feed, all vapour, forms a liquid at the pressure. The
+    // result holds the vapour (fraction 1, the feed) and the incipient liquid (fraction 0, its
+    // composition from the stability analysis) in its slot. Nothing when the feed has no dew
+    // point at this pressure (above the cricondenbar) or the search fails.
+    std::optional<FlashResult> DewPoint(double pressureKPa, std::span<const double> feed) const;
+
+    // The host's flash protocol on a FluidComposition record (pressure in kPa, temperature in
+    // deg C, feed in moleFractions[4]):
+    //   temperature EMPTY_VALUE and phaseFraction[0] 1.0: dew-point flash, writes temperature;
+    //   temperature given: temperature-pressure flash.
+    // Writes phasePresent, phaseFraction and moleFractions of slots 0 to 3 (arrays that are null
+    // are allocated with the task allocator and belong to the caller). On failure nothing but
+    // the phase flags (all 0) is written.
+    HRESULT Flash(FluidComposition* record) const noexcept;
+
+private:
+    std::vector<Component> m_components;
+    std::vector<double> m_kij;  // n x n, symmetric
+};
+
+// Interaction parameter of a pair of the default set (typical Peng-Robinson literature values):
+// water with hydrocarbons 0.5, with nitrogen 0.48, with carbon dioxide 0.19, with hydrogen
+// sulfide 0.12, with methanol -0.08; carbon dioxide with hydrocarbons 0.12; nitrogen with
+// methane 0.03, ethane 0.05, heavier hydrocarbons 0.08; hydrogen sulfide with hydrocarbons
+// 0.08; methanol with hydrocarbons 0.2; a few inorganic pairs; otherwise 0.
+double DefaultInteraction(const Component& a, const Component& b) noexcept;
+
+}  // namespace calorix::host

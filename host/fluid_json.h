@@ -1,0 +1,61 @@
+// Fluids of the command-line host, read from JSON:
+//
+//   {
+//     "temperature_C": 15.0,                 required, above -273.15
+//     "pressure_kPa": 5000.0,                required, above 0
+//     "molar_flow_kmol_h": 1000.0,           optional (1.0), not negative
+//     "components": [                        required, at least one
+//       {"name": "methane"},                 a name of the host's list (or "C1", "CO2", ...)
+//       {"cas": "74-84-0"},                  a CAS number of the host's list
+//       {"name": "C7+", "cas": "142-82-5", "mw": 100.2}
+//                                            "cas" and "mw" (kg/kmol) override the list; a
+//                                            component not in the list needs both. Optional
+//                                            for the flash: "tc_K", "pc_kPa", "omega" (else
+//                                            those of the normal alkane of that molar mass)
+//                                            and "class" (else 200, hydrocarbon)
+//     ],
+//     "mole_fractions": [...],               required, one finite number per component
+//     "phases": [                            optional; without it the fluid is one vapour
+//       {"slot": 0, "fraction": 1.0,         phase equal to the overall composition.
+//        "mole_fractions": [...]}            slot 0 vapour, 1 hydrocarbon liquid, 2 aqueous,
+//     ]                                      3 other; fraction in [0, 1]
+//   }
+//
+// Errors name the source, the field and the problem in one line; fractions that do not sum
+// to 1 within 1e-6, negative fractions and unknown fields are warnings.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/fluid_model.h"
+
+namespace calorix::host {
+
+class FluidInputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct ParsedFluid {
+    Fluid fluid;
+    std::vector<std::string> warnings;   // "source: field: problem"
+};
+
+// Parses a fluid; `source` names the input in messages (a file name). Throws FluidInputError.
+ParsedFluid ParseFluidJson(std::string_view text, const std::string& source);
+
+// Reads and parses a file. Throws FluidInputError, also when the file cannot be read.
+ParsedFluid ReadFluidFile(const std::string& path);
+
+// The embedded default: a pipeline natural gas of twelve components at 5000 kPa, 15 degC,
+// 1000 kmol/h, one vapour phase.
+std::string_view DefaultFluidJson() noexcept;
+
+// Critical constants and acentric factor of the normal alkane of a molar mass, interpolated
+// linearly between methane and n-decane (clamped at both ends).
+Component EstimateAlkaneLike(double molarMassKgPerKmol);
+
+}  // namespace calorix::host

@@ -1,0 +1,6 @@
+// calorix-host: the reference host program. See host/cli.h for the command line.
+#include <iostream>
+
+#include "host/cli.h"
+
+int main(int argc, char** argv) { return calorix::host::RunHostProgram(argc, argv, std::cout, std::cerr); }

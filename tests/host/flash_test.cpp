@@ -1,0 +1,387 @@
+// The Peng-Robinson flash of the reference host against published numbers, and the flash
+// protocol on FluidComposition records that the dew-point correlations drive.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+#include "framework/empty_value.h"
+#include "host/components.h"
+#include "host/flash.h"
+#include "tests/support/fake_host.h"
+
+namespace calorix::host {
+namespace {
+
+constexpr double kZeroC = 273.15;
+
+// The record's doubles and pointers sit on 4-byte boundaries: read them by value only.
+void FreeArrays(FluidComposition& r) {
+    for (int k = 0; k < kSlotCount; ++k) {
+        CoTaskMemFree(r.moleFractions[k]);
+        r.moleFractions[k] = nullptr;
+    }
+}
+
+Component Named(const char* name) {
+    const ComponentRecord* r = FindComponentByName(name);
+    EXPECT_NE(r, nullptr) << name;
+    return r ? ComponentFromRecord(*r) : Component{};
+}
+
+std::vector<Component> Named(std::initializer_list<const char*> names) {
+    std::vector<Component> out;
+    for (const char* n : names) out.push_back(Named(n));
+    return out;
+}
+
+// A pipeline gas (N2, CO2, C1-C8) and the same gas with water.
+const std::vector<Component>& GasComponents() {
+    static const auto components = Named({"nitrogen", "carbon dioxide", "methane", "ethane", "propane", "isobutane",
+                                          "n-butane", "isopentane", "n-pentane", "n-hexane", "n-heptane", "n-octane",
+                                          "water"});
+    return components;
+}
+std::vector<double> DryGas() {
+    return {0.0100, 0.0150, 0.8950, 0.0500, 0.0180, 0.0035, 0.0045, 0.0015, 0.0012, 0.0008, 0.0004, 0.0001, 0.0};
+}
+std::vector<double> WetGas(double water) {
+    auto z = DryGas();
+    for (double& v : z) v *= 1.0 - water;
+    z.back() = water;
+    return z;
+}
+// A richer gas that forms hydrocarbon liquid well above 0 degC at pipeline pressure.
+std::vector<double> RichWetGas() {
+    return {0.0050, 0.0100, 0.7000, 0.0800, 0.0600, 0.0150, 0.0250, 0.0120, 0.0130, 0.0200, 0.0200, 0.0200, 0.0200};
+}
+
+// Saturation temperature of pure components: the dew point at a pressure against the published
+// vapour-pressure data (normal boiling points; propane at 25 degC, carbon dioxide at 0 degC,
+// water at 20 degC). 0.3 K is about 1-2 % in pressure.
+struct SaturationCase {
+    const char* component;
+    double pressureKPa;
+    double publishedC;
+};
+constexpr SaturationCase kSaturation[] = {
+    {"methane", 101.325, -161.48},  {"ethane", 101.325, -88.58},  {"propane", 101.325, -42.11},
+    {"n-butane", 101.325, -0.49},   {"n-hexane", 101.325, 68.73}, {"water", 101.325, 99.97},
+    {"propane", 952.0, 25.0},       {"carbon dioxide", 3485.1, 0.0}, {"water", 2.3392, 20.0},
+};
+
+TEST(PengRobinsonFlash, PureComponentDewPointIsThePublishedSaturationTemperature) {
+    for (const auto& c : kSaturation) {
+        SCOPED_TRACE(c.component);
+        const std::vector<Component> components{Named(c.component)};
+        PengRobinsonFlash flash(components);
+        const double feed[] = {1.0};
+        auto dew = flash.DewPoint(c.pressureKPa, feed);
+        ASSERT_TRUE(dew.has_value());
+        EXPECT_NEAR(dew->temperatureK - kZeroC, c.publishedC, 0.3);
+        // A pure component condenses to itself.
+        const auto& liquid = dew->phases[c.component == std::string("water") ? kAqueousSlot : kHydrocarbonLiquidSlot];
+        EXPECT_TRUE(liquid.present);
+        EXPECT_DOUBLE_EQ(liquid.moleFractions[0], 1.0);
+    }
+}
+
+// Compression factor at 15 degC and 101.325 kPa against ISO 6976 (Z = 1 - b, with the square
+// root of b listed there: methane 0.0447, ethane 0.0922, propane 0.1338, carbon dioxide 0.0748,
+// nitrogen 0.0173).
+TEST(PengRobinsonFlash, CompressionFactorAtIso6976ReferenceConditions) {
+    struct Case {
+        const char* component;
+        double sqrtB;
+    };
+    const Case cases[] = {{"methane", 0.0447}, {"ethane", 0.0922}, {"propane", 0.1338},
+                          {"carbon dioxide", 0.0748}, {"nitrogen", 0.0173}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.component);
+        const std::vector<Component> components{Named(c.component)};
+        PengRobinsonFlash flash(components);
+        const double x[] = {1.0};
+        auto z = flash.Compressibility(288.15, 101.325, x, RootChoice::Vapour);
+        ASSERT_TRUE(z.has_value());
+        EXPECT_NEAR(*z, 1.0 - c.sqrtB * c.sqrtB, 1e-3);
+    }
+}
+
+TEST(PengRobinsonFlash, DewPointAgreesWithTheTemperaturePressureFlash) {
+    PengRobinsonFlash flash(GasComponents());
+    struct Case {
+        std::vector<double> feed;
+        double pressureKPa;
+        int incipientSlot;
+    };
+    const Case cases[] = {
+        {DryGas(), 1000.0, kHydrocarbonLiquidSlot},
+        {DryGas(), 5000.0, kHydrocarbonLiquidSlot},
+        {WetGas(0.001), 5000.0, kAqueousSlot},
+        {RichWetGas(), 3000.0, kHydrocarbonLiquidSlot},  // its heavy ends condense before the water
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pressureKPa);
+        auto dew = flash.DewPoint(c.pressureKPa, c.feed);
+        ASSERT_TRUE(dew.has_value());
+        const double t = dew->temperatureK;
+        EXPECT_TRUE(dew->phases[kVapourSlot].present);
+        EXPECT_EQ(dew->phases[kVapourSlot].fraction, 1.0);
+        EXPECT_TRUE(dew->phases[static_cast<std::size_t>(c.incipientSlot)].present);
+        EXPECT_EQ(dew->PresentCount(), 2);
+
+        auto below = flash.FlashTP(t - 0.05, c.pressureKPa, c.feed);
+        ASSERT_TRUE(below.has_value());
+        const auto& liquid = below->phases[static_cast<std::size_t>(c.incipientSlot)];
+        EXPECT_TRUE(liquid.present);
+        EXPECT_GT(liquid.fraction, 0.0);
+        EXPECT_LT(liquid.fraction, 0.01);
+        // The incipient liquid of the dew point is the first drop of the flash just below it.
+        for (std::size_t i = 0; i < c.feed.size(); ++i)
+            EXPECT_NEAR(liquid.moleFractions[i], dew->phases[static_cast<std::size_t>(c.incipientSlot)].moleFractions[i],
+                        0.02)
+                << "component " << i;
+
+        auto above = flash.FlashTP(t + 0.05, c.pressureKPa, c.feed);
+        ASSERT_TRUE(above.has_value());
+        EXPECT_EQ(above->PresentCount(), 1);
+        EXPECT_TRUE(above->phases[kVapourSlot].present);
+    }
+}
+
+TEST(PengRobinsonFlash, NoDewPointAboveTheCricondenbar) {
+    PengRobinsonFlash flash(GasComponents());
+    EXPECT_FALSE(flash.DewPoint(12000.0, DryGas()).has_value());
+    // The water of a wet gas still condenses.
+    auto wet = flash.DewPoint(12000.0, WetGas(0.001));
+    ASSERT_TRUE(wet.has_value());
+    EXPECT_TRUE(wet->phases[kAqueousSlot].present);
+}
+
+void ExpectEquilibrium(const PengRobinsonFlash& flash, const FlashResult& r, const std::vector<double>& feed) {
+    double total = 0.0;
+    for (const auto& p : r.phases) total += p.present ? p.fraction : 0.0;
+    EXPECT_NEAR(total, 1.0, 1e-12);
+    const double feedSum = std::accumulate(feed.begin(), feed.end(), 0.0);
+    for (std::size_t i = 0; i < feed.size(); ++i) {
+        double amount = 0.0;
+        for (const auto& p : r.phases)
+            if (p.present) amount += p.fraction * p.moleFractions[i];
+        EXPECT_NEAR(amount, feed[i] / feedSum, 1e-9) << "material balance of component " << i;
+    }
+    // Equal fugacities of every component in every phase present.
+    std::vector<std::vector<double>> lnF;
+    for (const auto& p : r.phases) {
+        if (!p.present) continue;
+        auto lnPhi = flash.LnFugacityCoefficients(r.temperatureK, r.pressureKPa, p.moleFractions, RootChoice::Stable);
+        ASSERT_TRUE(lnPhi.has_value());
+        std::vector<double> f(feed.size());
+        for (std::size_t i = 0; i < feed.size(); ++i) f[i] = std::log(p.moleFractions[i]) + (*lnPhi)[i];
+        lnF.push_back(f);
+    }
+    for (std::size_t k = 1; k < lnF.size(); ++k)
+        for (std::size_t i = 0; i < feed.size(); ++i)
+            if (feed[i] > 0.0) {
+                EXPECT_NEAR(lnF[k][i], lnF[0][i], 1e-6) << "fugacity of component " << i;
+            }
+}
+
+TEST(PengRobinsonFlash, WetGasDropsWaterAndThenHydrocarbonLiquidWhenCooled) {
+    PengRobinsonFlash flash(GasComponents());
+    const std::size_t water = GasComponents().size() - 1;
+
+    // Lean wet gas at 5 degC, 5000 kPa: vapour and an aqueous phase of nearly pure water.
+    const auto lean = WetGas(0.002);
+    auto r = flash.FlashTP(5.0 + kZeroC, 5000.0, lean);
+    ASSERT_TRUE(r.has_value());
+    EXPECT_TRUE(r->phases[kVapourSlot].present);
+    EXPECT_FALSE(r->phases[kHydrocarbonLiquidSlot].present);
+    ASSERT_TRUE(r->phases[kAqueousSlot].present);
+    EXPECT_GT(r->phases[kAqueousSlot].moleFractions[water], 0.999);
+    // The water left in the gas is the vapour pressure of water (0.8726 kPa at 5 degC) over the
+    // pressure, raised by the pressure by less than 40 %.
+    const double ideal = 0.8726 / 5000.0;
+    EXPECT_GT(r->phases[kVapourSlot].moleFractions[water], ideal);
+    EXPECT_LT(r->phases[kVapourSlot].moleFractions[water], 1.4 * ideal);
+    ExpectEquilibrium(flash, *r, lean);
+
+    // Rich wet gas at 10 degC and 3000 kPa: vapour, hydrocarbon liquid and water.
+    const auto rich = RichWetGas();
+    r = flash.FlashTP(10.0 + kZeroC, 3000.0, rich);
+    ASSERT_TRUE(r.has_value());
+    EXPECT_EQ(r->PresentCount(), 3);
+    EXPECT_GT(r->phases[kAqueousSlot].moleFractions[water], 0.999);
+    EXPECT_LT(r->phases[kHydrocarbonLiquidSlot].moleFractions[water], 0.01);
+    EXPECT_GT(r->phases[kVapourSlot].compressibility, r->phases[kHydrocarbonLiquidSlot].compressibility);
+    ExpectEquilibrium(flash, *r, rich);
+}
+
+TEST(PengRobinsonFlash, UnusableInputGivesNothing) {
+    PengRobinsonFlash flash(GasComponents());
+    auto feed = DryGas();
+    EXPECT_FALSE(flash.FlashTP(300.0, 0.0, feed).has_value());
+    EXPECT_FALSE(flash.FlashTP(0.0, 1000.0, feed).has_value());
+    EXPECT_FALSE(flash.FlashTP(std::nan(""), 1000.0, feed).has_value());
+    EXPECT_FALSE(flash.FlashTP(300.0, 1000.0, std::vector<double>(feed.size(), 0.0)).has_value());
+    EXPECT_FALSE(flash.FlashTP(300.0, 1000.0, std::vector<double>(3, 0.3)).has_value());
+    feed[2] = std::nan("");
+    EXPECT_FALSE(flash.FlashTP(300.0, 1000.0, feed).has_value());
+    EXPECT_FALSE(flash.DewPoint(1000.0, feed).has_value());
+    feed[2] = HUGE_VAL;
+    EXPECT_FALSE(flash.DewPoint(1000.0, feed).has_value());
+}
+
+// The whole range the dew-point searches can ask for, from -270 degC up: every flash answers
+// or declines, and what it answers is a sound equilibrium.
+TEST(PengRobinsonFlash, TemperaturePressureSweepGivesSoundResults) {
+    PengRobinsonFlash flash(GasComponents());
+    const std::vector<double> feeds[] = {DryGas(), WetGas(0.01), RichWetGas()};
+    for (const auto& feed : feeds)
+        for (double t : {-270.0, -200.0, -120.0, -60.0, -10.0, 30.0, 150.0, 400.0})
+            for (double p : {1.0, 100.0, 3000.0, 8000.0, 30000.0}) {
+                SCOPED_TRACE(::testing::Message() << t << " degC, " << p << " kPa");
+                auto r = flash.FlashTP(t + kZeroC, p, feed);
+                if (!r) continue;
+                double total = 0.0;
+                for (const auto& phase : r->phases) {
+                    if (!phase.present) continue;
+                    EXPECT_GE(phase.fraction, 0.0);
+                    total += phase.fraction;
+                    double sum = 0.0;
+                    for (double x : phase.moleFractions) {
+                        EXPECT_TRUE(std::isfinite(x));
+                        sum += x;
+                    }
+                    EXPECT_NEAR(sum, 1.0, 1e-9);
+                }
+                EXPECT_NEAR(total, 1.0, 1e-9);
+            }
+}
+
+TEST(PengRobinsonFlash, DefaultInteractionParameters) {
+    const auto c = Named({"water", "methane", "carbon dioxide", "nitrogen", "ethane", "n-hexane", "methanol", "helium"});
+    struct Case {
+        std::size_t a, b;
+        double kij;
+    };
+    const Case cases[] = {{0, 1, 0.5},  {1, 0, 0.5},  {2, 5, 0.12}, {3, 1, 0.03}, {3, 4, 0.05}, {3, 5, 0.08},
+                          {0, 2, 0.19}, {0, 3, 0.48}, {6, 0, -0.08}, {6, 5, 0.2}, {1, 5, 0.0}, {7, 1, 0.0}};
+    for (const auto& k : cases) EXPECT_DOUBLE_EQ(DefaultInteraction(c[k.a], c[k.b]), k.kij) << k.a << "-" << k.b;
+    PengRobinsonFlash flash(c);
+    EXPECT_DOUBLE_EQ(flash.InteractionParameter(0, 1), 0.5);
+    EXPECT_DOUBLE_EQ(flash.InteractionParameter(1, 1), 0.0);
+    flash.SetInteractionParameter(1, 5, 0.01);
+    EXPECT_DOUBLE_EQ(flash.InteractionParameter(5, 1), 0.01);
+}
+
+// --- The flash protocol on FluidComposition records -------------------------------------
+
+struct Record {
+    FluidComposition r{};
+    explicit Record(std::size_t n) {
+        r.componentCount = static_cast<std::int32_t>(n);
+        r.temperature = EMPTY_VALUE;
+        r.pressure = EMPTY_VALUE;
+        for (int k = 0; k < kPhaseCount; ++k) r.phaseFraction[k] = EMPTY_VALUE;
+        r.moleFractions[kOverallSlot] = static_cast<double*>(CoTaskMemAlloc(n * sizeof(double)));
+    }
+    ~Record() {
+        FreeArrays(r);
+    }
+    void Feed(const std::vector<double>& z) { std::copy(z.begin(), z.end(), r.moleFractions[kOverallSlot]); }
+};
+
+TEST(FlashProtocol, DewPointFlashWritesTemperatureAndIncipientPhase) {
+    PengRobinsonFlash flash(GasComponents());
+    const std::size_t n = GasComponents().size();
+    const std::size_t liveBefore = fakehost::AllocatorSpy::Instance().Live();
+    {
+        Record rec(n);
+        rec.Feed(DryGas());
+        rec.r.pressure = 5000.0;
+        rec.r.phaseFraction[0] = 1.0;
+        ASSERT_EQ(flash.Flash(&rec.r), S_OK);
+        auto direct = flash.DewPoint(5000.0, DryGas());
+        ASSERT_TRUE(direct.has_value());
+        EXPECT_DOUBLE_EQ(+rec.r.temperature, direct->temperatureK - kZeroC);
+        EXPECT_EQ(rec.r.phasePresent[0], 1);
+        EXPECT_EQ(rec.r.phasePresent[1], 1);
+        EXPECT_EQ(rec.r.phasePresent[2], 0);
+        EXPECT_EQ(rec.r.phasePresent[3], 0);
+        EXPECT_EQ(+rec.r.phaseFraction[0], 1.0);
+        EXPECT_EQ(+rec.r.phaseFraction[1], 0.0);
+        // The arrays the record lacked come from the task allocator and belong to the caller.
+        for (int k = 0; k < 4; ++k) EXPECT_TRUE(fakehost::AllocatorSpy::Instance().IsLive(rec.r.moleFractions[k])) << k;
+        for (std::size_t i = 0; i < n; ++i)
+            EXPECT_DOUBLE_EQ(rec.r.moleFractions[1][i], direct->phases[kHydrocarbonLiquidSlot].moleFractions[i]);
+
+        // Then a temperature-pressure flash on the same record, just below: arrays reused.
+        double* arrays[5];
+        for (int k = 0; k < kSlotCount; ++k) arrays[k] = rec.r.moleFractions[k];
+        rec.r.temperature -= 0.05;
+        rec.r.phaseFraction[0] = EMPTY_VALUE;
+        ASSERT_EQ(flash.Flash(&rec.r), S_OK);
+        for (int k = 0; k < kSlotCount; ++k) EXPECT_EQ(+rec.r.moleFractions[k], arrays[k]) << k;
+        EXPECT_EQ(rec.r.phasePresent[1], 1);
+        EXPECT_GT(+rec.r.phaseFraction[1], 0.0);
+        EXPECT_DOUBLE_EQ(+rec.r.temperature, direct->temperatureK - kZeroC - 0.05);
+    }
+    EXPECT_EQ(fakehost::AllocatorSpy::Instance().Live(), liveBefore);
+}
+
+TEST(FlashProtocol, FailuresAreReportedAndLeaveNoPhase) {
+    PengRobinsonFlash flash(GasComponents());
+    const std::size_t n = GasComponents().size();
+    struct Case {
+        const char* what;
+        double temperature, pressure, phase0;
+        std::int32_t count;
+        bool nanFeed;
+        HRESULT expected;
+    };
+    const Case cases[] = {
+        {"dew point above the cricondenbar", EMPTY_VALUE, 12000.0, 1.0, 0, false, E_FAIL},
+        {"no pressure", EMPTY_VALUE, EMPTY_VALUE, 1.0, 0, false, E_INVALIDARG},
+        {"negative pressure", 10.0, -5.0, EMPTY_VALUE, 0, false, E_INVALIDARG},
+        {"wrong component count", 10.0, 5000.0, EMPTY_VALUE, 3, false, E_INVALIDARG},
+        {"no temperature, vapour fraction not 1", EMPTY_VALUE, 5000.0, 0.5, 0, false, E_INVALIDARG},
+        {"below absolute zero", -300.0, 5000.0, EMPTY_VALUE, 0, false, E_INVALIDARG},
+        {"not-a-number in the feed", 10.0, 5000.0, EMPTY_VALUE, 0, true, E_FAIL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Record rec(n);
+        rec.Feed(DryGas());
+        if (c.nanFeed) rec.r.moleFractions[kOverallSlot][3] = std::nan("");
+        if (c.count) rec.r.componentCount = c.count;
+        rec.r.temperature = c.temperature;
+        rec.r.pressure = c.pressure;
+        rec.r.phaseFraction[0] = c.phase0;
+        for (auto& p : rec.r.phasePresent) p = 1;
+        EXPECT_EQ(flash.Flash(&rec.r), c.expected);
+        for (auto p : rec.r.phasePresent) EXPECT_EQ(p, 0);
+        EXPECT_EQ(+rec.r.temperature, c.temperature);
+    }
+    EXPECT_EQ(flash.Flash(nullptr), E_POINTER);
+}
+
+TEST(FlashProtocol, ExtremeTemperaturesOfTheDewPointScanDoNotBreakTheFlash) {
+    PengRobinsonFlash flash(GasComponents());
+    Record rec(GasComponents().size());
+    rec.Feed(WetGas(0.01));
+    rec.r.pressure = 5000.0;
+    for (double t = 40.0; t > -271.0; t -= 10.0) {
+        rec.r.temperature = t;
+        rec.r.phaseFraction[0] = EMPTY_VALUE;
+        const HRESULT hr = flash.Flash(&rec.r);
+        if (FAILED(hr)) continue;
+        for (int k = 0; k < 3; ++k)
+            if (rec.r.phasePresent[k]) {
+                EXPECT_TRUE(std::isfinite(+rec.r.phaseFraction[k]));
+            }
+    }
+}
+
+}  // namespace
+}  // namespace calorix::host

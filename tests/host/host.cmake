@@ -1,0 +1,18 @@
+# The reference host: the component list, the Peng-Robinson flash, the fluid objects, fluid
+# files and output (host_tests); the calorix-host program run as a process (host_cli_tests).
+calorix_add_test(host_tests
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/components_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/flash_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/fluid_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/fluid_json_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/report_test.cpp
+    LIBS calorix_host calorix_test_support)
+
+calorix_add_test(host_cli_tests
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_test.cpp
+    LIBS calorix_host calorix_test_support)
+add_dependencies(host_cli_tests calorix-host)
+target_compile_definitions(host_cli_tests PRIVATE
+    CALORIX_HOST_PROGRAM="$<TARGET_FILE:calorix-host>"
+    CALORIX_MODULE_PATH="${CMAKE_BINARY_DIR}/bin/Calorix.so"
+    CALORIX_HOST_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/data")
