@@ -9,14 +9,12 @@
 #include "tests/support/fake_host.h"
 #include "tests/support/module_client.h"
 
+using moduleclient::Calorix;
+
 namespace {
 
 using platform::ComPtr;
 
-const moduleclient::Module& Calorix() {
-    static moduleclient::Module module = moduleclient::Load();
-    return module;
-}
 
 // Vapour, hydrocarbon liquid and aqueous liquid, each with the overall composition.
 void ThreePhaseGas(fakehost::FakeHost& host) {

@@ -9,6 +9,8 @@
 #include "tests/support/fake_host.h"
 #include "tests/support/module_client.h"
 
+using moduleclient::Calorix;
+
 namespace {
 
 using fakehost::Component;
@@ -50,10 +52,6 @@ HRESULT CheapFlash(FluidComposition& r) {
 
 constexpr int kFlashesPerCalculation = 1 + 3 + 14;
 
-const moduleclient::Module& Calorix() {
-    static moduleclient::Module module = moduleclient::Load();
-    return module;
-}
 
 void BM_HcDewPointCalculate(benchmark::State& state) {
     FakeHost host;

@@ -17,6 +17,7 @@
 #include "framework/correlation_interface.h"
 #include "framework/empty_value.h"
 #include "framework/host_interfaces.h"
+#include "platform/guarded_call.h"
 
 // One attachment of a correlation to a host fluid.
 class CConnectionInfo {
@@ -145,17 +146,7 @@ private:
     const std::int32_t m_classResultType;
 };
 
-// Runs an interface operation, turning exceptions into statuses at the boundary.
-template <typename F>
-HRESULT GuardedCall(F&& body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
-}
+using platform::GuardedCall;
 
 // A correlation class: its own dual interface first, ICorrelation second, on a family.
 // Identity provides: Interface (the dual interface), Family, ClassId(), kDisplayName,

@@ -1,6 +1,5 @@
-#include <new>
-
 #include "framework/dataserver.h"
+#include "platform/guarded_call.h"
 #include "platform/library.h"
 
 namespace {
@@ -11,7 +10,7 @@ HRESULT CreateDataServerObject(const char* fileName, REFCLSID clsid, REFIID iid,
     if (!object) return E_POINTER;
     *object = nullptr;
     if (!fileName) return E_FAIL;
-    try {
+    return platform::GuardedCall([&]() -> HRESULT {
         platform::LibraryHandle library = nullptr;
         if (FAILED(platform::LoadComponentLibrary(fileName, &library))) return E_FAIL;
         auto getClassObject =
@@ -23,9 +22,5 @@ HRESULT CreateDataServerObject(const char* fileName, REFCLSID clsid, REFIID iid,
         HRESULT hr = factory->CreateInstance(nullptr, IID_IUnknown, instance.PutVoid());
         if (FAILED(hr) || !instance) return FAILED(hr) ? hr : E_FAIL;
         return instance->QueryInterface(iid, object);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "platform/export.h"
+#include "platform/guarded_call.h"
 #include "varbank/variables.h"
 
 namespace {
@@ -35,14 +36,10 @@ public:
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        try {
+        return platform::GuardedCall([&]() -> HRESULT {
             platform::ComPtr<IUnknown> object = m_create();
             return object->QueryInterface(riid, ppv);
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        } catch (...) {
-            return E_FAIL;
-        }
+        });
     }
     HRESULT COMCALL LockServer(BOOL lock) override {
         if (lock)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "platform/guarded_call.h"
 #include "platform/strings.h"
 
 namespace varbank {
@@ -11,17 +12,7 @@ using platform::ComPtr;
 
 namespace {
 
-// Runs an operation body and turns exceptions into statuses at the interface boundary.
-template <typename F>
-HRESULT Guard(F&& body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
-}
+using platform::GuardedCall;
 
 HRESULT OutString(const std::u16string& text, BSTR* out) {
     if (!out) return E_POINTER;
@@ -33,16 +24,16 @@ HRESULT OutString(const std::u16string& text, BSTR* out) {
 template <typename Interface>
 class Variable : public platform::ComObject<Interface> {
 public:
-    HRESULT COMCALL GetTaggedName(BSTR* name) override { return Guard([&] { return OutString(m_taggedName, name); }); }
+    HRESULT COMCALL GetTaggedName(BSTR* name) override { return GuardedCall([&] { return OutString(m_taggedName, name); }); }
     HRESULT COMCALL SetTaggedName(const OLECHAR* name) override {
-        return Guard([&] {
+        return GuardedCall([&] {
             m_taggedName.assign(name ? name : u"");
             return S_OK;
         });
     }
-    HRESULT COMCALL GetDisplayName(BSTR* name) override { return Guard([&] { return OutString(m_displayName, name); }); }
+    HRESULT COMCALL GetDisplayName(BSTR* name) override { return GuardedCall([&] { return OutString(m_displayName, name); }); }
     HRESULT COMCALL SetDisplayName(BSTR name) override {
-        return Guard([&] {
+        return GuardedCall([&] {
             m_displayName.assign(name ? name : u"", name ? SysStringLen(name) : 0);
             return S_OK;
         });
@@ -76,7 +67,7 @@ public:
     }
     HRESULT COMCALL SetSize(std::int32_t size) override {
         if (size < 0) return E_INVALIDARG;
-        return Guard([&] {
+        return GuardedCall([&] {
             m_values.resize(static_cast<std::size_t>(size), 0.0);
             return S_OK;
         });
@@ -95,7 +86,7 @@ public:
     }
     HRESULT COMCALL SetValues(std::int32_t count, const double* values) override {
         if (count < 0 || (count > 0 && !values)) return E_INVALIDARG;
-        return Guard([&] {
+        return GuardedCall([&] {
             m_values.assign(values, values + count);
             return S_OK;
         });
@@ -116,7 +107,7 @@ public:
     // Grows the vector to the index written; new elements start at 0.
     HRESULT COMCALL SetValue(std::int32_t index, double value) override {
         if (index < 0) return E_INVALIDARG;
-        return Guard([&] {
+        return GuardedCall([&] {
             auto i = static_cast<std::size_t>(index);
             if (i >= m_values.size()) m_values.resize(i + 1, 0.0);
             m_values[i] = value;
@@ -138,7 +129,7 @@ public:
     }
     HRESULT COMCALL GetEnumText(std::int32_t option, BSTR* text) override {
         if (option < 0 || static_cast<std::size_t>(option) >= m_options.size()) return E_INVALIDARG;
-        return Guard([&] { return OutString(m_options[static_cast<std::size_t>(option)], text); });
+        return GuardedCall([&] { return OutString(m_options[static_cast<std::size_t>(option)], text); });
     }
     HRESULT COMCALL GetEnumParameter1(std::int32_t* value) override {
         if (!value) return E_POINTER;
@@ -157,7 +148,7 @@ public:
     }
     HRESULT COMCALL SetElementCount(std::int32_t count) override {
         if (count < 1) return E_INVALIDARG;
-        return Guard([&] {
+        return GuardedCall([&] {
             m_selected.resize(static_cast<std::size_t>(count), 0);
             return S_OK;
         });
@@ -204,7 +195,7 @@ public:
     // Defines option texts in order; an index past the end appends.
     HRESULT COMCALL SetEnumText(std::int32_t option, BSTR text) override {
         if (option < 0) return E_INVALIDARG;
-        return Guard([&] {
+        return GuardedCall([&] {
             auto i = static_cast<std::size_t>(option);
             if (i >= m_options.size()) m_options.resize(i + 1);
             m_options[i].assign(text ? text : u"", text ? SysStringLen(text) : 0);
@@ -298,16 +289,16 @@ public:
         if (index < 0 || static_cast<std::size_t>(index) >= m_variables.size()) return E_INVALIDARG;
         return m_variables[static_cast<std::size_t>(index)].CopyTo(variable);
     }
-    HRESULT COMCALL GetSetName(BSTR* name) override { return Guard([&] { return OutString(m_name, name); }); }
+    HRESULT COMCALL GetSetName(BSTR* name) override { return GuardedCall([&] { return OutString(m_name, name); }); }
     HRESULT COMCALL SetSetName(const OLECHAR* name) override {
-        return Guard([&] {
+        return GuardedCall([&] {
             m_name.assign(name ? name : u"");
             return S_OK;
         });
     }
     HRESULT COMCALL AddVariable(IVariable* variable) override {
         if (!variable) return E_POINTER;
-        return Guard([&] {
+        return GuardedCall([&] {
             m_variables.emplace_back(variable);
             m_modified = 1;
             return S_OK;
@@ -315,7 +306,7 @@ public:
     }
     HRESULT COMCALL RemoveVariable(const OLECHAR* taggedName) override {
         if (!taggedName) return E_POINTER;
-        return Guard([&] {
+        return GuardedCall([&] {
             auto it = Find(taggedName);
             if (it == m_variables.end()) return E_INVALIDARG;
             m_variables.erase(it);
@@ -330,7 +321,7 @@ public:
     }
     HRESULT COMCALL Contains(const OLECHAR* taggedName, std::int32_t* found) override {
         if (!taggedName || !found) return E_POINTER;
-        return Guard([&] {
+        return GuardedCall([&] {
             *found = Find(taggedName) != m_variables.end() ? 1 : 0;
             return S_OK;
         });
@@ -346,7 +337,7 @@ public:
     }
     HRESULT COMCALL Clone(IVariableSet** set) override {
         if (!set) return E_POINTER;
-        return Guard([&] {
+        return GuardedCall([&] {
             ComPtr<VariableSet> copy(new VariableSet());
             copy->m_name = m_name;
             copy->m_ownerTag = m_ownerTag;
@@ -362,7 +353,7 @@ public:
     }
     HRESULT COMCALL CopyValuesFrom(IVariableSet* other) override {
         if (!other) return E_POINTER;
-        return Guard([&] {
+        return GuardedCall([&] {
             std::int32_t count = 0;
             other->GetCount(&count);
             for (std::int32_t i = 0; i < count; ++i) {
@@ -388,7 +379,7 @@ public:
     HRESULT COMCALL GetVariable(const OLECHAR* taggedName, IVariable** variable) override {
         if (!taggedName || !variable) return E_POINTER;
         *variable = nullptr;
-        return Guard([&] {
+        return GuardedCall([&] {
             auto it = Find(taggedName);
             if (it == m_variables.end()) return E_INVALIDARG;
             return it->CopyTo(variable);

@@ -2,6 +2,8 @@
 // an advisory lock. Every line we do not change is written back as it was read.
 #include "platform/registry.h"
 
+#include "platform/guarded_call.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -391,21 +393,17 @@ std::string DefaultRegistryFilePath() {
 }
 
 HRESULT RegistryTransaction::Begin() noexcept {
-    try {
+    return platform::GuardedCall([&]() -> HRESULT {
         std::string path = DefaultRegistryFilePath();
         if (path.empty()) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
         return Begin(path);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT RegistryTransaction::Begin(const std::string& filePath) noexcept {
     if (m_state) return E_UNEXPECTED;
     if (filePath.empty()) return E_INVALIDARG;
-    try {
+    return platform::GuardedCall([&]() -> HRESULT {
         auto state = std::make_unique<State>();
         state->path = filePath;
         HRESULT hr = MakeFolders(FolderPart(filePath));
@@ -440,18 +438,14 @@ HRESULT RegistryTransaction::Begin(const std::string& filePath) noexcept {
         if (FAILED(hr)) return hr;
         m_state = std::move(state);
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT RegistryTransaction::Commit() noexcept {
     if (!m_state) return E_UNEXPECTED;
     std::unique_ptr<State> state = std::move(m_state);  // the lock goes with it
     if (!state->modified) return S_OK;
-    try {
+    return platform::GuardedCall([&]() -> HRESULT {
         std::string text = state->Serialise();
         std::string temp = state->path + ".XXXXXX";
         int fd = mkstemp(temp.data());
@@ -465,11 +459,7 @@ HRESULT RegistryTransaction::Commit() noexcept {
         if (SUCCEEDED(hr) && rename(temp.c_str(), state->path.c_str()) != 0) hr = ErrnoStatus(errno);
         if (FAILED(hr)) unlink(temp.c_str());
         return hr;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 void RegistryTransaction::Abandon() noexcept { m_state.reset(); }
@@ -488,7 +478,7 @@ HRESULT RegistryTransaction::EnumSubkeys(std::string_view path, std::vector<std:
     if (!names) return E_POINTER;
     names->clear();
     if (!m_state) return E_UNEXPECTED;
-    try {
+    return platform::GuardedCall([&]() -> HRESULT {
         auto parts = SplitPath(path);
         if (!parts) return E_INVALIDARG;
         std::string key = JoinFolded(*parts, parts->size());
@@ -505,18 +495,14 @@ HRESULT RegistryTransaction::EnumSubkeys(std::string_view path, std::vector<std:
             names->push_back(s.parts[depth]);
         }
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT RegistryTransaction::EnumValues(std::string_view path, std::vector<RegistryValue>* values) const noexcept {
     if (!values) return E_POINTER;
     values->clear();
     if (!m_state) return E_UNEXPECTED;
-    try {
+    return platform::GuardedCall([&]() -> HRESULT {
         auto parts = SplitPath(path);
         if (!parts) return E_INVALIDARG;
         std::string key = JoinFolded(*parts, parts->size());
@@ -536,11 +522,7 @@ HRESULT RegistryTransaction::EnumValues(std::string_view path, std::vector<Regis
             }
         }
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT RegistryTransaction::QueryValue(std::string_view path, std::string_view name,
@@ -565,21 +547,17 @@ HRESULT RegistryTransaction::QueryValue(std::string_view path, std::string_view 
 
 HRESULT RegistryTransaction::CreateKey(std::string_view path) noexcept {
     if (!m_state) return E_UNEXPECTED;
-    try {
+    return platform::GuardedCall([&]() -> HRESULT {
         auto parts = SplitPath(path);
         if (!parts) return E_INVALIDARG;
         return m_state->Create(*parts) ? S_OK : S_FALSE;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT RegistryTransaction::SetValue(std::string_view path, std::string_view name, std::string_view data) noexcept {
     if (!m_state) return E_UNEXPECTED;
     if (HasLineBreak(name) || HasLineBreak(data)) return E_INVALIDARG;
-    try {
+    return platform::GuardedCall([&]() -> HRESULT {
         auto parts = SplitPath(path);
         if (!parts || parts->empty()) return E_INVALIDARG;  // the root holds no values of ours
         m_state->Create(*parts);
@@ -611,16 +589,12 @@ HRESULT RegistryTransaction::SetValue(std::string_view path, std::string_view na
             m_state->modified = true;
         }
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT RegistryTransaction::DeleteKey(std::string_view path) noexcept {
     if (!m_state) return E_UNEXPECTED;
-    try {
+    return platform::GuardedCall([&]() -> HRESULT {
         auto parts = SplitPath(path);
         if (!parts || parts->empty()) return E_INVALIDARG;
         std::string key = JoinFolded(*parts, parts->size());
@@ -635,16 +609,12 @@ HRESULT RegistryTransaction::DeleteKey(std::string_view path) noexcept {
         std::erase_if(sections, [&](const Section& s) { return s.classesRoot && s.folded == key; });
         m_state->modified = true;
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT RegistryTransaction::DeleteTree(std::string_view path) noexcept {
     if (!m_state) return E_UNEXPECTED;
-    try {
+    return platform::GuardedCall([&]() -> HRESULT {
         auto parts = SplitPath(path);
         if (!parts || parts->empty()) return E_INVALIDARG;
         std::string key = JoinFolded(*parts, parts->size());
@@ -653,11 +623,7 @@ HRESULT RegistryTransaction::DeleteTree(std::string_view path) noexcept {
         if (removed == 0) return S_FALSE;
         m_state->modified = true;
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 }  // namespace platform

@@ -2,6 +2,8 @@
 // register or unregister mode over the platform's registry transaction.
 #include "server/registrar/registrar.h"
 
+#include "platform/guarded_call.h"
+
 #include <new>
 #include <optional>
 #include <span>
@@ -286,28 +288,20 @@ HRESULT Unregister(const std::vector<Entry>& entries, const std::string& parent,
 }  // namespace
 
 HRESULT CheckRegistryScript(std::string_view script, const RegistrarReplacements& replacements) noexcept {
-    try {
+    return platform::GuardedCall([&]() -> HRESULT {
         std::vector<Entry> keys;
         return ParseScript(script, replacements, &keys);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT ApplyRegistryScript(std::string_view script, const RegistrarReplacements& replacements, RegistrarMode mode,
                             platform::RegistryTransaction& registry) noexcept {
-    try {
+    return platform::GuardedCall([&]() -> HRESULT {
         std::vector<Entry> keys;
         HRESULT hr = ParseScript(script, replacements, &keys);
         if (FAILED(hr)) return hr;
         return mode == RegistrarMode::Register ? Register(keys, {}, registry) : Unregister(keys, {}, registry);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT ApplyRegistryScript(std::string_view script, const RegistrarReplacements& replacements,
@@ -327,17 +321,13 @@ HRESULT ApplyRegistryScript(std::string_view script, const RegistrarReplacements
 }
 
 HRESULT ApplyRegistryResource(int scriptId, const RegistrarReplacements& replacements, RegistrarMode mode) noexcept {
-    try {
+    return platform::GuardedCall([&]() -> HRESULT {
         std::span<const std::byte> data;
         HRESULT hr = platform::FindModuleResource(platform::ResourceType("REGISTRY"), scriptId, &data);
         if (FAILED(hr)) return hr;
         std::string_view script(reinterpret_cast<const char*>(data.data()), data.size());
         return ApplyRegistryScript(script, replacements, mode);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 }  // namespace server

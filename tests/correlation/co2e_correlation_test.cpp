@@ -17,6 +17,9 @@
 using fakehost::FakeHost;
 using platform::ComPtr;
 
+using moduleclient::Attached;
+using moduleclient::Calorix;
+
 namespace {
 
 constexpr double kCO2 = 124389;      // carbon dioxide, factor 1 in every table
@@ -26,10 +29,6 @@ constexpr double kEthane = 74840;    // in no table
 constexpr double kWater = 7732185;   // in no table
 constexpr double kUnset = 123.25;    // what the vector holds before a calculation
 
-const moduleclient::Module& Calorix() {
-    static moduleclient::Module module = moduleclient::Load();
-    return module;
-}
 
 const moduleclient::Module& DataServer() {
     static moduleclient::Module module = moduleclient::Load("varbank2.dll");
@@ -47,33 +46,8 @@ constexpr std::array<Co2eClass, 3> kClasses{{
     {&CLSID_CO2EUS, "US"},
 }};
 
-// A correlation attached to a fake host, with the attachment's result set.
-struct Attached {
-    ComPtr<ICorrelation> correlation;
-    ComPtr<IVariableSet> results;
-    std::int32_t key = 0;
-};
 
-Attached AttachNew(REFCLSID clsid, FakeHost& host) {
-    Attached a;
-    a.correlation = moduleclient::Create(Calorix(), clsid);
-    EXPECT_TRUE(a.correlation);
-    if (!a.correlation) return a;
-    IVariableSet* set = nullptr;
-    EXPECT_EQ(a.correlation->Attach(host.Source(), 0, &a.key, &set), S_OK);
-    a.results = ComPtr<IVariableSet>(set);  // the attachment keeps its own reference
-    return a;
-}
 
-// Fills indexes 0-5 of "Phase_Values" with kUnset, so that what a calculation does not
-// write shows.
-void Prefill(IVariableSet* results) {
-    ComPtr<IVariable> variable;
-    ASSERT_EQ(results->GetVariable(u"Phase_Values", variable.Put()), S_OK);
-    ComPtr<INumericVectorVariable> vector;
-    ASSERT_EQ(variable.As(&vector), S_OK);
-    for (std::int32_t i = 0; i < 6; ++i) ASSERT_EQ(vector->SetValue(i, kUnset), S_OK);
-}
 
 std::vector<double> Unwritten() { return std::vector<double>(6, kUnset); }
 
@@ -126,7 +100,7 @@ protected:
     void Settle() {
         janitor.SetGas({});
         janitor.SetProperty("MolarFlow", {0.0});
-        Attached a = AttachNew(CLSID_CO2EUS, janitor);
+        Attached a = moduleclient::Attach(CLSID_CO2EUS, janitor.Source());
         ASSERT_TRUE(a.correlation);
         EXPECT_EQ(a.correlation->Calculate(a.key), S_OK);
         EXPECT_EQ(a.results->RemoveVariable(u"Phase_Values"), S_OK);
@@ -213,9 +187,9 @@ TEST_F(Co2eCorrelationTest, PhaseValuesPerFactorTable) {
             for (std::int32_t& present : host.phasePresent) present = 0;
         for (std::size_t k = 0; k < kClasses.size(); ++k) {
             SCOPED_TRACE(std::string(c.name) + " / " + kClasses[k].label);
-            Attached a = AttachNew(*kClasses[k].clsid, host);
+            Attached a = moduleclient::Attach(*kClasses[k].clsid, host.Source());
             ASSERT_TRUE(a.correlation);
-            Prefill(a.results.Get());
+            moduleclient::FillPhaseValues(a.results.Get(), kUnset);
             ASSERT_EQ(a.correlation->Calculate(a.key), S_OK);
             const auto& e = c.expected[k];
             const std::vector<double> expected{e[0], e[1], e[2], e[3], kUnset, EMPTY_VALUE};
@@ -228,7 +202,7 @@ TEST_F(Co2eCorrelationTest, SameFluidGivesTheSameCarbonDioxideAndMethaneInTheRat
     Script(host, {{{kCO2, 44.0095, 0.7}, {kCH4, 16.043, 0.3}}, {{0, 1.0, {1, 0}}, {1, 1.0, {0, 1}}}, 3.5});
     std::vector<std::vector<double>> values;
     for (const Co2eClass& k : kClasses) {
-        Attached a = AttachNew(*k.clsid, host);
+        Attached a = moduleclient::Attach(*k.clsid, host.Source());
         ASSERT_EQ(a.correlation->Calculate(a.key), S_OK);
         values.push_back(moduleclient::PhaseValues(a.results.Get()));
     }
@@ -265,8 +239,8 @@ TEST_F(Co2eCorrelationTest, FluidDataTheHostCannotGiveStillWritesEveryIndex) {
             host.ClearFailures();
             Script(host, kTwoGases);
             c.script(host);
-            Attached a = AttachNew(*k.clsid, host);
-            Prefill(a.results.Get());
+            Attached a = moduleclient::Attach(*k.clsid, host.Source());
+            moduleclient::FillPhaseValues(a.results.Get(), kUnset);
             ASSERT_EQ(a.correlation->Calculate(a.key), S_OK);
             const std::vector<double> expected{c.expected[0], c.expected[1], c.expected[2], c.expected[3],
                                                kUnset, EMPTY_VALUE};
@@ -302,8 +276,8 @@ TEST_F(Co2eCorrelationTest, HostFailuresAndCurrentResults) {
         Script(h, kTwoGases);
         c.script(h);
         {
-            Attached a = AttachNew(CLSID_CO2EAR4, h);
-            Prefill(a.results.Get());
+            Attached a = moduleclient::Attach(CLSID_CO2EAR4, h.Source());
+            moduleclient::FillPhaseValues(a.results.Get(), kUnset);
             EXPECT_EQ(a.correlation->Calculate(a.key), c.status);
             const std::vector<double> values = moduleclient::PhaseValues(a.results.Get());
             if (c.written)
@@ -323,7 +297,7 @@ TEST_F(Co2eCorrelationTest, HostFailuresAndCurrentResults) {
 
 TEST_F(Co2eCorrelationTest, FailedLookupOfPhaseValuesDropsTheComponentData) {
     Script(host, kTwoGases);
-    Attached a = AttachNew(CLSID_CO2ESAR, host);
+    Attached a = moduleclient::Attach(CLSID_CO2ESAR, host.Source());
     ASSERT_EQ(a.correlation->Calculate(a.key), S_OK);
     EXPECT_EQ(host.OutstandingReferences(), 2);  // the attachment's source, the calculator's data
 
@@ -338,7 +312,7 @@ TEST_F(Co2eCorrelationTest, FailedLookupOfPhaseValuesDropsTheComponentData) {
 
 TEST_F(Co2eCorrelationTest, PhaseValuesThatAreNoNumericVectorGetNothing) {
     Script(host, kTwoGases);
-    Attached a = AttachNew(CLSID_CO2EUS, host);
+    Attached a = moduleclient::Attach(CLSID_CO2EUS, host.Source());
     ASSERT_EQ(a.results->RemoveVariable(u"Phase_Values"), S_OK);
     ComPtr<IClassFactory> factory;
     ASSERT_EQ(DataServer().getClassObject(CLSID_EnumVariable, IID_IClassFactory, factory.PutVoid()), S_OK);
@@ -360,7 +334,7 @@ TEST_F(Co2eCorrelationTest, OverallValueLoadsPerPhaseAndThePhaseValuesReuseOnlyO
     // loaded; indexes 2 and 3 load again. Every phase sum asks once per component for the
     // CAS numbers.
     Script(host, kTwoGases);
-    Attached a = AttachNew(CLSID_CO2ESAR, host);
+    Attached a = moduleclient::Attach(CLSID_CO2ESAR, host.Source());
     ASSERT_EQ(a.correlation->Calculate(a.key), S_OK);
     EXPECT_EQ(host.Calls("GetComposition"), 6);
     EXPECT_EQ(host.Calls("GetComponentProperty:Molecular Weight"), 6);
@@ -370,8 +344,8 @@ TEST_F(Co2eCorrelationTest, OverallValueLoadsPerPhaseAndThePhaseValuesReuseOnlyO
     // Without components the phase values stay on the data index 0 loaded.
     other.SetGas({});
     other.SetProperty("MolarFlow", {5.0});
-    Attached empty = AttachNew(CLSID_CO2EAR4, other);
-    Prefill(empty.results.Get());
+    Attached empty = moduleclient::Attach(CLSID_CO2EAR4, other.Source());
+    moduleclient::FillPhaseValues(empty.results.Get(), kUnset);
     ASSERT_EQ(empty.correlation->Calculate(empty.key), S_OK);
     EXPECT_EQ(other.Calls("GetComposition"), 4);
     EXPECT_EQ(other.Calls("GetComponentProperty:CAS_Numbers"), 0);
@@ -389,8 +363,8 @@ TEST_F(Co2eCorrelationTest, CalculatorHoldsTheComponentDataOfTheLastCalculation)
     Script(host, kTwoGases);
     Script(other, {{{kCH4, 16, 1}}, {{0, 1.0, {1}}}, 1});
     {
-        Attached first = AttachNew(CLSID_CO2ESAR, host);
-        Attached second = AttachNew(CLSID_CO2EAR4, other);
+        Attached first = moduleclient::Attach(CLSID_CO2ESAR, host.Source());
+        Attached second = moduleclient::Attach(CLSID_CO2EAR4, other.Source());
         ASSERT_EQ(first.correlation->Calculate(first.key), S_OK);
         EXPECT_EQ(host.OutstandingReferences(), 2);
         EXPECT_EQ(other.OutstandingReferences(), 1);

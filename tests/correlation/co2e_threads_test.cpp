@@ -17,31 +17,15 @@
 using fakehost::FakeHost;
 using platform::ComPtr;
 
+using moduleclient::Attached;
+using moduleclient::Calorix;
+
 namespace {
 
 constexpr int kIterations = 400;  // per thread
 
-const moduleclient::Module& Calorix() {
-    static moduleclient::Module module = moduleclient::Load();
-    return module;
-}
 
-struct Attached {
-    ComPtr<ICorrelation> correlation;
-    ComPtr<IVariableSet> results;
-    std::int32_t key = 0;
-};
 
-Attached AttachNew(REFCLSID clsid, FakeHost& host) {
-    Attached a;
-    a.correlation = moduleclient::Create(Calorix(), clsid);
-    EXPECT_TRUE(a.correlation);
-    if (!a.correlation) return a;
-    IVariableSet* set = nullptr;
-    EXPECT_EQ(a.correlation->Attach(host.Source(), 0, &a.key, &set), S_OK);
-    a.results = ComPtr<IVariableSet>(set);
-    return a;
-}
 
 // The indexes a calculation writes.
 std::array<double, 5> Written(IVariableSet* results) {
@@ -55,7 +39,7 @@ void ReleaseCalculator() {
     janitor.SetGas({});
     janitor.SetProperty("MolarFlow", {0.0});
     {
-        Attached a = AttachNew(CLSID_CO2ESAR, janitor);
+        Attached a = moduleclient::Attach(CLSID_CO2ESAR, janitor.Source());
         ASSERT_TRUE(a.correlation);
         ASSERT_EQ(a.results->RemoveVariable(u"Phase_Values"), S_OK);
         EXPECT_EQ(a.correlation->Calculate(a.key), E_FAIL);
@@ -84,7 +68,7 @@ TEST(Co2eThreads, ConcurrentCalculationsGiveTheValuesOfSequentialOnes) {
     } release;
 
     {
-        Attached objects[2] = {AttachNew(CLSID_CO2ESAR, hosts[0]), AttachNew(CLSID_CO2EUS, hosts[1])};
+        Attached objects[2] = {moduleclient::Attach(CLSID_CO2ESAR, hosts[0].Source()), moduleclient::Attach(CLSID_CO2EUS, hosts[1].Source())};
         ASSERT_TRUE(objects[0].correlation && objects[1].correlation);
 
         // One after the other.

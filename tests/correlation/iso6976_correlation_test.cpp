@@ -14,6 +14,8 @@ using fakehost::Component;
 using fakehost::FakeHost;
 using platform::ComPtr;
 
+using moduleclient::Calorix;
+
 namespace {
 
 constexpr double kMethane = 74828, kNitrogen = 7727379, kCarbonDioxide = 124389, kArgon = 7440371,
@@ -22,33 +24,13 @@ constexpr double M = 16.043;  // methane, kg/kmol
 constexpr double kSentinel = 99.0;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-const moduleclient::Module& Calorix() {
-    static moduleclient::Module module = moduleclient::Load();
-    return module;
+
+// A correlation attached to a fake host, its "Phase_Values" pre-filled with a sentinel.
+moduleclient::Attached AttachFilled(REFCLSID clsid, FakeHost& host) {
+    moduleclient::Attached a = moduleclient::Attach(clsid, host.Source());
+    if (a.results) moduleclient::FillPhaseValues(a.results.Get(), kSentinel);
+    return a;
 }
-
-// One correlation attached to one fake host, its "Phase_Values" pre-filled with a sentinel.
-struct Attached {
-    explicit Attached(REFCLSID clsid, FakeHost& h) : host(h) {
-        correlation = moduleclient::Create(Calorix(), clsid);
-        EXPECT_TRUE(correlation);
-        IVariableSet* set = nullptr;
-        EXPECT_EQ(correlation->Attach(host.Source(), 0, &key, &set), S_OK);
-        results = ComPtr<IVariableSet>(set);
-        ComPtr<IVariable> variable;
-        results->GetVariable(u"Phase_Values", variable.Put());
-        variable.As(&vector);
-        for (int i = 0; i < 6; ++i) vector->SetValue(i, kSentinel);
-    }
-    std::vector<double> Values() const { return moduleclient::PhaseValues(results.Get()); }
-    HRESULT Calculate() { return correlation->Calculate(key); }
-
-    FakeHost& host;
-    ComPtr<ICorrelation> correlation;
-    ComPtr<IVariableSet> results;
-    ComPtr<INumericVectorVariable> vector;
-    std::int32_t key = 0;
-};
 
 // The closed forms for one pure component of molar mass m at fraction 1.
 struct Pure {
@@ -96,7 +78,7 @@ TEST(Iso6976, PureMethaneGivesTheClosedFormsAtBothReferenceTemperatures) {
             SCOPED_TRACE(std::string(f.name) + " option " + std::to_string(option));
             FakeHost host;
             OneVapour(host, {{kMethane, M, 1.0}});
-            Attached a(*f.clsid, host);
+            auto a = AttachFilled(*f.clsid, host);
             ASSERT_EQ(moduleclient::SetRefTempOption(a.correlation.Get(), option), S_OK);
             ASSERT_EQ(a.Calculate(), S_OK);
             const double expected = f.value(option == 0 ? kMethane15 : kMethane0);
@@ -116,7 +98,7 @@ TEST(Iso6976, MolarValuesOfAPureComponentDoNotDependOnItsMolarMassOrZ) {
     for (double molarMass : {16.043, 20.0, 1.0}) {
         FakeHost host;
         OneVapour(host, {{kMethane, molarMass, 1.0}});
-        Attached a(CLSID_MolarHHV, host);
+        auto a = AttachFilled(CLSID_MolarHHV, host);
         ASSERT_EQ(a.Calculate(), S_OK);
         EXPECT_NEAR(a.Values()[0], 37.706 * 8.31451 * 288.15 / 101.325 * 1000, 1e-6);
     }
@@ -139,7 +121,7 @@ TEST(Iso6976, InertFluidsGiveZeroAndMissingMolarMassesGiveEmpty) {
             SCOPED_TRACE(std::string(c.name) + " / " + f.name);
             FakeHost host;
             OneVapour(host, c.gas);
-            Attached a(*f.clsid, host);
+            auto a = AttachFilled(*f.clsid, host);
             ASSERT_EQ(a.Calculate(), S_OK);
             auto v = a.Values();
             if (c.empty.count(f.name)) {
@@ -158,7 +140,7 @@ TEST(Iso6976, OnlyPresentPhasesAreEvaluatedEachFromItsOwnComposition) {
     FakeHost host;
     host.SetGas({{kMethane, M, 0.8}, {kEthane, 30.07, 0.2}});
     host.SetPhase(1, 1.0, {0.5, 0.5});
-    Attached a(CLSID_HHV, host);
+    auto a = AttachFilled(CLSID_HHV, host);
     ASSERT_EQ(a.Calculate(), S_OK);
     auto v = a.Values();
     const double z = [](double s) { return 1 - s * s; }(0.0447 * 0.5 + 0.0922 * 0.5);
@@ -176,7 +158,8 @@ TEST(Iso6976, NegativeFractionsCountAsZeroAndNaNPassesThrough) {
     OneVapour(clamped, {{kMethane, M, 1.0}, {kEthane, 30.07, -0.001}});
     OneVapour(zero, {{kMethane, M, 1.0}, {kEthane, 30.07, 0.0}});
     OneVapour(nan, {{kMethane, M, 1.0}, {kEthane, 30.07, kNaN}});
-    Attached a(CLSID_Density, clamped), b(CLSID_Density, zero), c(CLSID_Density, nan);
+    auto a = AttachFilled(CLSID_Density, clamped), b = AttachFilled(CLSID_Density, zero),
+         c = AttachFilled(CLSID_Density, nan);
     ASSERT_EQ(a.Calculate(), S_OK);
     ASSERT_EQ(b.Calculate(), S_OK);
     ASSERT_EQ(c.Calculate(), S_OK);
@@ -187,7 +170,7 @@ TEST(Iso6976, NegativeFractionsCountAsZeroAndNaNPassesThrough) {
 TEST(Iso6976, CurrentResultsAreNotRecalculated) {
     FakeHost host;
     OneVapour(host, {{kMethane, M, 1.0}});
-    Attached a(CLSID_LHV, host);
+    auto a = AttachFilled(CLSID_LHV, host);
     host.needsRecalculation = 0;
     EXPECT_EQ(a.Calculate(), S_OK);  // also on the very first calculation
     EXPECT_EQ(a.Values()[0], kSentinel);
@@ -225,7 +208,7 @@ TEST(Iso6976, HostCountsThatDifferFromTheRecordAreNeverReadPast) {
         OneVapour(host, {{kMethane, M, 0.5}, {kEthane, 30.07, 0.5}});
         host.SetReportedCount(c.property, c.count);
         {
-            Attached a(CLSID_HHV, host);
+            auto a = AttachFilled(CLSID_HHV, host);
             ASSERT_EQ(a.Calculate(), S_OK);
             // With one usable component only methane's half enters the sums.
             if (c.count == 1) {
@@ -245,7 +228,7 @@ TEST(Iso6976, EveryFailingHostCallFailsWithItsStatusWritesNothingAndLeaksNothing
     {
         FakeHost host;
         OneVapour(host, {{kMethane, M, 1.0}});
-        Attached a(CLSID_MassHHV, host);
+        auto a = AttachFilled(CLSID_MassHHV, host);
         ASSERT_EQ(a.Calculate(), S_OK);
         calls = host.CallLog();
     }
@@ -257,7 +240,7 @@ TEST(Iso6976, EveryFailingHostCallFailsWithItsStatusWritesNothingAndLeaksNothing
         OneVapour(host, {{kMethane, M, 1.0}});
         host.Fail(call, kHostStatus);
         {
-            Attached a(CLSID_MassHHV, host);
+            auto a = AttachFilled(CLSID_MassHHV, host);
             HRESULT hr = a.Calculate();
             if (call == "NeedsRecalculation") {
                 EXPECT_EQ(hr, S_OK);
@@ -274,7 +257,7 @@ TEST(Iso6976, EveryFailingHostCallFailsWithItsStatusWritesNothingAndLeaksNothing
     OneVapour(host, {{kMethane, M, 1.0}});
     host.componentDataAnswersQuery = false;
     {
-        Attached a(CLSID_MassHHV, host);
+        auto a = AttachFilled(CLSID_MassHHV, host);
         EXPECT_EQ(a.Calculate(), E_FAIL);
         EXPECT_EQ(a.Values(), std::vector<double>(6, kSentinel));
     }

@@ -123,7 +123,7 @@ TEST(DewPointSearch, FlashSequenceOfEveryPath) {
                 }
                 ExpectFlashEntries(flash, host.pressure);
 
-                const double result = a.Slot(kOverallSlot);
+                const double result = Slot(a, kOverallSlot);
                 if (c.result == Result::T0) {
                     EXPECT_EQ(result, c.t0);
                 }
@@ -134,7 +134,7 @@ TEST(DewPointSearch, FlashSequenceOfEveryPath) {
                     EXPECT_GE(result, c.boundary);
                     EXPECT_LT(result, c.boundary + kLastRefinementStep);
                 }
-                for (int slot = 0; slot < kPhaseCount; ++slot) EXPECT_EQ(a.Slot(slot), EMPTY_VALUE) << slot;
+                for (int slot = 0; slot < kPhaseCount; ++slot) EXPECT_EQ(Slot(a, slot), EMPTY_VALUE) << slot;
                 EXPECT_EQ(a.Values()[4], kSentinel);
             }
             EXPECT_EQ(host.Check(), "");
@@ -157,7 +157,7 @@ TEST(DewPointSearch, RefinementHalvesFromTenWhileLiquidPersists) {
     double step = 10.0;
     for (std::size_t i = 2; i < t.size(); ++i, step /= 2) EXPECT_EQ(t[i], 7.0 - step) << i;
     EXPECT_EQ(step, 10.0 / 16384.0);
-    EXPECT_EQ(a.Slot(kOverallSlot), 7.0);
+    EXPECT_EQ(Slot(a, kOverallSlot), 7.0);
 }
 
 TEST(DewPointSearch, RefinementBracketsBoundariesWithinTheLastStep) {
@@ -170,7 +170,7 @@ TEST(DewPointSearch, RefinementBracketsBoundariesWithinTheLastStep) {
             host.flash = flash.Function();
             Attached a = AttachTo(*dp.clsid, host);
             ASSERT_EQ(a.Calculate(), S_OK);
-            const double result = a.Slot(kOverallSlot);
+            const double result = Slot(a, kOverallSlot);
             EXPECT_GE(result, boundary) << dp.word;
             EXPECT_LT(result, boundary + kLastRefinementStep) << dp.word;
         }
@@ -186,8 +186,8 @@ TEST(DewPointSearch, FailedScanFlashIsReadAsItLeftTheRecord) {
     Attached a = AttachTo(CLSID_HCDewPt, host);
     ASSERT_EQ(a.Calculate(), S_OK);
     EXPECT_EQ(flash.Log().size(), 1u + 3u + 14u);
-    EXPECT_GE(a.Slot(kOverallSlot), -3.3);
-    EXPECT_LT(a.Slot(kOverallSlot), -3.3 + kLastRefinementStep);
+    EXPECT_GE(Slot(a, kOverallSlot), -3.3);
+    EXPECT_LT(Slot(a, kOverallSlot), -3.3 + kLastRefinementStep);
 }
 
 TEST(DewPointSearch, SlotsWithoutAFlashResultReportEmpty) {
@@ -310,7 +310,7 @@ TEST(HcDewPoint, FluidWithoutComponentsTakesTheDewPointFlash) {
         ASSERT_EQ(a.Calculate(), S_OK);
         ASSERT_EQ(flash.Log().size(), 1u);
         EXPECT_TRUE(flash.Log()[0].feedValues.empty());
-        EXPECT_EQ(a.Slot(kOverallSlot), -40.0);
+        EXPECT_EQ(Slot(a, kOverallSlot), -40.0);
     }
     EXPECT_EQ(host.Check(), "");
 }
@@ -380,7 +380,7 @@ void RunPhaseCases(REFCLSID clsid, const std::vector<PhaseCase>& cases) {
             host.flash = flash.Function();
             Attached a = AttachTo(clsid, host);
             ASSERT_EQ(a.Calculate(), S_OK);
-            EXPECT_EQ(a.Slot(kOverallSlot), cases[i].expected ? 20.0 : EMPTY_VALUE) << "phase " << phase;
+            EXPECT_EQ(Slot(a, kOverallSlot), cases[i].expected ? 20.0 : EMPTY_VALUE) << "phase " << phase;
             EXPECT_EQ(flash.Log().size(), cases[i].expected ? 1u : 30u) << "phase " << phase;
         }
     }
@@ -464,7 +464,7 @@ Recognised Recognise(double cas, double id) {
         EXPECT_EQ(a.Calculate(), S_OK);
         r.waterDewPoint = host.Calls("Flash") > 0;
         if (r.waterDewPoint) {
-            EXPECT_EQ(a.Slot(kOverallSlot), 20.0);
+            EXPECT_EQ(Slot(a, kOverallSlot), 20.0);
         }
     }
     {
@@ -472,7 +472,7 @@ Recognised Recognise(double cas, double id) {
         fluid(host);
         Attached a = AttachTo(CLSID_WaterContentMg, host);
         EXPECT_EQ(a.Calculate(), S_OK);
-        r.content = a.Slot(kOverallSlot) > 0.0;
+        r.content = Slot(a, kOverallSlot) > 0.0;
     }
     return r;
 }
@@ -519,7 +519,7 @@ TEST(WaterRecognition, LastWaterComponentCounts) {
     host.flash = flash.Function();
     Attached a = AttachTo(CLSID_HCDewPt, host);
     ASSERT_EQ(a.Calculate(), S_OK);
-    EXPECT_EQ(a.Slot(kOverallSlot), EMPTY_VALUE);
+    EXPECT_EQ(Slot(a, kOverallSlot), EMPTY_VALUE);
     EXPECT_EQ(flash.Log().size(), 30u);
 }
 
@@ -562,7 +562,7 @@ TEST(DewPointSearch, ArraysShorterThanTheComponentCountAreNotReadPast) {
         {
             Attached a = AttachTo(*c.clsid, host);
             ASSERT_EQ(a.Calculate(), S_OK);
-            EXPECT_EQ(a.Slot(kOverallSlot), c.expected);
+            EXPECT_EQ(Slot(a, kOverallSlot), c.expected);
             ASSERT_EQ(flash.Log().size(), c.flashes);
             if (c.flashes > 0) {
                 EXPECT_EQ(flash.Log()[0].feedValues.size(), c.feedSize);

@@ -29,38 +29,20 @@ inline constexpr double kLastRefinementStep = 10.0 / 8192.0;  // 10 / 2^13
 // "Phase_Values" index of each composition slot: phases 0-3, then the overall fluid.
 inline constexpr int kIndexOfSlot[5] = {1, 2, 3, 5, 0};
 
-inline const moduleclient::Module& Calorix() {
-    static moduleclient::Module module = moduleclient::Load();
-    return module;
-}
+
+using moduleclient::Attached;
+using moduleclient::Calorix;
 
 // A correlation created through the module and attached to the fake host; every element of
 // its "Phase_Values" holds kSentinel.
-struct Attached {
-    ComPtr<ICorrelation> correlation;
-    ComPtr<IVariableSet> results;
-    std::int32_t key = 0;
-
-    HRESULT Calculate() const { return correlation->Calculate(key); }
-    std::vector<double> Values() const { return moduleclient::PhaseValues(results.Get()); }
-    double Slot(int slot) const { return Values()[static_cast<std::size_t>(kIndexOfSlot[slot])]; }
-};
-
 inline Attached AttachTo(REFCLSID clsid, FakeHost& host) {
-    Attached a;
-    a.correlation = moduleclient::Create(Calorix(), clsid);
-    EXPECT_TRUE(a.correlation);
-    if (!a.correlation) return a;
-    IVariableSet* set = nullptr;
-    EXPECT_EQ(a.correlation->Attach(host.Source(), 0, &a.key, &set), S_OK);
-    a.results = ComPtr<IVariableSet>(set);  // the host's own reference
-    ComPtr<IVariable> variable;
-    ComPtr<INumericVectorVariable> vector;
-    EXPECT_EQ(set->GetVariable(u"Phase_Values", variable.Put()), S_OK);
-    EXPECT_EQ(variable.As(&vector), S_OK);
-    for (std::int32_t i = 0; i < 6; ++i) vector->SetValue(i, kSentinel);
+    Attached a = moduleclient::Attach(clsid, host.Source());
+    if (a.results) moduleclient::FillPhaseValues(a.results.Get(), kSentinel);
     return a;
 }
+
+// The value a calculation wrote for a composition slot.
+inline double Slot(const Attached& a, int slot) { return a.Values()[static_cast<std::size_t>(kIndexOfSlot[slot])]; }
 
 // A liquid phase a flash reports.
 struct Liquid {

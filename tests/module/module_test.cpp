@@ -18,12 +18,10 @@ using moduleclient::Create;
 using moduleclient::TakeString;
 using platform::ComPtr;
 
+using moduleclient::Calorix;
+
 namespace {
 
-const moduleclient::Module& Calorix() {
-    static moduleclient::Module module = moduleclient::Load();
-    return module;
-}
 
 struct Expected {
     const char16_t* displayName;

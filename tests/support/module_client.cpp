@@ -25,6 +25,11 @@ Module Load(const std::string& path) {
     return m;
 }
 
+const Module& Calorix() {
+    static const Module module = Load();
+    return module;
+}
+
 ComPtr<ICorrelation> Create(const Module& module, REFCLSID clsid, HRESULT* status) {
     ComPtr<ICorrelation> correlation;
     ComPtr<IClassFactory> factory;
@@ -56,6 +61,26 @@ HRESULT SetRefTempOption(ICorrelation* correlation, std::int32_t option) {
     ComPtr<IEnumVariable> enumeration;
     if (FAILED(variable.As(&enumeration))) return E_FAIL;
     return enumeration->SetValue(0, option);
+}
+
+Attached Attach(REFCLSID clsid, IUnknown* host) {
+    Attached a;
+    a.correlation = Create(Calorix(), clsid);
+    EXPECT_TRUE(a.correlation);
+    if (!a.correlation) return a;
+    IVariableSet* set = nullptr;
+    EXPECT_EQ(a.correlation->Attach(host, 0, &a.key, &set), S_OK);
+    // The attachment keeps the one reference Attach created; the test takes its own.
+    a.results = ComPtr<IVariableSet>(set);
+    return a;
+}
+
+void FillPhaseValues(IVariableSet* results, double value) {
+    ComPtr<IVariable> variable;
+    ASSERT_EQ(results->GetVariable(u"Phase_Values", variable.Put()), S_OK);
+    ComPtr<INumericVectorVariable> vector;
+    ASSERT_EQ(variable.As(&vector), S_OK);
+    for (std::int32_t i = 0; i < 6; ++i) ASSERT_EQ(vector->SetValue(i, value), S_OK);
 }
 
 std::u16string TakeString(BSTR text) {

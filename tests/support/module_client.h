@@ -24,6 +24,9 @@ struct Module {
 // cannot be loaded.
 Module Load(const std::string& path = "Calorix.dll");
 
+// The module beside the test program, loaded once.
+const Module& Calorix();
+
 // Creates a correlation standalone and returns its ICorrelation (null on failure; the
 // status in *status when given).
 platform::ComPtr<ICorrelation> Create(const Module& module, REFCLSID clsid, HRESULT* status = nullptr);
@@ -35,6 +38,21 @@ std::vector<double> PhaseValues(IVariableSet* results);
 HRESULT SetRefTempOption(ICorrelation* correlation, std::int32_t option);
 
 std::u16string TakeString(BSTR text);
+
+// A correlation created through the module and attached to a host object.
+struct Attached {
+    platform::ComPtr<ICorrelation> correlation;
+    platform::ComPtr<IVariableSet> results;  // the attachment's result set; the test's own reference
+    std::int32_t key = 0;
+
+    HRESULT Calculate() const { return correlation->Calculate(key); }
+    std::vector<double> Values() const { return PhaseValues(results.Get()); }
+};
+// Creates clsid in Calorix() and attaches it to host (fluid index 0). Fails the test, and
+// leaves the correlation null, when that cannot be done.
+Attached Attach(REFCLSID clsid, IUnknown* host);
+// Writes value into indexes 0-5 of "Phase_Values", so that what a calculation leaves shows.
+void FillPhaseValues(IVariableSet* results, double value);
 
 // The fourteen classes in catalogue order, with their identity.
 struct ClassInfo {
