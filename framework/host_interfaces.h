@@ -72,7 +72,7 @@ struct IFlashCalculator : IUnknown {
     virtual HRESULT COMCALL GetTolerance(double* tolerance) = 0;
     virtual HRESULT COMCALL SetTolerance(double tolerance) = 0;
     virtual HRESULT COMCALL GetFlashCount(std::int32_t* count) = 0;
-    // One equilibrium flash; the record is the specification and receives the results.
+    // One equilibrium flash; the record states the flash and receives its results.
     // temperature EMPTY_VALUE with phaseFraction[0] 1.0 asks for the dew-point temperature.
     virtual HRESULT COMCALL Flash(FluidComposition* record) = 0;
 };
