@@ -46,16 +46,21 @@ std::string AbsolutePath(const std::string& path) {
 
 std::string DefaultModulePath() { return ProgramFolder() + "/" + kModuleFile; }
 
+// Loads the module named on the command line (default: beside this program) into manager;
+// false, with a message, when it cannot be loaded.
+bool LoadModule(const std::string& modulePath, CorrelationManager& manager, std::string& path, std::ostream& err) {
+    path = AbsolutePath(modulePath.empty() ? DefaultModulePath() : modulePath);
+    HRESULT hr = manager.Load(path);
+    if (FAILED(hr)) err << fmt::format("{}: cannot load {}: {}\n", kProgram, path, FormatStatus(hr));
+    return SUCCEEDED(hr);
+}
+
 int Register(const std::string& modulePath, bool install, std::ostream& out, std::ostream& err) {
     const char* exportName = install ? "DllRegisterServer" : "DllUnregisterServer";
-    const std::string path = AbsolutePath(modulePath.empty() ? DefaultModulePath() : modulePath);
     CorrelationManager manager;
-    HRESULT hr = manager.Load(path);
-    if (FAILED(hr)) {
-        err << fmt::format("{}: cannot load {}: {}\n", kProgram, path, FormatStatus(hr));
-        return kExitFailure;
-    }
-    hr = manager.CallExport(exportName);
+    std::string path;
+    if (!LoadModule(modulePath, manager, path, err)) return kExitFailure;
+    HRESULT hr = manager.CallExport(exportName);
     if (FAILED(hr)) {
         err << fmt::format("{}: {} in {} failed: {}\n", kProgram, exportName, path, FormatStatus(hr));
         return kExitFailure;
@@ -184,13 +189,9 @@ int RunHostProgram(int argc, const char* const* argv, std::ostream& out, std::os
             return kExitFailure;
         }
 
-        const std::string path = AbsolutePath(modulePath.empty() ? DefaultModulePath() : modulePath);
         CorrelationManager manager;
-        HRESULT hr = manager.Load(path);
-        if (FAILED(hr)) {
-            err << fmt::format("{}: cannot load {}: {}\n", kProgram, path, FormatStatus(hr));
-            return kExitFailure;
-        }
+        std::string path;
+        if (!LoadModule(modulePath, manager, path, err)) return kExitFailure;
 
         const Fluid fluid = parsed.fluid;
         auto source = MakeFluidSource({parsed.fluid});
@@ -199,7 +200,7 @@ int RunHostProgram(int argc, const char* const* argv, std::ostream& out, std::os
         int status = kExitSuccess;
         for (const CatalogueEntry* entry : classes) {
             platform::ComPtr<ICorrelation> correlation;
-            hr = manager.Create(*entry->classId, &correlation);
+            HRESULT hr = manager.Create(*entry->classId, &correlation);
             if (FAILED(hr) || !correlation) {
                 if (optionalClasses && hr == CLASS_E_CLASSNOTAVAILABLE) {
                     err << fmt::format("{}: warning: the module does not serve {}; left out\n", kProgram, entry->word);

@@ -12,6 +12,7 @@
 #include "platform/registry.h"
 #include "platform/strings.h"
 #include "tests/support/module_client.h"
+#include "tests/support/text_file.h"
 
 namespace fs = std::filesystem;
 using moduleclient::Classes;
@@ -115,17 +116,9 @@ TEST_F(Registration, PathWithAQuoteIsStoredWithOneQuote) {
 
 TEST_F(Registration, MalformedRegistryFileIsReportedNotOverwritten) {
     const std::string broken = "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\CLSID\n";
-    {
-        std::FILE* f = std::fopen(m_file.c_str(), "wb");
-        std::fwrite(broken.data(), 1, broken.size(), f);
-        std::fclose(f);
-    }
+    testfiles::WriteFile(m_file, broken);
     moduleclient::Module m = moduleclient::Load();
     EXPECT_TRUE(FAILED(m.registerServer()));
     EXPECT_TRUE(FAILED(m.unregisterServer()));
-    std::FILE* f = std::fopen(m_file.c_str(), "rb");
-    std::string content(256, '\0');
-    content.resize(std::fread(content.data(), 1, content.size(), f));
-    std::fclose(f);
-    EXPECT_EQ(content, broken);
+    EXPECT_EQ(testfiles::ReadFile(m_file), broken);
 }

@@ -11,6 +11,7 @@
 
 #include "calorix/guids.h"
 #include "platform/registry.h"
+#include "tests/support/text_file.h"
 #include "platform/resources.h"
 #include "platform/strings.h"
 #include "server/registrar/registrar.h"
@@ -26,17 +27,8 @@ constexpr int kScriptCO2ESAR = 130;
 constexpr int kScriptCO2EAR4 = 131;
 const HRESULT kBadFormat = HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
+using testfiles::ReadFile;
+using testfiles::WriteFile;
 
 std::string Resource(int id) {
     std::span<const std::byte> data;

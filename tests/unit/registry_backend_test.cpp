@@ -12,23 +12,15 @@
 #include <unistd.h>
 
 #include "platform/registry.h"
+#include "tests/support/text_file.h"
 
 namespace {
 
 using platform::RegistryTransaction;
 using platform::RegistryValue;
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
+using testfiles::ReadFile;
+using testfiles::WriteFile;
 
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
