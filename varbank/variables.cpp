@@ -14,6 +14,13 @@ namespace {
 
 using platform::GuardedCall;
 
+template <typename T, typename U>
+HRESULT OutValue(U value, T* out) {
+    if (!out) return E_POINTER;
+    *out = static_cast<T>(value);
+    return S_OK;
+}
+
 HRESULT OutString(const std::u16string& text, BSTR* out) {
     if (!out) return E_POINTER;
     *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
@@ -38,11 +45,7 @@ public:
             return S_OK;
         });
     }
-    HRESULT COMCALL GetIntAttribute(std::int32_t* value) override {
-        if (!value) return E_POINTER;
-        *value = m_intAttribute;
-        return S_OK;
-    }
+    HRESULT COMCALL GetIntAttribute(std::int32_t* value) override { return OutValue(m_intAttribute, value); }
     HRESULT COMCALL SetIntAttribute(std::int32_t value) override {
         m_intAttribute = value;
         return S_OK;
@@ -60,11 +63,7 @@ protected:
 
 class NumericVector final : public Variable<INumericVectorVariable> {
 public:
-    HRESULT COMCALL GetSize(std::int32_t* size) override {
-        if (!size) return E_POINTER;
-        *size = static_cast<std::int32_t>(m_values.size());
-        return S_OK;
-    }
+    HRESULT COMCALL GetSize(std::int32_t* size) override { return OutValue(m_values.size(), size); }
     HRESULT COMCALL SetSize(std::int32_t size) override {
         if (size < 0) return E_INVALIDARG;
         return GuardedCall([&] {
@@ -91,11 +90,7 @@ public:
             return S_OK;
         });
     }
-    HRESULT COMCALL GetUnitCode(std::int32_t* code) override {
-        if (!code) return E_POINTER;
-        *code = m_unitCode;
-        return S_OK;
-    }
+    HRESULT COMCALL GetUnitCode(std::int32_t* code) override { return OutValue(m_unitCode, code); }
     HRESULT COMCALL SetUnitCode(std::int32_t code) override {
         m_unitCode = code;
         return S_OK;
@@ -122,30 +117,14 @@ private:
 
 class EnumVariable final : public Variable<IEnumVariable> {
 public:
-    HRESULT COMCALL GetOptionCount(std::int32_t* count) override {
-        if (!count) return E_POINTER;
-        *count = static_cast<std::int32_t>(m_options.size());
-        return S_OK;
-    }
+    HRESULT COMCALL GetOptionCount(std::int32_t* count) override { return OutValue(m_options.size(), count); }
     HRESULT COMCALL GetEnumText(std::int32_t option, BSTR* text) override {
         if (option < 0 || static_cast<std::size_t>(option) >= m_options.size()) return E_INVALIDARG;
         return GuardedCall([&] { return OutString(m_options[static_cast<std::size_t>(option)], text); });
     }
-    HRESULT COMCALL GetEnumParameter1(std::int32_t* value) override {
-        if (!value) return E_POINTER;
-        *value = m_parameter1;
-        return S_OK;
-    }
-    HRESULT COMCALL GetEnumParameter2(std::int32_t* value) override {
-        if (!value) return E_POINTER;
-        *value = m_parameter2;
-        return S_OK;
-    }
-    HRESULT COMCALL GetElementCount(std::int32_t* count) override {
-        if (!count) return E_POINTER;
-        *count = static_cast<std::int32_t>(m_selected.size());
-        return S_OK;
-    }
+    HRESULT COMCALL GetEnumParameter1(std::int32_t* value) override { return OutValue(m_parameter1, value); }
+    HRESULT COMCALL GetEnumParameter2(std::int32_t* value) override { return OutValue(m_parameter2, value); }
+    HRESULT COMCALL GetElementCount(std::int32_t* count) override { return OutValue(m_selected.size(), count); }
     HRESULT COMCALL SetElementCount(std::int32_t count) override {
         if (count < 1) return E_INVALIDARG;
         return GuardedCall([&] {
@@ -278,11 +257,7 @@ HRESULT CloneVariable(IVariable* source, ComPtr<IVariable>* copy) {
 
 class VariableSet final : public platform::ComObject<IVariableSet> {
 public:
-    HRESULT COMCALL GetCount(std::int32_t* count) override {
-        if (!count) return E_POINTER;
-        *count = static_cast<std::int32_t>(m_variables.size());
-        return S_OK;
-    }
+    HRESULT COMCALL GetCount(std::int32_t* count) override { return OutValue(m_variables.size(), count); }
     HRESULT COMCALL GetVariableAt(std::int32_t index, IVariable** variable) override {
         if (!variable) return E_POINTER;
         *variable = nullptr;
@@ -326,11 +301,7 @@ public:
             return S_OK;
         });
     }
-    HRESULT COMCALL GetModified(std::int32_t* modified) override {
-        if (!modified) return E_POINTER;
-        *modified = m_modified;
-        return S_OK;
-    }
+    HRESULT COMCALL GetModified(std::int32_t* modified) override { return OutValue(m_modified, modified); }
     HRESULT COMCALL SetModified(std::int32_t modified) override {
         m_modified = modified;
         return S_OK;
@@ -367,11 +338,7 @@ public:
             return S_OK;
         });
     }
-    HRESULT COMCALL GetOwnerTag(std::int32_t* tag) override {
-        if (!tag) return E_POINTER;
-        *tag = m_ownerTag;
-        return S_OK;
-    }
+    HRESULT COMCALL GetOwnerTag(std::int32_t* tag) override { return OutValue(m_ownerTag, tag); }
     HRESULT COMCALL SetOwnerTag(std::int32_t tag) override {
         m_ownerTag = tag;
         return S_OK;
