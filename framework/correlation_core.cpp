@@ -5,6 +5,7 @@
 
 #include "components/common/registry/class_id.h"
 #include "framework/variable_definitions.h"
+#include "platform/out_param.h"
 #include "platform/strings.h"
 
 using platform::ComPtr;
@@ -78,20 +79,14 @@ HRESULT OutString(const std::string& text, BSTR* out) {
     *out = value;
     return S_OK;
 }
-
-HRESULT OutInt(std::int32_t value, std::int32_t* out) {
-    if (!out) return E_POINTER;
-    *out = value;
-    return S_OK;
-}
 }  // namespace
 
 HRESULT CorrelationBase::GetDisplayName(BSTR* name) { return OutString(m_displayName, name); }
 HRESULT CorrelationBase::GetClassIdString(BSTR* classId) { return OutString(m_classId, classId); }
-HRESULT CorrelationBase::GetIntProperty1(std::int32_t* value) { return OutInt(m_intPropertyA, value); }
-HRESULT CorrelationBase::GetIntProperty2(std::int32_t* value) { return OutInt(m_resultType, value); }
-HRESULT CorrelationBase::GetIntProperty3(std::int32_t* value) { return OutInt(m_resultType, value); }
-HRESULT CorrelationBase::GetIntProperty4(std::int32_t* value) { return OutInt(m_intPropertyB, value); }
+HRESULT CorrelationBase::GetIntProperty1(std::int32_t* value) { return platform::OutValue(m_intPropertyA, value); }
+HRESULT CorrelationBase::GetIntProperty2(std::int32_t* value) { return platform::OutValue(m_resultType, value); }
+HRESULT CorrelationBase::GetIntProperty3(std::int32_t* value) { return platform::OutValue(m_resultType, value); }
+HRESULT CorrelationBase::GetIntProperty4(std::int32_t* value) { return platform::OutValue(m_intPropertyB, value); }
 
 HRESULT CorrelationBase::GetParameters(IVariableSet** parameters) {
     if (!parameters) return E_POINTER;

@@ -8,6 +8,7 @@
 
 #include "framework/empty_value.h"
 #include "host/flash.h"
+#include "platform/out_param.h"
 
 namespace calorix::host {
 
@@ -145,26 +146,14 @@ public:
         *name = SysAllocString(u"Peng-Robinson");
         return *name ? S_OK : E_OUTOFMEMORY;
     }
-    HRESULT COMCALL GetMaxPhaseCount(std::int32_t* count) override {
-        if (!count) return E_POINTER;
-        *count = 3;
-        return S_OK;
-    }
-    HRESULT COMCALL GetTolerance(double* tolerance) override {
-        if (!tolerance) return E_POINTER;
-        *tolerance = m_tolerance;
-        return S_OK;
-    }
+    HRESULT COMCALL GetMaxPhaseCount(std::int32_t* count) override { return platform::OutValue(3, count); }
+    HRESULT COMCALL GetTolerance(double* tolerance) override { return platform::OutValue(m_tolerance, tolerance); }
     HRESULT COMCALL SetTolerance(double tolerance) override {
         if (!(tolerance > 0.0)) return E_INVALIDARG;
         m_tolerance = tolerance;
         return S_OK;
     }
-    HRESULT COMCALL GetFlashCount(std::int32_t* count) override {
-        if (!count) return E_POINTER;
-        *count = m_flashCount;
-        return S_OK;
-    }
+    HRESULT COMCALL GetFlashCount(std::int32_t* count) override { return platform::OutValue(m_flashCount, count); }
     HRESULT COMCALL Flash(FluidComposition* record) override {
         ++m_flashCount;
         return m_flash.Flash(record);
@@ -206,11 +195,7 @@ public:
             return E_FAIL;
         }
     }
-    HRESULT COMCALL NeedsRecalculation(std::int32_t* flag) override {
-        if (!flag) return E_POINTER;
-        *flag = m_fluid->needsRecalculation ? 1 : 0;
-        return S_OK;
-    }
+    HRESULT COMCALL NeedsRecalculation(std::int32_t* flag) override { return platform::OutValue(m_fluid->needsRecalculation ? 1 : 0, flag); }
 
 private:
     std::shared_ptr<const Fluid> m_fluid;

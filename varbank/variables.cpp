@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/guarded_call.h"
+#include "platform/out_param.h"
 #include "platform/strings.h"
 
 namespace varbank {
@@ -13,13 +14,7 @@ using platform::ComPtr;
 namespace {
 
 using platform::GuardedCall;
-
-template <typename T, typename U>
-HRESULT OutValue(U value, T* out) {
-    if (!out) return E_POINTER;
-    *out = static_cast<T>(value);
-    return S_OK;
-}
+using platform::OutValue;
 
 HRESULT OutString(const std::u16string& text, BSTR* out) {
     if (!out) return E_POINTER;

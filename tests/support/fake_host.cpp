@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/comptr.h"
+#include "platform/out_param.h"
 
 extern "C" platform::TaskAllocatorSpy* CalorixTaskAllocatorSpy() { return &fakehost::AllocatorSpy::Instance(); }
 
@@ -174,24 +175,12 @@ public:
     HRESULT COMCALL GetPropertyPackageName(BSTR* name) override {
         if (!name) return E_POINTER;
         *name = SysAllocString(u"Fake");
-        return S_OK;
+        return *name ? S_OK : E_OUTOFMEMORY;
     }
-    HRESULT COMCALL GetMaxPhaseCount(std::int32_t* count) override {
-        if (!count) return E_POINTER;
-        *count = 3;
-        return S_OK;
-    }
-    HRESULT COMCALL GetTolerance(double* tolerance) override {
-        if (!tolerance) return E_POINTER;
-        *tolerance = 1e-9;
-        return S_OK;
-    }
+    HRESULT COMCALL GetMaxPhaseCount(std::int32_t* count) override { return platform::OutValue(3, count); }
+    HRESULT COMCALL GetTolerance(double* tolerance) override { return platform::OutValue(1e-9, tolerance); }
     HRESULT COMCALL SetTolerance(double) override { return S_OK; }
-    HRESULT COMCALL GetFlashCount(std::int32_t* count) override {
-        if (!count) return E_POINTER;
-        *count = m_host.Calls("Flash");
-        return S_OK;
-    }
+    HRESULT COMCALL GetFlashCount(std::int32_t* count) override { return platform::OutValue(m_host.Calls("Flash"), count); }
     HRESULT COMCALL Flash(FluidComposition* record) override {
         if (!record) return E_POINTER;
         return m_host.RunFlash(record);
