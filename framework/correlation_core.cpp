@@ -197,8 +197,7 @@ HRESULT CorrelationBase::OpenFluid(std::int32_t key, Fluid* fluid) {
 
 HRESULT CorrelationBase::FindPhaseValues(IVariableSet* results, ComPtr<INumericVectorVariable>* vector) {
     ComPtr<IVariable> variable;
-    std::u16string name = platform::AnsiToWide(kPhaseValuesName);
-    if (FAILED(results->GetVariable(name.c_str(), variable.Put()))) return E_FAIL;
+    if (FAILED(results->GetVariable(kPhaseValuesWideName, variable.Put()))) return E_FAIL;
     if (variable && FAILED(variable.As(vector))) *vector = nullptr;
     return S_OK;
 }
