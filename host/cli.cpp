@@ -11,6 +11,7 @@
 #include "host/flash.h"
 #include "host/fluid.h"
 #include "host/fluid_json.h"
+#include "host/iso_edition.h"
 #include "host/report.h"
 #include "platform/library.h"
 
@@ -69,13 +70,13 @@ int Register(const std::string& modulePath, bool install, std::ostream& out, std
     return kExitSuccess;
 }
 
-// The classes to run: "iso6976", "all", or class words separated by commas.
-bool SelectClasses(const std::string& selection, std::vector<const CatalogueEntry*>& classes, bool& optional,
-                   std::string& problem) {
+// The classes to run: "iso6976" (the edition's eight), "all", or class words separated by commas.
+bool SelectClasses(const std::string& selection, const IsoEdition& edition, std::vector<const CatalogueEntry*>& classes,
+                   bool& optional, std::string& problem) {
     optional = false;
     if (selection == "iso6976") {
         for (const auto& e : Catalogue())
-            if (IsIso6976Class(e)) classes.push_back(&e);
+            if (IsEditionClass(e, edition)) classes.push_back(&e);
         return true;
     }
     if (selection == "all") {
@@ -138,8 +139,14 @@ int RunHostProgram(int argc, const char* const* argv, std::ostream& out, std::os
         bool flash = false;
         app.add_option("--fluid", fluidFile, "Fluid file (JSON, see below)");
         app.add_option("--module", modulePath, "Correlation module (default: Calorix.so beside this program)");
-        app.add_option("--ref-temp", refTemp, "ISO 6976 reference temperature, degC: 15 or 0")
-            ->check(CLI::IsMember({"15", "0"}));
+        auto* refTempOption = app.add_option("--ref-temp", refTemp, "ISO 6976:1995 reference temperature, degC: 15 or 0")
+                                  ->check(CLI::IsMember({"15", "0"}));
+        std::string edition = "1995", ref;
+        app.add_option("--edition", edition, "ISO 6976 edition of the iso6976 classes: 1995 (default) or 2016")
+            ->check(CLI::IsMember({"1995", "2016"}));
+        app.add_option("--ref", ref,
+                       "ISO 6976:2016 reference temperatures COMB/MET, degC: combustion 0, 15, 15.55, 20 or 25, "
+                       "metering 0, 15, 15.55 or 20 (default 15/15)");
         app.add_option("--format", format, "Output: table, json or csv")->check(CLI::IsMember({"table", "json", "csv"}));
         app.add_option("--correlations", selection,
                        "iso6976 (the eight ISO 6976 classes, default), all (every class the module serves), "
@@ -177,10 +184,15 @@ int RunHostProgram(int argc, const char* const* argv, std::ostream& out, std::os
             return kExitBadInput;
         }
         for (const auto& w : parsed.warnings) err << fmt::format("{}: warning: {}\n", kProgram, w);
+        IsoEdition iso;
+        std::string problem;
+        if (!ChooseIsoEdition(edition, ref, refTemp, refTempOption->count() > 0, &iso, &problem)) {
+            err << fmt::format("{}: {}\n", kProgram, problem);
+            return kExitBadInput;
+        }
         std::vector<const CatalogueEntry*> classes;
         bool optionalClasses = false;
-        std::string problem;
-        if (!SelectClasses(selection, classes, optionalClasses, problem)) {
+        if (!SelectClasses(selection, iso, classes, optionalClasses, problem)) {
             err << fmt::format("{}: --correlations: {}\n", kProgram, problem);
             return kExitBadInput;
         }
@@ -195,7 +207,7 @@ int RunHostProgram(int argc, const char* const* argv, std::ostream& out, std::os
 
         const Fluid fluid = parsed.fluid;
         auto source = MakeFluidSource({parsed.fluid});
-        const std::int32_t option = refTemp == "0" ? 1 : 0;
+        const std::int32_t option = RefTempOptionOf(iso);
         std::vector<CorrelationReport> reports;
         int status = kExitSuccess;
         for (const CatalogueEntry* entry : classes) {
@@ -214,11 +226,20 @@ int RunHostProgram(int argc, const char* const* argv, std::ostream& out, std::os
                 status = kExitFailure;
                 continue;
             }
+            if (iso.year == 2016 && FAILED(hr = SelectRefConditions(correlation.Get(), iso))) {
+                CorrelationReport failed;
+                failed.word = entry->word;
+                failed.status = hr;
+                failed.failedStep = "RefConditions";
+                reports.push_back(std::move(failed));
+                status = kExitFailure;
+                continue;
+            }
             reports.push_back(RunCorrelation(correlation.Get(), entry->word, source.Get(), 0, option));
             if (FAILED(reports.back().status)) status = kExitFailure;
         }
 
-        const RunDescription run{&fluid, refTemp == "0" ? 0.0 : 15.0};
+        const RunDescription run{&fluid, iso.meteringC, iso.year, iso.combustionC};
         if (format == "json")
             out << FormatJson(run, reports);
         else if (format == "csv")

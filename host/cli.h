@@ -1,7 +1,7 @@
 // The command-line host, callable in-process (the program calorix-host is main() around it).
 //
 //   calorix-host [--fluid FILE] [--module PATH] [--ref-temp 15|0] [--format table|json|csv]
-//                [--correlations iso6976|all|WORD,...] [--flash]
+//                [--correlations iso6976|all|WORD,...] [--flash] [--edition 1995|2016 [--ref COMB/MET]]
 //   calorix-host register [MODULE]
 //   calorix-host unregister [MODULE]
 //

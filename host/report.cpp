@@ -47,9 +47,13 @@ std::string FormatTable(const RunDescription& run, std::span<const CorrelationRe
     std::string out;
     if (run.fluid) {
         const Fluid& f = *run.fluid;
-        out += fmt::format("Fluid: {} components, {:g} degC, {:g} kPa, {:g} kmol/h; ISO 6976 reference {:g} degC\n\n",
-                           f.components.size(), f.temperatureC, f.pressureKPa, f.molarFlowKmolPerH,
-                           run.referenceTemperatureC);
+        const std::string reference =
+            run.isoEdition == 2016 ? fmt::format("combustion {:g} degC, metering {:g} degC", run.combustionTemperatureC,
+                                                 run.referenceTemperatureC)
+                                   : fmt::format("{:g} degC", run.referenceTemperatureC);
+        out += fmt::format("Fluid: {} components, {:g} degC, {:g} kPa, {:g} kmol/h; ISO 6976:{} reference {}\n\n",
+                           f.components.size(), f.temperatureC, f.pressureKPa, f.molarFlowKmolPerH, run.isoEdition,
+                           reference);
     }
     std::size_t nameWidth = 11;
     for (const auto& r : reports) nameWidth = std::max(nameWidth, (r.displayName.empty() ? r.word : r.displayName).size());
@@ -84,6 +88,8 @@ std::string FormatJson(const RunDescription& run, std::span<const CorrelationRep
         doc["fluid"] = fluid;
     }
     doc["reference_temperature_C"] = run.referenceTemperatureC;
+    doc["iso6976_edition"] = run.isoEdition;
+    doc["combustion_temperature_C"] = run.isoEdition == 2016 ? run.combustionTemperatureC : run.referenceTemperatureC;
     Json list = Json::array();
     for (const auto& r : reports) {
         Json item = Json::object();

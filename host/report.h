@@ -16,13 +16,16 @@ std::string_view UnitOfResultType(std::int32_t resultType) noexcept;
 
 struct RunDescription {
     const Fluid* fluid = nullptr;
-    double referenceTemperatureC = 15.0;  // the ISO 6976 reference temperature chosen
+    double referenceTemperatureC = 15.0;  // the ISO 6976 reference (metering) temperature chosen
+    int isoEdition = 1995;
+    double combustionTemperatureC = 15.0;  // ISO 6976:2016: the combustion reference temperature
 };
 
 // Columns: correlation, unit, overall, vapour, HC liquid, aqueous, phase 3; a missing value
 // is a dash, a failed correlation shows its status.
 std::string FormatTable(const RunDescription& run, std::span<const CorrelationReport> reports);
-// {"fluid": {...}, "reference_temperature_C": 15, "correlations": [{"class", "class_id",
+// {"fluid": {...}, "reference_temperature_C": 15, "iso6976_edition": 1995,
+// "combustion_temperature_C": 15, "correlations": [{"class", "class_id",
 // "display_name", "result_type", "unit", "status", "phase_values": [six entries, null for
 // EMPTY_VALUE and index 4]}]}
 std::string FormatJson(const RunDescription& run, std::span<const CorrelationReport> reports);
