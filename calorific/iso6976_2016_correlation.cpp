@@ -31,8 +31,7 @@ HRESULT Iso2016Correlation::EvaluateSlots(IComponentData* data, const FluidCompo
             if (FAILED(ReadRefConditions(&conditions))) return E_FAIL;
             Iso2016Calcs engine(count, fractions, molecularWeights, casNumbers);
             engine.Calculate(conditions);
-            const double result = engine.*m_parameter.result;
-            *value = result == EMPTY_VALUE ? EMPTY_VALUE : result * m_parameter.factor;
+            *value = ScaledResult(engine.*m_parameter.result, m_parameter.factor);
             return S_OK;
         });
 }

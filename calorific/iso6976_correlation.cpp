@@ -31,8 +31,7 @@ HRESULT Iso6976Correlation::EvaluateSlots(IComponentData* data, const FluidCompo
             std::int32_t option = 0;
             if (FAILED(ReadRefTempOption(&option))) return E_FAIL;
             engine.CalculateMixture(option);
-            const double result = engine.*m_parameter.result;
-            *value = result == EMPTY_VALUE ? EMPTY_VALUE : result * m_parameter.factor;
+            *value = ScaledResult(engine.*m_parameter.result, m_parameter.factor);
             return S_OK;
         });
 }

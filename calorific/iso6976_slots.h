@@ -6,6 +6,11 @@
 
 #include "framework/correlation_core.h"
 
+// An engine result times the class's factor; EMPTY_VALUE stays EMPTY_VALUE.
+inline double ScaledResult(double result, double factor) noexcept {
+    return result == EMPTY_VALUE ? EMPTY_VALUE : result * factor;
+}
+
 // Requests "Molecular Weight" and "CAS_Numbers", then for the overall fluid and every present
 // phase calls slotValue(fractions, molecularWeights, casNumbers, count, &value) with the slot's
 // fractions, negative ones counted as 0 (the host's flash leaves some slightly below 0; a
