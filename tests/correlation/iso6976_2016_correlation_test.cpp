@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iomanip>
 #include <map>
 #include <string>
 #include <vector>
@@ -85,7 +86,7 @@ void ExpectPrinted(const char* what, double value, const std::string& printed) {
     const std::size_t point = printed.find('.');
     const int decimals = point == std::string::npos ? 0 : static_cast<int>(printed.size() - point - 1);
     EXPECT_LE(std::fabs(value - std::stod(printed)), 0.5 * std::pow(10.0, -decimals) * (1 + 1e-9))
-        << what << ": " << std::to_string(value) << " does not round to " << printed;
+        << what << ": " << std::setprecision(12) << value << " does not round to " << printed;
 }
 
 // The figures of Annex D that are not a class's value are formed from the values: M from the
