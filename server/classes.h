@@ -1,6 +1,7 @@
-// The correlation classes (the fourteen, then the eight of ISO 6976:2016): one row each of class word, family, display name,
-// result type code and the family's parameter. The order of the object map and of
-// registration is the catalogue's (resources/catalogue.csv), not this table's.
+// The correlation classes (the fourteen, then the eight of ISO 6976:2016): one row each of
+// class word, family, display name, result type code and the family's parameter. The order
+// of the object map and of registration is the catalogue's (resources/catalogue.csv), not
+// this table's.
 #pragma once
 
 #include "calorific/iso6976_2016_correlation.h"
