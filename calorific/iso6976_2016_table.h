@@ -12,7 +12,8 @@
 // ISO6976.2016 (src/iso6976.cpp) and the Python package iso6976 (src/iso6976/_tables.py), and
 // checked by script, number by number, against both, against NeqSim's 2016 table
 // (ISO6976constants2016.csv), against a further open Python transcription of the gross values
-// and molar masses, and against the atomic weights of Table A.2. All 600 numbers agree between
+// and molar masses, and against the atomic weights of Table A.2 (this last check is
+// scripts/check_iso6976_2016_table.py, run by the test suite). All 600 numbers agree between
 // the two packages and every molar mass equals its atomic-weight sum; each 15.55 degC value lies
 // between its 15 and 20 degC neighbours. The other tables differ only where they are wrong:
 // NeqSim has n-decane at 42.28168 kg/kmol, an isobutane s(15.55) of 0.177, hydrogen at s = 0,
