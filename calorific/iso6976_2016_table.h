@@ -17,8 +17,10 @@
 // the two packages and every molar mass equals its atomic-weight sum; each 15.55 degC value lies
 // between its 15 and 20 degC neighbours. The other tables differ only where they are wrong:
 // NeqSim has n-decane at 42.28168 kg/kmol, an isobutane s(15.55) of 0.177, hydrogen at s = 0,
-// and 1995 summation factors for water and argon; the further transcription has cyclopentane's
-// 15 and 15.55 degC gross values as 3222.19 and 3222.05.
+// 1995 summation factors for water and argon, 1995 data for most components after n-decane,
+// and 1995 net values (methane 802.69 kJ/mol at 15 degC, where the 2016 rule gives 802.648);
+// the further transcription has cyclopentane's 15 and 15.55 degC gross values as 3222.19 and
+// 3222.05.
 //
 // Pitfalls kept out: 15.55 degC is 60 degF, 273.15 + 140/9 K, with columns of its own; net values
 // are formed from the gross by the water each molecule forms (never taken from a 1995 table);
