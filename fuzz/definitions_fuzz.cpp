@@ -10,6 +10,7 @@
 #include "framework/dataserver.h"
 #include "framework/variable_definitions.h"
 #include "fuzz/fuzz_check.h"
+#include "platform/library.h"
 #include "platform/strings.h"
 
 namespace {
@@ -23,6 +24,13 @@ std::string TaggedName(IVariable* variable) {
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // The data server, loaded before fuzzing starts so that its coverage counts.
+    platform::LibraryHandle dataServer = nullptr;
+    FUZZ_CHECK(platform::LoadComponentLibrary(kDataServerFileName, &dataServer) == S_OK);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
