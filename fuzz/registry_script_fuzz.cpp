@@ -12,18 +12,12 @@
 #include "fuzz/registry_tree.h"
 #include "fuzz/scratch_folder.h"
 #include "server/registrar/registrar.h"
+#include "tests/support/registry_samples.h"
 #include "tests/support/text_file.h"
 
 namespace {
 
-const std::string kForeign =
-    "REGEDIT4\n\n"
-    "[HKEY_CLASSES_ROOT\\.txt]\n@=\"txtfile\"\n\n"
-    "[HKEY_CLASSES_ROOT\\CLSID]\n\n"
-    "[HKEY_CLASSES_ROOT\\CLSID\\{0A0B0C0D-1111-2222-3333-444455556666}]\n@=\"Other Class\"\n\n"
-    "[HKEY_CLASSES_ROOT\\CLSID\\{0A0B0C0D-1111-2222-3333-444455556666}\\InprocServer32]\n"
-    "@=\"/usr/lib/other.so\"\n\"ThreadingModel\"=\"Both\"\n\n"
-    "[HKEY_LOCAL_MACHINE\\Software\\Other]\n\"Level\"=dword:00000003\n\n";
+const std::string& kForeign = testfiles::kForeignRegistry;
 
 const server::RegistrarReplacements kReplacements{{"MODULE", "/opt/it's here/Calorix.so"}};
 

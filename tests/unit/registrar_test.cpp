@@ -13,6 +13,7 @@
 #include "calorix/guids.h"
 #include "platform/registry.h"
 #include "tests/support/file_events.h"
+#include "tests/support/registry_samples.h"
 #include "tests/support/text_file.h"
 #include "platform/resources.h"
 #include "platform/strings.h"
@@ -58,14 +59,7 @@ void Walk(const RegistryTransaction& r, const std::string& path, Tree* tree) {
 }
 
 // The file of another program's keys that every test starts from.
-const std::string kForeign =
-    "REGEDIT4\n\n"
-    "[HKEY_CLASSES_ROOT\\.txt]\n@=\"txtfile\"\n\n"
-    "[HKEY_CLASSES_ROOT\\CLSID]\n\n"
-    "[HKEY_CLASSES_ROOT\\CLSID\\{0A0B0C0D-1111-2222-3333-444455556666}]\n@=\"Other Class\"\n\n"
-    "[HKEY_CLASSES_ROOT\\CLSID\\{0A0B0C0D-1111-2222-3333-444455556666}\\InprocServer32]\n"
-    "@=\"/usr/lib/other.so\"\n\"ThreadingModel\"=\"Both\"\n\n"
-    "[HKEY_LOCAL_MACHINE\\Software\\Other]\n\"Level\"=dword:00000003\n\n";
+const std::string& kForeign = testfiles::kForeignRegistry;
 
 class Registrar : public ::testing::Test {
 protected:
