@@ -33,15 +33,16 @@ constexpr double kCertifiedBalance = 1e-10;     // |sum_k beta_k x_ik - z_i|
 constexpr double kCertifiedSum = 1e-12;         // sums of fractions and compositions
 
 // Bounds of the work: a flash that cannot be certified within them fails.
-constexpr int kMaxStabilityIterations = 300;
+constexpr int kMaxStabilityIterations = 150;
 constexpr int kSubstitutionsBeforeNewton = 20;
-constexpr int kMaxSubstitutions = 400;
-constexpr int kMaxNewtonIterations = 25;
+constexpr int kMaxSubstitutions = 100;
+constexpr int kMaxNewtonIterations = 12;
 constexpr int kMaxPhaseFractionIterations = 100;
-constexpr int kMaxRounds = 5;                   // stability tests of one flash
-constexpr int kMaxCandidates = 3;               // unstable trial phases tried per round
+constexpr int kMaxRounds = 4;                   // stability tests of one flash
+constexpr int kMaxCandidates = 2;               // unstable trial phases tried per round
 constexpr int kMaxPhases = 3;
 constexpr int kAccelerationPeriod = 5;          // every 5th substitution is extrapolated
+constexpr int kMaxEvaluations = 8000;           // fugacity evaluations of one flash
 
 double SafeLog(double x) { return x > kTinyFraction ? std::log(x) : std::log(kTinyFraction); }
 double ClampLn(double v) { return std::isnan(v) ? -kLnLimit : std::clamp(v, -kLnLimit, kLnLimit); }
@@ -70,6 +71,7 @@ struct Model {
     double temperatureK = 0.0;
     double pressureKPa = 0.0;
     std::size_t n = 0;
+    mutable int evaluations = 0;      // the work done with this model, bounded by kMaxEvaluations
 };
 
 Model BuildModel(const std::vector<Component>& components, const std::vector<double>& kij,
@@ -175,6 +177,7 @@ struct PhaseEval {
 // ln phi of every active component for composition x (normalised), with the chosen root.
 bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, PhaseEval* eval,
               std::vector<double>& s) {
+    if (++m.evaluations > kMaxEvaluations) return false;
     const std::size_t n = m.n;
     s.resize(n);
     double a = 0.0, b = 0.0;
@@ -668,7 +671,7 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
             if (d < 0.0) alpha = std::min(alpha, 0.9 * moles[ref][i] / -d);
         }
         bool accepted = false;
-        for (int ls = 0; ls < 12 && !accepted; ++ls, alpha *= 0.5) {
+        for (int ls = 0; ls < 6 && !accepted; ++ls, alpha *= 0.5) {
             auto trial = moles;
             for (std::size_t a = 0; a < others.size(); ++a)
                 for (std::size_t i = 0; i < n; ++i) trial[others[a]][i] += alpha * delta(Eigen::Index(a * n + i));
@@ -699,7 +702,7 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
 // if Newton fails. Phases whose share falls to 0 are dropped.
 bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases, int* iterations) {
     int budget = kSubstitutionsBeforeNewton;
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
         double residual = 0.0;
         if (!Substitute(m, z, phases, budget, &residual, iterations)) return false;
         const std::size_t before = phases.size();
@@ -709,7 +712,7 @@ bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPha
         if (phases.size() == 1) return true;
         if (phases.size() == before && residual < 1e-11) return true;
         if (phases.size() == before && NewtonSplit(m, z, phases)) return true;
-        budget = kMaxSubstitutions / 2;
+        budget = kMaxSubstitutions;
     }
     return false;
 }
@@ -1053,17 +1056,17 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
                 stable = true;
                 break;
             }
-            if (static_cast<int>(phases.size()) >= kMaxPhases) return std::nullopt;
             std::sort(candidates.begin(), candidates.end(),
                       [](const StationaryPoint* a, const StationaryPoint* b) { return a->tm < b->tm; });
-            // The most unstable trial phase first; others if the split from it fails.
+            // The most unstable trial phase first; others if the split from it fails. With three
+            // phases already, the fourth must take the place of one of them.
             bool split = false;
             for (std::size_t c = 0; c < candidates.size() && c < kMaxCandidates && !split; ++c) {
                 auto trial = phases;
                 SplitPhase added;
                 added.x = candidates[c]->w;
                 trial.push_back(std::move(added));
-                if (Converge(m, z, trial, &iterations)) {
+                if (Converge(m, z, trial, &iterations) && static_cast<int>(trial.size()) <= kMaxPhases) {
                     phases = std::move(trial);
                     split = true;
                 }
