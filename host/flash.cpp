@@ -444,20 +444,31 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
             if (beta[k] > 0.0 ? std::fabs(g[k]) > 1e-13 : g[k] < -1e-13) done = false;
         }
         if (done || free.empty()) break;
-        const std::size_t k = free.size();
-        Eigen::MatrixXd hf(k, k);
-        Eigen::VectorXd rf(k);
-        double trace = 0.0;
-        for (std::size_t a = 0; a < k; ++a) trace += h[free[a] * np + free[a]];
-        for (std::size_t a = 0; a < k; ++a) {
-            rf(Eigen::Index(a)) = -g[free[a]];
-            for (std::size_t b = 0; b < k; ++b) hf(Eigen::Index(a), Eigen::Index(b)) = h[free[a] * np + free[b]];
-            hf(Eigen::Index(a), Eigen::Index(a)) += 1e-14 * trace;
+        // Newton step on the free shares; a share at 0 that the step would lower stays bound
+        // (else the step length would be 0 and the iteration would stall).
+        Eigen::VectorXd d;
+        for (;;) {
+            const std::size_t k = free.size();
+            Eigen::MatrixXd hf(k, k);
+            Eigen::VectorXd rf(k);
+            double trace = 0.0;
+            for (std::size_t a = 0; a < k; ++a) trace += h[free[a] * np + free[a]];
+            for (std::size_t a = 0; a < k; ++a) {
+                rf(Eigen::Index(a)) = -g[free[a]];
+                for (std::size_t b = 0; b < k; ++b) hf(Eigen::Index(a), Eigen::Index(b)) = h[free[a] * np + free[b]];
+                hf(Eigen::Index(a), Eigen::Index(a)) += 1e-14 * trace;
+            }
+            const Eigen::LDLT<Eigen::MatrixXd> ldlt(hf);
+            if (ldlt.info() != Eigen::Success) return false;
+            d = ldlt.solve(rf);
+            if (!d.allFinite()) return false;
+            std::size_t bound = k;
+            for (std::size_t a = 0; a < k && bound == k; ++a)
+                if (!(beta[free[a]] > 0.0) && d(Eigen::Index(a)) < 0.0) bound = a;
+            if (bound == k || k == 1) break;
+            free.erase(free.begin() + std::ptrdiff_t(bound));
         }
-        const Eigen::LDLT<Eigen::MatrixXd> ldlt(hf);
-        if (ldlt.info() != Eigen::Success) return false;
-        const Eigen::VectorXd d = ldlt.solve(rf);
-        if (!d.allFinite()) return false;
+        const std::size_t k = free.size();
         double maxStep = 1.0;
         std::size_t blocking = np;
         for (std::size_t a = 0; a < k; ++a) {
@@ -694,25 +705,29 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
         for (double v : moles[k]) total += v;
         phases[k].beta = total;
         for (std::size_t i = 0; i < n; ++i) phases[k].x[i] = moles[k][i] / total;
+        if (!EvaluatePhase(m, phases[k], roots[k], scratch)) return false;
     }
     return true;
 }
 
 // The split of the feed over the given phases: substitution, then Newton; more substitution
-// if Newton fails. Phases whose share falls to 0 are dropped.
+// if Newton fails. A phase whose share is 0 stays a trial phase while the substitution goes on
+// and is dropped when it has converged (or the work for it is spent) without a share.
 bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases, int* iterations) {
     int budget = kSubstitutionsBeforeNewton;
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
         double residual = 0.0;
         if (!Substitute(m, z, phases, budget, &residual, iterations)) return false;
-        const std::size_t before = phases.size();
-        phases.erase(std::remove_if(phases.begin(), phases.end(), [](const SplitPhase& p) { return !(p.beta > 0.0); }),
-                     phases.end());
-        if (phases.empty()) return false;
-        if (phases.size() == 1) return true;
-        if (phases.size() == before && residual < 1e-11) return true;
-        if (phases.size() == before && NewtonSplit(m, z, phases)) return true;
         budget = kMaxSubstitutions;
+        const bool shareless = std::any_of(phases.begin(), phases.end(), [](const SplitPhase& p) { return !(p.beta > 0.0); });
+        if (shareless) {
+            if (residual > 1e-9 && attempt == 0) continue;
+            phases.erase(std::remove_if(phases.begin(), phases.end(), [](const SplitPhase& p) { return !(p.beta > 0.0); }),
+                         phases.end());
+            if (phases.size() <= 1) return !phases.empty();
+            continue;
+        }
+        if (residual < 1e-11 || NewtonSplit(m, z, phases)) return true;
     }
     return false;
 }
