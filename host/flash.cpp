@@ -42,7 +42,7 @@ constexpr int kMaxRounds = 4;                   // stability tests of one flash
 constexpr int kMaxCandidates = 2;               // unstable trial phases tried per round
 constexpr int kMaxPhases = 3;
 constexpr int kAccelerationPeriod = 5;          // every 5th substitution is extrapolated
-constexpr int kMaxEvaluations = 8000;           // fugacity evaluations of one flash
+constexpr int kMaxEvaluations = 3000;           // fugacity evaluations of one flash
 
 double SafeLog(double x) { return x > kTinyFraction ? std::log(x) : std::log(kTinyFraction); }
 double ClampLn(double v) { return std::isnan(v) ? -kLnLimit : std::clamp(v, -kLnLimit, kLnLimit); }
@@ -162,9 +162,12 @@ int CubicRoots(double c2, double c1, double c0, double lowerBound, double roots[
             if (!std::isfinite(next)) break;
             z = next;
         }
-        if (std::isfinite(z) && z > lowerBound) roots[found++] = z;
+        if (std::isfinite(z) && z > lowerBound) {
+            int at = found++;  // insertion keeps the (at most three) roots ascending
+            for (; at > 0 && roots[at - 1] > z; --at) roots[at] = roots[at - 1];
+            roots[at] = z;
+        }
     }
-    std::sort(roots, roots + found);
     return found;
 }
 
@@ -317,7 +320,7 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
                 distance += (w[i] - reference[i]) * (w[i] - reference[i]);
             }
             // The phase itself, unless it lies on another root (a metastable pure vapour).
-            if (distance < 1e-14 && std::fabs(Normalise(lnW, scratchW)) < 1e-10) {
+            if (distance < 1e-12 && std::fabs(Normalise(lnW, scratchW)) < 1e-8) {
                 trivial = true;
                 break;
             }
@@ -441,7 +444,7 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         bool done = true;
         for (std::size_t k = 0; k < np; ++k) {
             if (beta[k] > 0.0 || g[k] < 0.0) free.push_back(k);
-            if (beta[k] > 0.0 ? std::fabs(g[k]) > 1e-13 : g[k] < -1e-13) done = false;
+            if (beta[k] > 0.0 ? std::fabs(g[k]) > 1e-12 : g[k] < -1e-12) done = false;
         }
         if (done || free.empty()) break;
         // Newton step on the free shares; a share at 0 that the step would lower stays bound
@@ -485,13 +488,14 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         double slope = 0.0;
         for (std::size_t a = 0; a < k; ++a) slope += g[free[a]] * d(Eigen::Index(a));
         double step = maxStep;
-        bool accepted = false;
-        for (int ls = 0; ls < 60; ++ls) {
+        bool accepted = false, flat = false;
+        for (int ls = 0; ls < 30; ++ls) {
             trial = beta;
             for (std::size_t a = 0; a < k; ++a) trial[free[a]] = std::max(beta[free[a]] + step * d(Eigen::Index(a)), 0.0);
             if (step == maxStep && blocking < np) trial[blocking] = 0.0;
             const double q1 = objective(trial);
-            if (q1 <= q0 + 1e-4 * step * slope || std::fabs(q1 - q0) < 1e-15 * std::max(1.0, std::fabs(q0))) {
+            flat = std::fabs(q1 - q0) < 1e-15 * std::max(1.0, std::fabs(q0));
+            if (q1 <= q0 + 1e-4 * step * slope || flat) {
                 accepted = true;
                 break;
             }
@@ -499,6 +503,7 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         }
         if (!accepted) break;  // no further decrease possible: as good as it gets
         beta = trial;
+        if (flat) break;       // the objective no longer changes in double precision
     }
     double sumBeta = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
