@@ -639,6 +639,24 @@ TEST(FlashProtocol, FailuresAreReportedAndLeaveNoPhase) {
     EXPECT_EQ(flash.Flash(nullptr), E_POINTER);
 }
 
+// A fluid with more liquid phases than the host has slots (hydrocarbons that repel each other
+// with interaction parameters of 0.6): no equilibrium can be certified, the flash says so, and
+// it leaves no phase behind.
+TEST(FlashProtocol, FlashThatCannotBeCertifiedFails) {
+    const auto components = Named({"methane", "ethane", "propane", "n-hexane", "n-octane", "water"});
+    PengRobinsonFlash flash(components);
+    for (std::size_t i = 0; i < 5; ++i)
+        for (std::size_t j = i + 1; j < 5; ++j) flash.SetInteractionParameter(i, j, 0.6);
+    const std::vector<double> feed{0.3, 0.2, 0.2, 0.1, 0.1, 0.1};
+    EXPECT_FALSE(flash.FlashTP(kZeroC, 3000.0, feed).has_value());
+    Record rec(components.size());
+    rec.Feed(feed);
+    rec.r.pressure = 3000.0;
+    rec.r.temperature = 0.0;
+    EXPECT_EQ(flash.Flash(&rec.r), E_FAIL);
+    for (int k = 0; k < kPhaseCount; ++k) EXPECT_EQ(rec.r.phasePresent[k], 0) << k;
+}
+
 TEST(FlashProtocol, ExtremeTemperaturesOfTheDewPointScanDoNotBreakTheFlash) {
     PengRobinsonFlash flash(GasComponents());
     Record rec(GasComponents().size());
