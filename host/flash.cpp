@@ -351,8 +351,9 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
 
 // Starting points of the stability analysis of a phase x of a fluid that may hold water
 // (Michelsen's choice for natural gas): Wilson's vapour- and liquid-like estimates, nearly pure
-// water, a water-free hydrocarbon liquid (Wilson's liquid estimate without the polar
-// components) and the nearly pure heaviest component.
+// water, and a water-free hydrocarbon liquid (Wilson's liquid estimate without the polar
+// components) or, in a fluid without water, alcohols or glycols, the nearly pure heaviest
+// component.
 std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<double>& x) {
     std::vector<std::vector<double>> starts;
     for (double f : {1.0, -1.0}) {
@@ -374,7 +375,7 @@ std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<d
             lnW[i] = m.polar[i] ? std::log(1e-8) : ClampLn(SafeLog(x[i]) - m.lnWilsonK[i]);
         starts.push_back(std::move(lnW));
     }
-    if (m.heaviest >= 0 && m.n > 1) starts.push_back(nearlyPure(static_cast<std::size_t>(m.heaviest)));
+    else if (m.heaviest >= 0 && m.n > 1) starts.push_back(nearlyPure(static_cast<std::size_t>(m.heaviest)));
     return starts;
 }
 
