@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numeric>
+#include <optional>
 #include <vector>
 
 #include "framework/empty_value.h"
@@ -500,6 +501,7 @@ TEST(PengRobinsonFlash, DenseSweepAcrossPhaseBoundariesIsCertifiedAndSmooth) {
                 const int slot = appearing & 1 ? 0 : appearing & 2 ? 1 : 2;
                 const double b = Boundary(flash, p, gas.feed, slot, temperatures[i], temperatures[i - 1]);
                 int changes = 0, last = -1;
+                std::optional<FlashResult> previous;
                 for (int step = -20; step <= 20; ++step) {
                     const double t = b + 0.002 * step;
                     auto r = flash.FlashTP(t, p, gas.feed);
@@ -507,7 +509,15 @@ TEST(PengRobinsonFlash, DenseSweepAcrossPhaseBoundariesIsCertifiedAndSmooth) {
                     ExpectEquilibrium(flash, *r, gas.feed);
                     const int set = presentSet(*r);
                     if (last >= 0 && set != last) ++changes;
+                    // 2 mK apart, no phase fraction moves by more than a thousandth.
+                    if (previous) {
+                        for (std::size_t k = 0; k < 3; ++k) {
+                            EXPECT_LT(std::fabs(r->phases[k].fraction - previous->phases[k].fraction), 1e-3)
+                                << t - kZeroC << " degC, slot " << k;
+                        }
+                    }
                     last = set;
+                    previous = std::move(r);
                 }
                 EXPECT_EQ(changes, 1) << "around " << b - kZeroC << " degC";
             }
