@@ -6,6 +6,8 @@
 #include <new>
 #include <numbers>
 
+#include <Eigen/Dense>
+
 #include "framework/empty_value.h"
 
 namespace calorix::host {
@@ -23,11 +25,24 @@ constexpr double kCelsiusZeroK = 273.15;
 constexpr double kLnLimit = 690.0;              // logarithms are kept within +-kLnLimit
 constexpr double kTinyFraction = 1e-300;
 constexpr double kUnstableTm = -1e-8;           // tangent-plane distance counted as negative
-constexpr double kLiquidVolumeRatio = 1.75;     // v/b below this: liquid-like phase
-constexpr int kMaxStabilityIterations = 1500;
-constexpr int kMaxSplitIterations = 6000;
-constexpr int kMaxPhaseFractionIterations = 200;
+constexpr double kSameComposition = 1e-4;       // a stationary point this close is a known phase
+
+// Certificate of an equilibrium.
+constexpr double kCertifiedLnFugacity = 1e-8;   // |ln f_ik - ln f_il|, every component and phase
+constexpr double kCertifiedBalance = 1e-10;     // |sum_k beta_k x_ik - z_i|
+constexpr double kCertifiedSum = 1e-12;         // sums of fractions and compositions
+
+// Bounds of the work: a flash that cannot be certified within them fails.
+constexpr int kMaxStabilityIterations = 150;
+constexpr int kSubstitutionsBeforeNewton = 20;
+constexpr int kMaxSubstitutions = 100;
+constexpr int kMaxNewtonIterations = 12;
+constexpr int kMaxPhaseFractionIterations = 100;
+constexpr int kMaxRounds = 4;                   // stability tests of one flash
+constexpr int kMaxCandidates = 2;               // unstable trial phases tried per round
 constexpr int kMaxPhases = 3;
+constexpr int kAccelerationPeriod = 5;          // every 5th substitution is extrapolated
+constexpr int kMaxEvaluations = 3000;           // fugacity evaluations of one flash
 
 double SafeLog(double x) { return x > kTinyFraction ? std::log(x) : std::log(kTinyFraction); }
 double ClampLn(double v) { return std::isnan(v) ? -kLnLimit : std::clamp(v, -kLnLimit, kLnLimit); }
@@ -37,18 +52,26 @@ double Kappa(double omega) {
     return 0.379642 + 1.48503 * omega - 0.164423 * omega * omega + 0.016666 * omega * omega * omega;
 }
 
+bool IsWater(const Component& c) { return c.casKey == kWaterCasKey || c.componentClass == kWaterClass; }
+// Water, alcohols and glycols: the components of an aqueous phase.
+bool IsPolar(const Component& c) { return IsWater(c) || (c.componentClass > 400 && c.componentClass < 490); }
+
 // Peng-Robinson parameters of the active components (those with a positive feed fraction) at
 // one temperature and pressure.
 struct Model {
     std::vector<std::size_t> index;   // position in the full component list
     std::vector<double> b;            // covolume, m3/kmol
     std::vector<double> sqrtA;        // sqrt of the attraction parameter a_i(T)
+    std::vector<double> dSqrtA;       // its temperature derivative
     std::vector<double> oneMinusK;    // 1 - kij, n x n
     std::vector<double> lnWilsonK;    // Wilson's K estimate
+    std::vector<char> polar;          // water, alcohol or glycol
     int water = -1;                   // active position of water
+    int heaviest = -1;                // active position of the heaviest non-polar component
     double temperatureK = 0.0;
     double pressureKPa = 0.0;
     std::size_t n = 0;
+    mutable int evaluations = 0;      // the work done with this model, bounded by kMaxEvaluations
 };
 
 Model BuildModel(const std::vector<Component>& components, const std::vector<double>& kij,
@@ -60,30 +83,48 @@ Model BuildModel(const std::vector<Component>& components, const std::vector<dou
     m.pressureKPa = pressureKPa;
     m.b.resize(m.n);
     m.sqrtA.resize(m.n);
+    m.dSqrtA.resize(m.n);
     m.lnWilsonK.resize(m.n);
+    m.polar.resize(m.n);
     m.oneMinusK.resize(m.n * m.n);
     const std::size_t full = components.size();
+    double heaviestMass = 0.0;
     for (std::size_t i = 0; i < m.n; ++i) {
         const Component& c = components[active[i]];
         const double tc = c.criticalTemperatureK;
         const double pc = c.criticalPressureKPa;
         m.b[i] = kOmegaB * kGasConstant * tc / pc;
-        const bool water = c.casKey == kWaterCasKey || c.componentClass == kWaterClass;
         const double tr = temperatureK / tc;
-        double kappa = Kappa(c.acentricFactor);
-        if (water) {
-            // Stryjek and Vera's form (PRSV, 1986) with their kappa1 of water, below Tr 0.7:
-            // the plain form puts water's vapour pressure near 20 degC some 15 % too low.
-            const double w = c.acentricFactor;
-            kappa = 0.378893 + 1.4897153 * w - 0.17131848 * w * w + 0.0196554 * w * w * w;
-            if (tr < 0.7) kappa += -0.06635 * (1.0 + std::sqrt(tr)) * (0.7 - tr);
+        double alphaRoot, dAlphaRoot;
+        if (IsWater(c)) {
+            // Stryjek and Vera's form (PRSV, Can. J. Chem. Eng. 64, 1986) with their kappa1 of
+            // water, -0.06635, below Tr 0.7: the plain form puts water's vapour pressure near
+            // 20 degC some 15 % too low.
+            const double w = c.acentricFactor, sqrtTr = std::sqrt(tr);
+            double kappa = 0.378893 + 1.4897153 * w - 0.17131848 * w * w + 0.0196554 * w * w * w;
+            double dKappa = 0.0;
+            if (tr < 0.7) {
+                kappa += -0.06635 * (1.0 + sqrtTr) * (0.7 - tr);
+                dKappa = -0.06635 * (0.5 / sqrtTr * (0.7 - tr) - (1.0 + sqrtTr)) / tc;
+            }
+            alphaRoot = 1.0 + kappa * (1.0 - sqrtTr);
+            dAlphaRoot = dKappa * (1.0 - sqrtTr) - kappa / (2.0 * sqrtTr * tc);
+            m.water = static_cast<int>(i);
+        } else {
+            const double kappa = Kappa(c.acentricFactor);
+            alphaRoot = 1.0 + kappa * (1.0 - std::sqrt(tr));
+            dAlphaRoot = -kappa / (2.0 * std::sqrt(tr) * tc);
         }
-        const double alphaRoot = 1.0 + kappa * (1.0 - std::sqrt(tr));
-        const double a = kOmegaA * kGasConstant * kGasConstant * tc * tc / pc * alphaRoot * alphaRoot;
-        m.sqrtA[i] = std::sqrt(a);
+        const double aCritRoot = std::sqrt(kOmegaA * kGasConstant * kGasConstant * tc * tc / pc);
+        m.sqrtA[i] = aCritRoot * alphaRoot;
+        m.dSqrtA[i] = aCritRoot * dAlphaRoot;
         m.lnWilsonK[i] = ClampLn(std::log(pc / pressureKPa) +
                                  5.373 * (1.0 + c.acentricFactor) * (1.0 - tc / temperatureK));
-        if (water) m.water = static_cast<int>(i);
+        m.polar[i] = IsPolar(c) ? 1 : 0;
+        if (!m.polar[i] && c.molarMassKgPerKmol > heaviestMass) {
+            heaviestMass = c.molarMassKgPerKmol;
+            m.heaviest = static_cast<int>(i);
+        }
         for (std::size_t j = 0; j < m.n; ++j) m.oneMinusK[i * m.n + j] = 1.0 - kij[active[i] * full + active[j]];
     }
     return m;
@@ -121,20 +162,25 @@ int CubicRoots(double c2, double c1, double c0, double lowerBound, double roots[
             if (!std::isfinite(next)) break;
             z = next;
         }
-        if (std::isfinite(z) && z > lowerBound) roots[found++] = z;
+        if (std::isfinite(z) && z > lowerBound) {
+            int at = found++;  // insertion keeps the (at most three) roots ascending
+            for (; at > 0 && roots[at - 1] > z; --at) roots[at] = roots[at - 1];
+            roots[at] = z;
+        }
     }
-    std::sort(roots, roots + found);
     return found;
 }
 
 struct PhaseEval {
     double z = 0.0;
-    double b = 0.0;   // dimensionless covolume B of the phase
+    double b = 0.0;             // dimensionless covolume B of the phase
+    bool smallestRoot = false;  // Z is the smallest of several roots
 };
 
 // ln phi of every active component for composition x (normalised), with the chosen root.
 bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, PhaseEval* eval,
               std::vector<double>& s) {
+    if (++m.evaluations > kMaxEvaluations) return false;
     const std::size_t n = m.n;
     s.resize(n);
     double a = 0.0, b = 0.0;
@@ -176,8 +222,35 @@ bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, P
     if (eval) {
         eval->z = z;
         eval->b = bigB;
+        eval->smallestRoot = count > 1 && z == roots[0];
     }
     return true;
+}
+
+// Venkatarathnam and Oellrich's phase identification parameter (Fluid Phase Equilibria 301,
+// 2011): PIP = V [ (d2P/dTdV) / (dP/dT)_V - (d2P/dV2)_T / (dP/dV)_T ]; above 1 the phase is
+// liquid-like, below 1 vapour-like.
+double PhaseIdentificationParameter(const Model& m, const double* x, double z) {
+    const std::size_t n = m.n;
+    double a = 0.0, dadT = 0.0, b = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        b += x[i] * m.b[i];
+        for (std::size_t j = 0; j < n; ++j) {
+            const double w = x[i] * x[j] * m.oneMinusK[i * n + j];
+            a += w * m.sqrtA[i] * m.sqrtA[j];
+            dadT += w * (m.dSqrtA[i] * m.sqrtA[j] + m.sqrtA[i] * m.dSqrtA[j]);
+        }
+    }
+    const double r = kGasConstant, t = m.temperatureK;
+    const double v = z * r * t / m.pressureKPa;
+    const double vb = v - b;
+    const double d = v * v + 2.0 * b * v - b * b;
+    const double dd = 2.0 * v + 2.0 * b;
+    const double pT = r / vb - dadT / d;
+    const double pTV = -r / (vb * vb) + dadT * dd / (d * d);
+    const double pV = -r * t / (vb * vb) + a * dd / (d * d);
+    const double pVV = 2.0 * r * t / (vb * vb * vb) + a * (2.0 / (d * d) - 2.0 * dd * dd / (d * d * d));
+    return v * (pTV / pT - pVV / pV);
 }
 
 // Normalised composition exp(lnW) / sum; returns ln of the sum.
@@ -193,19 +266,40 @@ double Normalise(const std::vector<double>& lnW, std::vector<double>& w) {
     return top + std::log(sum);
 }
 
+double Distance(const std::vector<double>& a, const std::vector<double>& b) {
+    double d = 0.0;
+    for (std::size_t i = 0; i < a.size(); ++i) d = std::max(d, std::fabs(a[i] - b[i]));
+    return d;
+}
+
+// Extrapolation of a linearly converging substitution along its dominant eigenvalue
+// (Crowe and Nishio, 1975): x += dx lambda / (1 - lambda), lambda from the last two steps.
+void Accelerate(std::vector<double>& x, const std::vector<double>& step, const std::vector<double>& previousStep) {
+    double num = 0.0, den = 0.0;
+    for (std::size_t i = 0; i < step.size(); ++i) {
+        num += step[i] * step[i];
+        den += previousStep[i] * step[i];
+    }
+    if (!(den > 0.0)) return;
+    const double lambda = num / den;
+    if (!(lambda > 0.0 && lambda < 0.98)) return;
+    const double factor = lambda / (1.0 - lambda);
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] = ClampLn(x[i] + factor * step[i]);
+}
+
 struct StationaryPoint {
     std::vector<double> w;   // normalised trial composition
     double tm = 0.0;         // modified tangent-plane distance
 };
 
 // Stationary points of the tangent-plane distance of a phase with d_i = ln x_i + ln phi_i,
-// reached by successive substitution from each start. Trivial points (the phase itself) are
-// left out.
+// reached by accelerated successive substitution from each start. Trivial points (the phase
+// itself) are left out.
 std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<double>& reference,
                                               const std::vector<double>& d,
                                               const std::vector<std::vector<double>>& starts) {
     std::vector<StationaryPoint> points;
-    std::vector<double> lnW, w, lnPhi(m.n), scratch, scratchW;
+    std::vector<double> lnW, w, lnPhi(m.n), scratch, scratchW, step(m.n), previousStep(m.n);
     for (const auto& start : starts) {
         lnW = start;
         bool usable = true;
@@ -219,16 +313,19 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
             double delta = 0.0, distance = 0.0;
             for (std::size_t i = 0; i < m.n; ++i) {
                 const double next = ClampLn(d[i] - lnPhi[i]);
-                delta = std::max(delta, std::fabs(next - lnW[i]));
+                previousStep[i] = step[i];
+                step[i] = next - lnW[i];
+                delta = std::max(delta, std::fabs(step[i]));
                 lnW[i] = next;
                 distance += (w[i] - reference[i]) * (w[i] - reference[i]);
             }
             // The phase itself, unless it lies on another root (a metastable pure vapour).
-            if (distance < 1e-14 && std::fabs(Normalise(lnW, scratchW)) < 1e-10) {
+            if (distance < 1e-12 && std::fabs(Normalise(lnW, scratchW)) < 1e-8) {
                 trivial = true;
                 break;
             }
-            if (delta < 1e-11) break;
+            if (delta < 1e-12) break;
+            if (it % kAccelerationPeriod == kAccelerationPeriod - 1) Accelerate(lnW, step, previousStep);
         }
         if (!usable || trivial) continue;
         const double lnSum = Normalise(lnW, w);
@@ -252,24 +349,33 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
     return points;
 }
 
-// Starting points of the stability analysis: Wilson's estimates of a vapour-like and a
-// liquid-like phase (and their cube roots), and nearly pure water.
-std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<double>& feed) {
+// Starting points of the stability analysis of a phase x of a fluid that may hold water
+// (Michelsen's choice for natural gas): Wilson's vapour- and liquid-like estimates, nearly pure
+// water, and a water-free hydrocarbon liquid (Wilson's liquid estimate without the polar
+// components) or, in a fluid without water, alcohols or glycols, the nearly pure heaviest
+// component.
+std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<double>& x) {
     std::vector<std::vector<double>> starts;
-    const double factors[] = {1.0, -1.0, 1.0 / 3.0, -1.0 / 3.0};
-    for (double f : factors) {
+    for (double f : {1.0, -1.0}) {
         std::vector<double> lnW(m.n);
-        for (std::size_t i = 0; i < m.n; ++i) lnW[i] = ClampLn(SafeLog(feed[i]) + f * m.lnWilsonK[i]);
+        for (std::size_t i = 0; i < m.n; ++i) lnW[i] = ClampLn(SafeLog(x[i]) + f * m.lnWilsonK[i]);
         starts.push_back(std::move(lnW));
     }
-    if (m.water >= 0 && m.n > 1) {
-        const auto wi = static_cast<std::size_t>(m.water);
-        const double rest = 1.0 - feed[wi];
+    auto nearlyPure = [&](std::size_t k) {
+        std::vector<double> lnW(m.n);
+        for (std::size_t i = 0; i < m.n; ++i) lnW[i] = i == k ? std::log(0.999) : std::log(0.001 / double(m.n));
+        return lnW;
+    };
+    bool polar = false;
+    for (char p : m.polar) polar = polar || p;
+    if (m.water >= 0 && m.n > 1) starts.push_back(nearlyPure(static_cast<std::size_t>(m.water)));
+    if (polar && m.heaviest >= 0) {
         std::vector<double> lnW(m.n);
         for (std::size_t i = 0; i < m.n; ++i)
-            lnW[i] = i == wi ? std::log(0.999) : ClampLn(SafeLog(0.001 * feed[i] / std::max(rest, 1e-300)));
+            lnW[i] = m.polar[i] ? std::log(1e-8) : ClampLn(SafeLog(x[i]) - m.lnWilsonK[i]);
         starts.push_back(std::move(lnW));
     }
+    else if (m.heaviest >= 0 && m.n > 1) starts.push_back(nearlyPure(static_cast<std::size_t>(m.heaviest)));
     return starts;
 }
 
@@ -280,34 +386,6 @@ struct SplitPhase {
     std::vector<double> lnPhi;
     PhaseEval eval;
 };
-
-// Solves the small symmetric system h d = r (size k <= 3) by elimination with pivoting.
-bool SolveSmall(std::vector<double> h, std::vector<double> r, std::size_t k, std::vector<double>& out) {
-    for (std::size_t col = 0; col < k; ++col) {
-        std::size_t pivot = col;
-        for (std::size_t row = col + 1; row < k; ++row)
-            if (std::fabs(h[row * k + col]) > std::fabs(h[pivot * k + col])) pivot = row;
-        if (std::fabs(h[pivot * k + col]) < 1e-300) return false;
-        if (pivot != col) {
-            for (std::size_t c = 0; c < k; ++c) std::swap(h[col * k + c], h[pivot * k + c]);
-            std::swap(r[col], r[pivot]);
-        }
-        for (std::size_t row = col + 1; row < k; ++row) {
-            const double f = h[row * k + col] / h[col * k + col];
-            for (std::size_t c = col; c < k; ++c) h[row * k + c] -= f * h[col * k + c];
-            r[row] -= f * r[col];
-        }
-    }
-    out.assign(k, 0.0);
-    for (std::size_t row = k; row-- > 0;) {
-        double v = r[row];
-        for (std::size_t c = row + 1; c < k; ++c) v -= h[row * k + c] * out[c];
-        out[row] = v / h[row * k + row];
-    }
-    for (double v : out)
-        if (!std::isfinite(v)) return false;
-    return true;
-}
 
 // Phase fractions and compositions for fixed fugacity coefficients: the minimum over beta >= 0
 // of Q = sum_k beta_k - sum_i z_i ln(sum_k beta_k / phi_ik), a convex function; Newton steps on
@@ -367,25 +445,40 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         bool done = true;
         for (std::size_t k = 0; k < np; ++k) {
             if (beta[k] > 0.0 || g[k] < 0.0) free.push_back(k);
-            if (beta[k] > 0.0 ? std::fabs(g[k]) > 1e-13 : g[k] < -1e-13) done = false;
+            if (beta[k] > 0.0 ? std::fabs(g[k]) > 1e-12 : g[k] < -1e-12) done = false;
         }
         if (done || free.empty()) break;
-        const std::size_t k = free.size();
-        std::vector<double> hf(k * k), rf(k), d;
-        double trace = 0.0;
-        for (std::size_t a = 0; a < k; ++a) trace += h[free[a] * np + free[a]];
-        for (std::size_t a = 0; a < k; ++a) {
-            rf[a] = -g[free[a]];
-            for (std::size_t b = 0; b < k; ++b) hf[a * k + b] = h[free[a] * np + free[b]];
-            hf[a * k + a] += 1e-14 * trace;
+        // Newton step on the free shares; a share at 0 that the step would lower stays bound
+        // (else the step length would be 0 and the iteration would stall).
+        Eigen::VectorXd d;
+        for (;;) {
+            const std::size_t k = free.size();
+            Eigen::MatrixXd hf(k, k);
+            Eigen::VectorXd rf(k);
+            double trace = 0.0;
+            for (std::size_t a = 0; a < k; ++a) trace += h[free[a] * np + free[a]];
+            for (std::size_t a = 0; a < k; ++a) {
+                rf(Eigen::Index(a)) = -g[free[a]];
+                for (std::size_t b = 0; b < k; ++b) hf(Eigen::Index(a), Eigen::Index(b)) = h[free[a] * np + free[b]];
+                hf(Eigen::Index(a), Eigen::Index(a)) += 1e-14 * trace;
+            }
+            const Eigen::LDLT<Eigen::MatrixXd> ldlt(hf);
+            if (ldlt.info() != Eigen::Success) return false;
+            d = ldlt.solve(rf);
+            if (!d.allFinite()) return false;
+            std::size_t bound = k;
+            for (std::size_t a = 0; a < k && bound == k; ++a)
+                if (!(beta[free[a]] > 0.0) && d(Eigen::Index(a)) < 0.0) bound = a;
+            if (bound == k || k == 1) break;
+            free.erase(free.begin() + std::ptrdiff_t(bound));
         }
-        if (!SolveSmall(hf, rf, k, d)) return false;
+        const std::size_t k = free.size();
         double maxStep = 1.0;
         std::size_t blocking = np;
         for (std::size_t a = 0; a < k; ++a) {
             const std::size_t p = free[a];
-            if (d[a] < 0.0 && beta[p] + d[a] < 0.0) {
-                const double limit = -beta[p] / d[a];
+            if (d(Eigen::Index(a)) < 0.0 && beta[p] + d(Eigen::Index(a)) < 0.0) {
+                const double limit = -beta[p] / d(Eigen::Index(a));
                 if (limit < maxStep) {
                     maxStep = limit;
                     blocking = p;
@@ -394,15 +487,16 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         }
         const double q0 = objective(beta);
         double slope = 0.0;
-        for (std::size_t a = 0; a < k; ++a) slope += g[free[a]] * d[a];
+        for (std::size_t a = 0; a < k; ++a) slope += g[free[a]] * d(Eigen::Index(a));
         double step = maxStep;
-        bool accepted = false;
-        for (int ls = 0; ls < 60; ++ls) {
+        bool accepted = false, flat = false;
+        for (int ls = 0; ls < 30; ++ls) {
             trial = beta;
-            for (std::size_t a = 0; a < k; ++a) trial[free[a]] = std::max(beta[free[a]] + step * d[a], 0.0);
+            for (std::size_t a = 0; a < k; ++a) trial[free[a]] = std::max(beta[free[a]] + step * d(Eigen::Index(a)), 0.0);
             if (step == maxStep && blocking < np) trial[blocking] = 0.0;
             const double q1 = objective(trial);
-            if (q1 <= q0 + 1e-4 * step * slope || std::fabs(q1 - q0) < 1e-15 * std::max(1.0, std::fabs(q0))) {
+            flat = std::fabs(q1 - q0) < 1e-15 * std::max(1.0, std::fabs(q0));
+            if (q1 <= q0 + 1e-4 * step * slope || flat) {
                 accepted = true;
                 break;
             }
@@ -410,6 +504,7 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         }
         if (!accepted) break;  // no further decrease possible: as good as it gets
         beta = trial;
+        if (flat) break;       // the objective no longer changes in double precision
     }
     double sumBeta = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -433,31 +528,54 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
     return true;
 }
 
-double Distance(const std::vector<double>& a, const std::vector<double>& b) {
-    double d = 0.0;
-    for (std::size_t i = 0; i < a.size(); ++i) d = std::max(d, std::fabs(a[i] - b[i]));
-    return d;
+
+bool EvaluatePhase(const Model& m, SplitPhase& p, RootChoice root, std::vector<double>& scratch) {
+    p.lnPhi.resize(m.n);
+    return Evaluate(m, p.x.data(), root, p.lnPhi.data(), &p.eval, scratch);
 }
 
-// Successive substitution on the fugacity coefficients until they stop changing.
-bool Split(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases, int* iterations) {
-    std::vector<double> scratch;
-    std::vector<std::vector<double>> previous(phases.size());
-    double change = std::numeric_limits<double>::infinity();
-    int it = 0;
-    for (; it < kMaxSplitIterations; ++it) {
-        change = 0.0;
-        for (std::size_t k = 0; k < phases.size(); ++k) {
-            auto& p = phases[k];
-            p.lnPhi.resize(m.n);
-            if (!Evaluate(m, p.x.data(), RootChoice::Stable, p.lnPhi.data(), &p.eval, scratch)) return false;
-            if (previous[k].size() == m.n)
-                change = std::max(change, Distance(previous[k], p.lnPhi));
-            else
-                change = std::numeric_limits<double>::infinity();
-            previous[k] = p.lnPhi;
+// Largest |ln f_ik - ln f_i0| over the components and phases.
+double FugacityResidual(const Model& m, const std::vector<SplitPhase>& phases) {
+    double r = 0.0;
+    for (std::size_t k = 1; k < phases.size(); ++k)
+        for (std::size_t i = 0; i < m.n; ++i)
+            r = std::max(r, std::fabs(SafeLog(phases[k].x[i]) + phases[k].lnPhi[i] - SafeLog(phases[0].x[i]) -
+                                      phases[0].lnPhi[i]));
+    return std::isfinite(r) ? r : std::numeric_limits<double>::infinity();
+}
+
+// Successive substitution on the fugacity coefficients, every few steps extrapolated. False
+// when a phase cannot be evaluated; *residual is the fugacity residual of the last evaluation.
+bool Substitute(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases, int maxIterations,
+                double* residual, int* iterations) {
+    std::vector<double> scratch, all, step, previousStep, previous;
+    *residual = std::numeric_limits<double>::infinity();
+    for (int it = 0; it < maxIterations; ++it) {
+        for (auto& p : phases)
+            if (!EvaluatePhase(m, p, RootChoice::Stable, scratch)) return false;
+        *residual = FugacityResidual(m, phases);
+        if (*residual < 1e-11) return true;
+        ++*iterations;
+        all.clear();
+        for (const auto& p : phases) all.insert(all.end(), p.lnPhi.begin(), p.lnPhi.end());
+        if (previous.size() == all.size()) {
+            previousStep = step;
+            step.resize(all.size());
+            for (std::size_t i = 0; i < all.size(); ++i) step[i] = all[i] - previous[i];
+            previous = all;
+            if (previousStep.size() == step.size() && it % kAccelerationPeriod == kAccelerationPeriod - 1) {
+                Accelerate(all, step, previousStep);
+                std::size_t offset = 0;
+                for (auto& p : phases) {
+                    std::copy(all.begin() + std::ptrdiff_t(offset), all.begin() + std::ptrdiff_t(offset + m.n),
+                              p.lnPhi.begin());
+                    offset += m.n;
+                }
+            }
+        } else {
+            previous = all;
+            step.clear();
         }
-        if (change < 1e-11) break;
         if (!SolvePhaseFractions(z, phases)) return false;
         // Two phases that became one.
         for (std::size_t k = 0; k < phases.size(); ++k)
@@ -465,46 +583,233 @@ bool Split(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>
                 if (Distance(phases[k].x, phases[l].x) < 1e-7 && std::fabs(phases[k].eval.z - phases[l].eval.z) < 1e-6) {
                     phases[k].beta += phases[l].beta;
                     phases.erase(phases.begin() + static_cast<std::ptrdiff_t>(l));
-                    previous.erase(previous.begin() + static_cast<std::ptrdiff_t>(l));
+                    previous.clear();
                 } else {
                     ++l;
                 }
             }
     }
-    if (iterations) *iterations += it;
-    if (!(change < 1e-7)) return false;
-    phases.erase(std::remove_if(phases.begin(), phases.end(), [](const SplitPhase& p) { return !(p.beta > 0.0); }),
-                 phases.end());
-    return !phases.empty();
+    return true;
 }
 
-// Slots of the phases of an equilibrium: the phase of highest Z is the vapour unless it is a
-// liquid-like hydrocarbon phase beside an aqueous one; a water-rich liquid is aqueous.
+// Newton's method on the mole numbers of all phases but the largest, whose mole numbers close
+// the material balance (Michelsen and Mollerup, "Thermodynamic Models", ch. 10). The Jacobian
+// is the sum of the phases' Hessians of ln f, their ln phi part by forward differences; each
+// phase keeps the root it converged on. Every phase must have a positive share.
+bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases) {
+    const std::size_t np = phases.size(), n = m.n;
+    if (np < 2) return true;
+    std::size_t ref = 0;
+    for (std::size_t k = 1; k < np; ++k)
+        if (phases[k].beta > phases[ref].beta) ref = k;
+    std::vector<RootChoice> roots(np);
+    std::vector<std::vector<double>> moles(np, std::vector<double>(n));
+    for (std::size_t k = 0; k < np; ++k) {
+        if (!(phases[k].beta > 1e-14)) return false;
+        roots[k] = phases[k].eval.smallestRoot ? RootChoice::Liquid : RootChoice::Vapour;
+        for (std::size_t i = 0; i < n; ++i) moles[k][i] = phases[k].beta * phases[k].x[i];
+    }
+    auto closeBalance = [&](std::vector<std::vector<double>>& nk) {
+        for (std::size_t i = 0; i < n; ++i) {
+            double rest = z[i];
+            for (std::size_t k = 0; k < np; ++k)
+                if (k != ref) rest -= nk[k][i];
+            nk[ref][i] = rest;
+        }
+    };
+    closeBalance(moles);
+    std::vector<double> scratch, x(n), lnPhiPlus(n);
+    std::vector<std::vector<double>> lnPhi(np, std::vector<double>(n));
+    // ln f of every phase; false when a mole number is not positive or a phase cannot be evaluated.
+    auto fugacities = [&](const std::vector<std::vector<double>>& nk, Eigen::VectorXd& g) {
+        std::vector<std::vector<double>> lnF(np, std::vector<double>(n));
+        for (std::size_t k = 0; k < np; ++k) {
+            double total = 0.0;
+            for (double v : nk[k]) {
+                if (!(v > 0.0)) return false;
+                total += v;
+            }
+            for (std::size_t i = 0; i < n; ++i) x[i] = nk[k][i] / total;
+            if (!Evaluate(m, x.data(), roots[k], lnPhi[k].data(), nullptr, scratch)) return false;
+            for (std::size_t i = 0; i < n; ++i) lnF[k][i] = std::log(x[i]) + lnPhi[k][i];
+        }
+        g.resize(Eigen::Index(n * (np - 1)));
+        Eigen::Index row = 0;
+        for (std::size_t k = 0; k < np; ++k)
+            if (k != ref)
+                for (std::size_t i = 0; i < n; ++i) g(row++) = lnF[k][i] - lnF[ref][i];
+        return g.allFinite();
+    };
+    Eigen::VectorXd g;
+    if (!fugacities(moles, g)) return false;
+    double norm = g.lpNorm<Eigen::Infinity>();
+    for (int it = 0; it < kMaxNewtonIterations && norm >= 1e-11; ++it) {
+        // Hessian of ln f of each phase with respect to its own mole numbers.
+        std::vector<Eigen::MatrixXd> hessian(np, Eigen::MatrixXd(Eigen::Index(n), Eigen::Index(n)));
+        for (std::size_t k = 0; k < np; ++k) {
+            double total = 0.0;
+            for (double v : moles[k]) total += v;
+            for (std::size_t i = 0; i < n; ++i) x[i] = moles[k][i] / total;
+            std::vector<double> base(n);
+            if (!Evaluate(m, x.data(), roots[k], base.data(), nullptr, scratch)) return false;
+            const double h = 1e-7 * total;
+            for (std::size_t j = 0; j < n; ++j) {
+                for (std::size_t i = 0; i < n; ++i) x[i] = (moles[k][i] + (i == j ? h : 0.0)) / (total + h);
+                if (!Evaluate(m, x.data(), roots[k], lnPhiPlus.data(), nullptr, scratch)) return false;
+                for (std::size_t i = 0; i < n; ++i)
+                    hessian[k](Eigen::Index(i), Eigen::Index(j)) =
+                        (lnPhiPlus[i] - base[i]) / h + (i == j ? 1.0 / moles[k][i] : 0.0) - 1.0 / total;
+            }
+        }
+        const auto size = Eigen::Index(n * (np - 1));
+        Eigen::MatrixXd jacobian = Eigen::MatrixXd::Zero(size, size);
+        std::vector<std::size_t> others;
+        for (std::size_t k = 0; k < np; ++k)
+            if (k != ref) others.push_back(k);
+        for (std::size_t a = 0; a < others.size(); ++a)
+            for (std::size_t b = 0; b < others.size(); ++b) {
+                auto block = jacobian.block(Eigen::Index(a * n), Eigen::Index(b * n), Eigen::Index(n), Eigen::Index(n));
+                block = hessian[ref];
+                if (a == b) block += hessian[others[a]];
+            }
+        const Eigen::VectorXd delta = jacobian.partialPivLu().solve(-g);
+        if (!delta.allFinite()) return false;
+        // The longest step that keeps every mole number positive, then halving until the
+        // residual falls.
+        double alpha = 1.0;
+        for (std::size_t a = 0; a < others.size(); ++a)
+            for (std::size_t i = 0; i < n; ++i) {
+                const double d = delta(Eigen::Index(a * n + i));
+                if (d < 0.0) alpha = std::min(alpha, 0.9 * moles[others[a]][i] / -d);
+            }
+        for (std::size_t i = 0; i < n; ++i) {
+            double d = 0.0;
+            for (std::size_t a = 0; a < others.size(); ++a) d -= delta(Eigen::Index(a * n + i));
+            if (d < 0.0) alpha = std::min(alpha, 0.9 * moles[ref][i] / -d);
+        }
+        bool accepted = false;
+        for (int ls = 0; ls < 6 && !accepted; ++ls, alpha *= 0.5) {
+            auto trial = moles;
+            for (std::size_t a = 0; a < others.size(); ++a)
+                for (std::size_t i = 0; i < n; ++i) trial[others[a]][i] += alpha * delta(Eigen::Index(a * n + i));
+            closeBalance(trial);
+            Eigen::VectorXd trialG;
+            if (!fugacities(trial, trialG)) continue;
+            const double trialNorm = trialG.lpNorm<Eigen::Infinity>();
+            if (trialNorm < norm) {
+                moles = std::move(trial);
+                g = std::move(trialG);
+                norm = trialNorm;
+                accepted = true;
+            }
+        }
+        if (!accepted) return false;
+    }
+    if (!(norm < 1e-11)) return false;
+    for (std::size_t k = 0; k < np; ++k) {
+        double total = 0.0;
+        for (double v : moles[k]) total += v;
+        phases[k].beta = total;
+        for (std::size_t i = 0; i < n; ++i) phases[k].x[i] = moles[k][i] / total;
+        if (!EvaluatePhase(m, phases[k], roots[k], scratch)) return false;
+    }
+    return true;
+}
+
+// The split of the feed over the given phases: substitution, then Newton; more substitution
+// if Newton fails. A phase whose share is 0 stays a trial phase while the substitution goes on
+// and is dropped when it has converged (or the work for it is spent) without a share.
+bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases, int* iterations) {
+    int budget = kSubstitutionsBeforeNewton;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        double residual = 0.0;
+        if (!Substitute(m, z, phases, budget, &residual, iterations)) return false;
+        budget = kMaxSubstitutions;
+        const bool shareless = std::any_of(phases.begin(), phases.end(), [](const SplitPhase& p) { return !(p.beta > 0.0); });
+        if (shareless) {
+            if (residual > 1e-9 && attempt == 0) continue;
+            phases.erase(std::remove_if(phases.begin(), phases.end(), [](const SplitPhase& p) { return !(p.beta > 0.0); }),
+                         phases.end());
+            if (phases.size() <= 1) return !phases.empty();
+            continue;
+        }
+        if (residual < 1e-11 || NewtonSplit(m, z, phases)) return true;
+    }
+    return false;
+}
+
+// A certified equilibrium: shares in [0, 1] adding to 1, compositions in [0, 1] adding to 1,
+// the material balance closed and equal fugacities of every component in every phase, each
+// phase on the root of lowest Gibbs energy. (The tangent-plane test is the caller's.)
+bool Certify(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases) {
+    std::vector<double> scratch;
+    double betaSum = 0.0;
+    for (auto& p : phases) {
+        if (!(p.beta >= 0.0 && p.beta <= 1.0)) return false;
+        betaSum += p.beta;
+        double sum = 0.0;
+        for (double v : p.x) {
+            if (!(v >= 0.0 && v <= 1.0)) return false;
+            sum += v;
+        }
+        if (!(std::fabs(sum - 1.0) <= kCertifiedSum)) return false;
+        if (!EvaluatePhase(m, p, RootChoice::Stable, scratch)) return false;
+    }
+    if (!(std::fabs(betaSum - 1.0) <= kCertifiedSum)) return false;
+    for (std::size_t i = 0; i < m.n; ++i) {
+        double total = 0.0;
+        for (const auto& p : phases) total += p.beta * p.x[i];
+        if (!(std::fabs(total - z[i]) <= kCertifiedBalance)) return false;
+    }
+    return FugacityResidual(m, phases) <= kCertifiedLnFugacity;
+}
+
+double PolarFraction(const Model& m, const std::vector<double>& x) {
+    double s = 0.0;
+    for (std::size_t i = 0; i < m.n; ++i)
+        if (m.polar[i]) s += x[i];
+    return s;
+}
+
+// Slots of the phases of an equilibrium. One phase: by its phase identification parameter,
+// vapour-like to the vapour slot, a liquid to the aqueous slot when water, alcohols and
+// glycols make up most of it, else to the hydrocarbon-liquid slot. Several phases: the most
+// polar liquid that is mostly polar goes to the aqueous slot; of the others the lightest goes
+// to the vapour slot when there are two of them or it is vapour-like, the other to the
+// hydrocarbon-liquid slot.
 std::vector<int> ClassifyPhases(const Model& m, const std::vector<SplitPhase>& phases) {
     const std::size_t np = phases.size();
-    std::vector<int> slot(np, kVapourSlot);
-    auto water = [&](std::size_t k) { return m.water >= 0 ? phases[k].x[static_cast<std::size_t>(m.water)] : 0.0; };
-    auto liquidLike = [&](std::size_t k) { return phases[k].eval.z / phases[k].eval.b < kLiquidVolumeRatio; };
-    std::vector<std::size_t> order(np);
+    std::vector<int> slot(np, kHydrocarbonLiquidSlot);
+    std::vector<double> polar(np), pip(np);
+    for (std::size_t k = 0; k < np; ++k) {
+        polar[k] = PolarFraction(m, phases[k].x);
+        pip[k] = PhaseIdentificationParameter(m, phases[k].x.data(), phases[k].eval.z);
+    }
+    auto vapourLike = [&](std::size_t k) { return !(pip[k] > 1.0); };
+    if (np == 1) {
+        slot[0] = vapourLike(0) ? kVapourSlot : polar[0] > 0.5 ? kAqueousSlot : kHydrocarbonLiquidSlot;
+        return slot;
+    }
+    std::vector<std::size_t> order(np);  // lightest (largest Z) first
     for (std::size_t k = 0; k < np; ++k) order[k] = k;
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return phases[a].eval.z > phases[b].eval.z; });
-    if (np == 1) {
-        if (liquidLike(0)) slot[0] = water(0) > 0.5 ? kAqueousSlot : kHydrocarbonLiquidSlot;
-    } else if (np == 2) {
-        const std::size_t hi = order[0], lo = order[1];
-        const bool wetHi = water(hi) > 0.5, wetLo = water(lo) > 0.5;
-        if (wetLo && !wetHi) {
-            slot[lo] = kAqueousSlot;
-            slot[hi] = liquidLike(hi) ? kHydrocarbonLiquidSlot : kVapourSlot;
-        } else {
-            slot[hi] = kVapourSlot;
-            slot[lo] = wetLo ? kAqueousSlot : kHydrocarbonLiquidSlot;
-        }
-    } else {
-        slot[order[0]] = kVapourSlot;
-        const std::size_t a = order[1], b = order[2];
-        slot[a] = water(a) > water(b) ? kAqueousSlot : kHydrocarbonLiquidSlot;
-        slot[b] = slot[a] == kAqueousSlot ? kHydrocarbonLiquidSlot : kAqueousSlot;
+    // The aqueous phase: the most polar of the phases other than the lightest (or the lightest
+    // itself if it is a polar liquid and nothing else is).
+    std::size_t aqueous = np;
+    for (std::size_t r = 1; r < np; ++r)
+        if (polar[order[r]] > 0.5 && (aqueous == np || polar[order[r]] > polar[aqueous])) aqueous = order[r];
+    if (aqueous == np && np == 2 && polar[order[0]] > 0.5 && !vapourLike(order[0])) aqueous = order[0];
+    std::vector<std::size_t> rest;
+    for (std::size_t k : order)
+        if (k != aqueous) rest.push_back(k);
+    if (aqueous < np) slot[aqueous] = kAqueousSlot;
+    if (rest.size() == 2) {
+        slot[rest[0]] = kVapourSlot;
+        slot[rest[1]] = kHydrocarbonLiquidSlot;
+    } else if (rest.size() == 1) {
+        slot[rest[0]] = vapourLike(rest[0]) ? kVapourSlot : kHydrocarbonLiquidSlot;
+    } else {  // three non-aqueous phases cannot be told apart by slot; the flash fails on them
+        slot.assign(np, -1);
     }
     return slot;
 }
@@ -525,6 +830,10 @@ bool PrepareFeed(std::span<const double> feed, std::size_t n, std::vector<std::s
             active.push_back(i);
             z.push_back(feed[i] / total);
         }
+    // Renormalised over the components kept.
+    double kept = 0.0;
+    for (double v : z) kept += v;
+    for (double& v : z) v /= kept;
     return !active.empty();
 }
 
@@ -548,6 +857,7 @@ void EmptyPhases(FlashResult& r, std::size_t n) {
 struct Stability {
     bool unstable = false;
     bool liquidLike = false;   // the feed itself, on the root tested
+    double z = 0.0;            // compressibility of the feed on that root
     StationaryPoint best;
 };
 
@@ -558,7 +868,8 @@ std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, 
     if (!Evaluate(m, z.data(), root, lnPhi.data(), &eval, scratch)) return std::nullopt;
     for (std::size_t i = 0; i < m.n; ++i) d[i] = SafeLog(z[i]) + lnPhi[i];
     Stability s;
-    s.liquidLike = eval.z / eval.b < kLiquidVolumeRatio;
+    s.z = eval.z;
+    s.liquidLike = PhaseIdentificationParameter(m, z.data(), eval.z) > 1.0;
     for (auto& p : StationaryPoints(m, z, d, TrialStarts(m, z)))
         if (p.tm < kUnstableTm && (!s.unstable || p.tm < s.best.tm)) {
             s.unstable = true;
@@ -567,8 +878,11 @@ std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, 
     return s;
 }
 
-// Interaction parameters (typical Peng-Robinson literature values). Pairs of
-// non-hydrocarbons, and nitrogen with the two lightest alkanes; sorted by key.
+// Interaction parameters. Water with methane, ethane, propane, n-butane, nitrogen, carbon
+// dioxide and hydrogen sulfide: Soreide and Whitson (Fluid Phase Equilibria 77, 1992), their
+// parameters of the non-aqueous phase, used for every phase; the other pairs typical
+// Peng-Robinson literature values. Pairs of non-hydrocarbons,
+// nitrogen with the two lightest alkanes, water with the lightest alkanes; sorted by key.
 struct InteractionPair {
     std::int32_t low, high;  // CAS keys, low < high
     double kij;
@@ -576,13 +890,17 @@ struct InteractionPair {
 constexpr std::array kInteractionPairs = {
     InteractionPair{67561, 7732185, -0.08},    // methanol - water
     InteractionPair{74828, 7727379, 0.03},     // methane - nitrogen
+    InteractionPair{74828, 7732185, 0.4850},   // methane - water
     InteractionPair{74840, 7727379, 0.05},     // ethane - nitrogen
+    InteractionPair{74840, 7732185, 0.4920},   // ethane - water
+    InteractionPair{74986, 7732185, 0.5525},   // propane - water
+    InteractionPair{106978, 7732185, 0.5091},  // n-butane - water
     InteractionPair{124389, 7727379, -0.02},   // carbon dioxide - nitrogen
-    InteractionPair{124389, 7732185, 0.19},    // carbon dioxide - water
+    InteractionPair{124389, 7732185, 0.1896},  // carbon dioxide - water
     InteractionPair{124389, 7783064, 0.10},    // carbon dioxide - hydrogen sulfide
-    InteractionPair{7727379, 7732185, 0.48},   // nitrogen - water
+    InteractionPair{7727379, 7732185, 0.4778},  // nitrogen - water
     InteractionPair{7727379, 7783064, 0.17},   // nitrogen - hydrogen sulfide
-    InteractionPair{7732185, 7783064, 0.12},   // water - hydrogen sulfide
+    InteractionPair{7732185, 7783064, 0.19031}, // water - hydrogen sulfide
 };
 constexpr bool PairLess(const InteractionPair& x, const InteractionPair& y) {
     return x.low < y.low || (x.low == y.low && x.high < y.high);
@@ -735,33 +1053,48 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
         std::vector<SplitPhase> phases(1);
         phases[0].x = z;
         phases[0].beta = 1.0;
-        phases[0].lnPhi.resize(m.n);
         std::vector<double> scratch;
-        if (!Evaluate(m, z.data(), RootChoice::Stable, phases[0].lnPhi.data(), &phases[0].eval, scratch))
-            return std::nullopt;
+        if (!EvaluatePhase(m, phases[0], RootChoice::Stable, scratch)) return std::nullopt;
         int iterations = 0;
-        const auto starts = TrialStarts(m, z);
-        for (int round = 0; round < kMaxPhases; ++round) {
+        bool stable = false;
+        for (int round = 0; round < kMaxRounds && !stable; ++round) {
             // Every phase of an equilibrium lies on the same tangent plane: test the largest.
             const auto ref = std::max_element(phases.begin(), phases.end(),
                                               [](const SplitPhase& a, const SplitPhase& b) { return a.beta < b.beta; });
             std::vector<double> d(m.n);
             for (std::size_t i = 0; i < m.n; ++i) d[i] = SafeLog(ref->x[i]) + ref->lnPhi[i];
-            const StationaryPoint* best = nullptr;
-            auto points = StationaryPoints(m, ref->x, d, starts);
+            auto points = StationaryPoints(m, ref->x, d, TrialStarts(m, ref->x));
+            std::vector<const StationaryPoint*> candidates;
             for (const auto& p : points) {
                 if (!(p.tm < kUnstableTm)) continue;
                 bool known = false;
-                for (const auto& ph : phases) known = known || Distance(ph.x, p.w) < 1e-5;
-                if (!known && (!best || p.tm < best->tm)) best = &p;
+                for (const auto& ph : phases) known = known || Distance(ph.x, p.w) < kSameComposition;
+                bool repeated = false;
+                for (const auto* c : candidates) repeated = repeated || Distance(c->w, p.w) < kSameComposition;
+                if (!known && !repeated) candidates.push_back(&p);
             }
-            if (!best || static_cast<int>(phases.size()) >= kMaxPhases) break;
-            SplitPhase added;
-            added.x = best->w;
-            added.beta = 0.0;
-            phases.push_back(std::move(added));
-            if (!Split(m, z, phases, &iterations)) return std::nullopt;
+            if (candidates.empty()) {
+                stable = true;
+                break;
+            }
+            std::sort(candidates.begin(), candidates.end(),
+                      [](const StationaryPoint* a, const StationaryPoint* b) { return a->tm < b->tm; });
+            // The most unstable trial phase first; others if the split from it fails. With three
+            // phases already, the fourth must take the place of one of them.
+            bool split = false;
+            for (std::size_t c = 0; c < candidates.size() && c < kMaxCandidates && !split; ++c) {
+                auto trial = phases;
+                SplitPhase added;
+                added.x = candidates[c]->w;
+                trial.push_back(std::move(added));
+                if (Converge(m, z, trial, &iterations) && static_cast<int>(trial.size()) <= kMaxPhases) {
+                    phases = std::move(trial);
+                    split = true;
+                }
+            }
+            if (!split) return std::nullopt;
         }
+        if (!stable || !Certify(m, z, phases)) return std::nullopt;
 
         FlashResult result;
         result.temperatureK = temperatureK;
@@ -770,22 +1103,107 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
         EmptyPhases(result, n);
         const auto slots = ClassifyPhases(m, phases);
         for (std::size_t k = 0; k < phases.size(); ++k) {
-            FlashPhase& target = result.phases[static_cast<std::size_t>(slots[k])];
-            if (target.present) {  // two phases of one kind: keep them together in the slot
-                const double total = target.fraction + phases[k].beta;
-                for (std::size_t i = 0; i < m.n; ++i)
-                    target.moleFractions[m.index[i]] =
-                        (target.moleFractions[m.index[i]] * target.fraction + phases[k].x[i] * phases[k].beta) / total;
-                target.fraction = total;
-            } else {
-                target = FullPhase(m, n, phases[k].x, phases[k].beta, phases[k].eval.z);
-            }
+            if (slots[k] < 0) return std::nullopt;
+            result.phases[static_cast<std::size_t>(slots[k])] =
+                FullPhase(m, n, phases[k].x, phases[k].beta, phases[k].eval.z);
         }
         return result;
     } catch (...) {
         return std::nullopt;
     }
 }
+
+namespace {
+
+// Saturation temperature of a pure component at a pressure below its critical pressure: the
+// temperature at which its liquid and vapour roots have equal fugacity, by bisection on which
+// side of it a temperature lies (liquid root of lower Gibbs energy, or a single liquid-like
+// root: below). Nothing at or above the critical pressure.
+std::optional<double> PureSaturationTemperature(const std::vector<Component>& components,
+                                                const std::vector<double>& kij, std::size_t index,
+                                                double pressureKPa) {
+    const Component& c = components[index];
+    if (!(pressureKPa < c.criticalPressureKPa)) return std::nullopt;
+    const std::vector<std::size_t> active{index};
+    const double x[] = {1.0};
+    std::vector<double> scratch;
+    auto below = [&](double t) {
+        const Model m = BuildModel(components, kij, active, t, pressureKPa);
+        double lnL, lnV;
+        PhaseEval liquid, vapour;
+        if (!Evaluate(m, x, RootChoice::Liquid, &lnL, &liquid, scratch) ||
+            !Evaluate(m, x, RootChoice::Vapour, &lnV, &vapour, scratch))
+            return std::optional<bool>{};
+        if (liquid.z < vapour.z) return std::optional<bool>{lnL < lnV};
+        return std::optional<bool>{PhaseIdentificationParameter(m, x, liquid.z) > 1.0};
+    };
+    double lo = 0.2 * c.criticalTemperatureK, hi = c.criticalTemperatureK;
+    const auto atLo = below(lo), atHi = below(hi);
+    if (!atLo || !atHi || !*atLo || *atHi) return std::nullopt;
+    for (int it = 0; it < 80 && hi - lo > 1e-12 * hi; ++it) {
+        const double t = 0.5 * (lo + hi);
+        const auto side = below(t);
+        if (!side) return std::nullopt;
+        (*side ? lo : hi) = t;
+    }
+    return 0.5 * (lo + hi);
+}
+
+// Michelsen's saturation-point Newton for a dew point: unknowns ln K_i and ln T, equations
+// ln K_i + ln phi_i(x, liquid root) - ln phi_i(z, vapour root) = 0 and sum z_i K_i = 1, with
+// x_i = z_i K_i; the Jacobian by forward differences. x and T hold the start and the result.
+bool SaturationNewton(const std::vector<Component>& components, const std::vector<double>& kij,
+                      const std::vector<std::size_t>& active, double pressureKPa, const std::vector<double>& z,
+                      std::vector<double>& x, double& temperatureK) {
+    const std::size_t n = active.size();
+    Eigen::VectorXd u(Eigen::Index(n + 1));
+    for (std::size_t i = 0; i < n; ++i) u(Eigen::Index(i)) = std::log(std::max(x[i], 1e-300) / z[i]);
+    u(Eigen::Index(n)) = std::log(temperatureK);
+    std::vector<double> xs(n), lnL(n), lnV(n), scratch;
+    auto residual = [&](const Eigen::VectorXd& v, Eigen::VectorXd& r) {
+        const Model m = BuildModel(components, kij, active, std::exp(v(Eigen::Index(n))), pressureKPa);
+        double sum = 0.0;
+        for (std::size_t i = 0; i < n; ++i) sum += z[i] * std::exp(v(Eigen::Index(i)));
+        if (!(sum > 0.0) || !std::isfinite(sum)) return false;
+        for (std::size_t i = 0; i < n; ++i) xs[i] = z[i] * std::exp(v(Eigen::Index(i))) / sum;
+        if (!Evaluate(m, xs.data(), RootChoice::Liquid, lnL.data(), nullptr, scratch) ||
+            !Evaluate(m, z.data(), RootChoice::Vapour, lnV.data(), nullptr, scratch))
+            return false;
+        r.resize(Eigen::Index(n + 1));
+        for (std::size_t i = 0; i < n; ++i) r(Eigen::Index(i)) = v(Eigen::Index(i)) + lnL[i] - lnV[i];
+        r(Eigen::Index(n)) = sum - 1.0;
+        return r.allFinite();
+    };
+    Eigen::VectorXd r, rPlus;
+    if (!residual(u, r)) return false;
+    for (int it = 0; it < kMaxNewtonIterations; ++it) {
+        if (r.lpNorm<Eigen::Infinity>() < 1e-12) break;
+        Eigen::MatrixXd jacobian(Eigen::Index(n + 1), Eigen::Index(n + 1));
+        for (std::size_t j = 0; j <= n; ++j) {
+            Eigen::VectorXd v = u;
+            const double h = j == n ? 1e-8 : 1e-7;
+            v(Eigen::Index(j)) += h;
+            if (!residual(v, rPlus)) return false;
+            jacobian.col(Eigen::Index(j)) = (rPlus - r) / h;
+        }
+        Eigen::VectorXd delta = jacobian.partialPivLu().solve(-r);
+        if (!delta.allFinite()) return false;
+        // At most 2 % in temperature and a change of 2 in ln K per step.
+        const double scale = std::min({1.0, 0.02 / std::max(std::fabs(delta(Eigen::Index(n))), 1e-300),
+                                       2.0 / std::max(delta.head(Eigen::Index(n)).lpNorm<Eigen::Infinity>(), 1e-300)});
+        u += scale * delta;
+        if (!residual(u, r)) return false;
+    }
+    if (!(r.lpNorm<Eigen::Infinity>() < 1e-10)) return false;
+    x = xs;
+    double sum = 0.0;
+    for (double v : x) sum += v;
+    for (double& v : x) v /= sum;
+    temperatureK = std::exp(u(Eigen::Index(n)));
+    return true;
+}
+
+}  // namespace
 
 std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::span<const double> feed) const {
     try {
@@ -795,72 +1213,123 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
         if (!UsableConditions(300.0, pressureKPa) || !PrepareFeed(feed, n, active, z) ||
             !UsableComponents(m_components, active))
             return std::nullopt;
-        double maxTc = 0.0;
-        for (std::size_t i : active) maxTc = std::max(maxTc, m_components[i].criticalTemperatureK);
 
-        auto test = [&](double t) {
-            const Model m = BuildModel(m_components, m_kij, active, t, pressureKPa);
-            return TestFeed(m, z, RootChoice::Vapour);
-        };
-        // A temperature at which the vapour is stable.
-        double high = std::max(1.1 * maxTc, 50.0);
-        bool stableAbove = false;
-        for (int attempt = 0; attempt < 4 && !stableAbove; ++attempt, high *= 1.5) {
-            auto s = test(high);
-            if (s && !s->unstable) {
-                stableAbove = true;
-                break;
+        double dewT = 0.0;
+        std::vector<double> incipient;
+        if (active.size() == 1) {
+            // A single component condenses at its saturation temperature, into itself.
+            auto t = PureSaturationTemperature(m_components, m_kij, active[0], pressureKPa);
+            if (!t) return std::nullopt;
+            dewT = *t;
+            incipient = z;
+        } else {
+            double maxTc = 0.0;
+            for (std::size_t i : active) maxTc = std::max(maxTc, m_components[i].criticalTemperatureK);
+            auto test = [&](double t) {
+                const Model m = BuildModel(m_components, m_kij, active, t, pressureKPa);
+                return TestFeed(m, z, RootChoice::Vapour);
+            };
+            // A temperature at which the vapour is stable.
+            double high = std::max(1.1 * maxTc, 50.0);
+            std::optional<Stability> above;
+            for (int attempt = 0; attempt < 4; ++attempt, high *= 1.5) {
+                above = test(high);
+                if (above && !above->unstable) break;
+                above.reset();
             }
-        }
-        if (!stableAbove) return std::nullopt;
+            if (!above) return std::nullopt;
 
-        // Step down until the vapour is unstable.
-        constexpr double kFloorK = 5.0;
-        double stableT = high, unstableT = 0.0;
-        StationaryPoint incipient;
-        bool found = false;
-        while (stableT > kFloorK) {
-            const double t = std::max(stableT - std::max(1.0, 0.02 * stableT), kFloorK);
-            auto s = test(t);
-            if (s && s->unstable) {
-                unstableT = t;
-                incipient = s->best;
-                found = true;
-                break;
-            }
-            // No vapour left to condense: the fluid went over to a dense liquid-like state
-            // without splitting (above the cricondenbar).
-            if (s && s->liquidLike) break;
-            stableT = t;
-            if (t <= kFloorK) break;
-        }
-        if (!found) return std::nullopt;
-
-        // Bisection to a ten-millionth of a kelvin.
-        for (int it = 0; it < 80 && stableT - unstableT > 1e-7; ++it) {
-            const double t = 0.5 * (stableT + unstableT);
-            auto s = test(t);
-            if (s && s->unstable) {
-                unstableT = t;
-                incipient = s->best;
-            } else {
+            // Step down until the vapour is unstable. Where the vapour's density jumps between
+            // two steps, or it turns liquid-like, a narrow two-phase window may lie between
+            // them: it lies next to the jump, so halve towards the jump until it is found or
+            // the interval is a ten-thousandth of a kelvin.
+            constexpr double kFloorK = 5.0;
+            double stableT = high, unstableT = 0.0, stableZ = above->z;
+            StationaryPoint best;
+            bool found = false, dense = false;
+            while (!found && !dense && stableT > kFloorK) {
+                const double t = std::max(stableT - std::max(0.5, 0.02 * stableT), kFloorK);
+                auto s = test(t);
+                if (!s) return std::nullopt;
+                if (s->unstable) {
+                    unstableT = t;
+                    best = s->best;
+                    found = true;
+                    break;
+                }
+                if (s->liquidLike || std::fabs(std::log(s->z / stableZ)) > 0.2) {
+                    double lo = t, hi = stableT, zLo = s->z, zHi = stableZ;
+                    for (int it = 0; it < 40 && hi - lo > 1e-4; ++it) {
+                        const double mid = 0.5 * (lo + hi);
+                        auto sm = test(mid);
+                        if (!sm) return std::nullopt;
+                        if (sm->unstable) {
+                            unstableT = mid;
+                            stableT = hi;
+                            best = sm->best;
+                            found = true;
+                            break;
+                        }
+                        if (std::fabs(std::log(sm->z / zHi)) >= std::fabs(std::log(zLo / sm->z))) {
+                            lo = mid;
+                            zLo = sm->z;
+                        } else {
+                            hi = mid;
+                            zHi = sm->z;
+                        }
+                    }
+                    if (found) break;
+                    // No vapour left to condense: the fluid went over to a dense liquid-like
+                    // state without splitting (above the cricondenbar).
+                    dense = s->liquidLike;
+                }
                 stableT = t;
+                stableZ = s->z;
             }
+            if (!found) return std::nullopt;
+
+            // Bisection to a thousandth of a kelvin, then Newton on the saturation condition.
+            while (stableT - unstableT > 1e-3) {
+                const double t = 0.5 * (stableT + unstableT);
+                auto s = test(t);
+                if (!s) return std::nullopt;
+                if (s->unstable) {
+                    unstableT = t;
+                    best = s->best;
+                } else {
+                    stableT = t;
+                }
+            }
+            dewT = stableT;
+            incipient = best.w;
+            if (!SaturationNewton(m_components, m_kij, active, pressureKPa, z, incipient, dewT)) return std::nullopt;
+            // Newton must stay at the dew point the search bracketed, with a phase of its own.
+            if (!(dewT > unstableT - 1e-3 && dewT < stableT + 1e-3) || Distance(incipient, z) < 1e-9)
+                return std::nullopt;
         }
 
-        const Model m = BuildModel(m_components, m_kij, active, stableT, pressureKPa);
-        std::vector<double> lnPhi(m.n), scratch;
+        // Certificate: the feed is a vapour and the incipient phase has the same fugacities.
+        const Model m = BuildModel(m_components, m_kij, active, dewT, pressureKPa);
+        std::vector<double> lnV(m.n), lnL(m.n), scratch;
         PhaseEval vapour, liquid;
-        if (!Evaluate(m, z.data(), RootChoice::Vapour, lnPhi.data(), &vapour, scratch) ||
-            !Evaluate(m, incipient.w.data(), RootChoice::Stable, lnPhi.data(), &liquid, scratch))
+        if (!Evaluate(m, z.data(), RootChoice::Vapour, lnV.data(), &vapour, scratch) ||
+            !Evaluate(m, incipient.data(), RootChoice::Liquid, lnL.data(), &liquid, scratch))
             return std::nullopt;
+        double sum = 0.0;
+        for (std::size_t i = 0; i < m.n; ++i) {
+            sum += incipient[i];
+            if (!(std::fabs(SafeLog(incipient[i]) + lnL[i] - SafeLog(z[i]) - lnV[i]) <= kCertifiedLnFugacity))
+                return std::nullopt;
+        }
+        if (!(std::fabs(sum - 1.0) <= kCertifiedSum)) return std::nullopt;
+
         FlashResult result;
-        result.temperatureK = stableT;
+        result.temperatureK = dewT;
         result.pressureKPa = pressureKPa;
         EmptyPhases(result, n);
         result.phases[kVapourSlot] = FullPhase(m, n, z, 1.0, vapour.z);
-        const bool aqueous = m.water >= 0 && incipient.w[static_cast<std::size_t>(m.water)] > 0.5;
-        result.phases[aqueous ? kAqueousSlot : kHydrocarbonLiquidSlot] = FullPhase(m, n, incipient.w, 0.0, liquid.z);
+        const bool aqueous = PolarFraction(m, incipient) > 0.5;
+        result.phases[aqueous ? kAqueousSlot : kHydrocarbonLiquidSlot] = FullPhase(m, n, incipient, 0.0, liquid.z);
         return result;
     } catch (...) {
         return std::nullopt;

@@ -1,7 +1,15 @@
 // Peng-Robinson equilibrium flash of the reference host: vapour, hydrocarbon liquid and aqueous
-// liquid. Stability by Michelsen's tangent-plane analysis, phase split by successive
-// substitution with a multiphase Rachford-Rice solution (minimisation of Michelsen's
-// convex function of the phase fractions), dew points by a stability scan and bisection.
+// liquid. Stability by Michelsen's tangent-plane analysis with the trial phases used for wet
+// natural gas (Wilson's vapour and liquid, water, a water-free hydrocarbon liquid, the heaviest
+// component); the split by accelerated successive substitution with a multiphase Rachford-Rice
+// solution, then Newton's method (Eigen). A result is returned only when it is certified: equal
+// fugacities (|d ln f| <= 1e-8), material balance within 1e-10, fractions in [0, 1] adding to
+// 1, no trial phase below the tangent plane. The work of one flash is bounded, so a failure
+// costs milliseconds. Dew points: a stability scan that searches every jump of the vapour's
+// density for a narrow two-phase window, bisection, then Michelsen's saturation-point Newton;
+// a single component by its saturation curve. Phases are put in their slots by the phase
+// identification parameter of Venkatarathnam and Oellrich and by their water, alcohol and
+// glycol content.
 //
 // Units: temperature K, pressure kPa, R = 8.31446261815324 kPa m3/(kmol K).
 #pragma once
@@ -59,14 +67,16 @@ public:
                                                               RootChoice root) const;
 
     // Equilibrium of the feed at temperature and pressure. Nothing when the input is unusable
-    // (non-finite, no positive fraction, T or P not positive) or the split does not converge.
+    // (non-finite, no positive fraction, T or P not positive) or no equilibrium can be
+    // certified within the bounded work.
     std::optional<FlashResult> FlashTP(double temperatureK, double pressureKPa,
                                        std::span<const double> feed) const;
 
     // Highest temperature at which the feed, all vapour, forms a liquid at the pressure. The
-    // result holds the vapour (fraction 1, the feed) and the incipient liquid (fraction 0, its
-    // composition from the stability analysis) in its slot. Nothing when the feed has no dew
-    // point at this pressure (above the cricondenbar) or the search fails.
+    // result holds the vapour (fraction 1, the feed) and the incipient liquid (fraction 0) in
+    // its slot, their fugacities equal within 1e-8. Nothing when the feed has no dew point at
+    // this pressure (above the cricondenbar, or a single component at or above its critical
+    // pressure) or the dew point cannot be certified.
     std::optional<FlashResult> DewPoint(double pressureKPa, std::span<const double> feed) const;
 
     // The host's flash protocol on a FluidComposition record (pressure in kPa, temperature in
@@ -83,11 +93,12 @@ private:
     std::vector<double> m_kij;  // n x n, symmetric
 };
 
-// Interaction parameter of a pair of the default set (typical Peng-Robinson literature values):
-// water with hydrocarbons 0.5, with nitrogen 0.48, with carbon dioxide 0.19, with hydrogen
-// sulfide 0.12, with methanol -0.08; carbon dioxide with hydrocarbons 0.12; nitrogen with
-// methane 0.03, ethane 0.05, heavier hydrocarbons 0.08; hydrogen sulfide with hydrocarbons
-// 0.08; methanol with hydrocarbons 0.2; a few inorganic pairs; otherwise 0.
+// Interaction parameter of a pair of the default set. Water with methane 0.4850, ethane 0.4920,
+// propane 0.5525, n-butane 0.5091, nitrogen 0.4778, carbon dioxide 0.1896, hydrogen sulfide
+// 0.19031 (Soreide and Whitson 1992, non-aqueous phase), other hydrocarbons 0.5, methanol
+// -0.08; typical Peng-Robinson values otherwise: carbon dioxide with hydrocarbons 0.12;
+// nitrogen with methane 0.03, ethane 0.05, heavier hydrocarbons 0.08; hydrogen sulfide with
+// hydrocarbons 0.08; methanol with hydrocarbons 0.2; a few inorganic pairs; otherwise 0.
 double DefaultInteraction(const Component& a, const Component& b) noexcept;
 
 }  // namespace calorix::host

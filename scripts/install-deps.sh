@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libpugixml-dev nlohmann-json3-dev libcli11-dev libfmt-dev
+          libpugixml-dev nlohmann-json3-dev libcli11-dev libfmt-dev libeigen3-dev
           clang-14 libclang-rt-14-dev)  # the fuzz preset
 missing=()
 for p in "${packages[@]}"; do

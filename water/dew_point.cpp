@@ -26,6 +26,7 @@ constexpr double kBandAHigh = 300.0;
 constexpr double kBandBLow = 400.0;
 constexpr double kBandBHigh = 490.0;
 constexpr double kDominance = 0.5;  // mole fraction
+constexpr double kVapourMargin = 1e-9;  // liquids adding up to more than 1 - this leave no vapour
 
 constexpr int kLiquidPhases[] = {1, 2};
 
@@ -39,8 +40,10 @@ bool IsAqueousLiquid(double water, double bandA, double bandB) {
     return water > bandA && (water + bandA > kDominance || water + bandB > kDominance);
 }
 
-constexpr DewPointRules kHydrocarbonRules{&IsHydrocarbonLiquid, DewPointRules::Water::ExactCas, true};
-constexpr DewPointRules kWaterRules{&IsAqueousLiquid, DewPointRules::Water::IdOrRoundedCas, false};
+// A dense hydrocarbon phase beside water, with no vapour left, is no condensate: a hydrocarbon
+// dew point needs a vapour to condense from.
+constexpr DewPointRules kHydrocarbonRules{&IsHydrocarbonLiquid, DewPointRules::Water::ExactCas, true, true};
+constexpr DewPointRules kWaterRules{&IsAqueousLiquid, DewPointRules::Water::IdOrRoundedCas, false, false};
 
 // The 32-bit CAS key of a host value: truncated toward zero, plus one when the dropped
 // fraction is greater than one half (an exact half is dropped). NaN and values outside the
@@ -229,6 +232,12 @@ double DewPointCorrelation::SearchDewPoint(FluidComposition& flash, double press
 }
 
 bool DewPointCorrelation::SoughtLiquidPresent(const FluidComposition& flash, std::int32_t count) const {
+    if (m_rules.soughtLiquidNeedsVapour) {
+        double liquids = 0.0;
+        for (int phase : kLiquidPhases)
+            if (flash.phasePresent[phase] == 1) liquids += flash.phaseFraction[phase];
+        if (!(liquids < 1.0 - kVapourMargin)) return false;
+    }
     for (int phase : kLiquidPhases)
         if (flash.phasePresent[phase] == 1 && flash.phaseFraction[phase] > 0.0 && IsSoughtLiquid(flash, phase, count))
             return true;

@@ -29,6 +29,9 @@ struct DewPointRules {
     // A fluid without water: true reports each slot's dew-point flash temperature (any
     // liquid of a dry fluid is hydrocarbon); false reports nothing and runs no flash.
     bool dryFluidTakesDewPointFlash;
+    // Whether the liquid sought counts in the scan and its refinement only while a vapour
+    // remains beside it (the present liquids' fractions add up to less than 1).
+    bool soughtLiquidNeedsVapour;
 };
 
 // The flash-driven dew-point search shared by both dew-point classes.

@@ -293,6 +293,52 @@ TEST(HcDewPoint, DryFluidTakesEachSlotsDewPointFlash) {
     EXPECT_EQ(host.Check(), "");
 }
 
+// A dense hydrocarbon phase that is, with the aqueous liquid, the whole fluid is not a
+// condensate: in the scan and its refinement hydrocarbon liquid counts only while the present
+// liquids add up to less than 1 - 1e-9. The water dew point is not affected.
+TEST(DewPointSearch, HydrocarbonLiquidCountsOnlyBesideAVapour) {
+    struct Case {
+        const char* name;
+        double hydrocarbon, aqueous;  // phase fractions below the boundary
+        bool aqueousPresent;
+        bool found;
+    };
+    const Case cases[] = {
+        {"liquids are the whole fluid", 0.99, 0.01, true, false},
+        {"hydrocarbon liquid alone is the whole fluid", 1.0, 0.0, false, false},
+        {"liquids within 1e-9 of the whole fluid", 0.99 - 0.5e-9, 0.01, true, false},
+        {"vapour of 1e-8 remains", 0.99 - 1e-8, 0.01, true, true},
+        {"vapour remains", 0.6, 0.01, true, true},
+    };
+    for (const Case& c : cases) {
+        for (const DewPointClass& dp : DewPointClasses()) {
+            SCOPED_TRACE(std::string(dp.word) + ": " + c.name);
+            const bool hc = dp.clsid == &CLSID_HCDewPt;
+            FakeHost host;
+            host.SetGas(WetGas());
+            FlashScript script{.dewPoint = 20.0, .boundary = -3.3};
+            // Below the boundary the liquid sought shows with the fractions of the case.
+            Liquid hydrocarbon{1, kHydrocarbonLiquid, c.hydrocarbon};
+            Liquid aqueous{2, kAqueousLiquid, hc ? c.aqueous : 0.01};
+            script.atDewPoint = {hc ? aqueous : hydrocarbon};
+            script.below = hc ? hydrocarbon : aqueous;
+            if (c.aqueousPresent || !hc) script.always = hc ? aqueous : hydrocarbon;
+            ScriptedFlash flash(script);
+            host.flash = flash.Function();
+            Attached a = AttachTo(*dp.clsid, host);
+            ASSERT_EQ(a.Calculate(), S_OK);
+            const double result = Slot(a, kOverallSlot);
+            if (c.found || !hc) {
+                EXPECT_GE(result, -3.3);
+                EXPECT_LT(result, -3.3 + kLastRefinementStep);
+            } else {
+                EXPECT_EQ(result, EMPTY_VALUE);
+                EXPECT_EQ(flash.Log().size(), 1u + Range(10, -270, 10).size());  // scanned to the floor
+            }
+        }
+    }
+}
+
 TEST(DewPointSearch, PhaseFractionsReachTheFeedUnclamped) {
     for (const DewPointClass& dp : DewPointClasses()) {
         SCOPED_TRACE(dp.word);

@@ -11,6 +11,7 @@ calorix_add_test(host_tests
 
 calorix_add_test(host_cli_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/dew_point_search_test.cpp
     LIBS calorix_host calorix_test_support)
 add_dependencies(host_cli_tests calorix-host)
 target_compile_definitions(host_cli_tests PRIVATE
