@@ -152,7 +152,7 @@ namespace {
 template <typename T>
 HRESULT CreateVariable(REFCLSID clsid, const char* taggedName, ComPtr<T>* variable) {
     if (FAILED(CreateDataServerObject(clsid, variable)) || !*variable) return E_FAIL;
-    std::u16string wide = platform::AnsiToWide(taggedName);
+    platform::WideString wide = platform::AnsiToWide(taggedName);
     if (FAILED((*variable)->SetTaggedName(wide.c_str()))) return E_FAIL;
     if (FAILED((*variable)->SetIntAttribute(-1))) return E_FAIL;
     if (!LoadVariableDefinition(taggedName, variable->Get())) return E_FAIL;

@@ -68,7 +68,7 @@ void CheckHostAfterTheModule() {
         if (correlation->Calculate(key) != S_OK) Fail("calculation failed");
         if (g_host->OutstandingReferences() != 2) Fail("the calculator does not hold the component data");
         if (lastLookupFails) {
-            if (FAILED(set->RemoveVariable(u"Phase_Values"))) Fail("cannot remove Phase_Values");
+            if (FAILED(set->RemoveVariable(OLESTR("Phase_Values")))) Fail("cannot remove Phase_Values");
             if (correlation->Calculate(key) != E_FAIL) Fail("lookup of Phase_Values did not fail");
             if (g_host->OutstandingReferences() != 1) Fail("the calculator kept the component data");
         }

@@ -24,18 +24,18 @@ namespace {
 
 
 struct Expected {
-    const char16_t* displayName;
+    const OLECHAR* displayName;
     std::int32_t resultType;
 };
 
 const std::map<std::string, Expected> kIdentity = {
-    {"Density", {u"Mass Density (Std. Cond)", 16}}, {"HHV", {u"HHV Vol. Basis", 128}},
-    {"LHV", {u"LHV Vol. Basis", 128}},               {"WobbleIndex", {u"Wobble Index", 128}},
-    {"MassHHV", {u"HHV Mass Basis", 30}},            {"MassLHV", {u"LHV Mass Basis", 30}},
-    {"MolarHHV", {u"HHV Molar Basis", 21}},          {"MolarLHV", {u"LHV Molar Basis", 21}},
-    {"HCDewPt", {u"HC Dew Point", 1}},               {"WaterDewPt", {u"Water Dew Point", 1}},
-    {"WaterContentMg", {u"Water Content", 174}},     {"CO2ESAR", {u"CO2E-SAR", 4}},
-    {"CO2EAR4", {u"CO2E-AR4", 4}},                   {"CO2EUS", {u"CO2E-US", 4}},
+    {"Density", {OLESTR("Mass Density (Std. Cond)"), 16}}, {"HHV", {OLESTR("HHV Vol. Basis"), 128}},
+    {"LHV", {OLESTR("LHV Vol. Basis"), 128}},               {"WobbleIndex", {OLESTR("Wobble Index"), 128}},
+    {"MassHHV", {OLESTR("HHV Mass Basis"), 30}},            {"MassLHV", {OLESTR("LHV Mass Basis"), 30}},
+    {"MolarHHV", {OLESTR("HHV Molar Basis"), 21}},          {"MolarLHV", {OLESTR("LHV Molar Basis"), 21}},
+    {"HCDewPt", {OLESTR("HC Dew Point"), 1}},               {"WaterDewPt", {OLESTR("Water Dew Point"), 1}},
+    {"WaterContentMg", {OLESTR("Water Content"), 174}},     {"CO2ESAR", {OLESTR("CO2E-SAR"), 4}},
+    {"CO2EAR4", {OLESTR("CO2E-AR4"), 4}},                   {"CO2EUS", {OLESTR("CO2E-US"), 4}},
 };
 
 bool IsIso6976(const std::string& word) { return kIdentity.at(word).resultType >= 16 && word != "WaterContentMg"; }
@@ -58,7 +58,7 @@ TEST(Module, EveryClassReportsItsIdentity) {
         ASSERT_TRUE(c);
         BSTR text = nullptr;
         ASSERT_EQ(c->GetClassIdString(&text), S_OK);
-        std::u16string classId = TakeString(text);
+        platform::WideString classId = TakeString(text);
         EXPECT_EQ(classId.size(), 38u);
         EXPECT_EQ(platform::WideToAnsi(classId), platform::GuidToString(*info.clsid));
         ASSERT_EQ(c->GetDisplayName(&text), S_OK);
@@ -90,19 +90,19 @@ TEST(Module, ParametersHoldRefTempOptionOnlyForIso6976Classes) {
         }
         EXPECT_EQ(count, 1);
         ComPtr<IVariable> variable;
-        ASSERT_EQ(parameters->GetVariable(u"RefTempOption", variable.Put()), S_OK);
+        ASSERT_EQ(parameters->GetVariable(OLESTR("RefTempOption"), variable.Put()), S_OK);
         ComPtr<IEnumVariable> option;
         ASSERT_EQ(variable.As(&option), S_OK);
         BSTR text = nullptr;
         option->GetDisplayName(&text);
-        EXPECT_EQ(TakeString(text), u"Ref. Temp. Option");
+        EXPECT_EQ(TakeString(text), OLESTR("Ref. Temp. Option"));
         std::int32_t options = 0;
         option->GetOptionCount(&options);
         ASSERT_EQ(options, 2);
         option->GetEnumText(0, &text);
-        EXPECT_EQ(TakeString(text), u"15.0 deg C");
+        EXPECT_EQ(TakeString(text), OLESTR("15.0 deg C"));
         option->GetEnumText(1, &text);
-        EXPECT_EQ(TakeString(text), u"0.0 deg C");
+        EXPECT_EQ(TakeString(text), OLESTR("0.0 deg C"));
         std::int32_t selected = -1;
         EXPECT_EQ(option->GetValue(0, &selected), S_OK);
         EXPECT_EQ(selected, 0);

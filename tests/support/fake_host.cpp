@@ -174,7 +174,7 @@ public:
     }
     HRESULT COMCALL GetPropertyPackageName(BSTR* name) override {
         if (!name) return E_POINTER;
-        *name = SysAllocString(u"Fake");
+        *name = SysAllocString(OLESTR("Fake"));
         return *name ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT COMCALL GetMaxPhaseCount(std::int32_t* count) override { return platform::OutValue(3, count); }
