@@ -225,3 +225,26 @@ HRESULT CorrelationBase::Calculate(std::int32_t key) {
         return S_OK;
     });
 }
+
+// ---------------------------------------------------------------- IDispatch of ICorrelation
+
+namespace {
+const platform::DispatchInterface kCorrelationDispatch{&LIBID_CORRMANLib, &IID_ICorrelation};
+}  // namespace
+
+HRESULT COMCALL CorrelationBase::GetTypeInfoCount(UINT* count) { return platform::DispatchGetTypeInfoCount(count); }
+
+HRESULT COMCALL CorrelationBase::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+    return platform::DispatchGetTypeInfo(kCorrelationDispatch, index, info);
+}
+
+HRESULT COMCALL CorrelationBase::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    return platform::DispatchGetIDsOfNames(kCorrelationDispatch, riid, names, count, ids);
+}
+
+HRESULT COMCALL CorrelationBase::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                        EXCEPINFO* exception, UINT* argumentError) {
+    return platform::DispatchInvoke(kCorrelationDispatch, static_cast<ICorrelation*>(this), id, riid, flags, params,
+                                    result, exception, argumentError);
+}
+

@@ -9,6 +9,12 @@
 
 extern "C" platform::TaskAllocatorSpy* CalorixTaskAllocatorSpy() { return &fakehost::AllocatorSpy::Instance(); }
 
+namespace {
+// Installed before main, so before the COM runtime starts, where it has to be installed.
+[[maybe_unused]] const bool kSpyInstalled =
+    (platform::InstallTaskAllocatorSpy(&fakehost::AllocatorSpy::Instance()), true);
+}  // namespace
+
 namespace fakehost {
 
 // ---------------------------------------------------------------- allocator spy
