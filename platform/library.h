@@ -24,4 +24,10 @@ std::string ModuleFilePath();
 // Folder part of a path, without the trailing separator.
 std::string FolderOf(const std::string& path);
 
+// The file of a component library on this platform: "Calorix" gives "Calorix.dll" on
+// Windows and "Calorix.so" elsewhere.
+std::string LibraryFileName(const std::string& stem);
+// A file name appended to a folder with the platform's separator.
+std::string PathIn(const std::string& folder, const std::string& name);
+
 }  // namespace platform

@@ -25,6 +25,10 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+std::string LibraryFileName(const std::string& stem) { return stem + ".dll"; }
+
+std::string PathIn(const std::string& folder, const std::string& name) { return folder + "\\" + name; }
+
 HRESULT LoadComponentLibrary(const std::string& fileName, LibraryHandle* library) noexcept {
     if (!library) return E_POINTER;
     *library = nullptr;

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <map>
 
-#include <unistd.h>
-
 #include "platform/library.h"
 #include "platform/strings.h"
+#include "platform/typelib.h"
+#include "tests/support/process.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/module_client.h"
 
@@ -254,19 +254,34 @@ TEST(Module, DispatchIsTheClassInterface) {
     EXPECT_NE(static_cast<void*>(dispatch.Get()), static_cast<void*>(c.Get()));
     UINT count = 7;
     EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
-    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(count, platform::kTypeLibrariesAvailable ? 1u : 0u);
     ComPtr<IUnknown> none;
     EXPECT_EQ(c->QueryInterface(IID_IHHV, none.PutVoid()), E_NOINTERFACE);
 }
 
 TEST(Module, CreationFailsCleanlyWithoutTheDataServer) {
-    // A copy of the module in a folder without varbank2 cannot create its variables.
+    // A copy of this program and of the module, in a folder without varbank2, run as a
+    // process of its own: the system's search for the data server finds nothing there, and
+    // nothing is loaded yet that it could reuse.
     namespace fs = std::filesystem;
-    fs::path folder = fs::temp_directory_path() / ("calorix-alone-" + std::to_string(::getpid()));
+    const fs::path folder = fs::temp_directory_path() / ("calorix-alone-" + std::to_string(testprocess::CurrentId()));
+    fs::remove_all(folder);
     fs::create_directories(folder);
-    fs::path bin = fs::path(platform::FolderOf(platform::ModuleFilePath()));
-    fs::copy_file(bin / "Calorix.so", folder / "Calorix.so", fs::copy_options::overwrite_existing);
-    moduleclient::Module alone = moduleclient::Load((folder / "Calorix.so").string());
+    const fs::path program = platform::ModuleFilePath();
+    const std::string module = platform::LibraryFileName("Calorix");
+    fs::copy_file(program, folder / program.filename());
+    fs::copy_file(program.parent_path() / module, folder / module);
+    EXPECT_EQ(testprocess::Run((folder / program.filename()).string(),
+                               {"--gtest_also_run_disabled_tests", "--gtest_filter=ModuleAlone.*"}),
+              0);
+    fs::remove_all(folder);
+}
+
+// Run only by the test above, from its folder without the data server.
+TEST(ModuleAlone, DISABLED_CreationFailsWithoutTheDataServer) {
+    const std::string folder = platform::FolderOf(platform::ModuleFilePath());
+    ASSERT_FALSE(std::filesystem::exists(platform::PathIn(folder, platform::LibraryFileName("varbank2"))));
+    moduleclient::Module alone = moduleclient::Load(platform::PathIn(folder, platform::LibraryFileName("Calorix")));
     ASSERT_TRUE(alone.getClassObject);
     HRESULT status = S_OK;
     for (const auto& info : Classes()) {
@@ -275,5 +290,4 @@ TEST(Module, CreationFailsCleanlyWithoutTheDataServer) {
         EXPECT_FALSE(c);
     }
     EXPECT_EQ(alone.canUnloadNow(), S_OK);
-    fs::remove_all(folder);
 }

@@ -6,12 +6,11 @@
 #include <filesystem>
 #include <string>
 
-#include <unistd.h>
-
 #include "platform/library.h"
 #include "platform/registry.h"
 #include "platform/strings.h"
 #include "tests/support/module_client.h"
+#include "tests/support/scratch_registry.h"
 #include "tests/support/text_file.h"
 
 namespace fs = std::filesystem;
@@ -21,36 +20,27 @@ namespace {
 
 class Registration : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_folder = fs::temp_directory_path() / ("calorix-reg-" + std::to_string(::getpid()) + "-" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_folder);
-        m_file = (m_folder / "registry.reg").string();
-        ::setenv("CALORIX_REGISTRY", m_file.c_str(), 1);
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
     std::string Value(const std::string& key, const std::string& name = "") {
         platform::RegistryTransaction registry;
-        EXPECT_EQ(registry.Begin(m_file), S_OK);
+        EXPECT_EQ(m_registry.Begin(&registry), S_OK);
         std::string data;
         if (FAILED(registry.QueryValue(key, name, &data))) return "<missing>";
         return data;
     }
     bool Exists(const std::string& key) {
         platform::RegistryTransaction registry;
-        EXPECT_EQ(registry.Begin(m_file), S_OK);
+        EXPECT_EQ(m_registry.Begin(&registry), S_OK);
         return registry.KeyExists(key);
     }
 
-    fs::path m_folder;
-    std::string m_file;
+    testregistry::ScratchRegistry m_registry{::testing::UnitTest::GetInstance()->current_test_info()->name()};
 };
 
 std::string ClassKey(const CLSID& clsid) { return "CLSID\\" + platform::GuidToString(clsid); }
 
 const std::string& ModulePath() {
-    static const std::string path = platform::FolderOf(platform::ModuleFilePath()) + "/Calorix.so";
+    static const std::string path =
+        platform::PathIn(platform::FolderOf(platform::ModuleFilePath()), platform::LibraryFileName("Calorix"));
     return path;
 }
 
@@ -84,7 +74,7 @@ TEST_F(Registration, RegisteringAgainRemovesStaleKeysAndUnregisteringKeepsOthers
     moduleclient::Module m = moduleclient::Load();
     {
         platform::RegistryTransaction registry;
-        ASSERT_EQ(registry.Begin(m_file), S_OK);
+        ASSERT_EQ(m_registry.Begin(&registry), S_OK);
         ASSERT_TRUE(SUCCEEDED(registry.CreateKey(ClassKey(CLSID_HHV) + "\\Stale")));
         ASSERT_TRUE(SUCCEEDED(registry.SetValue("CLSID\\{00000000-1111-2222-3333-444444444444}", "", "Other")));
         ASSERT_EQ(registry.Commit(), S_OK);
@@ -106,19 +96,22 @@ TEST_F(Registration, RegisteringAgainRemovesStaleKeysAndUnregisteringKeepsOthers
 }
 
 TEST_F(Registration, PathWithAQuoteIsStoredWithOneQuote) {
-    fs::path folder = m_folder / "it's here";
+    fs::path folder = fs::path(m_registry.Folder()) / "it's here";
     fs::create_directories(folder);
-    fs::copy_file(ModulePath(), folder / "Calorix.so");
-    moduleclient::Module m = moduleclient::Load((folder / "Calorix.so").string());
+    const fs::path copy = folder / platform::LibraryFileName("Calorix");
+    fs::copy_file(ModulePath(), copy);
+    moduleclient::Module m = moduleclient::Load(copy.string());
     ASSERT_EQ(m.registerServer(), S_OK);
-    EXPECT_EQ(Value(ClassKey(CLSID_Density) + "\\InprocServer32"), (folder / "Calorix.so").string());
+    EXPECT_EQ(Value(ClassKey(CLSID_Density) + "\\InprocServer32"), copy.string());
 }
 
 TEST_F(Registration, MalformedRegistryFileIsReportedNotOverwritten) {
+    const std::string file = m_registry.File();
+    if (file.empty()) GTEST_SKIP() << "the registry is no file here";
     const std::string broken = "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\CLSID\n";
-    testfiles::WriteFile(m_file, broken);
+    testfiles::WriteFile(file, broken);
     moduleclient::Module m = moduleclient::Load();
     EXPECT_TRUE(FAILED(m.registerServer()));
     EXPECT_TRUE(FAILED(m.unregisterServer()));
-    EXPECT_EQ(testfiles::ReadFile(m_file), broken);
+    EXPECT_EQ(testfiles::ReadFile(file), broken);
 }

@@ -9,6 +9,7 @@
 #include "calorix/guids.h"
 #include "platform/library.h"
 #include "platform/strings.h"
+#include "tests/support/module_client.h"
 
 namespace {
 
@@ -129,4 +130,43 @@ TEST(ModuleResources, TypeLibraryDescribesEveryClass) {
         dual->Release();
     }
     library->Release();
+}
+
+namespace {
+std::wstring TypeName(ITypeInfo* info) {
+    BSTR name = nullptr;
+    if (!info || FAILED(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr))) return L"<none>";
+    std::wstring result(name);
+    SysFreeString(name);
+    return result;
+}
+}  // namespace
+
+// IDispatch of each interface answers from its registered type library: the class interface
+// from CALORIXLib, ICorrelation from the host's CORRMANLib (both registered by the set-up).
+TEST(ModuleResources, DispatchAnswersFromTheRegisteredTypeLibraries) {
+    const moduleclient::Module& m = moduleclient::Calorix();
+    platform::ComPtr<ICorrelation> correlation = moduleclient::Create(m, CLSID_MolarHHV);
+    ASSERT_TRUE(correlation);
+    platform::ComPtr<IDispatch> own;
+    ASSERT_EQ(correlation->QueryInterface(IID_IDispatch, own.PutVoid()), S_OK);
+
+    UINT count = 0;
+    EXPECT_EQ(own->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 1u);
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(own->GetTypeInfo(0, 0, &info), S_OK);
+    EXPECT_EQ(TypeName(info), L"IMolarHHV");
+    info->Release();
+    EXPECT_EQ(own->GetTypeInfo(1, 0, &info), DISP_E_BADINDEX);
+
+    ASSERT_EQ(correlation->GetTypeInfo(0, 0, &info), S_OK);
+    EXPECT_EQ(TypeName(info), L"ICorrelation");
+    info->Release();
+    OLECHAR name[] = L"GetDisplayName";
+    LPOLESTR names[] = {name};
+    DISPID id = DISPID_UNKNOWN;
+    EXPECT_EQ(correlation->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+    EXPECT_NE(id, DISPID_UNKNOWN);
+    EXPECT_EQ(correlation->GetIDsOfNames(IID_IUnknown, names, 1, 0, &id), DISP_E_UNKNOWNINTERFACE);
 }
