@@ -14,6 +14,11 @@ using LibraryHandle = void*;
 // then on the loader's default path. Failure: HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND).
 HRESULT LoadComponentLibrary(const std::string& fileName, LibraryHandle* library) noexcept;
 
+// Loads a library file by its full path for a caller that unloads it again with
+// CloseLibraryFile (tests of a module's end); null on failure.
+LibraryHandle OpenLibraryFile(const std::string& path) noexcept;
+void CloseLibraryFile(LibraryHandle library) noexcept;
+
 // An exported function of a loaded library, or null.
 void* GetLibraryExport(LibraryHandle library, const char* name) noexcept;
 

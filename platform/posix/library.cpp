@@ -54,6 +54,12 @@ HRESULT LoadComponentLibrary(const std::string& fileName, LibraryHandle* library
     }
 }
 
+LibraryHandle OpenLibraryFile(const std::string& path) noexcept { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
+
+void CloseLibraryFile(LibraryHandle library) noexcept {
+    if (library) dlclose(library);
+}
+
 void* GetLibraryExport(LibraryHandle library, const char* name) noexcept {
     if (!library || !name) return nullptr;
     return dlsym(library, name);

@@ -44,6 +44,18 @@ HRESULT LoadComponentLibrary(const std::string& fileName, LibraryHandle* library
     }
 }
 
+LibraryHandle OpenLibraryFile(const std::string& path) noexcept {
+    try {
+        return LoadLibraryW(AnsiToWide(path).c_str());
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void CloseLibraryFile(LibraryHandle library) noexcept {
+    if (library) FreeLibrary(static_cast<HMODULE>(library));
+}
+
 void* GetLibraryExport(LibraryHandle library, const char* name) noexcept {
     if (!library || !name) return nullptr;
     // Through an untyped pointer: a FARPROC does not convert to a typed function pointer.

@@ -4,11 +4,9 @@ calorix_add_test(co2e_correlation_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/co2e_correlation_test.cpp
     LIBS calorix_test_support)
 # The end of the module's life, in child processes.
-if(NOT WIN32)
-    calorix_add_test(co2e_unload_tests
-        SOURCES ${CMAKE_CURRENT_LIST_DIR}/co2e_unload_test.cpp
-        LIBS calorix_test_support)
-endif()
+calorix_add_test(co2e_unload_tests
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/co2e_unload_test.cpp
+    LIBS calorix_test_support)
 # Two threads calculating at once; a program of its own so that the thread-sanitizer build
 # can run just this one.
 find_package(Threads REQUIRED)

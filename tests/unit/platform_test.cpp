@@ -1,4 +1,4 @@
-// The POSIX platform layer: code-page conversion, GUID strings, system strings, the library
+// The platform layer: code-page conversion, GUID strings, system strings, the library
 // loader, module resources and the XML services, each failing by status, never by a crash.
 #include <gtest/gtest.h>
 

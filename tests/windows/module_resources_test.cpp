@@ -170,3 +170,18 @@ TEST(ModuleResources, DispatchAnswersFromTheRegisteredTypeLibraries) {
     EXPECT_NE(id, DISPID_UNKNOWN);
     EXPECT_EQ(correlation->GetIDsOfNames(IID_IUnknown, names, 1, 0, &id), DISP_E_UNKNOWNINTERFACE);
 }
+
+// The ANSI code page of the Windows build is the system's (1252 under Wine), not UTF-8.
+TEST(WindowsPlatform, ConvertsWithTheAnsiCodePageAndFindsResourceTypesInAnyCase) {
+    if (GetACP() == 1252) {
+        EXPECT_EQ(platform::AnsiToWide("\xE9t\xE9 \x80"), L"\u00e9t\u00e9 \u20ac");
+        EXPECT_EQ(platform::WideToAnsi(L"\u00e9t\u00e9 \u20ac"), "\xE9t\xE9 \x80");
+    }
+    EXPECT_EQ(platform::WideToAnsi(platform::AnsiToWide("Phase_Values")), "Phase_Values");
+    HMODULE module = LoadLibraryExW(ModulePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(module);
+    EXPECT_TRUE(FindResourceW(module, MAKEINTRESOURCEW(111), L"registry"));
+    EXPECT_TRUE(FindResourceW(module, MAKEINTRESOURCEW(201), MAKEINTRESOURCEW(23)));
+    EXPECT_FALSE(FindResourceW(module, MAKEINTRESOURCEW(201), L"REGISTRY"));
+    FreeLibrary(module);
+}
