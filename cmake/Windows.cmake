@@ -12,6 +12,9 @@ foreach(dir nlohmann CLI fmt)
     endif()
 endforeach()
 
+# Seen by every target, as /usr/include is by the native build.
+include_directories(SYSTEM ${CALORIX_HOST_HEADERS})
+
 # find_package() answers for them from here, before any Find module or the sysroot.
 set(redirects ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR})
 function(calorix_header_package name target)

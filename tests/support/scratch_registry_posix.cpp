@@ -10,6 +10,8 @@ ScratchRegistry::ScratchRegistry(const std::string& name) {
     namespace fs = std::filesystem;
     const fs::path folder =
         fs::temp_directory_path() / ("calorix-reg-" + std::to_string(testprocess::CurrentId()) + "-" + name);
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);  // what an earlier process of the same id left
     fs::create_directories(folder);
     m_folder = folder.string();
     m_file = (folder / "registry.reg").string();
