@@ -247,4 +247,3 @@ HRESULT COMCALL CorrelationBase::Invoke(DISPID id, REFIID riid, LCID, WORD flags
     return platform::DispatchInvoke(kCorrelationDispatch, static_cast<ICorrelation*>(this), id, riid, flags, params,
                                     result, exception, argumentError);
 }
-

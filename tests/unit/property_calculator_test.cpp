@@ -3,10 +3,10 @@
 // and ownership of the host's reference and of every task-allocator block.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
