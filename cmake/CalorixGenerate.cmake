@@ -165,8 +165,8 @@ endfunction()
 calorix_generate_registry_scripts()
 
 # generated/idl/calorix.idl: the type library CALORIXLib, a class and its dual interface for each
-# class of the catalogue. The types come in catalogue order, except the standard density,
-# which the type library has always listed last.
+# class of the catalogue. The types come in catalogue order, except those named in
+# CALORIX_TYPELIB_LAST (the standard density), which come last.
 set(CALORIX_TYPELIB_LAST Density)
 function(calorix_generate_idl)
     set(words ${CALORIX_CATALOGUE_WORDS})

@@ -8,6 +8,8 @@ calorix_add_test(host_tests
             ${CMAKE_CURRENT_LIST_DIR}/report_test.cpp
     LIBS calorix_host calorix_test_support)
 
+# The program tests start calorix-host with POSIX processes; under Wine the program is compared
+# with the native one instead (tests/windows).
 if(WIN32)
     return()
 endif()
