@@ -85,8 +85,9 @@ int CPropertyCalculator::LoadFluid() noexcept {
         if (!m_molecularWeights) {
             m_molecularWeights = AllocateDoubles(n);
         } else if (n != m_molecularWeightCount) {
+            // At least one element: a reallocation to nothing frees the block.
             double* grown = static_cast<double*>(
-                CoTaskMemRealloc(m_molecularWeights, static_cast<std::size_t>(n) * sizeof(double)));
+                CoTaskMemRealloc(m_molecularWeights, static_cast<std::size_t>(std::max(n, std::int32_t{1})) * sizeof(double)));
             if (!grown) CoTaskMemFree(m_molecularWeights);
             m_molecularWeights = grown;
         }

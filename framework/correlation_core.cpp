@@ -152,7 +152,7 @@ namespace {
 template <typename T>
 HRESULT CreateVariable(REFCLSID clsid, const char* taggedName, ComPtr<T>* variable) {
     if (FAILED(CreateDataServerObject(clsid, variable)) || !*variable) return E_FAIL;
-    std::u16string wide = platform::AnsiToWide(taggedName);
+    platform::WideString wide = platform::AnsiToWide(taggedName);
     if (FAILED((*variable)->SetTaggedName(wide.c_str()))) return E_FAIL;
     if (FAILED((*variable)->SetIntAttribute(-1))) return E_FAIL;
     if (!LoadVariableDefinition(taggedName, variable->Get())) return E_FAIL;
@@ -224,4 +224,26 @@ HRESULT CorrelationBase::Calculate(std::int32_t key) {
             for (int slot : {kOverallSlot, 0, 1, 2, 3}) vector->SetValue(kPhaseValuesIndex[slot], results[slot]);
         return S_OK;
     });
+}
+
+// ---------------------------------------------------------------- IDispatch of ICorrelation
+
+namespace {
+const platform::DispatchInterface kCorrelationDispatch{&LIBID_CORRMANLib, &IID_ICorrelation};
+}  // namespace
+
+HRESULT COMCALL CorrelationBase::GetTypeInfoCount(UINT* count) { return platform::DispatchGetTypeInfoCount(count); }
+
+HRESULT COMCALL CorrelationBase::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+    return platform::DispatchGetTypeInfo(kCorrelationDispatch, index, info);
+}
+
+HRESULT COMCALL CorrelationBase::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    return platform::DispatchGetIDsOfNames(kCorrelationDispatch, riid, names, count, ids);
+}
+
+HRESULT COMCALL CorrelationBase::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                        EXCEPINFO* exception, UINT* argumentError) {
+    return platform::DispatchInvoke(kCorrelationDispatch, static_cast<ICorrelation*>(this), id, riid, flags, params,
+                                    result, exception, argumentError);
 }

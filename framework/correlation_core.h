@@ -18,6 +18,7 @@
 #include "framework/empty_value.h"
 #include "framework/host_interfaces.h"
 #include "platform/guarded_call.h"
+#include "platform/typelib.h"
 
 // One attachment of a correlation to a host fluid.
 class CConnectionInfo {
@@ -90,6 +91,12 @@ public:
     HRESULT COMCALL Detach(std::int32_t key) override;
     HRESULT COMCALL Calculate(std::int32_t key) override;
     HRESULT COMCALL GetParameters(IVariableSet** parameters) override;
+    // IDispatch of ICorrelation, from the host's registered type library CORRMANLib.
+    HRESULT COMCALL GetTypeInfoCount(UINT* count) override;
+    HRESULT COMCALL GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+    HRESULT COMCALL GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
+    HRESULT COMCALL Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO* exception, UINT* argumentError) override;
 
     // The class's own operations, after those of its first interface.
     virtual ~CorrelationBase();
@@ -150,11 +157,33 @@ private:
 
 using platform::GuardedCall;
 
+// IDispatch of a class's own dual interface, from the module's registered type library
+// CALORIXLib (ICorrelation's comes from the host's CORRMANLib, in CorrelationBase).
+template <typename Interface>
+class ClassDispatch : public Interface {
+public:
+    HRESULT COMCALL GetTypeInfoCount(UINT* count) override { return platform::DispatchGetTypeInfoCount(count); }
+    HRESULT COMCALL GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+        return platform::DispatchGetTypeInfo(kDispatch, index, info);
+    }
+    HRESULT COMCALL GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        return platform::DispatchGetIDsOfNames(kDispatch, riid, names, count, ids);
+    }
+    HRESULT COMCALL Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO* exception, UINT* argumentError) override {
+        return platform::DispatchInvoke(kDispatch, static_cast<Interface*>(this), id, riid, flags, params, result,
+                                        exception, argumentError);
+    }
+
+private:
+    static inline const platform::DispatchInterface kDispatch{&LIBID_CALORIXLib, &platform::uuidof<Interface>()};
+};
+
 // A correlation class: its own dual interface first, ICorrelation second, on a family.
 // Identity provides: Interface (the dual interface), Family, ClassId(), kDisplayName,
 // kResultType and kParameter (the family's parameter).
 template <typename Identity>
-class CorrelationClass : public Identity::Interface, public Identity::Family {
+class CorrelationClass : public ClassDispatch<typename Identity::Interface>, public Identity::Family {
 public:
     using Interface = typename Identity::Interface;
 
@@ -180,21 +209,6 @@ public:
         return S_OK;
     }
 
-    // IDispatch. Type information comes with the Windows type library; elsewhere there is
-    // none to offer.
-    HRESULT COMCALL GetTypeInfoCount(UINT* count) override {
-        if (!count) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT COMCALL GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info) *info = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT COMCALL GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT COMCALL Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
 };
 
 // The dual interface of each class: IDispatch and nothing of its own.

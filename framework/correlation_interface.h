@@ -28,5 +28,5 @@ CALORIX_DECLARE_IID(ICorrelation, IID_ICorrelation)
 // Result vector layout: index of "Phase_Values" for each composition slot 0-4.
 inline constexpr std::int32_t kPhaseValuesIndex[5] = {1, 2, 3, 5, 0};
 inline constexpr char kPhaseValuesName[] = "Phase_Values";
-inline constexpr OLECHAR kPhaseValuesWideName[] = u"Phase_Values";  // as variables are asked for it
+inline constexpr OLECHAR kPhaseValuesWideName[] = OLESTR("Phase_Values");  // as variables are asked for it
 inline constexpr char kRefTempOptionName[] = "RefTempOption";

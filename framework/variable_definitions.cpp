@@ -11,10 +11,10 @@
 namespace {
 
 // The narrow text of the node a relative path selects; empty when it selects nothing.
-std::string ReadText(const platform::XmlNode& context, const char16_t* path) {
+std::string ReadText(const platform::XmlNode& context, const OLECHAR* path) {
     platform::XmlNode node;
     if (context.IsNull() || context.SelectSingleNode(path, &node) != S_OK) return {};
-    std::u16string text;
+    platform::WideString text;
     if (FAILED(node.GetText(&text))) return {};
     return platform::WideToAnsi(text);
 }
@@ -29,12 +29,12 @@ void ApplyOptions(const platform::XmlNode& definition, IVariable* variable) {
     platform::ComPtr<IEnumVariable> enumeration;
     if (FAILED(variable->QueryInterface(IID_IEnumVariable, enumeration.PutVoid())) || !enumeration) return;
     std::vector<platform::XmlNode> options;
-    if (definition.IsNull() || FAILED(definition.SelectNodes(u"EnumValue", &options))) return;
+    if (definition.IsNull() || FAILED(definition.SelectNodes(OLESTR("EnumValue"), &options))) return;
     enumeration->SetEnumParameter1(1);
     enumeration->SetEnumParameter2(0);
     std::int32_t index = 0;
     for (const platform::XmlNode& option : options) {
-        std::u16string text;
+        platform::WideString text;
         if (FAILED(option.GetText(&text))) break;
         BSTR value = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
         enumeration->SetEnumText(index++, value);
@@ -57,9 +57,9 @@ bool LoadVariableDefinitionFromText(std::string_view documentText, const char* t
         platform::XmlNode definition;
         if (FAILED(document->Root().SelectSingleNode(platform::AnsiToWide(query), &definition))) return true;
 
-        std::string displayName = ReadText(definition, u"@DisplayName");
-        std::string name = ReadText(definition, u"@TaggedName");
-        std::string type = ReadText(definition, u"@Type");
+        std::string displayName = ReadText(definition, OLESTR("@DisplayName"));
+        std::string name = ReadText(definition, OLESTR("@TaggedName"));
+        std::string type = ReadText(definition, OLESTR("@Type"));
         if (!displayName.empty()) SetSystemString(variable, &IVariable::SetDisplayName, displayName);
         if (!name.empty()) {
             BSTR value = platform::AllocSysString(name);

@@ -18,7 +18,7 @@ namespace {
 std::string TaggedName(IVariable* variable) {
     BSTR name = nullptr;
     FUZZ_CHECK(variable->GetTaggedName(&name) == S_OK);
-    std::string text = name ? platform::WideToAnsi(std::u16string_view(name, SysStringLen(name))) : std::string();
+    std::string text = name ? platform::WideToAnsi(platform::WideStringView(name, SysStringLen(name))) : std::string();
     SysFreeString(name);
     return text;
 }

@@ -20,7 +20,6 @@ namespace calorix::host {
 namespace {
 
 constexpr char kProgram[] = "calorix-host";
-constexpr char kModuleFile[] = "Calorix.so";
 
 constexpr char kFluidHelp[] = R"(Fluid file (JSON):
   {
@@ -45,7 +44,7 @@ std::string AbsolutePath(const std::string& path) {
     return ec ? path : p.lexically_normal().string();
 }
 
-std::string DefaultModulePath() { return ProgramFolder() + "/" + kModuleFile; }
+std::string DefaultModulePath() { return platform::PathIn(ProgramFolder(), platform::LibraryFileName("Calorix")); }
 
 // Loads the module named on the command line (default: beside this program) into manager;
 // false, with a message, when it cannot be loaded.

@@ -23,7 +23,7 @@ bool SameWord(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::string Narrow(BSTR text) { return text ? platform::WideToAnsi(std::u16string_view(text, SysStringLen(text))) : std::string(); }
+std::string Narrow(BSTR text) { return text ? platform::WideToAnsi(platform::WideStringView(text, SysStringLen(text))) : std::string(); }
 
 }  // namespace
 
@@ -116,7 +116,7 @@ CorrelationReport RunCorrelation(ICorrelation* correlation, std::string_view wor
         platform::ComPtr<IVariableSet> parameters;
         if (SUCCEEDED(correlation->GetParameters(parameters.Put())) && parameters) {
             platform::ComPtr<IVariable> variable;
-            if (SUCCEEDED(parameters->GetVariable(u"RefTempOption", variable.Put())) && variable) {
+            if (SUCCEEDED(parameters->GetVariable(OLESTR("RefTempOption"), variable.Put())) && variable) {
                 platform::ComPtr<IEnumVariable> option;
                 if (SUCCEEDED(variable.As(&option)) && option) {
                     const HRESULT hr = option->SetValue(0, *refTempOption);
@@ -147,7 +147,7 @@ CorrelationReport RunCorrelation(ICorrelation* correlation, std::string_view wor
     } else {
         platform::ComPtr<IVariable> variable;
         platform::ComPtr<INumericVectorVariable> vector;
-        hr = results->GetVariable(u"Phase_Values", variable.Put());
+        hr = results->GetVariable(OLESTR("Phase_Values"), variable.Put());
         if (SUCCEEDED(hr) && variable) hr = variable.As(&vector);
         if (FAILED(hr) || !vector) {
             fail("Phase_Values", FAILED(hr) ? hr : E_NOINTERFACE);

@@ -143,7 +143,7 @@ public:
     // IFlashCalculator
     HRESULT COMCALL GetPropertyPackageName(BSTR* name) override {
         if (!name) return E_POINTER;
-        *name = SysAllocString(u"Peng-Robinson");
+        *name = SysAllocString(OLESTR("Peng-Robinson"));
         return *name ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT COMCALL GetMaxPhaseCount(std::int32_t* count) override { return platform::OutValue(3, count); }

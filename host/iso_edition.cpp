@@ -97,7 +97,7 @@ HRESULT SelectRefConditions(ICorrelation* correlation, const IsoEdition& edition
     for (std::int32_t i = 0; i < count; ++i) {
         BSTR text = nullptr;
         if (FAILED(option->GetEnumText(i, &text))) continue;
-        const std::string narrow = text ? platform::WideToAnsi(std::u16string_view(text, SysStringLen(text))) : "";
+        const std::string narrow = text ? platform::WideToAnsi(platform::WideStringView(text, SysStringLen(text))) : "";
         SysFreeString(text);
         double combustion = -1.0, metering = -1.0;
         if (ParsePairText(narrow, &combustion, &metering) && combustion == edition.combustionC &&

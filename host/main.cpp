@@ -2,5 +2,10 @@
 #include <iostream>
 
 #include "host/cli.h"
+#include "platform/program.h"
 
-int main(int argc, char** argv) { return calorix::host::RunHostProgram(argc, argv, std::cout, std::cerr); }
+int main(int argc, char** argv) {
+    platform::ComApartment apartment;
+    platform::UseBinaryStandardStreams();
+    return calorix::host::RunHostProgram(argc, argv, std::cout, std::cerr);
+}

@@ -14,6 +14,11 @@ using LibraryHandle = void*;
 // then on the loader's default path. Failure: HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND).
 HRESULT LoadComponentLibrary(const std::string& fileName, LibraryHandle* library) noexcept;
 
+// Loads a library file by its full path for a caller that unloads it again with
+// CloseLibraryFile (tests of a module's end); null on failure.
+LibraryHandle OpenLibraryFile(const std::string& path) noexcept;
+void CloseLibraryFile(LibraryHandle library) noexcept;
+
 // An exported function of a loaded library, or null.
 void* GetLibraryExport(LibraryHandle library, const char* name) noexcept;
 
@@ -23,5 +28,11 @@ std::string ModuleFilePath();
 
 // Folder part of a path, without the trailing separator.
 std::string FolderOf(const std::string& path);
+
+// The file of a component library on this platform: "Calorix" gives "Calorix.dll" on
+// Windows and "Calorix.so" elsewhere.
+std::string LibraryFileName(const std::string& stem);
+// A file name appended to a folder with the platform's separator.
+std::string PathIn(const std::string& folder, const std::string& name);
 
 }  // namespace platform

@@ -13,7 +13,7 @@ std::size_t WideLength(const OLECHAR* text) noexcept {
 
 BSTR AllocSysString(std::string_view narrow) noexcept {
     try {
-        std::u16string wide = AnsiToWide(narrow);
+        WideString wide = AnsiToWide(narrow);
         return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
     } catch (...) {
         return nullptr;

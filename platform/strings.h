@@ -9,10 +9,15 @@
 
 namespace platform {
 
+// Wide strings of the platform's OLECHAR (char16_t on POSIX, wchar_t on Windows); wide
+// literals are written OLESTR("...").
+using WideString = std::basic_string<OLECHAR>;
+using WideStringView = std::basic_string_view<OLECHAR>;
+
 // Narrow to wide with the ANSI code page. Invalid input gives replacement characters.
-std::u16string AnsiToWide(std::string_view text);
+WideString AnsiToWide(std::string_view text);
 // Wide to narrow with the ANSI code page. Unpaired surrogates give replacement characters.
-std::string WideToAnsi(std::u16string_view text);
+std::string WideToAnsi(WideStringView text);
 
 // Length of a null-terminated wide string.
 std::size_t WideLength(const OLECHAR* text) noexcept;

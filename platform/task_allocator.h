@@ -19,6 +19,11 @@ protected:
     ~TaskAllocatorSpy() = default;
 };
 
+// Makes the spy see every task-allocator call of the process from now on. On Windows it is
+// registered as the system's malloc spy (call it before the first allocation, that is before
+// CoInitializeEx); elsewhere the export below is how modules find it, and this does nothing.
+void InstallTaskAllocatorSpy(TaskAllocatorSpy* spy) noexcept;
+
 }  // namespace platform
 
 // A program that wants to watch the task allocator defines this function and exports it

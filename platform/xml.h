@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/com.h"
+#include "platform/strings.h"
 
 namespace platform {
 
@@ -20,12 +21,12 @@ public:
     const std::shared_ptr<Impl>& Handle() const noexcept { return m_impl; }
 
     // The node's text: an attribute's value, or the concatenated text inside an element.
-    HRESULT GetText(std::u16string* text) const noexcept;
+    HRESULT GetText(WideString* text) const noexcept;
     // The first node that the XPath expression selects relative to this one: S_OK, S_FALSE
     // (and a null node) when it selects nothing, a failure for a malformed expression.
-    HRESULT SelectSingleNode(std::u16string_view xpath, XmlNode* node) const noexcept;
+    HRESULT SelectSingleNode(WideStringView xpath, XmlNode* node) const noexcept;
     // Every node the expression selects relative to this one, in document order.
-    HRESULT SelectNodes(std::u16string_view xpath, std::vector<XmlNode>* nodes) const noexcept;
+    HRESULT SelectNodes(WideStringView xpath, std::vector<XmlNode>* nodes) const noexcept;
 
 private:
     std::shared_ptr<Impl> m_impl;
@@ -40,7 +41,7 @@ public:
 
     // Parses text. S_OK for a well-formed document; S_FALSE when it is not well-formed or
     // empty (the document then stays empty).
-    HRESULT LoadXml(std::u16string_view text) noexcept;
+    HRESULT LoadXml(WideStringView text) noexcept;
     // The document node, the context for absolute and top-level paths.
     XmlNode Root() const noexcept;
 

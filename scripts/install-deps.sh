@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Calorix needs, if any is missing.
+# With the argument "windows", also those of the Windows build: the MinGW-w64 cross compiler,
+# widl, Wine to run the tests, and GoogleTest's sources to build it for the target.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libpugixml-dev nlohmann-json3-dev libcli11-dev libfmt-dev libeigen3-dev
           clang-14 libclang-rt-14-dev)  # the fuzz preset
+if [ "${1:-}" = windows ]; then
+    packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools wine64 libwine-dev
+               googletest)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -16,7 +16,7 @@ namespace {
 using platform::GuardedCall;
 using platform::OutValue;
 
-HRESULT OutString(const std::u16string& text, BSTR* out) {
+HRESULT OutString(const platform::WideString& text, BSTR* out) {
     if (!out) return E_POINTER;
     *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     return *out ? S_OK : E_OUTOFMEMORY;
@@ -29,14 +29,14 @@ public:
     HRESULT COMCALL GetTaggedName(BSTR* name) override { return GuardedCall([&] { return OutString(m_taggedName, name); }); }
     HRESULT COMCALL SetTaggedName(const OLECHAR* name) override {
         return GuardedCall([&] {
-            m_taggedName.assign(name ? name : u"");
+            m_taggedName.assign(name ? name : OLESTR(""));
             return S_OK;
         });
     }
     HRESULT COMCALL GetDisplayName(BSTR* name) override { return GuardedCall([&] { return OutString(m_displayName, name); }); }
     HRESULT COMCALL SetDisplayName(BSTR name) override {
         return GuardedCall([&] {
-            m_displayName.assign(name ? name : u"", name ? SysStringLen(name) : 0);
+            m_displayName.assign(name ? name : OLESTR(""), name ? SysStringLen(name) : 0);
             return S_OK;
         });
     }
@@ -51,8 +51,8 @@ protected:
         return riid == IID_IVariable ? static_cast<IVariable*>(static_cast<Interface*>(this)) : nullptr;
     }
 
-    std::u16string m_taggedName;
-    std::u16string m_displayName;
+    platform::WideString m_taggedName;
+    platform::WideString m_displayName;
     std::int32_t m_intAttribute = 0;
 };
 
@@ -154,7 +154,7 @@ public:
     }
     HRESULT COMCALL SelectText(std::int32_t element, const OLECHAR* text) override {
         if (!text) return E_POINTER;
-        auto it = std::find(m_options.begin(), m_options.end(), std::u16string_view(text));
+        auto it = std::find(m_options.begin(), m_options.end(), platform::WideStringView(text));
         if (it == m_options.end()) return E_INVALIDARG;
         return SetValue(element, static_cast<std::int32_t>(it - m_options.begin()));
     }
@@ -172,22 +172,22 @@ public:
         return GuardedCall([&] {
             auto i = static_cast<std::size_t>(option);
             if (i >= m_options.size()) m_options.resize(i + 1);
-            m_options[i].assign(text ? text : u"", text ? SysStringLen(text) : 0);
+            m_options[i].assign(text ? text : OLESTR(""), text ? SysStringLen(text) : 0);
             return S_OK;
         });
     }
 
 private:
-    std::vector<std::u16string> m_options;
+    std::vector<platform::WideString> m_options;
     std::vector<std::int32_t> m_selected = std::vector<std::int32_t>(1, 0);
     std::int32_t m_parameter1 = 0;
     std::int32_t m_parameter2 = 0;
 };
 
-std::u16string TaggedNameOf(IVariable* variable) {
+platform::WideString TaggedNameOf(IVariable* variable) {
     BSTR name = nullptr;
     if (FAILED(variable->GetTaggedName(&name)) || !name) return {};
-    std::u16string result(name, SysStringLen(name));
+    platform::WideString result(name, SysStringLen(name));
     SysFreeString(name);
     return result;
 }
@@ -197,7 +197,7 @@ HRESULT CopyCommon(IVariable* from, IVariable* to) {
     BSTR text = nullptr;
     HRESULT hr = from->GetTaggedName(&text);
     if (FAILED(hr)) return hr;
-    to->SetTaggedName(text ? text : u"");
+    to->SetTaggedName(text ? text : OLESTR(""));
     SysFreeString(text);
     text = nullptr;
     hr = from->GetDisplayName(&text);
@@ -262,7 +262,7 @@ public:
     HRESULT COMCALL GetSetName(BSTR* name) override { return GuardedCall([&] { return OutString(m_name, name); }); }
     HRESULT COMCALL SetSetName(const OLECHAR* name) override {
         return GuardedCall([&] {
-            m_name.assign(name ? name : u"");
+            m_name.assign(name ? name : OLESTR(""));
             return S_OK;
         });
     }
@@ -349,13 +349,13 @@ public:
     }
 
 private:
-    std::vector<ComPtr<IVariable>>::iterator Find(std::u16string_view taggedName) {
+    std::vector<ComPtr<IVariable>>::iterator Find(platform::WideStringView taggedName) {
         return std::find_if(m_variables.begin(), m_variables.end(),
                             [&](const ComPtr<IVariable>& v) { return TaggedNameOf(v.Get()) == taggedName; });
     }
 
     std::vector<ComPtr<IVariable>> m_variables;
-    std::u16string m_name;
+    platform::WideString m_name;
     std::int32_t m_modified = 0;
     std::int32_t m_ownerTag = 0;
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/com.h"
+#include "platform/program.h"
 #include "platform/task_allocator.h"
 
 namespace {
@@ -27,8 +28,14 @@ void* CoTaskMemAlloc(std::size_t size) noexcept {
     return block;
 }
 
+// As on Windows: no block means a new one, and a size of 0 frees the block and answers null.
 void* CoTaskMemRealloc(void* block, std::size_t size) noexcept {
-    void* result = std::realloc(block, size == 0 ? 1 : size);
+    if (!block) return CoTaskMemAlloc(size);
+    if (size == 0) {
+        CoTaskMemFree(block);
+        return nullptr;
+    }
+    void* result = std::realloc(block, size);
     // The spy only compares the old address with the blocks it knows; it never reads it.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
@@ -85,3 +92,14 @@ UINT SysStringByteLen(BSTR text) noexcept {
 }
 
 UINT SysStringLen(BSTR text) noexcept { return SysStringByteLen(text) / sizeof(OLECHAR); }
+
+namespace platform {
+
+void InstallTaskAllocatorSpy(TaskAllocatorSpy*) noexcept {}
+
+ComApartment::ComApartment() noexcept : m_status(S_OK) {}
+ComApartment::~ComApartment() = default;
+
+void UseBinaryStandardStreams() noexcept {}
+
+}  // namespace platform

@@ -24,6 +24,8 @@ using OLECHAR = char16_t;
 using LPOLESTR = OLECHAR*;
 using LPCOLESTR = const OLECHAR*;
 using BSTR = OLECHAR*;
+// A wide literal in OLECHAR, as the SDK spells it: OLESTR("text").
+#define OLESTR(s) u##s
 
 struct GUID {
     std::uint32_t Data1;

@@ -30,6 +30,10 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+std::string LibraryFileName(const std::string& stem) { return stem + ".so"; }
+
+std::string PathIn(const std::string& folder, const std::string& name) { return folder + "/" + name; }
+
 HRESULT LoadComponentLibrary(const std::string& fileName, LibraryHandle* library) noexcept {
     if (!library) return E_POINTER;
     *library = nullptr;
@@ -48,6 +52,12 @@ HRESULT LoadComponentLibrary(const std::string& fileName, LibraryHandle* library
     } catch (...) {
         return E_OUTOFMEMORY;
     }
+}
+
+LibraryHandle OpenLibraryFile(const std::string& path) noexcept { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
+
+void CloseLibraryFile(LibraryHandle library) noexcept {
+    if (library) dlclose(library);
 }
 
 void* GetLibraryExport(LibraryHandle library, const char* name) noexcept {

@@ -55,4 +55,20 @@ HRESULT UnregisterModuleTypeLibrary(const std::string&, const TypeLibraryInfo& i
     }
 }
 
+// No type information without type libraries.
+HRESULT DispatchGetTypeInfoCount(UINT* count) noexcept {
+    if (!count) return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+HRESULT DispatchGetTypeInfo(const DispatchInterface&, UINT, ITypeInfo** info) noexcept {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+}
+HRESULT DispatchGetIDsOfNames(const DispatchInterface&, REFIID, LPOLESTR*, UINT, DISPID*) noexcept { return E_NOTIMPL; }
+HRESULT DispatchInvoke(const DispatchInterface&, void*, DISPID, REFIID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                       UINT*) noexcept {
+    return E_NOTIMPL;
+}
+
 }  // namespace platform

@@ -103,7 +103,7 @@ protected:
         Attached a = moduleclient::Attach(CLSID_CO2EUS, janitor.Source());
         ASSERT_TRUE(a.correlation);
         EXPECT_EQ(a.correlation->Calculate(a.key), S_OK);
-        EXPECT_EQ(a.results->RemoveVariable(u"Phase_Values"), S_OK);
+        EXPECT_EQ(a.results->RemoveVariable(OLESTR("Phase_Values")), S_OK);
         EXPECT_EQ(a.correlation->Calculate(a.key), E_FAIL);
         a = {};
         EXPECT_EQ(janitor.OutstandingReferences(), 0);
@@ -301,7 +301,7 @@ TEST_F(Co2eCorrelationTest, FailedLookupOfPhaseValuesDropsTheComponentData) {
     ASSERT_EQ(a.correlation->Calculate(a.key), S_OK);
     EXPECT_EQ(host.OutstandingReferences(), 2);  // the attachment's source, the calculator's data
 
-    ASSERT_EQ(a.results->RemoveVariable(u"Phase_Values"), S_OK);
+    ASSERT_EQ(a.results->RemoveVariable(OLESTR("Phase_Values")), S_OK);
     host.ClearLogs();
     EXPECT_EQ(a.correlation->Calculate(a.key), E_FAIL);
     EXPECT_EQ(host.OutstandingReferences(), 1);
@@ -313,12 +313,12 @@ TEST_F(Co2eCorrelationTest, FailedLookupOfPhaseValuesDropsTheComponentData) {
 TEST_F(Co2eCorrelationTest, PhaseValuesThatAreNoNumericVectorGetNothing) {
     Script(host, kTwoGases);
     Attached a = moduleclient::Attach(CLSID_CO2EUS, host.Source());
-    ASSERT_EQ(a.results->RemoveVariable(u"Phase_Values"), S_OK);
+    ASSERT_EQ(a.results->RemoveVariable(OLESTR("Phase_Values")), S_OK);
     ComPtr<IClassFactory> factory;
     ASSERT_EQ(DataServer().getClassObject(CLSID_EnumVariable, IID_IClassFactory, factory.PutVoid()), S_OK);
     ComPtr<IEnumVariable> impostor;
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_IEnumVariable, impostor.PutVoid()), S_OK);
-    ASSERT_EQ(impostor->SetTaggedName(u"Phase_Values"), S_OK);
+    ASSERT_EQ(impostor->SetTaggedName(OLESTR("Phase_Values")), S_OK);
     ASSERT_EQ(a.results->AddVariable(impostor.Get()), S_OK);
 
     EXPECT_EQ(a.correlation->Calculate(a.key), S_OK);

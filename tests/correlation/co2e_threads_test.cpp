@@ -41,7 +41,7 @@ void ReleaseCalculator() {
     {
         Attached a = moduleclient::Attach(CLSID_CO2ESAR, janitor.Source());
         ASSERT_TRUE(a.correlation);
-        ASSERT_EQ(a.results->RemoveVariable(u"Phase_Values"), S_OK);
+        ASSERT_EQ(a.results->RemoveVariable(OLESTR("Phase_Values")), S_OK);
         EXPECT_EQ(a.correlation->Calculate(a.key), E_FAIL);
     }
     EXPECT_EQ(janitor.OutstandingReferences(), 0);

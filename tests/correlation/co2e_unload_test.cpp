@@ -12,8 +12,6 @@
 #include <cstdlib>
 #include <string>
 
-#include <dlfcn.h>
-
 #include "framework/correlation_interface.h"
 #include "platform/library.h"
 #include "tests/support/fake_host.h"
@@ -51,10 +49,11 @@ void CheckHostAfterTheModule() {
     g_host->SetProperty("MolarFlow", {10.0});
     std::atexit(CheckHostAfterTheModule);
 
-    const std::string path = platform::FolderOf(platform::ModuleFilePath()) + "/Calorix.so";
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) Fail(dlerror());
-    auto getClassObject = reinterpret_cast<GetClassObjectFn>(dlsym(module, "DllGetClassObject"));
+    const std::string path =
+        platform::PathIn(platform::FolderOf(platform::ModuleFilePath()), platform::LibraryFileName("Calorix"));
+    platform::LibraryHandle module = platform::OpenLibraryFile(path);
+    if (!module) Fail("cannot load the module");
+    auto getClassObject = reinterpret_cast<GetClassObjectFn>(platform::GetLibraryExport(module, "DllGetClassObject"));
     if (!getClassObject) Fail("no DllGetClassObject");
     {
         ComPtr<IClassFactory> factory;
@@ -68,13 +67,13 @@ void CheckHostAfterTheModule() {
         if (correlation->Calculate(key) != S_OK) Fail("calculation failed");
         if (g_host->OutstandingReferences() != 2) Fail("the calculator does not hold the component data");
         if (lastLookupFails) {
-            if (FAILED(set->RemoveVariable(u"Phase_Values"))) Fail("cannot remove Phase_Values");
+            if (FAILED(set->RemoveVariable(OLESTR("Phase_Values")))) Fail("cannot remove Phase_Values");
             if (correlation->Calculate(key) != E_FAIL) Fail("lookup of Phase_Values did not fail");
             if (g_host->OutstandingReferences() != 1) Fail("the calculator kept the component data");
         }
     }
     if (g_host->OutstandingReferences() != (lastLookupFails ? 0 : 1)) Fail("unexpected references after release");
-    dlclose(module);
+    platform::CloseLibraryFile(module);
     std::exit(0);
 }
 

@@ -16,6 +16,7 @@
 #include "host/correlation_manager.h"
 #include "host/fluid.h"
 #include "host/fluid_json.h"
+#include "platform/strings.h"
 #include "tests/support/fake_host.h"
 
 namespace {
@@ -244,7 +245,7 @@ TEST(CorrelationManager, EveryReferenceAndArrayComesBack) {
     ASSERT_EQ(manager.Create("Calorix.HHV.1", &correlation), S_OK);
     BSTR name = nullptr;
     ASSERT_EQ(correlation->GetDisplayName(&name), S_OK);
-    EXPECT_EQ(std::u16string(name), u"HHV Vol. Basis");
+    EXPECT_EQ(platform::WideString(name), OLESTR("HHV Vol. Basis"));
     SysFreeString(name);
     correlation = nullptr;
 

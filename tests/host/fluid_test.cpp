@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "framework/empty_value.h"
+#include "platform/strings.h"
 #include "host/components.h"
 #include "host/fluid.h"
 #include "tests/support/fake_host.h"
@@ -204,7 +205,7 @@ TEST_F(FluidObjects, FlashThroughTheComponentData) {
     EXPECT_EQ(count, 3);
     BSTR name = nullptr;
     ASSERT_EQ(flash->GetPropertyPackageName(&name), S_OK);
-    EXPECT_EQ(std::u16string(name), u"Peng-Robinson");
+    EXPECT_EQ(platform::WideString(name), OLESTR("Peng-Robinson"));
     SysFreeString(name);
 
     FluidComposition r{};

@@ -9,6 +9,11 @@ calorix_add_test(host_tests
             ${CMAKE_CURRENT_LIST_DIR}/iso_edition_test.cpp
     LIBS calorix_host calorix_test_support)
 
+# The program tests start calorix-host with POSIX processes; under Wine the program is compared
+# with the native one instead (tests/windows).
+if(WIN32)
+    return()
+endif()
 calorix_add_test(host_cli_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/dew_point_search_test.cpp

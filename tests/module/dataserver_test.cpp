@@ -12,13 +12,13 @@ using platform::ComPtr;
 
 namespace {
 
-std::u16string Text(BSTR b) {
-    std::u16string s = b ? std::u16string(b, SysStringLen(b)) : std::u16string();
+platform::WideString Text(BSTR b) {
+    platform::WideString s = b ? platform::WideString(b, SysStringLen(b)) : platform::WideString();
     SysFreeString(b);
     return s;
 }
 
-double ValueAt(IVariableSet* set, const char16_t* name, std::int32_t index) {
+double ValueAt(IVariableSet* set, const OLECHAR* name, std::int32_t index) {
     ComPtr<IVariable> variable;
     EXPECT_EQ(set->GetVariable(name, variable.Put()), S_OK);
     ComPtr<INumericVectorVariable> vector;
@@ -38,18 +38,18 @@ TEST(DataServer, CreatesEachClassAndKeepsNamesOptionsAndValues) {
     ASSERT_EQ(CreateDataServerObject(CLSID_NumericVectorVariable, &vector), S_OK);
     ASSERT_EQ(CreateDataServerObject(CLSID_EnumVariable, &option), S_OK);
 
-    EXPECT_EQ(vector->SetTaggedName(u"Phase_Values"), S_OK);
+    EXPECT_EQ(vector->SetTaggedName(OLESTR("Phase_Values")), S_OK);
     EXPECT_EQ(vector->SetIntAttribute(-1), S_OK);
     EXPECT_EQ(vector->SetValue(5, 2.5), S_OK);  // grows to the index written
     std::int32_t size = 0;
     vector->GetSize(&size);
     EXPECT_EQ(size, 6);
 
-    BSTR display = SysAllocString(u"Ref. Temp. Option");
+    BSTR display = SysAllocString(OLESTR("Ref. Temp. Option"));
     option->SetDisplayName(display);
     SysFreeString(display);
-    option->SetTaggedName(u"RefTempOption");
-    for (std::int32_t i = 0; const char16_t* text : {u"15.0 deg C", u"0.0 deg C"}) {
+    option->SetTaggedName(OLESTR("RefTempOption"));
+    for (std::int32_t i = 0; const OLECHAR* text : {OLESTR("15.0 deg C"), OLESTR("0.0 deg C")}) {
         BSTR b = SysAllocString(text);
         EXPECT_EQ(option->SetEnumText(i++, b), S_OK);
         SysFreeString(b);
@@ -61,16 +61,16 @@ TEST(DataServer, CreatesEachClassAndKeepsNamesOptionsAndValues) {
     EXPECT_EQ(selected, 1);
     BSTR text = nullptr;
     option->GetSelectedText(0, &text);
-    EXPECT_EQ(Text(text), u"0.0 deg C");
+    EXPECT_EQ(Text(text), OLESTR("0.0 deg C"));
 
     EXPECT_EQ(set->AddVariable(vector.Get()), S_OK);
     EXPECT_EQ(set->AddVariable(option.Get()), S_OK);
     ComPtr<IVariable> found;
-    EXPECT_EQ(set->GetVariable(u"RefTempOption", found.Put()), S_OK);
+    EXPECT_EQ(set->GetVariable(OLESTR("RefTempOption"), found.Put()), S_OK);
     BSTR name = nullptr;
     found->GetDisplayName(&name);
-    EXPECT_EQ(Text(name), u"Ref. Temp. Option");
-    EXPECT_TRUE(FAILED(set->GetVariable(u"Missing", found.Put())));
+    EXPECT_EQ(Text(name), OLESTR("Ref. Temp. Option"));
+    EXPECT_TRUE(FAILED(set->GetVariable(OLESTR("Missing"), found.Put())));
     EXPECT_EQ(found.Get(), nullptr);
 }
 
@@ -79,7 +79,7 @@ TEST(DataServer, CloneIsADeepCopyIndependentOfTheOriginal) {
     ComPtr<INumericVectorVariable> vector;
     ASSERT_EQ(CreateDataServerObject(CLSID_VariableSet, &set), S_OK);
     ASSERT_EQ(CreateDataServerObject(CLSID_NumericVectorVariable, &vector), S_OK);
-    vector->SetTaggedName(u"Phase_Values");
+    vector->SetTaggedName(OLESTR("Phase_Values"));
     vector->SetValue(0, 1.0);
     set->AddVariable(vector.Get());
 
@@ -87,17 +87,17 @@ TEST(DataServer, CloneIsADeepCopyIndependentOfTheOriginal) {
     ASSERT_EQ(set->Clone(&clone), S_OK);
     ComPtr<IVariableSet> copy = ComPtr<IVariableSet>::Adopt(clone);
     ASSERT_NE(copy.Get(), set.Get());
-    EXPECT_EQ(ValueAt(copy.Get(), u"Phase_Values", 0), 1.0);
+    EXPECT_EQ(ValueAt(copy.Get(), OLESTR("Phase_Values"), 0), 1.0);
 
     vector->SetValue(0, 7.0);
-    EXPECT_EQ(ValueAt(copy.Get(), u"Phase_Values", 0), 1.0);
+    EXPECT_EQ(ValueAt(copy.Get(), OLESTR("Phase_Values"), 0), 1.0);
     ComPtr<IVariable> own;
-    copy->GetVariable(u"Phase_Values", own.Put());
+    copy->GetVariable(OLESTR("Phase_Values"), own.Put());
     ComPtr<INumericVectorVariable> ownVector;
     own.As(&ownVector);
     ownVector->SetValue(0, 3.0);
-    EXPECT_EQ(ValueAt(set.Get(), u"Phase_Values", 0), 7.0);
-    EXPECT_EQ(ValueAt(copy.Get(), u"Phase_Values", 0), 3.0);
+    EXPECT_EQ(ValueAt(set.Get(), OLESTR("Phase_Values"), 0), 7.0);
+    EXPECT_EQ(ValueAt(copy.Get(), OLESTR("Phase_Values"), 0), 3.0);
 }
 
 TEST(DataServer, MissingLibraryOrClassGivesFail) {

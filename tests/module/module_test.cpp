@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <map>
 
-#include <unistd.h>
-
 #include "calorific/iso6976_2016_table.h"
 #include "platform/library.h"
 #include "platform/strings.h"
+#include "platform/typelib.h"
+#include "tests/support/process.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/module_client.h"
 
@@ -26,18 +26,18 @@ namespace {
 
 
 struct Expected {
-    const char16_t* displayName;
+    const OLECHAR* displayName;
     std::int32_t resultType;
 };
 
 const std::map<std::string, Expected> kIdentity = {
-    {"Density", {u"Mass Density (Std. Cond)", 16}}, {"HHV", {u"HHV Vol. Basis", 128}},
-    {"LHV", {u"LHV Vol. Basis", 128}},               {"WobbleIndex", {u"Wobble Index", 128}},
-    {"MassHHV", {u"HHV Mass Basis", 30}},            {"MassLHV", {u"LHV Mass Basis", 30}},
-    {"MolarHHV", {u"HHV Molar Basis", 21}},          {"MolarLHV", {u"LHV Molar Basis", 21}},
-    {"HCDewPt", {u"HC Dew Point", 1}},               {"WaterDewPt", {u"Water Dew Point", 1}},
-    {"WaterContentMg", {u"Water Content", 174}},     {"CO2ESAR", {u"CO2E-SAR", 4}},
-    {"CO2EAR4", {u"CO2E-AR4", 4}},                   {"CO2EUS", {u"CO2E-US", 4}},
+    {"Density", {OLESTR("Mass Density (Std. Cond)"), 16}}, {"HHV", {OLESTR("HHV Vol. Basis"), 128}},
+    {"LHV", {OLESTR("LHV Vol. Basis"), 128}},               {"WobbleIndex", {OLESTR("Wobble Index"), 128}},
+    {"MassHHV", {OLESTR("HHV Mass Basis"), 30}},            {"MassLHV", {OLESTR("LHV Mass Basis"), 30}},
+    {"MolarHHV", {OLESTR("HHV Molar Basis"), 21}},          {"MolarLHV", {OLESTR("LHV Molar Basis"), 21}},
+    {"HCDewPt", {OLESTR("HC Dew Point"), 1}},               {"WaterDewPt", {OLESTR("Water Dew Point"), 1}},
+    {"WaterContentMg", {OLESTR("Water Content"), 174}},     {"CO2ESAR", {OLESTR("CO2E-SAR"), 4}},
+    {"CO2EAR4", {OLESTR("CO2E-AR4"), 4}},                   {"CO2EUS", {OLESTR("CO2E-US"), 4}},
 };
 
 // The eight ISO 6976:2016 classes: display name (narrow) and result type.
@@ -79,7 +79,7 @@ TEST(Module, EveryClassReportsItsIdentity) {
         ASSERT_TRUE(c);
         BSTR text = nullptr;
         ASSERT_EQ(c->GetClassIdString(&text), S_OK);
-        std::u16string classId = TakeString(text);
+        platform::WideString classId = TakeString(text);
         EXPECT_EQ(classId.size(), 38u);
         EXPECT_EQ(platform::WideToAnsi(classId), platform::GuidToString(*info.clsid));
         ASSERT_EQ(c->GetDisplayName(&text), S_OK);
@@ -112,19 +112,19 @@ TEST(Module, ParametersHoldRefTempOptionOnlyForIso6976Classes) {
         }
         EXPECT_EQ(count, 1);
         ComPtr<IVariable> variable;
-        ASSERT_EQ(parameters->GetVariable(u"RefTempOption", variable.Put()), S_OK);
+        ASSERT_EQ(parameters->GetVariable(OLESTR("RefTempOption"), variable.Put()), S_OK);
         ComPtr<IEnumVariable> option;
         ASSERT_EQ(variable.As(&option), S_OK);
         BSTR text = nullptr;
         option->GetDisplayName(&text);
-        EXPECT_EQ(TakeString(text), u"Ref. Temp. Option");
+        EXPECT_EQ(TakeString(text), OLESTR("Ref. Temp. Option"));
         std::int32_t options = 0;
         option->GetOptionCount(&options);
         ASSERT_EQ(options, 2);
         option->GetEnumText(0, &text);
-        EXPECT_EQ(TakeString(text), u"15.0 deg C");
+        EXPECT_EQ(TakeString(text), OLESTR("15.0 deg C"));
         option->GetEnumText(1, &text);
-        EXPECT_EQ(TakeString(text), u"0.0 deg C");
+        EXPECT_EQ(TakeString(text), OLESTR("0.0 deg C"));
         std::int32_t selected = -1;
         EXPECT_EQ(option->GetValue(0, &selected), S_OK);
         EXPECT_EQ(selected, 0);
@@ -316,19 +316,34 @@ TEST(Module, DispatchIsTheClassInterface) {
     EXPECT_NE(static_cast<void*>(dispatch.Get()), static_cast<void*>(c.Get()));
     UINT count = 7;
     EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
-    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(count, platform::kTypeLibrariesAvailable ? 1u : 0u);
     ComPtr<IUnknown> none;
     EXPECT_EQ(c->QueryInterface(IID_IHHV, none.PutVoid()), E_NOINTERFACE);
 }
 
 TEST(Module, CreationFailsCleanlyWithoutTheDataServer) {
-    // A copy of the module in a folder without varbank2 cannot create its variables.
+    // A copy of this program and of the module, in a folder without varbank2, run as a
+    // process of its own: the system's search for the data server finds nothing there, and
+    // nothing is loaded yet that it could reuse.
     namespace fs = std::filesystem;
-    fs::path folder = fs::temp_directory_path() / ("calorix-alone-" + std::to_string(::getpid()));
+    const fs::path folder = fs::temp_directory_path() / ("calorix-alone-" + std::to_string(testprocess::CurrentId()));
+    fs::remove_all(folder);
     fs::create_directories(folder);
-    fs::path bin = fs::path(platform::FolderOf(platform::ModuleFilePath()));
-    fs::copy_file(bin / "Calorix.so", folder / "Calorix.so", fs::copy_options::overwrite_existing);
-    moduleclient::Module alone = moduleclient::Load((folder / "Calorix.so").string());
+    const fs::path program = platform::ModuleFilePath();
+    const std::string module = platform::LibraryFileName("Calorix");
+    fs::copy_file(program, folder / program.filename());
+    fs::copy_file(program.parent_path() / module, folder / module);
+    EXPECT_EQ(testprocess::Run((folder / program.filename()).string(),
+                               {"--gtest_also_run_disabled_tests", "--gtest_filter=ModuleAlone.*"}),
+              0);
+    fs::remove_all(folder);
+}
+
+// Run only by the test above, from its folder without the data server.
+TEST(ModuleAlone, DISABLED_CreationFailsWithoutTheDataServer) {
+    const std::string folder = platform::FolderOf(platform::ModuleFilePath());
+    ASSERT_FALSE(std::filesystem::exists(platform::PathIn(folder, platform::LibraryFileName("varbank2"))));
+    moduleclient::Module alone = moduleclient::Load(platform::PathIn(folder, platform::LibraryFileName("Calorix")));
     ASSERT_TRUE(alone.getClassObject);
     HRESULT status = S_OK;
     for (const auto& info : Classes()) {
@@ -337,5 +352,4 @@ TEST(Module, CreationFailsCleanlyWithoutTheDataServer) {
         EXPECT_FALSE(c);
     }
     EXPECT_EQ(alone.canUnloadNow(), S_OK);
-    fs::remove_all(folder);
 }

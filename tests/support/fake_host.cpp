@@ -9,6 +9,12 @@
 
 extern "C" platform::TaskAllocatorSpy* CalorixTaskAllocatorSpy() { return &fakehost::AllocatorSpy::Instance(); }
 
+namespace {
+// Installed before main, so before the COM runtime starts, where it has to be installed.
+[[maybe_unused]] const bool kSpyInstalled =
+    (platform::InstallTaskAllocatorSpy(&fakehost::AllocatorSpy::Instance()), true);
+}  // namespace
+
 namespace fakehost {
 
 // ---------------------------------------------------------------- allocator spy
@@ -174,7 +180,7 @@ public:
     }
     HRESULT COMCALL GetPropertyPackageName(BSTR* name) override {
         if (!name) return E_POINTER;
-        *name = SysAllocString(u"Fake");
+        *name = SysAllocString(OLESTR("Fake"));
         return *name ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT COMCALL GetMaxPhaseCount(std::int32_t* count) override { return platform::OutValue(3, count); }

@@ -42,7 +42,7 @@ ComPtr<ICorrelation> Create(const Module& module, REFCLSID clsid, HRESULT* statu
 std::vector<double> PhaseValues(IVariableSet* results) {
     std::vector<double> values(6, std::numeric_limits<double>::quiet_NaN());
     ComPtr<IVariable> variable;
-    if (!results || FAILED(results->GetVariable(u"Phase_Values", variable.Put()))) return values;
+    if (!results || FAILED(results->GetVariable(OLESTR("Phase_Values"), variable.Put()))) return values;
     ComPtr<INumericVectorVariable> vector;
     if (FAILED(variable.As(&vector))) return values;
     for (std::int32_t i = 0; i < 6; ++i) {
@@ -57,7 +57,7 @@ HRESULT SetRefTempOption(ICorrelation* correlation, std::int32_t option) {
     HRESULT hr = correlation->GetParameters(parameters.Put());
     if (FAILED(hr) || !parameters) return E_FAIL;
     ComPtr<IVariable> variable;
-    if (FAILED(parameters->GetVariable(u"RefTempOption", variable.Put()))) return E_FAIL;
+    if (FAILED(parameters->GetVariable(OLESTR("RefTempOption"), variable.Put()))) return E_FAIL;
     ComPtr<IEnumVariable> enumeration;
     if (FAILED(variable.As(&enumeration))) return E_FAIL;
     return enumeration->SetValue(0, option);
@@ -77,14 +77,14 @@ Attached Attach(REFCLSID clsid, IUnknown* host) {
 
 void FillPhaseValues(IVariableSet* results, double value) {
     ComPtr<IVariable> variable;
-    ASSERT_EQ(results->GetVariable(u"Phase_Values", variable.Put()), S_OK);
+    ASSERT_EQ(results->GetVariable(OLESTR("Phase_Values"), variable.Put()), S_OK);
     ComPtr<INumericVectorVariable> vector;
     ASSERT_EQ(variable.As(&vector), S_OK);
     for (std::int32_t i = 0; i < 6; ++i) ASSERT_EQ(vector->SetValue(i, value), S_OK);
 }
 
-std::u16string TakeString(BSTR text) {
-    std::u16string s = text ? std::u16string(text, SysStringLen(text)) : std::u16string();
+platform::WideString TakeString(BSTR text) {
+    platform::WideString s = text ? platform::WideString(text, SysStringLen(text)) : platform::WideString();
     SysFreeString(text);
     return s;
 }

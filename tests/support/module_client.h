@@ -6,6 +6,7 @@
 
 #include "framework/correlation_interface.h"
 #include "framework/empty_value.h"
+#include "platform/strings.h"
 
 namespace moduleclient {
 
@@ -37,7 +38,7 @@ std::vector<double> PhaseValues(IVariableSet* results);
 // Sets element 0 of "RefTempOption" in the correlation's parameter set.
 HRESULT SetRefTempOption(ICorrelation* correlation, std::int32_t option);
 
-std::u16string TakeString(BSTR text);
+platform::WideString TakeString(BSTR text);
 
 // A correlation created through the module and attached to a host object.
 struct Attached {

@@ -3,6 +3,7 @@
 // and ownership of the host's reference and of every task-allocator block.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -56,6 +57,8 @@ AllocationSpy& Spy() {
 extern "C" CALORIX_EXPORT platform::TaskAllocatorSpy* CalorixTaskAllocatorSpy() { return &Spy(); }
 
 namespace {
+
+[[maybe_unused]] const bool kSpyInstalled = (platform::InstallTaskAllocatorSpy(&Spy()), true);
 
 constexpr double kCO2 = 124389;     // carbon dioxide
 constexpr double kCH4 = 74828;      // methane
@@ -144,7 +147,8 @@ public:
         const auto it = properties.find(key);
         if (it == properties.end()) return E_INVALIDARG;
         const std::vector<double>& answer = it->second;
-        const std::size_t bytes = answer.size() * sizeof(double);
+        // Never 0 bytes: like the system's, a reallocation to nothing frees the block.
+        const std::size_t bytes = std::max<std::size_t>(answer.size(), 1) * sizeof(double);
         double* block = nullptr;
         if (*values && m_reallocNext) {
             block = static_cast<double*>(CoTaskMemRealloc(*values, bytes));
@@ -153,7 +157,7 @@ public:
             block = static_cast<double*>(CoTaskMemAlloc(bytes));
         }
         m_reallocNext = !m_reallocNext;
-        if (!answer.empty()) std::memcpy(block, answer.data(), bytes);
+        if (!answer.empty()) std::memcpy(block, answer.data(), answer.size() * sizeof(double));
         if (answerWithoutArray.count(key)) {
             CoTaskMemFree(block);
             block = nullptr;
