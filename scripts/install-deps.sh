@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libpugixml-dev nlohmann-json3-dev libcli11-dev libfmt-dev)
+          libpugixml-dev nlohmann-json3-dev libcli11-dev libfmt-dev libfccp-dev librsvg2-bin)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

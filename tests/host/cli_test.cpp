@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -74,51 +75,86 @@ protected:
     fs::path m_dir;
 };
 
+// The mistakes people make, each with its exit status and its one-line message. No module is
+// needed: bad input is refused before the module is loaded.
 TEST_F(HostProgram, BadInputGivesOneLineAndStatusTwo) {
-    const std::string methane = R"("temperature_C": 15, "pressure_kPa": 5000, "components": [{"name": "methane"}, {"name": "ethane"}], )";
+    const std::string tp = R"("temperature_C": 15, "pressure_kPa": 5000, )";
+    const std::string c1c2 = R"("components": [{"name": "methane"}, {"name": "ethane"}], )";
     struct Case {
-        const char* file;
-        std::string text;
-        const char* message;  // after "calorix-host: <file>: "
+        const char* name;
+        std::string file;      // the fluid file's text, written to <name>.json; empty: none
+        std::string args;      // after --fluid FILE when there is a file
+        std::string message;   // after "calorix-host: " (and "<file>: " when there is a file)
     };
     const Case cases[] = {
-        {"malformed.json", "{\"temperature_C\": 15,", "malformed JSON at line 1"},
-        {"unknown.json",
-         R"({"temperature_C": 15, "pressure_kPa": 5000, "components": [{"name": "kryptonite"}], "mole_fractions": [1]})",
+        {"malformed", "{\"temperature_C\": 15,", "", "malformed JSON at line 1"},
+        {"unknown", "{" + tp + R"("components": [{"name": "kryptonite"}], "mole_fractions": [1]})", "",
          "components[0]: unknown component 'kryptonite': give both cas and mw"},
-        {"length.json", "{" + methane + R"("mole_fractions": [1]})", "mole_fractions: 1 entries for 2 components"},
-        {"infinite.json", "{" + methane + R"("mole_fractions": [0.5, -1e400]})", "mole_fractions[1]: not a finite number"},
+        {"misspelt", "{" + tp + R"("components": [{"name": "nitorgen"}], "mole_fractions": [1]})", "",
+         "components[0]: unknown component 'nitorgen' (did you mean 'nitrogen'?): give both cas and mw"},
+        {"length", "{" + tp + c1c2 + R"("mole_fractions": [1]})", "", "mole_fractions: 1 entries for 2 components"},
+        {"infinite", "{" + tp + c1c2 + R"("mole_fractions": [0.5, -1e400]})", "", "mole_fractions[1]: not a finite number"},
+        {"percent", "{" + tp + c1c2 + R"("mole_fractions": [95, 5]})", "",
+         "mole_fractions: fractions sum to 100, not 1; use --normalise to scale them"},
+        {"duplicate", "{" + tp + R"("components": [{"name": "CO2"}, {"cas": "124-38-9"}], "mole_fractions": [0.5, 0.5]})",
+         "", "components[1]: 'carbon dioxide' is the same component as components[0] (CAS 124-38-9); give it once"},
+        {"conflict", "{" + tp + R"("components": [{"name": "ethane", "cas": "74-98-6"}], "mole_fractions": [1]})", "",
+         "components[0]: name 'ethane' is ethane (CAS 74-84-0) but cas is 74-98-6; give one of them"},
+        {"plus", "{" + tp + R"("components": [{"name": "C1"}, {"name": "C7+"}], "mole_fractions": [0.99, 0.01]})", "",
+         "components[1].mw: missing: the plus fraction 'C7+' needs its molar mass"},
+        {"units", R"({"temperature_C": 15, "pressure_barg": 50, )" + c1c2 + R"("mole_fractions": [0.9, 0.1]})", "",
+         "pressure_barg: unknown unit; give the pressure as one of pressure_kPa, pressure_bar, pressure_MPa, pressure_psia"},
+        {"twice", R"({"temperature_C": 15, "temperature_F": 59, "pressure_bar": 50, )" + c1c2 + R"("mole_fractions": [0.9, 0.1]})",
+         "", "temperature_F: the temperature is given twice (temperature_C and temperature_F); give one"},
+        {"missing", "", "", "cannot open the file"},
+        {"option before register", "", "--flash register", "--flash does not apply to 'register'"},
+        {"option after register", "", "register --format json", "The following argument was not expected: --format"},
+        {"two modules", "", "register --module /a/Calorix.so /b/Calorix.so",
+         "two modules given (/b/Calorix.so and --module /a/Calorix.so); give one"},
+        {"batch as a table", "", "batch --fluid x.csv --format table", "--format: a batch is written as csv or json"},
+        {"reference temperature", "", "--ref-temp 20", "--ref-temp: 20 not in {15,0}"},
+        {"format", "", "--format xml", "--format: xml not in {table,json,csv}"},
+        {"correlation", "", "--correlations 'HHV, wobbe-index'",
+         "--correlations: unknown correlation class 'wobbe-index' (did you mean 'WobbleIndex'?)"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
-        const std::string path = File(c.file, c.text);
-        const ProgramRun r = Start("--fluid '" + path + "' --module /nonexistent/Calorix.so");
+        SCOPED_TRACE(c.name);
+        std::string args = c.args, prefix = "calorix-host: ";
+        if (!c.file.empty() || c.args.empty()) {
+            const std::string path = c.file.empty() ? (m_dir / "missing.json").string() : File(std::string(c.name) + ".json", c.file);
+            args = "--fluid '" + path + "' " + c.args;
+            prefix += path + ": ";
+        }
+        const ProgramRun r = Start("--module /nonexistent/Calorix.so " + args);
         EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.err.rfind("calorix-host: " + path + ": " + c.message, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.rfind(prefix + c.message, 0), 0u) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_TRUE(r.out.empty());
     }
-    // A file that is not there, and a bad command line.
-    ProgramRun r = Start("--fluid '" + (m_dir / "missing.json").string() + "'");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("missing.json: cannot open the file"), std::string::npos) << r.err;
-    r = Start("--ref-temp 20");
-    EXPECT_EQ(r.status, 2);
-    r = Start("--format xml");
-    EXPECT_EQ(r.status, 2);
-    r = Start("--correlations HHV,Nonsense --module /nonexistent/Calorix.so");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("unknown correlation class 'Nonsense'"), std::string::npos) << r.err;
 }
 
 TEST_F(HostProgram, WarningsGoToStandardErrorWithoutRefusing) {
     const std::string path = File("sum.json", R"({"temperature_C": 15, "pressure_kPa": 5000,
-        "components": [{"name": "methane"}, {"name": "ethane"}], "mole_fractions": [0.9, 0.09]})");
+        "components": [{"name": "methane"}, {"name": "ethane"}], "mole_fractions": [0.9, 0.0995]})");
     // The module is missing, so the run fails after reading the fluid, with status 1.
     const ProgramRun r = Start("--fluid '" + path + "' --module /nonexistent/Calorix.so");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("warning: " + path + ": mole_fractions: fractions sum to 0.99, not 1"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("cannot load /nonexistent/Calorix.so"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("warning: " + path + ": mole_fractions: fractions sum to 0.9995, not 1"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("cannot load /nonexistent/Calorix.so: 0x8007007E (module not found)"), std::string::npos) << r.err;
+}
+
+TEST_F(HostProgram, ListsVersionComponentsAndCorrelations) {
+    ProgramRun r = Start("--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("calorix-host ", 0), 0u) << r.out;
+    r = Start("components");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("74-82-8          16.0425    201  methane"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("7732-18-5"), std::string::npos);
+    r = Start("correlations");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 14) << r.out;
+    EXPECT_NE(r.out.find("HCDewPt           Calorix.HCDewPt.1"), std::string::npos) << r.out;
 }
 
 TEST_F(HostProgram, RegistrationOfAMissingModuleFails) {
@@ -127,24 +163,31 @@ TEST_F(HostProgram, RegistrationOfAMissingModuleFails) {
     EXPECT_NE(r.err.find("cannot load /nonexistent/Calorix.so"), std::string::npos) << r.err;
 }
 
+// The value of a phase in the JSON output, or NaN when it has none.
+double Value(const nlohmann::json& correlation, const char* phase) {
+    const auto& p = correlation["phases"][phase];
+    return p.contains("value") ? p["value"].get<double>() : std::nan("");
+}
+
 TEST_F(HostProgram, DefaultGasGivesTheEightIso6976Results) {
     if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
     ProgramRun r = Start("--format json" + ModuleArg());
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << r.err;
     const auto doc = nlohmann::json::parse(r.out);
+    EXPECT_EQ(doc["reference_temperature_C"], 15.0);
+    EXPECT_FALSE(doc["version"].get<std::string>().empty());
     const auto& list = doc["correlations"];
     ASSERT_EQ(list.size(), 8u);
     double hhv15 = 0.0;
     for (const auto& c : list) {
         SCOPED_TRACE(c["class"].get<std::string>());
         EXPECT_EQ(c["status"], "ok");
-        ASSERT_EQ(c["phase_values"].size(), 6u);
-        const auto& v = c["phase_values"];
-        ASSERT_TRUE(v[0].is_number());
-        EXPECT_EQ(v[0], v[1]);  // one vapour phase equal to the overall fluid
-        for (int i : {2, 3, 4, 5}) EXPECT_TRUE(v[i].is_null()) << i;
+        EXPECT_GT(Value(c, "overall"), 0.0);
+        EXPECT_EQ(Value(c, "overall"), Value(c, "vapour"));  // one vapour phase equal to the overall fluid
+        for (const char* absent : {"hc_liquid", "aqueous", "phase3"}) EXPECT_EQ(c["phases"][absent]["status"], "absent");
         EXPECT_FALSE(c["unit"].get<std::string>().empty());
-        if (c["class"] == "HHV") hhv15 = v[0].get<double>();
+        if (c["class"] == "HHV") hhv15 = Value(c, "overall");
     }
     EXPECT_GT(hhv15, 38.0);
     EXPECT_LT(hhv15, 44.0);
@@ -152,7 +195,7 @@ TEST_F(HostProgram, DefaultGasGivesTheEightIso6976Results) {
     // At 0 degC a cubic metre holds more gas.
     r = Start("--format json --ref-temp 0 --correlations HHV" + ModuleArg());
     ASSERT_EQ(r.status, 0) << r.err;
-    const double hhv0 = nlohmann::json::parse(r.out)["correlations"][0]["phase_values"][0].get<double>();
+    const double hhv0 = Value(nlohmann::json::parse(r.out)["correlations"][0], "overall");
     EXPECT_GT(hhv0, hhv15 * 1.04);
     EXPECT_LT(hhv0, hhv15 * 1.07);
 
@@ -162,6 +205,7 @@ TEST_F(HostProgram, DefaultGasGivesTheEightIso6976Results) {
     r = Start(ModuleArg());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("HHV Vol. Basis"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("methane            89.5000"), std::string::npos) << r.out;
 }
 
 TEST_F(HostProgram, FluidFileWithWaterPhase) {
@@ -171,13 +215,12 @@ TEST_F(HostProgram, FluidFileWithWaterPhase) {
     ASSERT_EQ(r.status, 0) << r.err;
     const auto doc = nlohmann::json::parse(r.out);
     for (const auto& c : doc["correlations"]) {
-        const auto& v = c["phase_values"];
-        EXPECT_TRUE(v[0].is_number());
-        EXPECT_TRUE(v[1].is_number());  // vapour
-        EXPECT_TRUE(v[2].is_null());    // no hydrocarbon liquid
-        EXPECT_TRUE(v[3].is_number());  // aqueous phase
-        EXPECT_TRUE(v[4].is_null());
-        EXPECT_TRUE(v[5].is_null());
+        const auto& p = c["phases"];
+        EXPECT_EQ(p["overall"]["status"], "ok");
+        EXPECT_EQ(p["vapour"]["status"], "ok");
+        EXPECT_EQ(p["hc_liquid"]["status"], "absent");
+        EXPECT_EQ(p["aqueous"]["status"], "ok");
+        EXPECT_EQ(p["phase3"]["status"], "absent");
     }
 }
 
@@ -188,13 +231,26 @@ TEST_F(HostProgram, FlashOptionGivesTheFluidItsEquilibriumPhases) {
         "components": [{"name": "methane"}, {"name": "propane"}, {"name": "n-hexane"}, {"name": "n-octane"},
                        {"name": "water"}],
         "mole_fractions": [0.80, 0.08, 0.05, 0.04, 0.03]})");
-    const ProgramRun r = Start("--flash --format json --correlations HHV --fluid '" + path + "'" + ModuleArg());
+    ProgramRun r = Start("--flash --format json --correlations HHV --fluid '" + path + "'" + ModuleArg());
     ASSERT_EQ(r.status, 0) << r.err;
     const auto doc = nlohmann::json::parse(r.out);
-    const auto& v = doc["correlations"][0]["phase_values"];
-    for (int i : {0, 1, 2, 3}) EXPECT_TRUE(v[i].is_number()) << i;
-    EXPECT_GT(v[2].get<double>(), v[1].get<double>());  // the liquid of heavy ends burns richer
-    EXPECT_LT(v[3].get<double>(), 2.1);                 // nearly pure water (1.88 MJ/m3 ideal)
+    EXPECT_EQ(doc["flash"], "ok");
+    EXPECT_EQ(doc["fluid"]["phases"].size(), 3u);
+    const auto& c = doc["correlations"][0];
+    for (const char* phase : {"overall", "vapour", "hc_liquid", "aqueous"}) EXPECT_EQ(c["phases"][phase]["status"], "ok") << phase;
+    EXPECT_GT(Value(c, "hc_liquid"), Value(c, "vapour"));  // the liquid of heavy ends burns richer
+    EXPECT_LT(Value(c, "aqueous"), 2.1);                   // nearly pure water (1.88 MJ/m3 ideal)
+
+    // The table shows the phase fractions and each phase's composition.
+    r = Start("--flash --correlations HHV --fluid '" + path + "'" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("phase fraction"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("HC liquid"), std::string::npos) << r.out;
+
+    // Without --flash the same fluid is one vapour phase, and a hint says so.
+    r = Start("--correlations HHV --fluid '" + path + "'" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("hint: the fluid splits into 3 phases"), std::string::npos) << r.err;
 }
 
 // In-process, the way a simulator drives the module: every reference and every array the host
