@@ -253,8 +253,9 @@ int Program::RunEnvelope() {
     std::string path;
     if (!LoadModule(manager, path)) return kExitFailure;
     const CatalogueEntry* classes[] = {FindCatalogueEntry("HCDewPt"), FindCatalogueEntry("WaterDewPt")};
-    FluidEvaluator evaluator(manager, classes, false, EvaluationSettings{});
-    const DewPointEnvelope env = TraceEnvelope(evaluator, fluid, from, to, m_points);
+    FluidEvaluator both(manager, classes, false, EvaluationSettings{});
+    FluidEvaluator hydrocarbon(manager, std::span(classes, 1), false, EvaluationSettings{});
+    const DewPointEnvelope env = TraceEnvelope(both, hydrocarbon, fluid, from, to, m_points);
 
     auto cell = [](const std::optional<double>& t) { return t ? fmt::format("{:.2f}", *t) : std::string("-"); };
     const double k = unit->kPa;
@@ -284,11 +285,15 @@ int Program::RunEnvelope() {
             m_out << fmt::format("{:>14.2f}  {:>14}  {:>14}\n", p.pressureKPa / k, cell(p.hcDewPointC), cell(p.waterDewPointC));
         auto line = [&](const char* name, const std::optional<EnvelopePoint>& p) {
             m_out << (p ? fmt::format("{}: {:.2f} {} at {} degC\n", name, p->pressureKPa / k, unit->name, cell(p->hcDewPointC))
-                        : fmt::format("{}: not found in the range\n", name));
+                        : fmt::format("{}: not reached in the range\n", name));
         };
         m_out << '\n';
         line("Cricondenbar", env.cricondenbar);
         line("Cricondentherm", env.cricondentherm);
+        if (!env.otherBranch.empty())
+            m_out << fmt::format("Above the cricondenbar HCDewPt answered with temperatures of another branch "
+                                 "({} degC at {:.2f} {}, ...); they are left out of the curve.\n",
+                                 cell(env.otherBranch[0].hcDewPointC), env.otherBranch[0].pressureKPa / k, unit->name);
     }
     if (!m_svg.empty()) {
         std::ofstream file(m_svg, std::ios::binary);

@@ -14,28 +14,28 @@ std::optional<double> Overall(const FluidResult& r, std::size_t i) {
     return r.correlations[i].report.phaseValues[0];
 }
 
-class Curve {
+// The fluid at one pressure through an evaluator whose first class is HCDewPt and second (if
+// any) WaterDewPt.
+class DewPoints {
 public:
-    Curve(FluidEvaluator& evaluator, const Fluid& fluid) : m_evaluator(evaluator), m_fluid(fluid) {
+    DewPoints(FluidEvaluator& evaluator, const Fluid& fluid) : m_evaluator(evaluator), m_fluid(fluid) {
         m_fluid.phases.clear();
-        const FluidResult probe = m_evaluator.Evaluate(m_fluid);
-        for (std::size_t i = 0; i < probe.correlations.size(); ++i) {
-            const std::string& word = probe.correlations[i].report.word;
-            if (word == "HCDewPt") m_hc = i;
-            if (word == "WaterDewPt") m_water = i;
-        }
     }
     EnvelopePoint At(double pressureKPa) {
         m_fluid.pressureKPa = pressureKPa;
         const FluidResult r = m_evaluator.Evaluate(m_fluid);
-        return EnvelopePoint{pressureKPa, Overall(r, m_hc), Overall(r, m_water)};
+        return EnvelopePoint{pressureKPa, Overall(r, 0), Overall(r, 1)};
     }
 
 private:
     FluidEvaluator& m_evaluator;
     Fluid m_fluid;
-    std::size_t m_hc = static_cast<std::size_t>(-1), m_water = static_cast<std::size_t>(-1);
 };
+
+// Is `p` on the same branch of the hydrocarbon curve as `known` (a point of the curve)?
+bool SameBranch(const EnvelopePoint& known, const EnvelopePoint& p) {
+    return p.hcDewPointC && *p.hcDewPointC > *known.hcDewPointC - kBranchStepK;
+}
 
 // Round steps for axis ticks: 1, 2 or 5 times a power of ten, about `target` steps in range.
 double TickStep(double range, int target) {
@@ -48,51 +48,61 @@ double TickStep(double range, int target) {
 
 }  // namespace
 
-DewPointEnvelope TraceEnvelope(FluidEvaluator& evaluator, const Fluid& fluid, double fromKPa, double toKPa, int count) {
+DewPointEnvelope TraceEnvelope(FluidEvaluator& curve, FluidEvaluator& hydrocarbon, const Fluid& fluid, double fromKPa,
+                               double toKPa, int count) {
     DewPointEnvelope env;
-    Curve curve(evaluator, fluid);
+    DewPoints grid(curve, fluid), refine(hydrocarbon, fluid);
     count = std::max(count, 2);
-    for (int i = 0; i < count; ++i) env.points.push_back(curve.At(fromKPa + (toKPa - fromKPa) * i / (count - 1)));
+    for (int i = 0; i < count; ++i) env.points.push_back(grid.At(fromKPa + (toKPa - fromKPa) * i / (count - 1)));
 
-    // Cricondenbar: between the last pressure with a hydrocarbon dew point and the next one.
-    std::size_t last = env.points.size();
-    for (std::size_t i = 0; i < env.points.size(); ++i)
-        if (env.points[i].hcDewPointC) last = i;
-    if (last == env.points.size()) return env;
+    // The curve: from the first point with a hydrocarbon dew point up to the first point
+    // without one or of another branch.
+    std::size_t first = 0;
+    while (first < env.points.size() && !env.points[first].hcDewPointC) ++first;
+    if (first == env.points.size()) return env;
+    std::size_t last = first;
+    while (last + 1 < env.points.size() && SameBranch(env.points[last], env.points[last + 1])) ++last;
+    for (std::size_t i = last + 1; i < env.points.size(); ++i) {
+        if (env.points[i].hcDewPointC) env.otherBranch.push_back(env.points[i]);
+        env.points[i].hcDewPointC.reset();
+    }
+
     EnvelopePoint top = env.points[last];
     if (last + 1 < env.points.size()) {
-        double lo = top.pressureKPa, hi = env.points[last + 1].pressureKPa;
-        for (int k = 0; k < 12; ++k) {
-            const EnvelopePoint mid = curve.At(0.5 * (lo + hi));
-            if (mid.hcDewPointC) {
-                lo = mid.pressureKPa;
+        double hi = env.points[last + 1].pressureKPa;
+        for (int k = 0; k < 10; ++k) {
+            const EnvelopePoint mid = refine.At(0.5 * (top.pressureKPa + hi));
+            if (SameBranch(top, mid))
                 top = mid;
-            } else {
+            else
                 hi = mid.pressureKPa;
-            }
         }
+        env.cricondenbar = top;
     }
-    env.cricondenbar = top;
 
-    // Cricondentherm: golden-section search around the warmest point of the grid.
-    std::size_t warm = last;
-    for (std::size_t i = 0; i <= last; ++i)
-        if (env.points[i].hcDewPointC && *env.points[i].hcDewPointC > *env.points[warm].hcDewPointC) warm = i;
+    // Cricondentherm: golden-section search between the neighbours of the warmest point.
+    std::size_t warm = first;
+    for (std::size_t i = first; i <= last; ++i)
+        if (*env.points[i].hcDewPointC > *env.points[warm].hcDewPointC) warm = i;
     EnvelopePoint best = env.points[warm];
-    double a = env.points[warm > 0 ? warm - 1 : 0].pressureKPa;
-    double b = warm + 1 <= last ? env.points[warm + 1].pressureKPa : top.pressureKPa;
-    const double g = (std::sqrt(5.0) - 1.0) / 2.0;
+    double a = env.points[warm > first ? warm - 1 : warm].pressureKPa;
+    double b = warm < last ? env.points[warm + 1].pressureKPa : top.pressureKPa;
     auto value = [](const EnvelopePoint& p) { return p.hcDewPointC ? *p.hcDewPointC : -1e300; };
-    EnvelopePoint c = curve.At(b - g * (b - a)), d = curve.At(a + g * (b - a));
-    for (int k = 0; k < 14 && b - a > 1e-3 * std::max(1.0, b); ++k) {
-        if (value(c) >= value(d)) {
-            b = d.pressureKPa;
-            d = c;
-            c = curve.At(b - g * (b - a));
-        } else {
-            a = c.pressureKPa;
-            c = d;
-            d = curve.At(a + g * (b - a));
+    if (b > a) {
+        const double g = (std::sqrt(5.0) - 1.0) / 2.0;
+        EnvelopePoint c = refine.At(b - g * (b - a)), d = refine.At(a + g * (b - a));
+        for (int k = 0; k < 8; ++k) {
+            for (const EnvelopePoint& p : {c, d})
+                if (value(p) > value(best)) best = p;
+            if (value(c) >= value(d)) {
+                b = d.pressureKPa;
+                d = c;
+                c = refine.At(b - g * (b - a));
+            } else {
+                a = c.pressureKPa;
+                c = d;
+                d = refine.At(a + g * (b - a));
+            }
         }
         for (const EnvelopePoint& p : {c, d})
             if (value(p) > value(best)) best = p;
@@ -155,16 +165,22 @@ std::string EnvelopeSvg(const DewPointEnvelope& env, const Fluid& fluid, const s
     };
     const Series series[] = {{"hc-dew-point", "Hydrocarbon dew point", "#c0392b", &EnvelopePoint::hcDewPointC},
                              {"water-dew-point", "Water dew point", "#2471a3", &EnvelopePoint::waterDewPointC}};
+    // The hydrocarbon curve runs through its cricondentherm and ends at its cricondenbar.
+    std::vector<EnvelopePoint> hydrocarbon = env.points;
+    for (const auto& p : {env.cricondentherm, env.cricondenbar})
+        if (p) hydrocarbon.push_back(*p);
+    std::stable_sort(hydrocarbon.begin(), hydrocarbon.end(),
+                     [](const EnvelopePoint& a, const EnvelopePoint& b) { return a.pressureKPa < b.pressureKPa; });
     int legend = 0;
     for (const auto& s : series) {
         std::string points;
-        for (const auto& p : env.points)
+        for (const auto& p : s.member == &EnvelopePoint::hcDewPointC ? hydrocarbon : env.points)
             if (p.*s.member) points += fmt::format("{:.1f},{:.1f} ", x(*(p.*s.member)), y(p.pressureKPa));
         if (points.empty()) continue;
         points.pop_back();
         svg += fmt::format("<polyline id=\"{}\" fill=\"none\" stroke=\"{}\" stroke-width=\"2.5\" points=\"{}\"/>\n",
                            s.id, s.colour, points);
-        const double ly = kTop + 20 + 20 * legend++;
+        const double ly = kHeight - kBottom - 45 + 20 * legend++;
         svg += fmt::format("<line x1=\"{0}\" y1=\"{1}\" x2=\"{2}\" y2=\"{1}\" stroke=\"{3}\" stroke-width=\"2.5\"/>"
                            "<text x=\"{4}\" y=\"{5}\">{6}</text>\n",
                            kWidth - kRight - 200, ly, kWidth - kRight - 175, s.colour, kWidth - kRight - 168, ly + 4,
@@ -181,9 +197,9 @@ std::string EnvelopeSvg(const DewPointEnvelope& env, const Fluid& fluid, const s
     mark(env.cricondenbar, "cricondenbar", "cricondenbar");
     mark(env.cricondentherm, "cricondentherm", "cricondentherm");
     svg += fmt::format("<path id=\"fluid\" d=\"M {0:.1f} {1:.1f} m -6 0 l 12 0 m -6 -6 l 0 12\" stroke=\"black\" "
-                       "stroke-width=\"2\"/><text x=\"{2:.1f}\" y=\"{3:.1f}\" font-size=\"11\">fluid ({4:.1f} °C, "
-                       "{5:g} {6})</text>\n",
-                       x(fluid.temperatureC), y(fluid.pressureKPa), x(fluid.temperatureC) + 8, y(fluid.pressureKPa) + 16,
+                       "stroke-width=\"2\"/><text x=\"{2:.1f}\" y=\"{3:.1f}\" font-size=\"11\" text-anchor=\"end\">fluid "
+                       "({4:.1f} °C, {5:g} {6})</text>\n",
+                       x(fluid.temperatureC), y(fluid.pressureKPa), x(fluid.temperatureC) - 8, y(fluid.pressureKPa) - 8,
                        fluid.temperatureC, fluid.pressureKPa / kPaPerUnit, pressureUnit);
     svg += "</svg>\n";
     return svg;

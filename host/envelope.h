@@ -22,16 +22,22 @@ struct DewPointEnvelope {
     std::vector<EnvelopePoint> points;                // by rising pressure
     std::optional<EnvelopePoint> cricondenbar;        // highest pressure with a hydrocarbon dew point
     std::optional<EnvelopePoint> cricondentherm;      // highest hydrocarbon dew-point temperature
-    std::vector<std::string> problems;                // correlations that could not be created
+    // Beyond the cricondenbar the hydrocarbon dew-point correlation may answer with a much
+    // colder temperature of another branch; such values are left out of the curve and listed
+    // here.
+    std::vector<EnvelopePoint> otherBranch;
 };
 
-// `evaluator` runs HCDewPt and WaterDewPt (in this order, either may be missing). The fluid's
-// phases are ignored: every point is the dew point of its overall composition. Pressures:
-// `count` points spaced evenly from `fromKPa` to `toKPa`; the cricondenbar is refined by
-// bisection between the last pressure with a hydrocarbon dew point and the next, the
-// cricondentherm by a golden-section search around the warmest point.
-DewPointEnvelope TraceEnvelope(FluidEvaluator& evaluator, const Fluid& fluid, double fromKPa, double toKPa,
-                               int count);
+// `curve` runs HCDewPt and WaterDewPt, `hydrocarbon` HCDewPt alone (for the refinements); each
+// evaluator's classes in this order. The fluid's phases are ignored: every point is the dew
+// point of its overall composition. Pressures: `count` points spaced evenly from `fromKPa` to
+// `toKPa`. The cricondenbar is found by bisection between the last pressure of the curve and
+// the next (without a dew point, or with one of another branch: a step down of more than
+// kBranchStepK); it is reported only when the range goes beyond it. The cricondentherm is
+// refined by a golden-section search around the warmest point.
+inline constexpr double kBranchStepK = 25.0;
+DewPointEnvelope TraceEnvelope(FluidEvaluator& curve, FluidEvaluator& hydrocarbon, const Fluid& fluid, double fromKPa,
+                               double toKPa, int count);
 
 // An SVG drawing: temperature on x, pressure on y (in `pressureUnit`, kPa scaled by
 // `kPaPerUnit`), both curves, the cricondenbar and cricondentherm, and the fluid's own point.
