@@ -10,9 +10,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
+#include <pugixml.hpp>
 
 #include "host/correlation_manager.h"
 #include "host/fluid.h"
@@ -251,6 +254,146 @@ TEST_F(HostProgram, FlashOptionGivesTheFluidItsEquilibriumPhases) {
     r = Start("--correlations HHV --fluid '" + path + "'" + ModuleArg());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("hint: the fluid splits into 3 phases"), std::string::npos) << r.err;
+}
+
+// Lines of CSV output: each with as many cells as the header (quotes respected).
+std::size_t CsvCells(const std::string& line) {
+    std::size_t cells = 1;
+    bool quoted = false;
+    for (char c : line) {
+        if (c == '"') quoted = !quoted;
+        if (c == ',' && !quoted) ++cells;
+    }
+    return cells;
+}
+
+void ExpectRectangularCsv(const std::string& text, std::size_t rows) {
+    std::istringstream in(text);
+    std::string header, line;
+    ASSERT_TRUE(std::getline(in, header)) << text;
+    std::size_t n = 0;
+    while (std::getline(in, line)) {
+        EXPECT_EQ(CsvCells(line), CsvCells(header)) << line;
+        ++n;
+    }
+    if (rows) {
+        EXPECT_EQ(n, rows) << text;
+    }
+    EXPECT_EQ(text.find('\r'), std::string::npos);
+}
+
+TEST_F(HostProgram, BatchGivesOneRowPerFluidAndCorrelationInInputOrder) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    std::string csv = "id,temperature_C,pressure_bar,methane,ethane,propane,n-hexane,water\n";
+    for (int i = 0; i < 24; ++i)
+        csv += fmt::format("f{},{},{},0.85,0.07,0.05,{},{}\n", i, 5 + i, 30 + 2 * i, i % 2 ? 0.02 : 0.029,
+                           i % 2 ? 0.01 : 0.001);
+    const std::string path = File("fluids.csv", csv);
+    ProgramRun r = Start("batch --flash --correlations HHV,HCDewPt --fluid '" + path + "'" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    ExpectRectangularCsv(r.out, 48);
+    std::istringstream lines(r.out);
+    std::string line;
+    std::getline(lines, line);
+    for (int i = 0; i < 24; ++i) {
+        for (const char* word : {",HHV,", ",HCDewPt,"}) {
+            ASSERT_TRUE(std::getline(lines, line));
+            EXPECT_EQ(line.rfind(fmt::format("{},f{}{}", i + 1, i, word), 0), 0u) << line;
+        }
+    }
+    // Threads finish in any order; the output does not change.
+    EXPECT_EQ(Start("batch --flash --correlations HHV,HCDewPt --fluid '" + path + "'" + ModuleArg()).out, r.out);
+    const ProgramRun json = Start("batch --format json --correlations HHV --fluid '" + path + "'" + ModuleArg());
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto doc = nlohmann::json::parse(json.out);
+    ASSERT_EQ(doc["fluids"].size(), 24u);
+    EXPECT_EQ(doc["fluids"][23]["fluid"]["id"], "f23");
+    EXPECT_EQ(doc["fluids"][23]["correlations"][0]["status"], "ok");
+}
+
+TEST_F(HostProgram, EnvelopeDrawsBothCurves) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    const std::string fluid = File("wet.json", R"({"temperature_C": 10, "pressure_bar": 50,
+        "components": [{"name": "nitrogen"}, {"name": "methane"}, {"name": "ethane"}, {"name": "propane"},
+                       {"name": "n-butane"}, {"name": "n-hexane"}, {"name": "water"}],
+        "mole_percent": [1.0, 89.4, 5.0, 2.5, 1.0, 1.0, 0.1]})");
+    const std::string svg = (m_dir / "dew.svg").string();
+    const ProgramRun r = Start("envelope --pressure-unit bar --pressures 1,150 --points 8 --svg '" + svg +
+                               "' --fluid '" + fluid + "'" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Cricondenbar: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Cricondentherm: "), std::string::npos) << r.out;
+
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(svg.c_str())) << ReadAll(svg);
+    for (const char* id : {"hc-dew-point", "water-dew-point"}) {
+        const auto curve = doc.select_node(fmt::format("//*[@id='{}']", id).c_str()).node();
+        ASSERT_TRUE(curve) << id;
+        const std::string points = curve.attribute("points").as_string();
+        EXPECT_GE(std::count(points.begin(), points.end(), ' '), 3) << id << ": " << points;
+    }
+    EXPECT_TRUE(doc.select_node("//*[@id='fluid']").node());
+    EXPECT_NE(ReadAll(svg).find("Temperature (°C)"), std::string::npos);
+    EXPECT_NE(ReadAll(svg).find("Pressure (bar, absolute)"), std::string::npos);
+    // The drawing renders.
+    if (std::system("command -v rsvg-convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "rsvg-convert not installed";
+    const std::string png = (m_dir / "dew.png").string();
+    ASSERT_EQ(std::system(("rsvg-convert '" + svg + "' -o '" + png + "'").c_str()), 0);
+    EXPECT_EQ(ReadAll(png).substr(1, 3), "PNG");
+}
+
+// Every ./run.sh command of the README, run with the built program on the README's own
+// files, gives output that parses (JSON or CSV) and exit status 0.
+TEST_F(HostProgram, ReadmeCommandsGiveOutputThatParses) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    std::istringstream readme(ReadAll(CALORIX_SOURCE_DIR "/README.md"));
+    std::string line, pendingFile, block, blockFile, language;
+    std::vector<std::string> commands;
+    bool inBlock = false;
+    const std::regex fileName("`([A-Za-z0-9_-]+\\.(json|csv))`");
+    while (std::getline(readme, line)) {
+        if (line.rfind("```", 0) == 0) {
+            if (!inBlock) {
+                language = line.substr(3);
+                blockFile = pendingFile.size() > language.size() &&
+                                    pendingFile.compare(pendingFile.size() - language.size(), language.size(), language) == 0
+                                ? pendingFile
+                                : "";
+                block.clear();
+            } else {
+                if (!blockFile.empty()) File(blockFile, block);
+                pendingFile.clear();
+            }
+            inBlock = !inBlock;
+            continue;
+        }
+        if (inBlock) {
+            block += line + "\n";
+            if (language == "sh" && line.rfind("./run.sh ", 0) == 0) commands.push_back(line.substr(9, line.find(" #") - 9));
+            continue;
+        }
+        std::smatch m;
+        for (auto it = line.cbegin(); std::regex_search(it, line.cend(), m, fileName); it = m.suffix().first)
+            pendingFile = m[1];
+    }
+    ASSERT_GE(commands.size(), 6u);
+    for (std::string command : commands) {
+        SCOPED_TRACE(command);
+        std::string redirect;
+        if (const auto gt = command.find(" > "); gt != std::string::npos) {
+            redirect = command.substr(gt + 3);
+            command = command.substr(0, gt);
+        }
+        const ProgramRun r = Start("--module '" CALORIX_MODULE_PATH "' " + command, "cd '" + m_dir.string() + "' &&");
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string out = r.out;
+        if (command.find("--format json") != std::string::npos)
+            EXPECT_TRUE(nlohmann::json::accept(out)) << out;
+        else if (command.find("--format csv") != std::string::npos || command.rfind("batch", 0) == 0)
+            ExpectRectangularCsv(out, 0);
+        else
+            EXPECT_FALSE(out.empty());
+    }
 }
 
 // In-process, the way a simulator drives the module: every reference and every array the host

@@ -8,11 +8,14 @@ calorix_add_test(host_tests
             ${CMAKE_CURRENT_LIST_DIR}/report_test.cpp
     LIBS calorix_host calorix_test_support)
 
+find_package(pugixml REQUIRED)
+find_package(fmt REQUIRED)
 calorix_add_test(host_cli_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_test.cpp
-    LIBS calorix_host calorix_test_support)
+    LIBS calorix_host calorix_test_support pugixml::pugixml fmt::fmt)
 add_dependencies(host_cli_tests calorix-host)
 target_compile_definitions(host_cli_tests PRIVATE
     CALORIX_HOST_PROGRAM="$<TARGET_FILE:calorix-host>"
     CALORIX_MODULE_PATH="${CMAKE_BINARY_DIR}/bin/Calorix.so"
-    CALORIX_HOST_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/data")
+    CALORIX_HOST_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/data"
+    CALORIX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
