@@ -440,13 +440,24 @@ TEST_F(HostProgram, RegisterAndUnregister) {
     if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
     const std::string registry = (m_dir / "registry.reg").string();
     const std::string env = "CALORIX_REGISTRY='" + registry + "'";
-    ProgramRun r = Start("register '" CALORIX_MODULE_PATH "'", env);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("DllRegisterServer"), std::string::npos);
-    EXPECT_NE(ReadAll(registry).find("InprocServer32"), std::string::npos);
-    r = Start("unregister '" CALORIX_MODULE_PATH "'", env);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(ReadAll(registry).find("InprocServer32"), std::string::npos);
+    // --module after the command, or before it, or the module as an argument: all honoured.
+    for (const char* args : {"register --module '" CALORIX_MODULE_PATH "'",
+                                    "--module '" CALORIX_MODULE_PATH "' register"}) {
+        SCOPED_TRACE(args);
+        ProgramRun r = Start(args, env);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("DllRegisterServer in " CALORIX_MODULE_PATH " succeeded."), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("Registry written: " + registry), std::string::npos) << r.out;
+        EXPECT_NE(ReadAll(registry).find("InprocServer32"), std::string::npos);
+        r = Start("unregister '" CALORIX_MODULE_PATH "'", env);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(ReadAll(registry).find("InprocServer32"), std::string::npos);
+    }
+    // A registry that cannot be written: the failure in words.
+    const ProgramRun r = Start("register --module '" CALORIX_MODULE_PATH "'", "CALORIX_REGISTRY=/proc/calorix.reg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("DllRegisterServer in " CALORIX_MODULE_PATH " failed: 0x"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("(registry /proc/calorix.reg)"), std::string::npos) << r.err;
 }
 
 }  // namespace
