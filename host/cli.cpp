@@ -3,6 +3,7 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -85,6 +86,15 @@ private:
     int RunEnvelope();
     // The fluids of --fluid (the default gas without it); false after a message.
     bool ReadFluids(bool batch, std::vector<Fluid>& fluids);
+    struct Inputs {
+        std::vector<Fluid> fluids;
+        std::vector<const CatalogueEntry*> classes;
+        bool optional = false;   // classes the module does not serve may be left out
+        CorrelationManager manager;
+    };
+    // Reads the fluids, chooses the classes of --correlations and loads the module: the exit
+    // status after a message when one of them fails, else nothing.
+    std::optional<int> Prepare(bool batch, Inputs& in);
 
     std::ostream& m_out;
     std::ostream& m_err;
@@ -163,18 +173,21 @@ bool Program::ReadFluids(bool batch, std::vector<Fluid>& fluids) {
     return true;
 }
 
+std::optional<int> Program::Prepare(bool batch, Inputs& in) {
+    if (!ReadFluids(batch, in.fluids)) return kExitBadInput;
+    std::string problem;
+    if (!SelectClasses(m_options.correlations, in.classes, in.optional, problem))
+        return Fail(kExitBadInput, "--correlations: " + problem);
+    std::string path;
+    if (!LoadModule(in.manager, path)) return kExitFailure;
+    return std::nullopt;
+}
+
 int Program::RunOne() {
     if (m_options.format.empty()) m_options.format = "table";
-    std::vector<Fluid> fluids;
-    if (!ReadFluids(false, fluids)) return kExitBadInput;
-    std::vector<const CatalogueEntry*> classes;
-    bool optional = false;
-    std::string problem;
-    if (!SelectClasses(m_options.correlations, classes, optional, problem))
-        return Fail(kExitBadInput, "--correlations: " + problem);
-    CorrelationManager manager;
-    std::string path;
-    if (!LoadModule(manager, path)) return kExitFailure;
+    Inputs in;
+    if (const auto status = Prepare(false, in)) return *status;
+    const auto& [fluids, classes, optional, manager] = in;
 
     FluidEvaluator evaluator(manager, classes, optional, EvaluationSettingsOf(m_options));
     for (const auto& word : evaluator.LeftOut()) Warn(fmt::format("the module does not serve {}; left out", word));
@@ -206,16 +219,9 @@ int Program::RunBatch() {
     if (m_options.format.empty()) m_options.format = "csv";
     if (m_options.format == "table") return Fail(kExitBadInput, "--format: a batch is written as csv or json");
     if (m_options.fluid.empty()) return Fail(kExitBadInput, "--fluid: a batch needs a file of fluids (JSON list or CSV)");
-    std::vector<Fluid> fluids;
-    if (!ReadFluids(true, fluids)) return kExitBadInput;
-    std::vector<const CatalogueEntry*> classes;
-    bool optional = false;
-    std::string problem;
-    if (!SelectClasses(m_options.correlations, classes, optional, problem))
-        return Fail(kExitBadInput, "--correlations: " + problem);
-    CorrelationManager manager;
-    std::string path;
-    if (!LoadModule(manager, path)) return kExitFailure;
+    Inputs in;
+    if (const auto status = Prepare(true, in)) return *status;
+    const auto& [fluids, classes, optional, manager] = in;
 
     std::function<void(std::size_t)> progress;
     if (fluids.size() >= kProgressBarFluids && platform::StandardErrorIsTerminal())

@@ -17,7 +17,10 @@
 #include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 
+#include "host/batch.h"
 #include "host/correlation_manager.h"
+#include "host/options.h"
+#include "host/report.h"
 #include "host/fluid.h"
 #include "host/fluid_json.h"
 #include "tests/support/fake_host.h"
@@ -434,6 +437,41 @@ TEST(CorrelationManager, EveryReferenceAndArrayComesBack) {
     }
     EXPECT_EQ(LiveHostObjects(), objects) << "host objects still referenced";
     EXPECT_EQ(fakehost::AllocatorSpy::Instance().Live(), blocks) << "task-allocator blocks not returned";
+}
+
+// Every correlation on many fluids over several threads (each with its own correlation objects)
+// gives, byte for byte, what one thread gives. Run under the thread sanitizer in CI.
+TEST(Batch, ThreadsGiveWhatOneThreadGives) {
+    if (!std::filesystem::exists(CALORIX_MODULE_PATH)) GTEST_SKIP() << "Calorix.so not built";
+    CorrelationManager manager;
+    ASSERT_EQ(manager.Load(CALORIX_MODULE_PATH), S_OK);
+    std::vector<const CatalogueEntry*> classes;
+    bool optional = false;
+    std::string problem;
+    ASSERT_TRUE(SelectClasses("all", classes, optional, problem));
+    std::vector<Fluid> fluids;
+    const Fluid gas = ParseFluidJson(DefaultFluidJson(), "default").fluid;
+    for (int i = 0; i < 12; ++i) {
+        fluids.push_back(gas);
+        fluids.back().temperatureC = -10.0 + 3.0 * i;
+        fluids.back().pressureKPa = 2000.0 + 400.0 * i;
+    }
+    EvaluationSettings settings;
+    settings.flash = true;
+    settings.refTempOption = 0;
+    std::size_t calls = 0;
+    const BatchRun many = EvaluateBatch(manager, classes, optional, settings, fluids, 4, [&](std::size_t) { ++calls; });
+    const BatchRun one = EvaluateBatch(manager, classes, optional, settings, fluids, 1);
+    EXPECT_GE(calls, 1u);
+    const RunDescription run{15.0, true};
+    EXPECT_EQ(FormatCsv(run, many.results), FormatCsv(run, one.results));
+    ASSERT_EQ(many.results.size(), fluids.size());
+    for (const auto& r : many.results) EXPECT_TRUE(r.Ok()) << FormatCsv(run, std::span(&r, 1));
+}
+
+TEST(Batch, ProgressBar) {
+    EXPECT_EQ(ProgressBar(5, 10), "\r[####################....................]  5/10 fluids");
+    EXPECT_EQ(ProgressBar(10, 10), "\r[########################################] 10/10 fluids\n");
 }
 
 TEST_F(HostProgram, RegisterAndUnregister) {
