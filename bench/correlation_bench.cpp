@@ -1,10 +1,12 @@
 // CHHV Calculate through ICorrelation on a 21-component fluid with three phases present,
-// the same four slots computed by the engine alone, and creating and releasing an object.
+// the same four slots computed by the engine alone, and creating and releasing an object;
+// the ISO 6976:2016 class and engine beside the 1995 ones.
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
 #include "bench/gas21.h"
+#include "calorific/iso6976_2016.h"
 #include "calorific/wobbe_calcs.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/module_client.h"
@@ -31,28 +33,42 @@ void ThreePhaseGas(fakehost::FakeHost& host) {
     host.recordCalls = false;
 }
 
-void BM_HHVCalculate(benchmark::State& state) {
+void CalculateOnThreePhases(benchmark::State& state, const CLSID& clsid) {
     fakehost::FakeHost host;
     ThreePhaseGas(host);
-    ComPtr<ICorrelation> correlation = moduleclient::Create(Calorix(), CLSID_HHV);
+    ComPtr<ICorrelation> correlation = moduleclient::Create(Calorix(), clsid);
     std::int32_t key = 0;
     IVariableSet* results = nullptr;
     if (!correlation || FAILED(correlation->Attach(host.Source(), 0, &key, &results))) {
-        state.SkipWithError("cannot create and attach CHHV");
+        state.SkipWithError("cannot create and attach the correlation");
         return;
     }
     for (auto _ : state) benchmark::DoNotOptimize(correlation->Calculate(key));
 }
+
+void BM_HHVCalculate(benchmark::State& state) { CalculateOnThreePhases(state, CLSID_HHV); }
 BENCHMARK(BM_HHVCalculate);
+
+// ISO 6976:2016 at its default pair, 15/15 degC.
+void BM_HHV2016Calculate(benchmark::State& state) { CalculateOnThreePhases(state, CLSID_HHV2016); }
+BENCHMARK(BM_HHV2016Calculate);
+
+// The gas as the engines' input arrays.
+struct GasArrays {
+    std::vector<double> x, m, cas;
+    GasArrays() {
+        for (const auto& c : bench::kGas) {
+            x.push_back(c.fraction);
+            m.push_back(c.molarMass);
+            cas.push_back(c.cas);
+        }
+    }
+};
 
 // The engine's share of the same calculation: four slots, nothing else.
 void BM_EngineFourSlots(benchmark::State& state) {
-    std::vector<double> x, m, cas;
-    for (const auto& c : bench::kGas) {
-        x.push_back(c.fraction);
-        m.push_back(c.molarMass);
-        cas.push_back(c.cas);
-    }
+    const GasArrays gas;
+    const auto& [x, m, cas] = gas;
     FluidComposition record{};
     record.componentCount = static_cast<std::int32_t>(x.size());
     for (auto _ : state) {
@@ -68,6 +84,19 @@ void BM_EngineFourSlots(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_EngineFourSlots);
+
+void BM_Engine2016FourSlots(benchmark::State& state) {
+    const GasArrays gas;
+    const auto& [x, m, cas] = gas;
+    for (auto _ : state) {
+        for (int slot = 0; slot < 4; ++slot) {
+            Iso2016Calcs engine(static_cast<std::int32_t>(x.size()), x.data(), m.data(), cas.data());
+            engine.Calculate(iso6976_2016::kRefConditions[0]);
+            benchmark::DoNotOptimize(engine.m_grossCvVolume);
+        }
+    }
+}
+BENCHMARK(BM_Engine2016FourSlots);
 
 void BM_CreateRelease(benchmark::State& state) {
     ComPtr<IClassFactory> factory;

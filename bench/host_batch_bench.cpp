@@ -24,7 +24,7 @@ void BM_Batch(benchmark::State& state) {
     std::vector<const CatalogueEntry*> classes;
     bool optional = false;
     std::string problem;
-    SelectClasses("all", classes, optional, problem);
+    SelectClasses("all", IsoEdition{}, classes, optional, problem);
     const std::vector<Fluid> fluids(kFluids, ParseFluidJson(DefaultFluidJson(), "default").fluid);
     EvaluationSettings settings;
     settings.flash = true;

@@ -160,14 +160,14 @@ HRESULT CreateVariable(REFCLSID clsid, const char* taggedName, ComPtr<T>* variab
 }
 }  // namespace
 
-HRESULT CorrelationBase::InitializeVariables(ComPtr<IEnumVariable>* refTempOption) {
+HRESULT CorrelationBase::InitializeVariables(ComPtr<IEnumVariable>* refTempOption, const char* parameterName) {
     return GuardedCall([&]() -> HRESULT {
         if (FAILED(CreateDataServerObject(CLSID_VariableSet, &m_parameterSet)) || !m_parameterSet) return E_FAIL;
         if (FAILED(CreateDataServerObject(CLSID_VariableSet, &m_resultSet)) || !m_resultSet) return E_FAIL;
         if (FAILED(CreateVariable(CLSID_NumericVectorVariable, kPhaseValuesName, &m_phaseValues))) return E_FAIL;
         if (!m_resultSet || !m_phaseValues || FAILED(m_resultSet->AddVariable(m_phaseValues.Get()))) return E_FAIL;
         if (refTempOption) {
-            if (FAILED(CreateVariable(CLSID_EnumVariable, kRefTempOptionName, refTempOption))) return E_FAIL;
+            if (FAILED(CreateVariable(CLSID_EnumVariable, parameterName, refTempOption))) return E_FAIL;
             if (!m_parameterSet || !*refTempOption || FAILED(m_parameterSet->AddVariable(refTempOption->Get())))
                 return E_FAIL;
         }

@@ -106,8 +106,10 @@ protected:
     explicit CorrelationBase(const ClassIdentity& identity);
 
     // The short initialisation: both sets, "Phase_Values" in the result set, the result
-    // type. With refTempOption, also "RefTempOption" in the parameter set (full version).
-    HRESULT InitializeVariables(platform::ComPtr<IEnumVariable>* refTempOption);
+    // type. With refTempOption, also the enumeration parameterName ("RefTempOption" unless
+    // told otherwise) in the parameter set (full version).
+    HRESULT InitializeVariables(platform::ComPtr<IEnumVariable>* refTempOption,
+                                const char* parameterName = kRefTempOptionName);
 
     // The attached fluid as the driver obtains it.
     struct Fluid {

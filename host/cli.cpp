@@ -53,8 +53,8 @@ Without --fluid a pipeline natural gas is used (12 components, 5000 kPa, 15 degC
 A batch (calorix-host batch --fluid F) is a JSON list of such objects, or a CSV file with a
 header (id, temperature_C, pressure_kPa, molar_flow_kmol_h, then one column per component).)";
 
-constexpr std::uint32_t kRunOptions =
-    kOptFluid | kOptModule | kOptRefTemp | kOptFormat | kOptCorrelations | kOptFlash | kOptNormalise;
+constexpr std::uint32_t kRunOptions = kOptFluid | kOptModule | kOptRefTemp | kOptFormat | kOptCorrelations | kOptFlash |
+                                     kOptNormalise | kOptEdition | kOptRef;
 constexpr std::uint32_t kEnvelopeOptions = kOptFluid | kOptModule | kOptFormat | kOptNormalise;
 
 struct PressureUnit {
@@ -90,9 +90,11 @@ private:
         std::vector<Fluid> fluids;
         std::vector<const CatalogueEntry*> classes;
         bool optional = false;   // classes the module does not serve may be left out
+        EvaluationSettings settings;
         CorrelationManager manager;
     };
-    // Reads the fluids, chooses the classes of --correlations and loads the module: the exit
+    // Reads the fluids, takes the settings, chooses the classes of --correlations and loads the
+    // module: the exit
     // status after a message when one of them fails, else nothing.
     std::optional<int> Prepare(bool batch, Inputs& in);
 
@@ -148,7 +150,10 @@ int Program::ListComponents() {
 
 int Program::ListCorrelations() {
     for (const auto& e : Catalogue())
-        m_out << fmt::format("{:<16}  Calorix.{}.1{}\n", e.word, e.word, IsIso6976Class(e) ? "  (iso6976)" : "");
+        m_out << fmt::format("{:<16}  Calorix.{}.1{}\n", e.word, e.word,
+                             IsEditionClass(e, IsoEdition{1995})   ? "  (iso6976, 1995)"
+                             : IsEditionClass(e, IsoEdition{2016}) ? "  (iso6976, 2016)"
+                                                                   : "");
     return kExitSuccess;
 }
 
@@ -176,7 +181,8 @@ bool Program::ReadFluids(bool batch, std::vector<Fluid>& fluids) {
 std::optional<int> Program::Prepare(bool batch, Inputs& in) {
     if (!ReadFluids(batch, in.fluids)) return kExitBadInput;
     std::string problem;
-    if (!SelectClasses(m_options.correlations, in.classes, in.optional, problem))
+    if (!EvaluationSettingsOf(m_options, in.settings, problem)) return Fail(kExitBadInput, problem);
+    if (!SelectClasses(m_options.correlations, in.settings.edition, in.classes, in.optional, problem))
         return Fail(kExitBadInput, "--correlations: " + problem);
     std::string path;
     if (!LoadModule(in.manager, path)) return kExitFailure;
@@ -187,9 +193,9 @@ int Program::RunOne() {
     if (m_options.format.empty()) m_options.format = "table";
     Inputs in;
     if (const auto status = Prepare(false, in)) return *status;
-    const auto& [fluids, classes, optional, manager] = in;
+    const auto& [fluids, classes, optional, settings, manager] = in;
 
-    FluidEvaluator evaluator(manager, classes, optional, EvaluationSettingsOf(m_options));
+    FluidEvaluator evaluator(manager, classes, optional, settings);
     for (const auto& word : evaluator.LeftOut()) Warn(fmt::format("the module does not serve {}; left out", word));
     const FluidResult result = evaluator.Evaluate(fluids[0]);
     if (!m_options.flash && fluids[0].phases.empty()) {
@@ -202,7 +208,7 @@ int Program::RunOne() {
                                  kProgram, probe.phases.size(), probe.temperatureC, probe.pressureKPa);
     }
 
-    const RunDescription run{ReferenceTemperatureOf(m_options), m_options.flash};
+    const RunDescription run = DescribeRun(settings);
     if (m_options.format == "json")
         m_out << FormatJson(run, std::span(&result, 1), false);
     else if (m_options.format == "csv")
@@ -221,15 +227,15 @@ int Program::RunBatch() {
     if (m_options.fluid.empty()) return Fail(kExitBadInput, "--fluid: a batch needs a file of fluids (JSON list or CSV)");
     Inputs in;
     if (const auto status = Prepare(true, in)) return *status;
-    const auto& [fluids, classes, optional, manager] = in;
+    const auto& [fluids, classes, optional, settings, manager] = in;
 
     std::function<void(std::size_t)> progress;
     if (fluids.size() >= kProgressBarFluids && platform::StandardErrorIsTerminal())
         progress = [&](std::size_t done) { m_err << ProgressBar(done, fluids.size()) << std::flush; };
-    const BatchRun batch = EvaluateBatch(manager, classes, optional, EvaluationSettingsOf(m_options), fluids, 0, progress);
+    const BatchRun batch = EvaluateBatch(manager, classes, optional, settings, fluids, 0, progress);
     for (const auto& word : batch.leftOut) Warn(fmt::format("the module does not serve {}; left out", word));
 
-    const RunDescription run{ReferenceTemperatureOf(m_options), m_options.flash};
+    const RunDescription run = DescribeRun(settings);
     m_out << (m_options.format == "json" ? FormatJson(run, batch.results, true) : FormatCsv(run, batch.results));
     std::size_t failed = 0;
     for (const auto& r : batch.results) failed += r.Ok() ? 0 : 1;

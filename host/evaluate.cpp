@@ -104,7 +104,10 @@ FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<cons
             m_leftOut.emplace_back(entry->word);
             continue;
         }
-        m_slots.push_back(Slot{entry, std::move(correlation), hr});
+        const char* step = "create";
+        if (SUCCEEDED(hr) && settings.edition.year == 2016 && FAILED(hr = SelectRefConditions(correlation.Get(), settings.edition)))
+            step = "RefConditions";
+        m_slots.push_back(Slot{entry, std::move(correlation), hr, step});
     }
 }
 
@@ -118,7 +121,7 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
         if (FAILED(slot.createStatus)) {
             r.report.word = slot.entry->word;
             r.report.status = slot.createStatus;
-            r.report.failedStep = "create";
+            r.report.failedStep = slot.failedStep;
         } else if (!out.flashProblem.empty()) {
             r.report.word = slot.entry->word;
             r.problem = "not computed: " + out.flashProblem;

@@ -13,12 +13,14 @@
 
 #include "host/correlation_manager.h"
 #include "host/fluid_model.h"
+#include "host/iso_edition.h"
 
 namespace calorix::host {
 
 struct EvaluationSettings {
     bool flash = false;                          // replace the phases by the host's flash at T, P
     std::optional<std::int32_t> refTempOption;   // "RefTempOption": 0 for 15 degC, 1 for 0 degC
+    IsoEdition edition;                          // 2016: "RefConditions" chosen on every object
 };
 
 // What a phase column of the output says.
@@ -67,6 +69,7 @@ private:
         const CatalogueEntry* entry;
         platform::ComPtr<ICorrelation> correlation;
         HRESULT createStatus;
+        const char* failedStep;
     };
     std::vector<Slot> m_slots;
     std::vector<std::string> m_leftOut;

@@ -30,8 +30,19 @@ constexpr OptionRow kOptionTable[] = {
      }},
     {kOptRefTemp, "--ref-temp",
      [](CLI::App& app, CalculationOptions& o) {
-         app.add_option("--ref-temp", o.refTemp, "ISO 6976 reference temperature, degC: 15 or 0")
+         app.add_option("--ref-temp", o.refTemp, "ISO 6976:1995 reference temperature, degC: 15 (default) or 0")
              ->check(CLI::IsMember({"15", "0"}));
+     }},
+    {kOptEdition, "--edition",
+     [](CLI::App& app, CalculationOptions& o) {
+         app.add_option("--edition", o.edition, "ISO 6976 edition of the iso6976 classes: 1995 (default) or 2016")
+             ->check(CLI::IsMember({"1995", "2016"}));
+     }},
+    {kOptRef, "--ref",
+     [](CLI::App& app, CalculationOptions& o) {
+         app.add_option("--ref", o.ref,
+                        "ISO 6976:2016 reference temperatures COMB/MET, degC: combustion 0, 15, 15.55, 20 or 25, "
+                        "metering 0, 15, 15.55 or 20 (default 15/15)");
      }},
     {kOptFormat, "--format",
      [](CLI::App& app, CalculationOptions& o) {
@@ -84,22 +95,22 @@ std::string OptionOutside(const CLI::App& app, std::uint32_t bits) {
     return {};
 }
 
-EvaluationSettings EvaluationSettingsOf(const CalculationOptions& options) {
-    EvaluationSettings s;
-    s.flash = options.flash;
-    s.refTempOption = options.refTemp == "0" ? 1 : 0;
-    return s;
+bool EvaluationSettingsOf(const CalculationOptions& options, EvaluationSettings& settings, std::string& problem) {
+    settings.flash = options.flash;
+    if (!ChooseIsoEdition(options.edition, options.ref, options.refTemp.empty() ? "15" : options.refTemp,
+                          !options.refTemp.empty(), &settings.edition, &problem))
+        return false;
+    settings.refTempOption = RefTempOptionOf(settings.edition);
+    return true;
 }
 
-double ReferenceTemperatureOf(const CalculationOptions& options) { return options.refTemp == "0" ? 0.0 : 15.0; }
-
-bool SelectClasses(const std::string& selection, std::vector<const CatalogueEntry*>& classes, bool& optional,
-                   std::string& problem) {
+bool SelectClasses(const std::string& selection, const IsoEdition& edition, std::vector<const CatalogueEntry*>& classes,
+                   bool& optional, std::string& problem) {
     optional = false;
     const std::string all = Lower(Trim(selection));
     if (all == "iso6976") {
         for (const auto& e : Catalogue())
-            if (IsIso6976Class(e)) classes.push_back(&e);
+            if (IsEditionClass(e, edition)) classes.push_back(&e);
         return true;
     }
     if (all == "all") {

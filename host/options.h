@@ -28,16 +28,20 @@ enum OptionBit : std::uint32_t {
     kOptCorrelations = 1u << 4,
     kOptFlash = 1u << 5,
     kOptNormalise = 1u << 6,
+    kOptEdition = 1u << 7,
+    kOptRef = 1u << 8,
 };
 
 struct CalculationOptions {
     std::string fluid;                    // --fluid FILE
     std::string module;                   // --module PATH
-    std::string refTemp = "15";           // --ref-temp 15|0
+    std::string refTemp;                  // --ref-temp 15|0 (empty: not given, 15)
     std::string format;                   // --format table|json|csv (empty: the command's default)
     std::string correlations = "iso6976"; // --correlations
     bool flash = false;                   // --flash
     bool normalise = false;               // --normalise
+    std::string edition = "1995";         // --edition 1995|2016
+    std::string ref;                      // --ref COMB/MET (2016)
 };
 
 // Declares the options of `bits` on `command`, bound to `options`.
@@ -47,15 +51,15 @@ void AddOptions(CLI::App& command, CalculationOptions& options, std::uint32_t bi
 // the command line ("--flash"); empty when there is none.
 std::string OptionOutside(const CLI::App& app, std::uint32_t bits);
 
-// The settings that a correlation evaluation takes from the options.
-EvaluationSettings EvaluationSettingsOf(const CalculationOptions& options);
-double ReferenceTemperatureOf(const CalculationOptions& options);
+// The settings that a correlation evaluation takes from the options; false, with the
+// problem, for an edition and reference temperatures that do not go together.
+bool EvaluationSettingsOf(const CalculationOptions& options, EvaluationSettings& settings, std::string& problem);
 
 // The classes to run from --correlations: "iso6976", "all", or class words separated by
 // commas (spaces around them and case ignored). `optional`: classes the module does not serve
 // may be left out. False, with the problem ("unknown correlation class 'HVV' (did you mean
 // 'HHV'?)"), on an unknown word.
-bool SelectClasses(const std::string& selection, std::vector<const CatalogueEntry*>& classes, bool& optional,
-                   std::string& problem);
+bool SelectClasses(const std::string& selection, const IsoEdition& edition, std::vector<const CatalogueEntry*>& classes,
+                   bool& optional, std::string& problem);
 
 }  // namespace calorix::host

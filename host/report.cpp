@@ -102,8 +102,12 @@ std::string FlashStatus(const RunDescription& run, const FluidResult& result) {
 
 std::string TableHeader(const RunDescription& run, const FluidResult& result) {
     const Fluid& f = result.fluid;
-    std::string out = fmt::format("calorix-host {}; ISO 6976 reference {:g} degC, 101.325 kPa\n", ProgramVersion(),
-                                  run.referenceTemperatureC);
+    const std::string reference =
+        run.isoEdition == 2016 ? fmt::format("combustion {:g} degC, metering {:g} degC", run.combustionTemperatureC,
+                                             run.referenceTemperatureC)
+                               : fmt::format("{:g} degC", run.referenceTemperatureC);
+    std::string out =
+        fmt::format("calorix-host {}; ISO 6976:{} reference {}, 101.325 kPa\n", ProgramVersion(), run.isoEdition, reference);
     out += fmt::format("Fluid{}: {:.2f} degC, {:.1f} kPa, {:.3f} kmol/h, {} components\n",
                        f.id.empty() ? "" : " " + f.id, f.temperatureC, f.pressureKPa, f.molarFlowKmolPerH,
                        f.components.size());
@@ -130,6 +134,11 @@ std::string TableHeader(const RunDescription& run, const FluidResult& result) {
 }  // namespace
 
 std::string_view ProgramVersion() noexcept { return CALORIX_VERSION; }
+
+RunDescription DescribeRun(const EvaluationSettings& settings) {
+    return RunDescription{settings.edition.meteringC, settings.flash, settings.edition.year,
+                          settings.edition.combustionC};
+}
 
 std::string_view UnitOfResultType(std::int32_t resultType) noexcept {
     switch (resultType) {
@@ -210,6 +219,8 @@ std::string FormatJson(const RunDescription& run, std::span<const FluidResult> r
     doc["program"] = "calorix-host";
     doc["version"] = ProgramVersion();
     doc["reference_temperature_C"] = run.referenceTemperatureC;
+    doc["iso6976_edition"] = run.isoEdition;
+    doc["combustion_temperature_C"] = run.combustionTemperatureC;
     if (!batch && results.size() == 1) {
         doc["fluid"] = FluidJson(results[0]);
         doc["flash"] = FlashStatus(run, results[0]);
@@ -225,7 +236,7 @@ std::string FormatJson(const RunDescription& run, std::span<const FluidResult> r
 
 std::string CsvHeader() {
     return "fluid,id,class,display_name,result_type,unit,status,overall,vapour,hc_liquid,aqueous,phase3,"
-           "reference_temperature_C,version\n";
+           "reference_temperature_C,iso6976_edition,combustion_temperature_C,version\n";
 }
 
 std::string CsvRows(const RunDescription& run, const FluidResult& result, std::size_t fluidNumber) {
@@ -238,7 +249,8 @@ std::string CsvRows(const RunDescription& run, const FluidResult& result, std::s
         for (std::size_t k = 0; k < kOutputColumns; ++k)
             out += c.phases[k].state == PhaseState::Ok ? fmt::format(",{}", *r.phaseValues[kPhaseValueIndex[k]])
                                                       : std::string(",");
-        out += fmt::format(",{:g},{}\n", run.referenceTemperatureC, ProgramVersion());
+        out += fmt::format(",{:g},{},{:g},{}\n", run.referenceTemperatureC, run.isoEdition, run.combustionTemperatureC,
+                           ProgramVersion());
     }
     return out;
 }

@@ -18,9 +18,14 @@ std::string_view ProgramVersion() noexcept;
 std::string_view UnitOfResultType(std::int32_t resultType) noexcept;
 
 struct RunDescription {
-    double referenceTemperatureC = 15.0;  // the ISO 6976 reference temperature chosen
+    double referenceTemperatureC = 15.0;  // the ISO 6976 reference (metering) temperature chosen
     bool flashed = false;                 // phases from the host's flash
+    int isoEdition = 1995;
+    double combustionTemperatureC = 15.0; // ISO 6976:2016: the combustion reference temperature
 };
+
+// What the output says of the run chosen by these settings.
+RunDescription DescribeRun(const EvaluationSettings& settings);
 
 // A header echoing the fluid (conditions, the composition of the fluid and of each phase, the
 // phase fractions) and the reference temperature, then one line per correlation: unit and
@@ -28,7 +33,8 @@ struct RunDescription {
 // is absent, "n/c" where it was not computed, with the reasons below the table).
 std::string FormatTable(const RunDescription& run, const FluidResult& result);
 
-// One document: {"program", "version", "reference_temperature_C", "fluid", "flash",
+// One document: {"program", "version", "reference_temperature_C", "iso6976_edition",
+// "combustion_temperature_C", "fluid", "flash",
 // "correlations": [{"class", "class_id", "display_name", "result_type", "unit", "status",
 // "phases": {"overall": {"status": "ok", "value": 38.9}, "hc_liquid": {"status": "absent"},
 // "aqueous": {"status": "not computed", "reason": "..."}, ...}}]}; a batch has "fluids": [{"fluid",
@@ -37,7 +43,8 @@ std::string FormatJson(const RunDescription& run, std::span<const FluidResult> r
 
 // A header line, then one line per fluid and correlation: fluid (1-based), id, class,
 // display_name, result_type, unit, status, overall, vapour, hc_liquid, aqueous, phase3,
-// reference_temperature_C, version; empty cells where there is no value.
+// reference_temperature_C, iso6976_edition, combustion_temperature_C, version; empty cells
+// where there is no value.
 std::string FormatCsv(const RunDescription& run, std::span<const FluidResult> results);
 std::string CsvHeader();
 // The rows of one fluid (numbered `fluidNumber`), for output written as it comes.

@@ -14,7 +14,14 @@
 //
 // A Windows backend applies each change at once and makes Commit() a no-op.
 //
-// One transaction per thread at a time: a second Begin() on the same thread waits for itself.
+// One transaction per thread at a time: a second Begin() on the same thread waits for itself
+// (unless a RegistryBatch of that thread holds the file, see below).
+//
+// A symbolic link is followed: the file it leads to is read and replaced, with the temporary
+// file and the lock file beside it. A file that nobody may write (chmod a-w), or that the caller
+// may not write, is not replaced: Commit() returns E_ACCESSDENIED and changes nothing.
+// Temporary files are named <file>.tmp.XXXXXX; one left behind by a writer killed before its
+// rename is removed by the next commit once it is older than a minute.
 #pragma once
 
 #include <memory>
@@ -79,9 +86,43 @@ public:
     HRESULT DeleteTree(std::string_view path) noexcept;
 
 private:
+    friend class RegistryBatch;
     struct State;
     std::unique_ptr<State> m_state;
 };
+
+// Groups the transactions that this thread begins on the batch's registry file, while the
+// batch is open, into one read and one write of that file: each of them works on the batch's
+// copy in memory, its Commit() keeps the changes for the batch, and the batch's Commit() writes
+// them all at once. A transaction that changed something and is abandoned inside the batch
+// spoils it: the batch's Commit() then writes nothing and returns E_ABORT. Without Commit(),
+// the batch writes nothing.
+// On a backend that applies every change at once, a batch changes nothing.
+class RegistryBatch {
+public:
+    RegistryBatch() = default;
+    ~RegistryBatch();
+    RegistryBatch(const RegistryBatch&) = delete;
+    RegistryBatch& operator=(const RegistryBatch&) = delete;
+
+    // Opens the registry at its default place (failures as RegistryTransaction::Begin()).
+    HRESULT Begin() noexcept;
+    // Writes the changes of every transaction of the batch and ends it.
+    HRESULT Commit() noexcept;
+
+private:
+    friend class RegistryTransaction;
+    RegistryTransaction m_transaction;
+    RegistryBatch* m_outer = nullptr;             // the batch open before this one
+    RegistryTransaction::State* m_lent = nullptr;  // the state while a transaction works on it
+    bool m_abandoned = false;
+};
+
+#if defined(_WIN32)
+inline RegistryBatch::~RegistryBatch() = default;
+inline HRESULT RegistryBatch::Begin() noexcept { return S_OK; }
+inline HRESULT RegistryBatch::Commit() noexcept { return S_OK; }
+#endif
 
 // The registry file the POSIX backend uses when Begin() is given no path; empty when no
 // place can be determined.

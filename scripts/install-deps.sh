@@ -3,7 +3,9 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libpugixml-dev nlohmann-json3-dev libcli11-dev libfmt-dev libfccp-dev librsvg2-bin)
+          libpugixml-dev nlohmann-json3-dev libcli11-dev libfmt-dev
+          libfccp-dev librsvg2-bin    # calorix-host batches (CSV) and the plot test
+          clang-14 libclang-rt-14-dev)  # the fuzz preset
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

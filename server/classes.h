@@ -1,8 +1,10 @@
-// The fourteen correlation classes: one row each of class word, family, display name,
-// result type code and the family's parameter. The order of the object map and of
-// registration is the catalogue's (resources/catalogue.csv), not this table's.
+// The correlation classes (the fourteen, then the eight of ISO 6976:2016): one row each of
+// class word, family, display name, result type code and the family's parameter. The order
+// of the object map and of registration is the catalogue's (resources/catalogue.csv), not
+// this table's.
 #pragma once
 
+#include "calorific/iso6976_2016_correlation.h"
 #include "calorific/iso6976_correlation.h"
 #include "co2e/co2e_correlation.h"
 #include "water/water_correlations.h"
@@ -30,7 +32,23 @@ inline constexpr std::int32_t kWaterPerVolume = 174;
     X(WaterContentMg, WaterContentCorrelation, "Water Content", kWaterPerVolume, {})                           \
     X(CO2ESAR, Co2eCorrelation, "CO2E-SAR", kMassFlow, {"SAR"})                                                 \
     X(CO2EAR4, Co2eCorrelation, "CO2E-AR4", kMassFlow, {"AR4"})                                                 \
-    X(CO2EUS, Co2eCorrelation, "CO2E-US", kMassFlow, {"US"})
+    X(CO2EUS, Co2eCorrelation, "CO2E-US", kMassFlow, {"US"})                                                   \
+    X(Density2016, Iso2016Correlation, "Mass Density (Std. Cond) (ISO 6976:2016)", kMassDensity,                \
+      {&Iso2016Calcs::m_density, 1.0})                                                                          \
+    X(HHV2016, Iso2016Correlation, "HHV Vol. Basis (ISO 6976:2016)", kEnergyPerVolume,                          \
+      {&Iso2016Calcs::m_grossCvVolume, 1.0})                                                                    \
+    X(LHV2016, Iso2016Correlation, "LHV Vol. Basis (ISO 6976:2016)", kEnergyPerVolume,                          \
+      {&Iso2016Calcs::m_netCvVolume, 1.0})                                                                      \
+    X(WobbeIndex2016, Iso2016Correlation, "Wobbe Index (ISO 6976:2016)", kEnergyPerVolume,                      \
+      {&Iso2016Calcs::m_wobbeIndex, 1.0})                                                                       \
+    X(MassHHV2016, Iso2016Correlation, "HHV Mass Basis (ISO 6976:2016)", kEnergyPerMass,                        \
+      {&Iso2016Calcs::m_grossCvMass, 1000.0})                                                                   \
+    X(MassLHV2016, Iso2016Correlation, "LHV Mass Basis (ISO 6976:2016)", kEnergyPerMass,                        \
+      {&Iso2016Calcs::m_netCvMass, 1000.0})                                                                     \
+    X(MolarHHV2016, Iso2016Correlation, "HHV Molar Basis (ISO 6976:2016)", kEnergyPerMole,                      \
+      {&Iso2016Calcs::m_grossCvMolar, 1000.0})                                                                  \
+    X(MolarLHV2016, Iso2016Correlation, "LHV Molar Basis (ISO 6976:2016)", kEnergyPerMole,                      \
+      {&Iso2016Calcs::m_netCvMolar, 1000.0})
 
 #define CALORIX_DECLARE_IDENTITY(word, FamilyType, display, type, ...)         \
     struct word##Identity {                                                     \

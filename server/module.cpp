@@ -24,7 +24,7 @@ HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) noexcept {
     return outer ? CreateAggregated<T>(outer, riid, ppv) : CreateStandalone<T>(riid, ppv);
 }
 
-#define CALORIX_MAP_ENTRY(word, scriptId) ObjectMapEntry{&CLSID_##word, #word, scriptId, &CreateInstance<C##word>, nullptr},
+#define CALORIX_MAP_ENTRY(word, scriptId) ObjectMapEntry{&CLSID_##word, #word, scriptId, &CreateInstance<C##word>},
 std::array<ObjectMapEntry, kCatalogueSize> g_objectMap = {CALORIX_CATALOGUE(CALORIX_MAP_ENTRY)};
 #undef CALORIX_MAP_ENTRY
 
@@ -32,12 +32,8 @@ std::array<ObjectMapEntry, kCatalogueSize> g_objectMap = {CALORIX_CATALOGUE(CALO
 // is nothing to attach), exit at unload, which releases the cached class objects.
 struct ModuleLifetime {
     ~ModuleLifetime() {
-        for (ObjectMapEntry& entry : g_objectMap) {
-            if (IClassFactory* factory = entry.classObject) {
-                entry.classObject = nullptr;
-                factory->Release();
-            }
-        }
+        for (ObjectMapEntry& entry : g_objectMap)
+            if (IClassFactory* factory = entry.classObject.exchange(nullptr)) factory->Release();
     }
 } g_lifetime;
 }  // namespace
@@ -53,12 +49,19 @@ HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) noexcept {
     *ppv = nullptr;
     for (ObjectMapEntry& entry : g_objectMap) {
         if (*entry.classId != clsid) continue;
+        // Double-checked creation: the acquire load pairs with the release store, so a class
+        // object seen without the lock is fully constructed.
         HRESULT created = S_OK;
-        if (!entry.classObject) {
+        IClassFactory* factory = entry.classObject.load(std::memory_order_acquire);
+        if (!factory) {
             std::lock_guard lock(g_classObjectLock);
-            if (!entry.classObject) created = CreateClassObject(entry.createInstance, &entry.classObject);
+            factory = entry.classObject.load(std::memory_order_relaxed);
+            if (!factory) {
+                created = CreateClassObject(entry.createInstance, &factory);
+                if (factory) entry.classObject.store(factory, std::memory_order_release);
+            }
         }
-        if (entry.classObject) return entry.classObject->QueryInterface(riid, ppv);
+        if (factory) return factory->QueryInterface(riid, ppv);
         return created;
     }
     return CLASS_E_CLASSNOTAVAILABLE;

@@ -1,6 +1,7 @@
 // The object map: one entry per class, in catalogue order.
 #pragma once
 
+#include <atomic>
 #include <span>
 
 #include "platform/com.h"
@@ -14,7 +15,9 @@ struct ObjectMapEntry {
     const char* word;          // type-library class name, "HHV"
     int scriptId;              // registration script resource
     InstanceCreator createInstance;
-    IClassFactory* classObject;  // cached on first request; released at unload
+    // Cached on first request, published with release order so that a thread that sees it
+    // also sees the object it points to; released at unload.
+    std::atomic<IClassFactory*> classObject{nullptr};
 };
 
 std::span<ObjectMapEntry> ObjectMap() noexcept;

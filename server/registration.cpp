@@ -1,5 +1,8 @@
 // DllRegisterServer and DllUnregisterServer: each class's registry script, in catalogue
 // order, then the type library.
+#include <functional>
+#include <vector>
+
 #include "calorix/guids.h"
 #include "platform/export.h"
 #include "platform/library.h"
@@ -16,12 +19,15 @@ HRESULT Register(server::RegistrarMode mode) noexcept {
         const std::string path = platform::ModuleFilePath();
         if (path.empty()) return E_FAIL;
         const server::RegistrarReplacements replacements{{"MODULE", path}};
-        for (const server::ObjectMapEntry& entry : server::ObjectMap()) {
-            HRESULT hr = server::ApplyRegistryResource(entry.scriptId, replacements, mode);
-            if (FAILED(hr)) return hr;
-        }
-        return mode == server::RegistrarMode::Register ? platform::RegisterModuleTypeLibrary(path, kTypeLibrary)
-                                                       : platform::UnregisterModuleTypeLibrary(path, kTypeLibrary);
+        std::vector<std::function<HRESULT()>> steps;
+        for (const server::ObjectMapEntry& entry : server::ObjectMap())
+            steps.emplace_back([&, id = entry.scriptId] { return server::ApplyRegistryResource(id, replacements, mode); });
+        steps.emplace_back([&] {
+            return mode == server::RegistrarMode::Register ? platform::RegisterModuleTypeLibrary(path, kTypeLibrary)
+                                                           : platform::UnregisterModuleTypeLibrary(path, kTypeLibrary);
+        });
+        // One read and one write of the registry where nothing fails.
+        return server::RunRegistrationSteps(steps);
     } catch (...) {
         return E_OUTOFMEMORY;
     }

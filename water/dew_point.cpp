@@ -11,6 +11,11 @@ constexpr std::int32_t kWaterCasKey = 7732185;
 
 constexpr double kScanStep_degC = 10.0;
 constexpr double kFloor_degC = -270.0;  // just above absolute zero
+// No natural gas forms liquid anywhere near this (the critical temperatures of the heaviest
+// hydrocarbons and of water lie below 1000 degC). A dew-point flash answering a start above
+// it is broken; refusing it bounds the scan to (10000 + 270) / 10 flashes, and keeps a start
+// so large that T - 10 == T from scanning for ever.
+constexpr double kCeiling_degC = 10000.0;
 constexpr double kRefinementStart_degC = 10.0;
 constexpr double kRefinementFactor = 0.5;
 constexpr double kRefinementEnd_degC = 0.001;
@@ -199,8 +204,8 @@ double DewPointCorrelation::SearchDewPoint(FluidComposition& flash, double press
     const bool present2 = flash.phasePresent[2] == 1;
     if (present1 != present2 && IsSoughtLiquid(flash, present1 ? 1 : 2, count)) return start;
     if (!present1 && !present2) return EMPTY_VALUE;
-    // Not a number, infinite or at the floor: nothing to scan.
-    if (!(start > kFloor_degC) || !std::isfinite(start)) return EMPTY_VALUE;
+    // Not a number, at the floor or beyond any physical start: nothing to scan.
+    if (!(start > kFloor_degC) || !(start < kCeiling_degC)) return EMPTY_VALUE;
 
     // Scan down until the liquid appears; temperature stays the last one without it.
     double temperature = start;

@@ -5,7 +5,10 @@
 #include "platform/guarded_call.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <new>
 #include <optional>
@@ -174,6 +177,80 @@ HRESULT MakeFolders(const std::string& folder) {
     return S_ISDIR(st.st_mode) ? S_OK : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 }
 
+// The file a path names after following symbolic links, so that the registry is written
+// through a link to its target instead of replacing the link. A link to a file that does not
+// exist yet resolves to that file.
+HRESULT ResolveLinks(const std::string& path, std::string* resolved) {
+    std::string current = path;
+    for (int hop = 0;; ++hop) {
+        struct stat st {};
+        if (lstat(current.c_str(), &st) != 0) {
+            if (errno == ENOENT) break;
+            return ErrnoStatus(errno);
+        }
+        if (!S_ISLNK(st.st_mode)) break;
+        if (hop == 40) return ErrnoStatus(ELOOP);  // the kernel's own limit of links in a path
+        std::string target(PATH_MAX, '\0');
+        ssize_t n = readlink(current.c_str(), target.data(), target.size());
+        if (n < 0) return ErrnoStatus(errno);
+        if (static_cast<std::size_t>(n) >= target.size()) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+        target.resize(static_cast<std::size_t>(n));
+        if (target.empty()) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+        if (target.front() != '/') {
+            std::string folder = FolderPart(current);
+            target = (folder.empty() ? std::string() : folder == "/" ? folder : folder + "/") + target;
+        }
+        current = std::move(target);
+    }
+    *resolved = std::move(current);
+    return S_OK;
+}
+
+// Temporary files are named <file>.tmp.XXXXXX (mkstemp's six letters and digits).
+constexpr std::string_view kTempInfix = ".tmp.";
+constexpr std::size_t kTempSuffixLength = 6;
+constexpr std::time_t kStaleAfter_s = 60;
+
+std::string NamePart(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool IsTemporaryOf(std::string_view name, std::string_view file) noexcept {
+    if (name.size() != file.size() + kTempInfix.size() + kTempSuffixLength) return false;
+    if (name.substr(0, file.size()) != file || name.substr(file.size(), kTempInfix.size()) != kTempInfix) return false;
+    for (char c : name.substr(file.size() + kTempInfix.size()))
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+    return true;
+}
+
+// Removes the temporaries of the registry file that a writer killed before its rename left
+// behind. Called under the lock, so none of them is still being written; one younger than a
+// minute is kept all the same, in case a writer without the lock is at work.
+void RemoveStaleTemporaries(const std::string& path) {
+    std::string folder = FolderPart(path);
+    if (folder.empty()) folder = ".";
+    const std::string file = NamePart(path);
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = readdir(dir)) {
+        if (!IsTemporaryOf(entry->d_name, file)) continue;
+        struct stat st {};
+        if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (now - st.st_mtime < kStaleAfter_s) continue;
+        unlinkat(dirfd(dir), entry->d_name, 0);  // a file we may not remove stays
+    }
+    closedir(dir);
+}
+
+// Whether an existing file may be replaced: the caller may write it, and it is not marked
+// read-only (no write permission for anyone), which even a privileged user respects here.
+bool MayReplace(const std::string& path, const struct stat& st) {
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+    return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
 HRESULT WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
         ssize_t n = write(fd, data.data(), data.size());
@@ -188,10 +265,17 @@ HRESULT WriteAll(int fd, std::string_view data) {
 
 }  // namespace
 
+// The batch open on this thread, if any (see RegistryBatch).
+thread_local RegistryBatch* t_batch = nullptr;
+
 struct RegistryTransaction::State {
-    std::string path;
+    std::string path;  // the file itself, symbolic links followed
     int lockFd = -1;
+    RegistryBatch* lentBy = nullptr;  // the batch this state returns to at the end
+    bool orphaned = false;            // its batch ended first: nothing more is written
     bool modified = false;
+    unsigned long changes = 0;  // counts every change, so that a batch knows what a transaction did
+    unsigned long changesWhenLent = 0;
     bool crlf = false;  // line ends of the file as read; new files get LF
     std::vector<std::string> preamble;  // comments before the first section
     std::vector<Section> sections;
@@ -200,6 +284,10 @@ struct RegistryTransaction::State {
         if (lockFd >= 0) close(lockFd);
     }
 
+    void Touch() {
+        modified = true;
+        ++changes;
+    }
     HRESULT Parse(std::string_view text);
     std::string Serialise() const;
 
@@ -361,7 +449,7 @@ void RegistryTransaction::State::InsertSection(std::vector<std::string> parts) {
         }
     }
     sections.insert(sections.begin() + static_cast<std::ptrdiff_t>(at), std::move(s));
-    modified = true;
+    Touch();
 }
 
 bool RegistryTransaction::State::Create(const std::vector<std::string>& parts) {
@@ -380,7 +468,7 @@ bool RegistryTransaction::State::Create(const std::vector<std::string>& parts) {
 }
 
 RegistryTransaction::RegistryTransaction() = default;
-RegistryTransaction::~RegistryTransaction() = default;
+RegistryTransaction::~RegistryTransaction() { Abandon(); }
 
 std::string DefaultRegistryFilePath() {
     const char* explicitPath = std::getenv("CALORIX_REGISTRY");
@@ -405,18 +493,28 @@ HRESULT RegistryTransaction::Begin(const std::string& filePath) noexcept {
     if (filePath.empty()) return E_INVALIDARG;
     return platform::GuardedCall([&]() -> HRESULT {
         auto state = std::make_unique<State>();
-        state->path = filePath;
-        HRESULT hr = MakeFolders(FolderPart(filePath));
+        HRESULT hr = ResolveLinks(filePath, &state->path);
         if (FAILED(hr)) return hr;
-        // The lock lives on a file of its own: the registry file is replaced on every commit.
-        std::string lockPath = filePath + ".lock";
+        // A transaction on the file of this thread's batch works on the batch's state.
+        if (t_batch && t_batch->m_transaction.m_state && t_batch->m_transaction.m_state->path == state->path) {
+            m_state = std::move(t_batch->m_transaction.m_state);
+            m_state->lentBy = t_batch;
+            m_state->changesWhenLent = m_state->changes;
+            t_batch->m_lent = m_state.get();
+            return S_OK;
+        }
+        hr = MakeFolders(FolderPart(state->path));
+        if (FAILED(hr)) return hr;
+        // The lock lives on a file of its own beside the target: the registry file is replaced
+        // on every commit, and every link to it shares the one lock.
+        std::string lockPath = state->path + ".lock";
         state->lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (state->lockFd < 0) return ErrnoStatus(errno);
         while (flock(state->lockFd, LOCK_EX) != 0) {
             if (errno != EINTR) return HRESULT_FROM_WIN32(ERROR_LOCK_VIOLATION);
         }
         std::string text;
-        int fd = open(filePath.c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = open(state->path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
             if (errno != ENOENT) return ErrnoStatus(errno);
         } else {
@@ -443,16 +541,34 @@ HRESULT RegistryTransaction::Begin(const std::string& filePath) noexcept {
 
 HRESULT RegistryTransaction::Commit() noexcept {
     if (!m_state) return E_UNEXPECTED;
+    if (RegistryBatch* batch = m_state->lentBy) {  // the batch writes the changes
+        m_state->lentBy = nullptr;
+        batch->m_lent = nullptr;
+        batch->m_transaction.m_state = std::move(m_state);
+        return S_OK;
+    }
     std::unique_ptr<State> state = std::move(m_state);  // the lock goes with it
+    if (state->orphaned) return E_ABORT;
     if (!state->modified) return S_OK;
     return platform::GuardedCall([&]() -> HRESULT {
+        // A file marked read-only is refused, not replaced behind its owner's back.
+        struct stat old {};
+        const bool exists = stat(state->path.c_str(), &old) == 0;
+        if (!exists && errno != ENOENT) return ErrnoStatus(errno);
+        if (exists && !MayReplace(state->path, old)) return E_ACCESSDENIED;
+        RemoveStaleTemporaries(state->path);
+
         std::string text = state->Serialise();
-        std::string temp = state->path + ".XXXXXX";
+        std::string temp = state->path + std::string(kTempInfix) + "XXXXXX";
         int fd = mkstemp(temp.data());
         if (fd < 0) return ErrnoStatus(errno);
-        struct stat old {};
-        mode_t mode = stat(state->path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+        const mode_t mode = exists ? (old.st_mode & 07777) : 0644;
         HRESULT hr = WriteAll(fd, text);
+        // The replacement keeps the owner and group of the file it replaces where we may
+        // give them (a privileged registration); otherwise it is ours, as any new file.
+        if (SUCCEEDED(hr) && exists && (old.st_uid != geteuid() || old.st_gid != getegid()) &&
+            fchown(fd, old.st_uid, old.st_gid) != 0 && errno != EPERM)
+            hr = ErrnoStatus(errno);
         if (SUCCEEDED(hr) && fchmod(fd, mode) != 0) hr = ErrnoStatus(errno);
         if (SUCCEEDED(hr) && fsync(fd) != 0) hr = ErrnoStatus(errno);
         if (close(fd) != 0 && SUCCEEDED(hr)) hr = ErrnoStatus(errno);
@@ -462,7 +578,44 @@ HRESULT RegistryTransaction::Commit() noexcept {
     });
 }
 
-void RegistryTransaction::Abandon() noexcept { m_state.reset(); }
+void RegistryTransaction::Abandon() noexcept {
+    if (m_state && m_state->lentBy) {  // the batch gets its state back, spoilt by any change
+        RegistryBatch* batch = m_state->lentBy;
+        m_state->lentBy = nullptr;
+        batch->m_lent = nullptr;
+        if (m_state->changes != m_state->changesWhenLent) batch->m_abandoned = true;
+        batch->m_transaction.m_state = std::move(m_state);
+    }
+    m_state.reset();
+}
+
+RegistryBatch::~RegistryBatch() {
+    if (t_batch == this) t_batch = m_outer;
+    if (m_lent) {  // a transaction on the batch's state outlives it: it may write nothing
+        m_lent->lentBy = nullptr;
+        m_lent->orphaned = true;
+    }
+}
+
+HRESULT RegistryBatch::Begin() noexcept {
+    if (t_batch == this) return E_UNEXPECTED;
+    HRESULT hr = m_transaction.Begin();
+    if (FAILED(hr)) return hr;
+    m_outer = t_batch;
+    t_batch = this;
+    return S_OK;
+}
+
+HRESULT RegistryBatch::Commit() noexcept {
+    if (t_batch != this) return E_UNEXPECTED;
+    t_batch = m_outer;
+    // A transaction still open on the state, or one that gave up, spoils the batch.
+    if (!m_transaction.m_state || m_abandoned) {
+        m_transaction.Abandon();
+        return E_ABORT;
+    }
+    return m_transaction.Commit();
+}
 
 bool RegistryTransaction::KeyExists(std::string_view path) const noexcept {
     if (!m_state) return false;
@@ -574,7 +727,7 @@ HRESULT RegistryTransaction::SetValue(std::string_view path, std::string_view na
                 l.isString = true;
                 l.data = std::string(data);
                 l.raw.clear();
-                m_state->modified = true;
+                m_state->Touch();
             }
         }
         if (!found) {
@@ -586,7 +739,7 @@ HRESULT RegistryTransaction::SetValue(std::string_view path, std::string_view na
             auto at = first->lines.end();
             if (name.empty()) at = first->lines.begin();
             first->lines.insert(at, std::move(l));
-            m_state->modified = true;
+            m_state->Touch();
         }
         return S_OK;
     });
@@ -607,7 +760,7 @@ HRESULT RegistryTransaction::DeleteKey(std::string_view path) noexcept {
         }
         if (!exists) return S_FALSE;
         std::erase_if(sections, [&](const Section& s) { return s.classesRoot && s.folded == key; });
-        m_state->modified = true;
+        m_state->Touch();
         return S_OK;
     });
 }
@@ -621,7 +774,7 @@ HRESULT RegistryTransaction::DeleteTree(std::string_view path) noexcept {
         auto removed = std::erase_if(m_state->sections,
                                      [&](const Section& s) { return s.classesRoot && InSubtree(s.folded, key); });
         if (removed == 0) return S_FALSE;
-        m_state->modified = true;
+        m_state->Touch();
         return S_OK;
     });
 }

@@ -17,12 +17,21 @@ struct XmlNode::Impl {
 };
 
 namespace {
+// The text of every text and CDATA node below an element, in document order. A walk over
+// first-child, next-sibling and parent links, so that the depth of nesting costs no stack.
 void AppendText(const pugi::xml_node& node, std::string& out) {
-    for (pugi::xml_node child : node.children()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
-            out += child.value();
-        else if (child.type() == pugi::node_element)
-            AppendText(child, out);
+    pugi::xml_node current = node.first_child();
+    while (current) {
+        if (current.type() == pugi::node_pcdata || current.type() == pugi::node_cdata) {
+            out += current.value();
+        } else if (current.type() == pugi::node_element && current.first_child()) {
+            current = current.first_child();
+            continue;
+        }
+        // Next in document order, climbing back up no higher than the node itself.
+        while (current != node && !current.next_sibling()) current = current.parent();
+        if (current == node) break;
+        current = current.next_sibling();
     }
 }
 

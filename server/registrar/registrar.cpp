@@ -330,4 +330,23 @@ HRESULT ApplyRegistryResource(int scriptId, const RegistrarReplacements& replace
     });
 }
 
+HRESULT RunRegistrationSteps(std::span<const std::function<HRESULT()>> steps) noexcept {
+    auto runAll = [&]() -> HRESULT {
+        HRESULT hr = S_OK;
+        for (const std::function<HRESULT()>& step : steps)
+            if (FAILED(hr = step())) break;
+        return hr;
+    };
+    return platform::GuardedCall([&]() -> HRESULT {
+        {
+            platform::RegistryBatch batch;
+            if (SUCCEEDED(batch.Begin())) {
+                const HRESULT hr = runAll();
+                if (SUCCEEDED(hr) && SUCCEEDED(batch.Commit())) return hr;
+            }
+        }
+        return runAll();
+    });
+}
+
 }  // namespace server

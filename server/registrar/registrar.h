@@ -22,6 +22,7 @@
 
 #include <functional>
 #include <map>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -52,5 +53,13 @@ HRESULT ApplyRegistryScript(std::string_view script, const RegistrarReplacements
 // own. HRESULT_FROM_WIN32(ERROR_RESOURCE_NAME_NOT_FOUND) when the module has no such resource.
 HRESULT ApplyRegistryResource(int scriptId, const RegistrarReplacements& replacements,
                               RegistrarMode mode) noexcept;
+
+// Runs the steps of one registration (each applies a script or writes keys in transactions of
+// its own on the default registry) with one read and one write of the registry file, in one
+// RegistryBatch. When anything fails, the batch is dropped unwritten and the steps run again
+// one by one, each in its own transactions, up to the first that fails: the outcome is then
+// that of running them one after the other. Returns the first failing status, else the last
+// step's.
+HRESULT RunRegistrationSteps(std::span<const std::function<HRESULT()>> steps) noexcept;
 
 }  // namespace server

@@ -1,6 +1,7 @@
 // The hydrocarbon and water dew points through the built module, with a scripted flash.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "tests/correlation/water_test_support.h"
@@ -188,6 +189,38 @@ TEST(DewPointSearch, FailedScanFlashIsReadAsItLeftTheRecord) {
     EXPECT_EQ(flash.Log().size(), 1u + 3u + 14u);
     EXPECT_GE(Slot(a, kOverallSlot), -3.3);
     EXPECT_LT(Slot(a, kOverallSlot), -3.3 + kLastRefinementStep);
+}
+
+TEST(DewPointSearch, StartBeyondAnyPhysicalTemperatureIsNotScanned) {
+    // A dew-point flash answering a huge start used to scan (T0 + 270) / 10 times, and from
+    // about 1e17 on T - 10 == T, for ever. Starts at or above 10000 degC end the search with
+    // EMPTY_VALUE after the dew-point flash; a start just below it still scans as ever.
+    struct Case {
+        double t0;
+        std::size_t flashes;
+        double result;
+    };
+    const double kMax = std::numeric_limits<double>::max();
+    const Case cases[] = {
+        {1e17, 1, EMPTY_VALUE}, {1e300, 1, EMPTY_VALUE}, {kMax, 1, EMPTY_VALUE}, {10000.0, 1, EMPTY_VALUE},
+        {9995.0, 1 + 1 + 14, 9995.0},  // liquid from 9985 up to 9995: one scan flash, the refinement
+    };
+    for (const DewPointClass& dp : DewPointClasses()) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(dp.word) + " at " + std::to_string(c.t0));
+            FakeHost host;
+            host.SetGas(WetGas());
+            ScriptedFlash flash({.dewPoint = c.t0, .atDewPoint = {dp.other}, .boundary = 9996.0, .below = dp.sought});
+            host.flash = flash.Function();
+            {
+                Attached a = AttachTo(*dp.clsid, host);
+                ASSERT_EQ(a.Calculate(), S_OK);
+                EXPECT_EQ(flash.Log().size(), c.flashes);
+                EXPECT_EQ(Slot(a, kOverallSlot), c.result);
+            }
+            EXPECT_EQ(host.Check(), "");
+        }
+    }
 }
 
 TEST(DewPointSearch, SlotsWithoutAFlashResultReportEmpty) {

@@ -6,6 +6,7 @@ calorix_add_test(host_tests
             ${CMAKE_CURRENT_LIST_DIR}/fluid_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/fluid_json_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/report_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/iso_edition_test.cpp
     LIBS calorix_host calorix_test_support)
 
 find_package(pugixml REQUIRED)

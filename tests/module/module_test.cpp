@@ -2,11 +2,13 @@
 // the fake host.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
 #include <unistd.h>
 
+#include "calorific/iso6976_2016_table.h"
 #include "platform/library.h"
 #include "platform/strings.h"
 #include "tests/support/fake_host.h"
@@ -38,6 +40,25 @@ const std::map<std::string, Expected> kIdentity = {
     {"CO2EAR4", {u"CO2E-AR4", 4}},                   {"CO2EUS", {u"CO2E-US", 4}},
 };
 
+// The eight ISO 6976:2016 classes: display name (narrow) and result type.
+const std::map<std::string, std::pair<std::string, std::int32_t>> kIdentity2016 = {
+    {"Density2016", {"Mass Density (Std. Cond) (ISO 6976:2016)", 16}},
+    {"HHV2016", {"HHV Vol. Basis (ISO 6976:2016)", 128}},
+    {"LHV2016", {"LHV Vol. Basis (ISO 6976:2016)", 128}},
+    {"WobbeIndex2016", {"Wobbe Index (ISO 6976:2016)", 128}},
+    {"MassHHV2016", {"HHV Mass Basis (ISO 6976:2016)", 30}},
+    {"MassLHV2016", {"LHV Mass Basis (ISO 6976:2016)", 30}},
+    {"MolarHHV2016", {"HHV Molar Basis (ISO 6976:2016)", 21}},
+    {"MolarLHV2016", {"LHV Molar Basis (ISO 6976:2016)", 21}},
+};
+bool Is2016(const std::string& word) { return kIdentity2016.count(word) != 0; }
+std::string DisplayNameOf(const std::string& word) {
+    return Is2016(word) ? kIdentity2016.at(word).first : platform::WideToAnsi(kIdentity.at(word).displayName);
+}
+std::int32_t ResultTypeOf(const std::string& word) {
+    return Is2016(word) ? kIdentity2016.at(word).second : kIdentity.at(word).resultType;
+}
+
 bool IsIso6976(const std::string& word) { return kIdentity.at(word).resultType >= 16 && word != "WaterContentMg"; }
 
 std::int32_t Attach(ICorrelation* c, FakeHost& host, ComPtr<IVariableSet>* results = nullptr) {
@@ -51,7 +72,7 @@ std::int32_t Attach(ICorrelation* c, FakeHost& host, ComPtr<IVariableSet>* resul
 }  // namespace
 
 TEST(Module, EveryClassReportsItsIdentity) {
-    ASSERT_EQ(Classes().size(), 14u);
+    ASSERT_EQ(Classes().size(), 22u);
     for (const auto& info : Classes()) {
         SCOPED_TRACE(info.word);
         ComPtr<ICorrelation> c = Create(Calorix(), *info.clsid);
@@ -62,15 +83,15 @@ TEST(Module, EveryClassReportsItsIdentity) {
         EXPECT_EQ(classId.size(), 38u);
         EXPECT_EQ(platform::WideToAnsi(classId), platform::GuidToString(*info.clsid));
         ASSERT_EQ(c->GetDisplayName(&text), S_OK);
-        EXPECT_EQ(TakeString(text), kIdentity.at(info.word).displayName);
+        EXPECT_EQ(platform::WideToAnsi(TakeString(text)), DisplayNameOf(info.word));
         std::int32_t values[4] = {-1, -1, -1, -1};
         EXPECT_EQ(c->GetIntProperty1(&values[0]), S_OK);
         EXPECT_EQ(c->GetIntProperty2(&values[1]), S_OK);
         EXPECT_EQ(c->GetIntProperty3(&values[2]), S_OK);
         EXPECT_EQ(c->GetIntProperty4(&values[3]), S_OK);
         EXPECT_EQ(values[0], 0);
-        EXPECT_EQ(values[1], kIdentity.at(info.word).resultType);
-        EXPECT_EQ(values[2], kIdentity.at(info.word).resultType);
+        EXPECT_EQ(values[1], ResultTypeOf(info.word));
+        EXPECT_EQ(values[2], ResultTypeOf(info.word));
         EXPECT_EQ(values[3], 0);
     }
 }
@@ -78,6 +99,7 @@ TEST(Module, EveryClassReportsItsIdentity) {
 TEST(Module, ParametersHoldRefTempOptionOnlyForIso6976Classes) {
     for (const auto& info : Classes()) {
         SCOPED_TRACE(info.word);
+        if (Is2016(info.word)) continue;  // "RefConditions", below
         ComPtr<ICorrelation> c = Create(Calorix(), *info.clsid);
         ComPtr<IVariableSet> parameters;
         ASSERT_EQ(c->GetParameters(parameters.Put()), S_OK);
@@ -106,6 +128,46 @@ TEST(Module, ParametersHoldRefTempOptionOnlyForIso6976Classes) {
         std::int32_t selected = -1;
         EXPECT_EQ(option->GetValue(0, &selected), S_OK);
         EXPECT_EQ(selected, 0);
+    }
+}
+
+TEST(Module, Iso6976Edition2016ClassesHoldRefConditionsWithTheTwentyPairs) {
+    // Option i names the combustion and metering temperatures of pair i of the table.
+    const auto temperature = [](double t) {
+        return t == 15.55 ? std::string("15.55 deg C (60 deg F)") : std::to_string(static_cast<int>(t)) + ".0 deg C";
+    };
+    for (const auto& [word, identity] : kIdentity2016) {
+        SCOPED_TRACE(word);
+        const auto& info = *std::find_if(Classes().begin(), Classes().end(),
+                                         [&](const auto& c) { return c.word == word; });
+        ComPtr<ICorrelation> c = Create(Calorix(), *info.clsid);
+        ASSERT_TRUE(c);
+        ComPtr<IVariableSet> parameters;
+        ASSERT_EQ(c->GetParameters(parameters.Put()), S_OK);
+        std::int32_t count = -1;
+        parameters->GetCount(&count);
+        EXPECT_EQ(count, 1);
+        ComPtr<IVariable> variable;
+        ASSERT_EQ(parameters->GetVariable(platform::AnsiToWide("RefConditions").c_str(), variable.Put()), S_OK);
+        ComPtr<IEnumVariable> option;
+        ASSERT_EQ(variable.As(&option), S_OK);
+        BSTR text = nullptr;
+        option->GetDisplayName(&text);
+        EXPECT_EQ(platform::WideToAnsi(TakeString(text)), "Ref. Conditions");
+        std::int32_t options = 0;
+        option->GetOptionCount(&options);
+        ASSERT_EQ(options, 20);
+        for (std::int32_t i = 0; i < options; ++i) {
+            const auto pair = iso6976_2016::kRefConditions[static_cast<std::size_t>(i)];
+            option->GetEnumText(i, &text);
+            EXPECT_EQ(platform::WideToAnsi(TakeString(text)),
+                      "Combustion " + temperature(iso6976_2016::kCombustionTemperature_C[pair.combustion]) +
+                          ", metering " + temperature(iso6976_2016::kMeteringTemperature_C[pair.metering]));
+        }
+        std::int32_t selected = -1;
+        EXPECT_EQ(option->GetValue(0, &selected), S_OK);
+        EXPECT_EQ(selected, 0);  // 15/15 degC
+        EXPECT_EQ(option->SetValue(0, 20), E_INVALIDARG);
     }
 }
 

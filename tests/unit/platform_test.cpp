@@ -134,3 +134,29 @@ TEST(Xml, SelectsNodesByXPathAndReportsFailuresByStatus) {
         EXPECT_EQ(d->Root().SelectSingleNode(u"R", &v), S_FALSE);
     }
 }
+
+TEST(Xml, TextOfDeeplyNestedElementsIsCollectedWithoutRecursion) {
+    // 50,000 levels, each with a text before and after its child, and a sibling element at
+    // the bottom: the text comes in document order, whatever the depth.
+    constexpr int kDepth = 50000;
+    std::string xml;
+    std::string expected;
+    for (int i = 0; i < kDepth; ++i) xml += "<e>a";
+    xml += "<f>b</f><f><![CDATA[c]]></f>";
+    for (int i = 0; i < kDepth; ++i) xml += "z</e>";
+    expected = std::string(kDepth, 'a') + "bc" + std::string(kDepth, 'z');
+
+    std::unique_ptr<XmlDocument> document;
+    ASSERT_EQ(XmlDocument::Create(&document), S_OK);
+    ASSERT_EQ(document->LoadXml(AnsiToWide(xml)), S_OK);
+    XmlNode top;
+    ASSERT_EQ(document->Root().SelectSingleNode(AnsiToWide("e"), &top), S_OK);
+    std::u16string text;
+    ASSERT_EQ(top.GetText(&text), S_OK);
+    EXPECT_EQ(WideToAnsi(text), expected);
+    // From an element halfway down, only its own subtree counts.
+    XmlNode last;
+    ASSERT_EQ(document->Root().SelectSingleNode(AnsiToWide("(//f)[1]/.."), &last), S_OK);
+    ASSERT_EQ(last.GetText(&text), S_OK);
+    EXPECT_EQ(WideToAnsi(text), "abcz");
+}

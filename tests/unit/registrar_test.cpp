@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <spawn.h>
 #include <sstream>
@@ -11,6 +12,8 @@
 
 #include "calorix/guids.h"
 #include "platform/registry.h"
+#include "tests/support/file_events.h"
+#include "tests/support/registry_samples.h"
 #include "tests/support/text_file.h"
 #include "platform/resources.h"
 #include "platform/strings.h"
@@ -56,14 +59,7 @@ void Walk(const RegistryTransaction& r, const std::string& path, Tree* tree) {
 }
 
 // The file of another program's keys that every test starts from.
-const std::string kForeign =
-    "REGEDIT4\n\n"
-    "[HKEY_CLASSES_ROOT\\.txt]\n@=\"txtfile\"\n\n"
-    "[HKEY_CLASSES_ROOT\\CLSID]\n\n"
-    "[HKEY_CLASSES_ROOT\\CLSID\\{0A0B0C0D-1111-2222-3333-444455556666}]\n@=\"Other Class\"\n\n"
-    "[HKEY_CLASSES_ROOT\\CLSID\\{0A0B0C0D-1111-2222-3333-444455556666}\\InprocServer32]\n"
-    "@=\"/usr/lib/other.so\"\n\"ThreadingModel\"=\"Both\"\n\n"
-    "[HKEY_LOCAL_MACHINE\\Software\\Other]\n\"Level\"=dword:00000003\n\n";
+const std::string& kForeign = testfiles::kForeignRegistry;
 
 class Registrar : public ::testing::Test {
 protected:
@@ -392,3 +388,58 @@ TEST_F(Registrar, TwoProcessesAtOnceLoseNothing) {
 }
 
 }  // namespace
+
+TEST_F(Registrar, RegistrationStepsShareOneReadAndOneWrite) {
+    WriteFile(m_file, kForeign);
+    const std::string ar4 = Resource(kScriptCO2EAR4);
+    testfiles::FileEvents events(m_folder);
+    ASSERT_TRUE(events.Watching());
+    const std::function<HRESULT()> steps[] = {
+        [&] { return Apply(m_script, RegistrarMode::Register); },
+        [&] { return Apply(ar4, RegistrarMode::Register); },
+    };
+    EXPECT_EQ(server::RunRegistrationSteps(steps), S_OK);
+    EXPECT_EQ(events.Opens("registry.reg"), 1);
+    EXPECT_EQ(events.RenamesTo("registry.reg"), 1);
+    EXPECT_EQ(Value(m_classKey), "CO2ESAR Class");
+    EXPECT_EQ(Value("CLSID\\" + platform::GuidToString(CLSID_CO2EAR4)), "CO2EAR4 Class");
+}
+
+TEST_F(Registrar, FailingStepLeavesWhatOneByOneWouldLeave) {
+    // A step that fails after changing its transaction: the steps before it stay applied,
+    // its own changes and the steps after it do not, and its status is returned.
+    WriteFile(m_file, kForeign);
+    const std::string ar4 = Resource(kScriptCO2EAR4);
+    const HRESULT kStepFailure = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+    std::map<std::string, int> runs;
+    const std::function<HRESULT()> steps[] = {
+        [&] {
+            ++runs["first"];
+            return Apply(m_script, RegistrarMode::Register);
+        },
+        [&] {
+            ++runs["failing"];
+            RegistryTransaction r;
+            HRESULT hr = r.Begin();
+            if (SUCCEEDED(hr)) hr = r.SetValue("HalfDone", "", "never kept");
+            return FAILED(hr) ? hr : kStepFailure;  // abandoned
+        },
+        [&] {
+            ++runs["after"];
+            return Apply(ar4, RegistrarMode::Register);
+        },
+    };
+    EXPECT_EQ(server::RunRegistrationSteps(steps), kStepFailure);
+    EXPECT_EQ(Value(m_classKey), "CO2ESAR Class");
+    EXPECT_FALSE(Exists("HalfDone"));
+    EXPECT_FALSE(Exists("CLSID\\" + platform::GuidToString(CLSID_CO2EAR4)));
+    EXPECT_EQ(Value(".txt"), "txtfile");
+    // Once in the batch that was dropped, once one by one.
+    EXPECT_EQ(runs, (std::map<std::string, int>{{"first", 2}, {"failing", 2}}));
+
+    // A malformed script fails before any change: the file stays byte for byte as it was.
+    WriteFile(m_file, kForeign);
+    const std::function<HRESULT()> malformed[] = {[&] { return Apply("HKCR { A = }", RegistrarMode::Register); }};
+    EXPECT_EQ(server::RunRegistrationSteps(malformed), kBadFormat);
+    EXPECT_EQ(ReadFile(m_file), kForeign);
+}

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <thread>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/registry.h"
@@ -343,3 +345,168 @@ TEST_F(RegistryBackend, ASecondTransactionWaitsForTheFirst) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- links, permissions, leftovers
+
+namespace {
+
+ino_t Inode(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+void SetAge(const std::string& path, int seconds) {
+    struct timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = time(nullptr) - seconds;
+    times[0].tv_nsec = times[1].tv_nsec = 0;
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+HRESULT SetOne(const std::string& file, const std::string& key, const std::string& value) {
+    RegistryTransaction r;
+    HRESULT hr = file.empty() ? r.Begin() : r.Begin(file);
+    if (FAILED(hr)) return hr;
+    if (FAILED(hr = r.SetValue(key, "", value))) return hr;
+    return r.Commit();
+}
+
+std::string Read(const std::string& file, const std::string& key) {
+    RegistryTransaction r;
+    if (FAILED(r.Begin(file))) return "<no file>";
+    std::string data;
+    return SUCCEEDED(r.QueryValue(key, "", &data)) ? data : "<missing>";
+}
+
+}  // namespace
+
+TEST_F(RegistryBackend, SymbolicLinksAreWrittenThroughToTheirTarget) {
+    // A relative link, a chain of two links, and a link to a file not yet there.
+    ASSERT_EQ(mkdir((m_folder + "/real").c_str(), 0755), 0);
+    const std::string target = m_folder + "/real/target.reg";
+    WriteFile(target, "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\Other]\n@=\"kept\"\n\n");
+    ASSERT_EQ(symlink("real/target.reg", m_file.c_str()), 0);
+    ASSERT_EQ(symlink("registry.reg", (m_folder + "/second.reg").c_str()), 0);
+    ASSERT_EQ(symlink("real/later.reg", (m_folder + "/dangling.reg").c_str()), 0);
+
+    ASSERT_EQ(SetOne(m_file, "A", "through one link"), S_OK);
+    ASSERT_EQ(SetOne(m_folder + "/second.reg", "B", "through two"), S_OK);
+    ASSERT_EQ(SetOne(m_folder + "/dangling.reg", "C", "created at the target"), S_OK);
+
+    for (const char* link : {"/registry.reg", "/second.reg", "/dangling.reg"}) {
+        struct stat st {};
+        ASSERT_EQ(lstat((m_folder + link).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << link;
+    }
+    EXPECT_EQ(Read(target, "Other"), "kept");
+    EXPECT_EQ(Read(target, "A"), "through one link");
+    EXPECT_EQ(Read(target, "B"), "through two");
+    EXPECT_EQ(Read(m_folder + "/real/later.reg", "C"), "created at the target");
+    // The temporaries and the locks live beside the targets.
+    EXPECT_EQ(FolderEntries(m_folder), (std::vector<std::string>{"dangling.reg", "real", "registry.reg", "second.reg"}));
+    EXPECT_EQ(FolderEntries(m_folder + "/real"),
+              (std::vector<std::string>{"later.reg", "later.reg.lock", "target.reg", "target.reg.lock"}));
+
+    // A loop of links is reported, not followed for ever.
+    ASSERT_EQ(symlink("loop-b.reg", (m_folder + "/loop-a.reg").c_str()), 0);
+    ASSERT_EQ(symlink("loop-a.reg", (m_folder + "/loop-b.reg").c_str()), 0);
+    EXPECT_TRUE(FAILED(SetOne(m_folder + "/loop-a.reg", "D", "never")));
+}
+
+TEST_F(RegistryBackend, ReadOnlyFileIsRefusedAndLeftAsItWas) {
+    const std::string text = "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\Other]\n@=\"kept\"\n\n";
+    WriteFile(m_file, text);
+    ASSERT_EQ(chmod(m_file.c_str(), 0444), 0);
+    const ino_t before = Inode(m_file);
+    const std::vector<std::string> entries = {"registry.reg", "registry.reg.lock"};
+
+    EXPECT_EQ(SetOne(m_file, "A", "refused"), E_ACCESSDENIED);
+    EXPECT_EQ(ReadFile(m_file), text);
+    EXPECT_EQ(Inode(m_file), before);
+    EXPECT_EQ(FolderEntries(m_folder), entries);
+    struct stat st {};
+    ASSERT_EQ(stat(m_file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    // Reading it still works; made writable again, it is written.
+    EXPECT_EQ(Read(m_file, "Other"), "kept");
+    ASSERT_EQ(chmod(m_file.c_str(), 0640), 0);
+    EXPECT_EQ(SetOne(m_file, "A", "accepted"), S_OK);
+    ASSERT_EQ(stat(m_file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_F(RegistryBackend, StaleTemporariesAreRemovedByTheNextWrite) {
+    struct Leftover {
+        std::string name;
+        int age_s;
+        bool removed;
+    };
+    const std::vector<Leftover> leftovers = {
+        {"registry.reg.tmp.Ab12Cd", 120, true},    // ours, killed before its rename
+        {"registry.reg.tmp.Xy34Zw", 5, false},     // ours, but young
+        {"registry.reg.backup", 3600, false},      // not named like a temporary of ours
+        {"registry.reg.tmp.Ab12C", 3600, false},   // five letters: mkstemp leaves six
+        {"registry.reg.tmp.Ab-2Cd", 3600, false},  // not mkstemp's letters
+        {"other.reg.tmp.Ab12Cd", 3600, false},     // another file's
+    };
+    for (const Leftover& l : leftovers) {
+        WriteFile(m_folder + "/" + l.name, "REGEDIT4\n");
+        SetAge(m_folder + "/" + l.name, l.age_s);
+    }
+    ASSERT_EQ(mkdir((m_folder + "/registry.reg.tmp.Dir123").c_str(), 0755), 0);
+    SetAge(m_folder + "/registry.reg.tmp.Dir123", 3600);  // not a file
+
+    ASSERT_EQ(SetOne(m_file, "A", "x"), S_OK);
+    std::vector<std::string> expected = {"registry.reg", "registry.reg.lock", "registry.reg.tmp.Dir123"};
+    for (const Leftover& l : leftovers)
+        if (!l.removed) expected.push_back(l.name);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FolderEntries(m_folder), expected);
+}
+
+TEST_F(RegistryBackend, BatchWritesItsTransactionsOnce) {
+    ::setenv("CALORIX_REGISTRY", m_file.c_str(), 1);
+    WriteFile(m_file, "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\Other]\n@=\"kept\"\n\n");
+    const ino_t before = Inode(m_file);
+    {
+        platform::RegistryBatch batch;
+        ASSERT_EQ(batch.Begin(), S_OK);
+        EXPECT_EQ(SetOne("", "A", "1"), S_OK);      // the default place
+        EXPECT_EQ(SetOne(m_file, "B", "2"), S_OK);  // the same file by its path: no wait for itself
+        EXPECT_EQ(Read(m_file, "A"), "1");  // a transaction in the batch sees what it holds
+        EXPECT_EQ(Inode(m_file), before);    // nothing written yet
+        {
+            RegistryTransaction r;
+            ASSERT_EQ(r.Begin(), S_OK);
+            EXPECT_EQ(r.SetValue("C", "", "3"), S_OK);
+        }  // ended without Commit()
+        EXPECT_EQ(batch.Commit(), E_ABORT);
+    }
+    // A transaction given up inside the batch spoils it: nothing is written.
+    EXPECT_EQ(Inode(m_file), before);
+    EXPECT_EQ(Read(m_file, "A"), "<missing>");
+
+    {
+        platform::RegistryBatch batch;
+        ASSERT_EQ(batch.Begin(), S_OK);
+        EXPECT_EQ(SetOne("", "A", "1"), S_OK);
+        EXPECT_EQ(SetOne(m_file, "B", "2"), S_OK);
+        EXPECT_EQ(Inode(m_file), before);
+        EXPECT_EQ(batch.Commit(), S_OK);
+    }
+    EXPECT_NE(Inode(m_file), before);
+    EXPECT_EQ(Read(m_file, "A"), "1");
+    EXPECT_EQ(Read(m_file, "B"), "2");
+    EXPECT_EQ(Read(m_file, "Other"), "kept");
+
+    // A batch ended without Commit() writes nothing; another file is not part of it.
+    const ino_t written = Inode(m_file);
+    {
+        platform::RegistryBatch batch;
+        ASSERT_EQ(batch.Begin(), S_OK);
+        EXPECT_EQ(SetOne("", "C", "3"), S_OK);
+        EXPECT_EQ(SetOne(m_folder + "/elsewhere.reg", "D", "4"), S_OK);
+    }
+    EXPECT_EQ(Inode(m_file), written);
+    EXPECT_EQ(Read(m_file, "C"), "<missing>");
+    EXPECT_EQ(Read(m_folder + "/elsewhere.reg", "D"), "4");
+}

@@ -1,0 +1,39 @@
+// ISO 6976:2016 mixture engine: real-gas density, gross and net calorific values on volume,
+// mass and molar basis and the superior Wobbe index of one composition at 101.325 kPa, for one
+// pair of combustion and metering reference temperatures.
+#pragma once
+
+#include <cstdint>
+
+#include "calorific/iso6976_2016_table.h"
+
+class Iso2016Calcs {
+public:
+    // count components; the three arrays are borrowed and hold at least count values.
+    Iso2016Calcs(std::int32_t count, const double* moleFractions, const double* molecularWeights,
+                 const double* casNumbers) noexcept;
+
+    // Forms every result; those that cannot be formed are EMPTY_VALUE.
+    void Calculate(const iso6976_2016::RefConditions& conditions) noexcept;
+
+    // The same result names and units as the 1995 engine, so that the classes of both editions
+    // read them alike.
+    double m_wobbeIndex;     // superior Wobbe index, MJ/m3
+    double m_density;        // real-gas density, kg/m3
+    double m_grossCvVolume;  // real-gas gross calorific value, MJ/m3
+    double m_netCvVolume;    // MJ/m3
+    double m_netCvMass;      // MJ/kg
+    double m_netCvMolar;     // MJ/kmol
+    double m_grossCvMass;    // MJ/kg
+    double m_grossCvMolar;   // MJ/kmol
+    // Formed on the way.
+    double m_compressionFactor;  // Z of the mixture
+    double m_molarMass;          // kg/kmol
+    double m_relativeDensity;    // real-gas relative density
+
+private:
+    std::int32_t m_count;
+    const double* m_moleFractions;
+    const double* m_molecularWeights;
+    const double* m_casNumbers;
+};

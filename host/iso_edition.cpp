@@ -1,0 +1,110 @@
+#include "host/iso_edition.h"
+
+#include <cstdlib>
+#include <span>
+#include <string_view>
+
+#include "platform/strings.h"
+
+namespace calorix::host {
+
+namespace {
+
+constexpr double kCombustion[] = {0.0, 15.0, 15.55, 20.0, 25.0};
+constexpr double kMetering[] = {0.0, 15.0, 15.55, 20.0};
+
+// A temperature of the list, written as the list writes it ("15.55", "25" or "25.0").
+bool ParseTemperature(const std::string& text, std::span<const double> allowed, double* value) {
+    std::size_t used = 0;
+    double t = 0.0;
+    try {
+        t = std::stod(text, &used);
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (used != text.size()) return false;
+    for (double a : allowed)
+        if (t == a) {
+            *value = a;
+            return true;
+        }
+    return false;
+}
+
+// The pair an option text names: "Combustion 25.0 deg C, metering 0.0 deg C".
+bool ParsePairText(const std::string& text, double* combustion, double* metering) {
+    constexpr std::string_view kCombustionWord = "Combustion ", kMeteringWord = ", metering ";
+    const std::size_t at = text.find(kMeteringWord);
+    if (text.rfind(kCombustionWord, 0) != 0 || at == std::string::npos) return false;
+    *combustion = std::strtod(text.c_str() + kCombustionWord.size(), nullptr);
+    *metering = std::strtod(text.c_str() + at + kMeteringWord.size(), nullptr);
+    return true;
+}
+
+}  // namespace
+
+bool ChooseIsoEdition(const std::string& edition, const std::string& ref, const std::string& refTemp,
+                      bool refTempGiven, IsoEdition* chosen, std::string* problem) {
+    IsoEdition e;
+    if (edition == "1995") {
+        if (!ref.empty()) {
+            *problem = "--ref: the 1995 edition has one reference temperature; use --ref-temp 15|0";
+            return false;
+        }
+        e.combustionC = e.meteringC = refTemp == "0" ? 0.0 : 15.0;
+    } else if (edition == "2016") {
+        if (refTempGiven) {
+            *problem = "--ref-temp: the 2016 edition takes a pair; use --ref COMB/MET";
+            return false;
+        }
+        e.year = 2016;
+        const std::string pair = ref.empty() ? "15/15" : ref;
+        const std::size_t slash = pair.find('/');
+        if (slash == std::string::npos || !ParseTemperature(pair.substr(0, slash), kCombustion, &e.combustionC) ||
+            !ParseTemperature(pair.substr(slash + 1), kMetering, &e.meteringC)) {
+            *problem = "--ref: '" + ref +
+                       "' is not a pair COMB/MET of combustion 0, 15, 15.55, 20 or 25 and metering 0, 15, 15.55 or "
+                       "20 degC";
+            return false;
+        }
+    } else {
+        *problem = "--edition: '" + edition + "' is neither 1995 nor 2016";
+        return false;
+    }
+    *chosen = e;
+    return true;
+}
+
+bool IsEditionClass(const CatalogueEntry& entry, const IsoEdition& edition) noexcept {
+    const std::string_view word = entry.word;
+    const bool is2016 = word.size() > 4 && word.substr(word.size() - 4) == "2016";
+    return edition.year == 2016 ? is2016 : IsIso6976Class(entry);
+}
+
+std::int32_t RefTempOptionOf(const IsoEdition& edition) noexcept { return edition.meteringC == 0.0 ? 1 : 0; }
+
+HRESULT SelectRefConditions(ICorrelation* correlation, const IsoEdition& edition) {
+    platform::ComPtr<IVariableSet> parameters;
+    HRESULT hr = correlation->GetParameters(parameters.Put());
+    if (FAILED(hr) || !parameters) return FAILED(hr) ? hr : S_FALSE;
+    platform::ComPtr<IVariable> variable;
+    platform::ComPtr<IEnumVariable> option;
+    if (FAILED(parameters->GetVariable(platform::AnsiToWide("RefConditions").c_str(), variable.Put())) || !variable ||
+        FAILED(variable.As(&option)) || !option)
+        return S_FALSE;
+    std::int32_t count = 0;
+    option->GetOptionCount(&count);
+    for (std::int32_t i = 0; i < count; ++i) {
+        BSTR text = nullptr;
+        if (FAILED(option->GetEnumText(i, &text))) continue;
+        const std::string narrow = text ? platform::WideToAnsi(std::u16string_view(text, SysStringLen(text))) : "";
+        SysFreeString(text);
+        double combustion = -1.0, metering = -1.0;
+        if (ParsePairText(narrow, &combustion, &metering) && combustion == edition.combustionC &&
+            metering == edition.meteringC)
+            return option->SetValue(0, i);
+    }
+    return E_INVALIDARG;
+}
+
+}  // namespace calorix::host
