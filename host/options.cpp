@@ -1,5 +1,6 @@
 #include "host/options.h"
 
+#include <algorithm>
 #include <sstream>
 #include <string_view>
 #include <vector>
