@@ -12,7 +12,6 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 constexpr std::array<const char*, kOutputColumns> kHeadings = {"Overall", "Vapour", "HC liquid", "Aqueous", "Phase 3"};
-constexpr const char* kSlotNames[] = {"vapour", "HC liquid", "aqueous", "phase 3"};
 
 // Decimals shown in the table for a result type.
 int Decimals(std::int32_t resultType) {
@@ -112,10 +111,10 @@ std::string TableHeader(const RunDescription& run, const FluidResult& result) {
                        f.id.empty() ? "" : " " + f.id, f.temperatureC, f.pressureKPa, f.molarFlowKmolPerH,
                        f.components.size());
     if (!result.flashProblem.empty()) out += fmt::format("Flash: {}\n", result.flashProblem);
-    std::size_t nameWidth = 9;
+    std::size_t nameWidth = 14;  // "phase fraction"
     for (const auto& c : f.components) nameWidth = std::max(nameWidth, c.name.size());
     out += fmt::format("\n{:<{}}  {:>10}", "mol %", nameWidth, "Overall");
-    for (const auto& p : f.phases) out += fmt::format("  {:>10}", kSlotNames[p.slot]);
+    for (const auto& p : f.phases) out += fmt::format("  {:>10}", kHeadings[static_cast<std::size_t>(p.slot) + 1]);
     out += '\n';
     for (std::size_t i = 0; i < f.components.size(); ++i) {
         out += fmt::format("{:<{}}  {:>10.4f}", f.components[i].name, nameWidth, 100.0 * f.moleFractions[i]);
