@@ -1,6 +1,5 @@
 #include "host/cli.h"
 
-#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -14,7 +13,6 @@
 #include "host/correlation_manager.h"
 #include "host/envelope.h"
 #include "host/evaluate.h"
-#include "host/flash.h"
 #include "host/fluid_csv.h"
 #include "host/fluid_json.h"
 #include "host/options.h"
