@@ -1,42 +1,109 @@
 #include "host/cli.h"
 
 #include <filesystem>
-#include <sstream>
+#include <fstream>
+#include <optional>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
+#include "host/batch.h"
+#include "host/components.h"
 #include "host/correlation_manager.h"
-#include "host/flash.h"
-#include "host/fluid.h"
+#include "host/envelope.h"
+#include "host/evaluate.h"
+#include "host/fluid_csv.h"
 #include "host/fluid_json.h"
-#include "host/iso_edition.h"
+#include "host/options.h"
 #include "host/report.h"
 #include "platform/library.h"
+#include "platform/registry.h"
+#include "platform/terminal.h"
 
 namespace calorix::host {
 
 namespace {
 
 constexpr char kProgram[] = "calorix-host";
+// Batches shorter than this finish before a progress bar would help.
+constexpr std::size_t kProgressBarFluids = 200;
 
 constexpr char kFluidHelp[] = R"(Fluid file (JSON):
   {
-    "temperature_C": 15.0,               required
-    "pressure_kPa": 5000.0,              required
+    "temperature_C": 15.0,               required; or temperature_K, temperature_F
+    "pressure_kPa": 5000.0,              required, absolute; or pressure_bar, pressure_MPa,
+                                         pressure_psia (exactly one key per quantity)
     "molar_flow_kmol_h": 1000.0,         optional, default 1
-    "components": [                      a name of the host's list, or "cas" ("74-82-8")
-      {"name": "methane"},               and "mw" (kg/kmol), which override the list; a
-      {"name": "C7+", "cas": "142-82-5", "mw": 100.2}     component not in the list needs both
-    ],
-    "mole_fractions": [0.99, 0.01],      one finite number per component
+    "components": [                      a name of the host's list (calorix-host components),
+      {"name": "methane"},               or "cas" ("74-82-8") and "mw" (kg/kmol), which
+      {"name": "C7+", "cas": "142-82-5", "mw": 100.2}     override the list; a component not
+    ],                                   in the list needs both; a plus fraction needs "mw"
+    "mole_fractions": [0.99, 0.01],      one number per component, summing to 1; or
+                                         "mole_percent" summing to 100
     "phases": [                          optional; default: one vapour phase, the overall
       {"slot": 0, "fraction": 1.0,       composition. Slots: 0 vapour, 1 hydrocarbon
        "mole_fractions": [0.99, 0.01]}   liquid, 2 aqueous, 3 other
     ]
   }
-Without --fluid a pipeline natural gas is used (12 components, 5000 kPa, 15 degC, 1000 kmol/h).)";
+Without --fluid a pipeline natural gas is used (12 components, 5000 kPa, 15 degC, 1000 kmol/h).
+A batch (calorix-host batch --fluid F) is a JSON list of such objects, or a CSV file with a
+header (id, temperature_C, pressure_kPa, molar_flow_kmol_h, then one column per component).)";
+
+constexpr std::uint32_t kRunOptions = kOptFluid | kOptModule | kOptRefTemp | kOptFormat | kOptCorrelations | kOptFlash |
+                                     kOptNormalise | kOptEdition | kOptRef;
+constexpr std::uint32_t kEnvelopeOptions = kOptFluid | kOptModule | kOptFormat | kOptNormalise;
+
+struct PressureUnit {
+    const char* name;
+    double kPa;
+};
+// 1 psi = 6.894757293168361 kPa (NIST SP 811, B.8).
+constexpr PressureUnit kPressureUnits[] = {{"kPa", 1.0}, {"bar", 100.0}, {"MPa", 1000.0}, {"psia", 6.894757293168361}};
+
+class Program {
+public:
+    Program(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
+
+    int Run(int argc, const char* const* argv);
+
+private:
+    int Fail(int status, const std::string& message) {
+        m_err << fmt::format("{}: {}\n", kProgram, message);
+        return status;
+    }
+    void Warn(const std::string& message) { m_err << fmt::format("{}: warning: {}\n", kProgram, message); }
+
+    bool LoadModule(CorrelationManager& manager, std::string& path);
+    int Register(bool install);
+    int ListComponents();
+    int ListCorrelations();
+    int RunOne();
+    int RunBatch();
+    int RunEnvelope();
+    // The fluids of --fluid (the default gas without it); false after a message.
+    bool ReadFluids(bool batch, std::vector<Fluid>& fluids);
+    struct Inputs {
+        std::vector<Fluid> fluids;
+        std::vector<const CatalogueEntry*> classes;
+        bool optional = false;   // classes the module does not serve may be left out
+        EvaluationSettings settings;
+        CorrelationManager manager;
+    };
+    // Reads the fluids, takes the settings, chooses the classes of --correlations and loads the
+    // module: the exit
+    // status after a message when one of them fails, else nothing.
+    std::optional<int> Prepare(bool batch, Inputs& in);
+
+    std::ostream& m_out;
+    std::ostream& m_err;
+    CalculationOptions m_options;
+    std::string m_registerModule;
+    std::string m_svg;
+    std::vector<double> m_pressureRange;
+    std::string m_pressureUnit = "kPa";
+    int m_points = 40;
+};
 
 std::string AbsolutePath(const std::string& path) {
     std::error_code ec;
@@ -44,77 +111,276 @@ std::string AbsolutePath(const std::string& path) {
     return ec ? path : p.lexically_normal().string();
 }
 
-std::string DefaultModulePath() { return platform::PathIn(ProgramFolder(), platform::LibraryFileName("Calorix")); }
-
-// Loads the module named on the command line (default: beside this program) into manager;
-// false, with a message, when it cannot be loaded.
-bool LoadModule(const std::string& modulePath, CorrelationManager& manager, std::string& path, std::ostream& err) {
-    path = AbsolutePath(modulePath.empty() ? DefaultModulePath() : modulePath);
+// Batches shorter than this finish before a progress bar would help.
+constexpr std::size_t kProgressBarFluids = 200;
     HRESULT hr = manager.Load(path);
-    if (FAILED(hr)) err << fmt::format("{}: cannot load {}: {}\n", kProgram, path, FormatStatus(hr));
+    if (FAILED(hr)) Fail(kExitFailure, fmt::format("cannot load {}: {}", path, FormatStatus(hr)));
     return SUCCEEDED(hr);
 }
 
-int Register(const std::string& modulePath, bool install, std::ostream& out, std::ostream& err) {
+int Program::Register(bool install) {
     const char* exportName = install ? "DllRegisterServer" : "DllUnregisterServer";
+    if (!m_registerModule.empty() && !m_options.module.empty() &&
+        AbsolutePath(m_registerModule) != AbsolutePath(m_options.module))
+        return Fail(kExitBadInput, fmt::format("two modules given ({} and --module {}); give one", m_registerModule,
+                                               m_options.module));
+    if (!m_registerModule.empty()) m_options.module = m_registerModule;
     CorrelationManager manager;
     std::string path;
-    if (!LoadModule(modulePath, manager, path, err)) return kExitFailure;
+    if (!LoadModule(manager, path)) return kExitFailure;
+    const std::string registry = platform::DefaultRegistryFilePath();
     HRESULT hr = manager.CallExport(exportName);
-    if (FAILED(hr)) {
-        err << fmt::format("{}: {} in {} failed: {}\n", kProgram, exportName, path, FormatStatus(hr));
-        return kExitFailure;
-    }
-    out << fmt::format("{} in {} succeeded.\n", exportName, path);
+    if (FAILED(hr))
+        return Fail(kExitFailure, fmt::format("{} in {} failed: {}{}", exportName, path, FormatStatus(hr),
+                                              registry.empty() ? "" : fmt::format(" (registry {})", registry)));
+    m_out << fmt::format("{} in {} succeeded.\n", exportName, path);
+    if (!registry.empty()) m_out << fmt::format("Registry written: {}\n", registry);
     return kExitSuccess;
 }
 
-// The classes to run: "iso6976" (the edition's eight), "all", or class words separated by commas.
-bool SelectClasses(const std::string& selection, const IsoEdition& edition, std::vector<const CatalogueEntry*>& classes,
-                   bool& optional, std::string& problem) {
-    optional = false;
-    if (selection == "iso6976") {
-        for (const auto& e : Catalogue())
-            if (IsEditionClass(e, edition)) classes.push_back(&e);
-        return true;
-    }
-    if (selection == "all") {
-        for (const auto& e : Catalogue()) classes.push_back(&e);
-        optional = true;  // classes the module does not serve are left out with a warning
-        return true;
-    }
-    std::stringstream list(selection);
-    std::string word;
-    while (std::getline(list, word, ',')) {
-        const CatalogueEntry* e = FindCatalogueEntry(word);
-        if (!e) {
-            problem = fmt::format("unknown correlation class '{}'", word);
-            return false;
-        }
-        classes.push_back(e);
-    }
-    if (classes.empty()) {
-        problem = "no correlation class given";
+int Program::ListComponents() {
+    m_out << fmt::format("{:<12}  {:>10}  {:>5}  {}\n", "CAS", "M kg/kmol", "class", "name");
+    for (const auto& c : ComponentTable())
+        m_out << fmt::format("{:<12}  {:>10.4f}  {:>5}  {}\n", c.cas, c.molarMassKgPerKmol, c.componentClass, c.name);
+    return kExitSuccess;
+}
+
+int Program::ListCorrelations() {
+    for (const auto& e : Catalogue())
+        m_out << fmt::format("{:<16}  Calorix.{}.1{}\n", e.word, e.word,
+                             IsEditionClass(e, IsoEdition{1995})   ? "  (iso6976, 1995)"
+                             : IsEditionClass(e, IsoEdition{2016}) ? "  (iso6976, 2016)"
+                                                                   : "");
+    return kExitSuccess;
+}
+
+bool Program::ReadFluids(bool batch, std::vector<Fluid>& fluids) {
+    const FluidReadOptions readOptions{m_options.normalise};
+    std::vector<ParsedFluid> parsed;
+    try {
+        if (m_options.fluid.empty())
+            parsed.push_back(ParseFluidJson(DefaultFluidJson(), "(default fluid)", readOptions));
+        else if (batch)
+            parsed = ReadFluidsFile(m_options.fluid, readOptions);
+        else
+            parsed.push_back(ReadFluidFile(m_options.fluid, readOptions));
+    } catch (const FluidInputError& e) {
+        Fail(kExitBadInput, e.what());
         return false;
+    }
+    for (auto& p : parsed) {
+        for (const auto& w : p.warnings) Warn(w);
+        fluids.push_back(std::move(p.fluid));
     }
     return true;
 }
 
-// Replaces the fluid's phases by the host's own flash at its temperature and pressure.
-bool Equilibrate(Fluid& fluid, std::string& problem) {
-    PengRobinsonFlash flash(fluid.components);
-    auto result = flash.FlashTP(fluid.temperatureC + 273.15, fluid.pressureKPa, fluid.moleFractions);
-    if (!result) {
-        problem = fmt::format("the flash at {:g} degC and {:g} kPa did not converge", fluid.temperatureC,
-                              fluid.pressureKPa);
-        return false;
+std::optional<int> Program::Prepare(bool batch, Inputs& in) {
+    if (!ReadFluids(batch, in.fluids)) return kExitBadInput;
+    std::string problem;
+    if (!EvaluationSettingsOf(m_options, in.settings, problem)) return Fail(kExitBadInput, problem);
+    if (!SelectClasses(m_options.correlations, in.settings.edition, in.classes, in.optional, problem))
+        return Fail(kExitBadInput, "--correlations: " + problem);
+    std::string path;
+    if (!LoadModule(in.manager, path)) return kExitFailure;
+    return std::nullopt;
+}
+
+int Program::RunOne() {
+    if (m_options.format.empty()) m_options.format = "table";
+    Inputs in;
+    if (const auto status = Prepare(false, in)) return *status;
+    const auto& [fluids, classes, optional, settings, manager] = in;
+
+    FluidEvaluator evaluator(manager, classes, optional, settings);
+    for (const auto& word : evaluator.LeftOut()) Warn(fmt::format("the module does not serve {}; left out", word));
+    const FluidResult result = evaluator.Evaluate(fluids[0]);
+    if (!m_options.flash && fluids[0].phases.empty()) {
+        Fluid probe = fluids[0];
+        std::string ignored;
+        if (Equilibrate(probe, ignored) && probe.phases.size() > 1)
+            m_err << fmt::format("{}: hint: the fluid splits into {} phases at {:.2f} degC and {:.1f} kPa; the "
+                                 "values are for one vapour phase of the overall composition. Run with --flash "
+                                 "for each phase.\n",
+                                 kProgram, probe.phases.size(), probe.temperatureC, probe.pressureKPa);
     }
-    fluid.phases.clear();
-    for (std::size_t slot = 0; slot < result->phases.size(); ++slot) {
-        const auto& p = result->phases[slot];
-        if (p.present) fluid.phases.push_back(Phase{static_cast<int>(slot), p.fraction, p.moleFractions});
+
+    const RunDescription run = DescribeRun(settings);
+    if (m_options.format == "json")
+        m_out << FormatJson(run, std::span(&result, 1), false);
+    else if (m_options.format == "csv")
+        m_out << FormatCsv(run, std::span(&result, 1));
+    else
+        m_out << FormatTable(run, result);
+    if (!result.flashProblem.empty()) Fail(kExitFailure, result.flashProblem);
+    for (const auto& c : result.correlations)
+        if (!c.Ok()) Fail(kExitFailure, fmt::format("{}: {}", c.report.word, c.StatusText()));
+    return result.Ok() ? kExitSuccess : kExitFailure;
+}
+
+int Program::RunBatch() {
+    if (m_options.format.empty()) m_options.format = "csv";
+    if (m_options.format == "table") return Fail(kExitBadInput, "--format: a batch is written as csv or json");
+    if (m_options.fluid.empty()) return Fail(kExitBadInput, "--fluid: a batch needs a file of fluids (JSON list or CSV)");
+    Inputs in;
+    if (const auto status = Prepare(true, in)) return *status;
+    const auto& [fluids, classes, optional, settings, manager] = in;
+
+    std::function<void(std::size_t)> progress;
+    if (fluids.size() >= kProgressBarFluids && platform::StandardErrorIsTerminal())
+        progress = [&](std::size_t done) { m_err << ProgressBar(done, fluids.size()) << std::flush; };
+    const BatchRun batch = EvaluateBatch(manager, classes, optional, settings, fluids, 0, progress);
+    for (const auto& word : batch.leftOut) Warn(fmt::format("the module does not serve {}; left out", word));
+
+    const RunDescription run = DescribeRun(settings);
+    m_out << (m_options.format == "json" ? FormatJson(run, batch.results, true) : FormatCsv(run, batch.results));
+    std::size_t failed = 0;
+    for (const auto& r : batch.results) failed += r.Ok() ? 0 : 1;
+    if (failed) Fail(kExitFailure, fmt::format("{} of {} fluids have a failed or missing result (see status)", failed, fluids.size()));
+    return failed ? kExitFailure : kExitSuccess;
+}
+
+int Program::RunEnvelope() {
+    if (m_options.format.empty()) m_options.format = "table";
+    const PressureUnit* unit = nullptr;
+    for (const auto& u : kPressureUnits)
+        if (m_pressureUnit == u.name) unit = &u;
+    if (!unit) return Fail(kExitBadInput, "--pressure-unit: expected kPa, bar, MPa or psia");
+    std::vector<Fluid> fluids;
+    if (!ReadFluids(false, fluids)) return kExitBadInput;
+    const Fluid& fluid = fluids[0];
+    double from = 100.0, to = std::max(15000.0, 1.2 * fluid.pressureKPa);
+    if (!m_pressureRange.empty()) {
+        if (m_pressureRange.size() != 2 || !(m_pressureRange[0] > 0.0) || !(m_pressureRange[1] > m_pressureRange[0]))
+            return Fail(kExitBadInput, "--pressures: expected FROM,TO with 0 < FROM < TO");
+        from = m_pressureRange[0] * unit->kPa;
+        to = m_pressureRange[1] * unit->kPa;
     }
-    return true;
+    if (m_points < 2 || m_points > 1000) return Fail(kExitBadInput, "--points: expected 2 to 1000");
+
+    CorrelationManager manager;
+    std::string path;
+    if (!LoadModule(manager, path)) return kExitFailure;
+    const CatalogueEntry* classes[] = {FindCatalogueEntry("HCDewPt"), FindCatalogueEntry("WaterDewPt")};
+    FluidEvaluator both(manager, classes, false, EvaluationSettings{});
+    FluidEvaluator hydrocarbon(manager, std::span(classes, 1), false, EvaluationSettings{});
+    const DewPointEnvelope env = TraceEnvelope(both, hydrocarbon, fluid, from, to, m_points);
+
+    auto cell = [](const std::optional<double>& t) { return t ? fmt::format("{:.2f}", *t) : std::string("-"); };
+    const double k = unit->kPa;
+    if (m_options.format == "json") {
+        std::string points;
+        auto num = [](const std::optional<double>& t) { return t ? fmt::format("{}", *t) : std::string("null"); };
+        for (const auto& p : env.points)
+            points += fmt::format("{}\n    {{\"pressure_kPa\": {}, \"hc_dew_point_C\": {}, \"water_dew_point_C\": {}}}",
+                                  points.empty() ? "" : ",", p.pressureKPa, num(p.hcDewPointC), num(p.waterDewPointC));
+        auto extreme = [&](const std::optional<EnvelopePoint>& p) {
+            return p ? fmt::format("{{\"pressure_kPa\": {}, \"temperature_C\": {}}}", p->pressureKPa, num(p->hcDewPointC))
+                     : std::string("null");
+        };
+        m_out << fmt::format("{{\n  \"program\": \"calorix-host\",\n  \"version\": \"{}\",\n  \"points\": [{}\n  ],\n"
+                             "  \"cricondenbar\": {},\n  \"cricondentherm\": {}\n}}\n",
+                             ProgramVersion(), points, extreme(env.cricondenbar), extreme(env.cricondentherm));
+    } else if (m_options.format == "csv") {
+        m_out << fmt::format("pressure_{},hc_dew_point_C,water_dew_point_C,version\n", unit->name);
+        for (const auto& p : env.points)
+            m_out << fmt::format("{},{},{},{}\n", p.pressureKPa / k, p.hcDewPointC ? fmt::format("{}", *p.hcDewPointC) : "",
+                                 p.waterDewPointC ? fmt::format("{}", *p.waterDewPointC) : "", ProgramVersion());
+    } else {
+        m_out << fmt::format("calorix-host {}; dew points of the fluid ({:.2f} degC, {:.1f} kPa) by HCDewPt and WaterDewPt\n\n",
+                             ProgramVersion(), fluid.temperatureC, fluid.pressureKPa);
+        m_out << fmt::format("{:>14}  {:>14}  {:>14}\n", fmt::format("P {}", unit->name), "HC dew degC", "water dew degC");
+        for (const auto& p : env.points)
+            m_out << fmt::format("{:>14.2f}  {:>14}  {:>14}\n", p.pressureKPa / k, cell(p.hcDewPointC), cell(p.waterDewPointC));
+        auto line = [&](const char* name, const std::optional<EnvelopePoint>& p) {
+            m_out << (p ? fmt::format("{}: {:.2f} {} at {} degC\n", name, p->pressureKPa / k, unit->name, cell(p->hcDewPointC))
+                        : fmt::format("{}: not reached in the range\n", name));
+        };
+        m_out << '\n';
+        line("Cricondenbar", env.cricondenbar);
+        line("Cricondentherm", env.cricondentherm);
+        if (!env.otherBranch.empty())
+            m_out << fmt::format("Above the cricondenbar HCDewPt answered with temperatures of another branch "
+                                 "({} degC at {:.2f} {}, ...); they are left out of the curve.\n",
+                                 cell(env.otherBranch[0].hcDewPointC), env.otherBranch[0].pressureKPa / k, unit->name);
+    }
+    if (!m_svg.empty()) {
+        std::ofstream file(m_svg, std::ios::binary);
+        file << EnvelopeSvg(env, fluid, unit->name, unit->kPa);
+        if (!file.flush()) return Fail(kExitFailure, fmt::format("{}: cannot write the file", m_svg));
+    }
+    bool any = false;
+    for (const auto& p : env.points) any = any || p.hcDewPointC || p.waterDewPointC;
+    return any ? kExitSuccess : Fail(kExitFailure, "no dew point found at any pressure of the range");
+}
+
+int Program::Run(int argc, const char* const* argv) {
+    CLI::App app{"Reference host of the Calorix correlations: loads the module, attaches correlations to a fluid, "
+                 "calculates and prints \"Phase_Values\".",
+                 kProgram};
+    AddOptions(app, m_options, kRunOptions);
+    bool version = false;
+    app.add_flag("--version", version, "Print the program's version");
+
+    auto* batch = app.add_subcommand("batch", "Many fluids (a JSON list or a CSV file), one CSV row per fluid and "
+                                              "correlation (or one JSON document)");
+    AddOptions(*batch, m_options, kRunOptions);
+    auto* envelope = app.add_subcommand("envelope", "Hydrocarbon and water dew-point curves over a pressure range");
+    AddOptions(*envelope, m_options, kEnvelopeOptions);
+    envelope->add_option("--pressures", m_pressureRange, "FROM,TO pressure range (default 100 kPa to 15000 kPa)")
+        ->delimiter(',')
+        ->expected(2);
+    envelope->add_option("--pressure-unit", m_pressureUnit, "Unit of --pressures and of the output: kPa, bar, MPa, psia");
+    envelope->add_option("--points", m_points, "Number of pressures (default 40)");
+    envelope->add_option("--svg", m_svg, "Write the curves as an SVG plot to this file");
+    auto* reg = app.add_subcommand("register", "Register the module (calls its DllRegisterServer)");
+    auto* unreg = app.add_subcommand("unregister", "Unregister the module (calls its DllUnregisterServer)");
+    for (auto* r : {reg, unreg}) {
+        AddOptions(*r, m_options, kOptModule);
+        r->add_option("MODULE", m_registerModule, "The module (default: Calorix.so beside this program)");
+    }
+    auto* components = app.add_subcommand("components", "List the host's components (CAS, molar mass, class, name)");
+    auto* correlations = app.add_subcommand("correlations", "List the correlation classes");
+    app.require_subcommand(0, 1);
+    app.footer(kFluidHelp);
+
+    try {
+        std::vector<std::string> args;
+        for (int i = argc - 1; i > 0; --i) args.emplace_back(argv[i]);
+        app.parse(args);
+    } catch (const CLI::CallForHelp&) {
+        m_out << app.help();
+        return kExitSuccess;
+    } catch (const CLI::ParseError& e) {
+        std::string what = e.what();
+        for (char& c : what)
+            if (c == '\n') c = ' ';
+        return Fail(kExitBadInput, what);
+    }
+    if (version) {
+        m_out << fmt::format("{} {}\n", kProgram, ProgramVersion());
+        return kExitSuccess;
+    }
+
+    struct Command {
+        CLI::App* app;
+        std::uint32_t options;
+    };
+    const Command commands[] = {{batch, kRunOptions}, {envelope, kEnvelopeOptions}, {reg, kOptModule},
+                                {unreg, kOptModule},  {components, 0},             {correlations, 0}};
+    for (const auto& c : commands) {
+        if (!c.app->parsed()) continue;
+        const std::string misplaced = OptionOutside(app, c.options);
+        if (!misplaced.empty())
+            return Fail(kExitBadInput, fmt::format("{} does not apply to '{}'", misplaced, c.app->get_name()));
+    }
+    if (batch->parsed()) return RunBatch();
+    if (envelope->parsed()) return RunEnvelope();
+    if (reg->parsed()) return Register(true);
+    if (unreg->parsed()) return Register(false);
+    if (components->parsed()) return ListComponents();
+    if (correlations->parsed()) return ListCorrelations();
+    return RunOne();
 }
 
 }  // namespace
@@ -131,124 +397,8 @@ std::string ProgramFolder() {
 
 int RunHostProgram(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     try {
-        CLI::App app{"Reference host of the Calorix correlations: loads the module, attaches correlations "
-                     "to a fluid, calculates and prints \"Phase_Values\".",
-                     kProgram};
-        std::string fluidFile, modulePath, format = "table", refTemp = "15", selection = "iso6976";
-        bool flash = false;
-        app.add_option("--fluid", fluidFile, "Fluid file (JSON, see below)");
-        app.add_option("--module", modulePath, "Correlation module (default: Calorix.so beside this program)");
-        auto* refTempOption = app.add_option("--ref-temp", refTemp, "ISO 6976:1995 reference temperature, degC: 15 or 0")
-                                  ->check(CLI::IsMember({"15", "0"}));
-        std::string edition = "1995", ref;
-        app.add_option("--edition", edition, "ISO 6976 edition of the iso6976 classes: 1995 (default) or 2016")
-            ->check(CLI::IsMember({"1995", "2016"}));
-        app.add_option("--ref", ref,
-                       "ISO 6976:2016 reference temperatures COMB/MET, degC: combustion 0, 15, 15.55, 20 or 25, "
-                       "metering 0, 15, 15.55 or 20 (default 15/15)");
-        app.add_option("--format", format, "Output: table, json or csv")->check(CLI::IsMember({"table", "json", "csv"}));
-        app.add_option("--correlations", selection,
-                       "iso6976 (the eight ISO 6976 classes, default), all (every class the module serves), "
-                       "or class words separated by commas (HHV,HCDewPt)");
-        app.add_flag("--flash", flash, "Replace the fluid's phases by the host's Peng-Robinson flash at its T and P");
-        std::string registerModule, unregisterModule;
-        auto* reg = app.add_subcommand("register", "Register the module (calls its DllRegisterServer)");
-        reg->add_option("MODULE", registerModule, "Module to register (default: Calorix.so beside this program)");
-        auto* unreg = app.add_subcommand("unregister", "Unregister the module (calls its DllUnregisterServer)");
-        unreg->add_option("MODULE", unregisterModule, "Module to unregister (default: Calorix.so beside this program)");
-        app.require_subcommand(0, 1);
-        app.footer(kFluidHelp);
-
-        try {
-            std::vector<std::string> args;
-            for (int i = argc - 1; i > 0; --i) args.emplace_back(argv[i]);
-            app.parse(args);
-        } catch (const CLI::CallForHelp&) {
-            out << app.help();
-            return kExitSuccess;
-        } catch (const CLI::ParseError& e) {
-            err << fmt::format("{}: {}\n", kProgram, e.what());
-            return kExitBadInput;
-        }
-
-        if (reg->parsed()) return Register(registerModule, true, out, err);
-        if (unreg->parsed()) return Register(unregisterModule, false, out, err);
-
-        // The fluid first: bad input is reported before anything is loaded.
-        ParsedFluid parsed;
-        try {
-            parsed = fluidFile.empty() ? ParseFluidJson(DefaultFluidJson(), "(default fluid)") : ReadFluidFile(fluidFile);
-        } catch (const FluidInputError& e) {
-            err << fmt::format("{}: {}\n", kProgram, e.what());
-            return kExitBadInput;
-        }
-        for (const auto& w : parsed.warnings) err << fmt::format("{}: warning: {}\n", kProgram, w);
-        IsoEdition iso;
-        std::string problem;
-        if (!ChooseIsoEdition(edition, ref, refTemp, refTempOption->count() > 0, &iso, &problem)) {
-            err << fmt::format("{}: {}\n", kProgram, problem);
-            return kExitBadInput;
-        }
-        std::vector<const CatalogueEntry*> classes;
-        bool optionalClasses = false;
-        if (!SelectClasses(selection, iso, classes, optionalClasses, problem)) {
-            err << fmt::format("{}: --correlations: {}\n", kProgram, problem);
-            return kExitBadInput;
-        }
-        if (flash && !Equilibrate(parsed.fluid, problem)) {
-            err << fmt::format("{}: {}\n", kProgram, problem);
-            return kExitFailure;
-        }
-
-        CorrelationManager manager;
-        std::string path;
-        if (!LoadModule(modulePath, manager, path, err)) return kExitFailure;
-
-        const Fluid fluid = parsed.fluid;
-        auto source = MakeFluidSource({parsed.fluid});
-        const std::int32_t option = RefTempOptionOf(iso);
-        std::vector<CorrelationReport> reports;
-        int status = kExitSuccess;
-        for (const CatalogueEntry* entry : classes) {
-            platform::ComPtr<ICorrelation> correlation;
-            HRESULT hr = manager.Create(*entry->classId, &correlation);
-            if (FAILED(hr) || !correlation) {
-                if (optionalClasses && hr == CLASS_E_CLASSNOTAVAILABLE) {
-                    err << fmt::format("{}: warning: the module does not serve {}; left out\n", kProgram, entry->word);
-                    continue;
-                }
-                CorrelationReport failed;
-                failed.word = entry->word;
-                failed.status = FAILED(hr) ? hr : E_POINTER;
-                failed.failedStep = "create";
-                reports.push_back(std::move(failed));
-                status = kExitFailure;
-                continue;
-            }
-            if (iso.year == 2016 && FAILED(hr = SelectRefConditions(correlation.Get(), iso))) {
-                CorrelationReport failed;
-                failed.word = entry->word;
-                failed.status = hr;
-                failed.failedStep = "RefConditions";
-                reports.push_back(std::move(failed));
-                status = kExitFailure;
-                continue;
-            }
-            reports.push_back(RunCorrelation(correlation.Get(), entry->word, source.Get(), 0, option));
-            if (FAILED(reports.back().status)) status = kExitFailure;
-        }
-
-        const RunDescription run{&fluid, iso.meteringC, iso.year, iso.combustionC};
-        if (format == "json")
-            out << FormatJson(run, reports);
-        else if (format == "csv")
-            out << FormatCsv(run, reports);
-        else
-            out << FormatTable(run, reports);
-        for (const auto& r : reports)
-            if (FAILED(r.status))
-                err << fmt::format("{}: {}: {} failed: {}\n", kProgram, r.word, r.failedStep, FormatStatus(r.status));
-        return status;
+        Program program(out, err);
+        return program.Run(argc, argv);
     } catch (const std::exception& e) {
         err << fmt::format("{}: {}\n", kProgram, e.what());
         return kExitFailure;

@@ -1,12 +1,17 @@
 // The command-line host, callable in-process (the program calorix-host is main() around it).
 //
 //   calorix-host [--fluid FILE] [--module PATH] [--ref-temp 15|0] [--format table|json|csv]
-//                [--correlations iso6976|all|WORD,...] [--flash] [--edition 1995|2016 [--ref COMB/MET]]
-//   calorix-host register [MODULE]
-//   calorix-host unregister [MODULE]
+//                [--correlations iso6976|all|WORD,...] [--flash] [--normalise] [--version]
+//   calorix-host batch --fluid FILE [same options; --format csv|json]
+//   calorix-host envelope [--fluid FILE] [--pressures FROM,TO] [--pressure-unit kPa|bar|MPa|psia]
+//                         [--points N] [--svg FILE] [--format table|csv|json]
+//   calorix-host register|unregister [--module PATH | PATH]
+//   calorix-host components | correlations
 //
-// Exit status: 0 success; 1 the module cannot be loaded, a correlation cannot be created or a
-// calculation fails, or (un)registration fails; 2 bad command line or bad fluid input.
+// Options are declared once (host/options.h); one given before a command that does not use it
+// is refused. Exit status: 0 success; 1 the module cannot be loaded, a correlation cannot be
+// created, a calculation fails or gives no sound value, or (un)registration fails; 2 bad
+// command line or bad fluid input (one line naming the file, the field and the problem).
 #pragma once
 
 #include <ostream>

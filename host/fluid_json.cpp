@@ -4,12 +4,14 @@
 #include <cmath>
 #include <fstream>
 #include <set>
+#include <span>
 #include <sstream>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 #include "host/components.h"
+#include "host/suggest.h"
 
 namespace calorix::host {
 
@@ -107,9 +109,30 @@ private:
     std::string m_error;
 };
 
+// A quantity given under one of several keys, each naming its unit: value in the base unit
+// = value * scale + offset.
+struct UnitKey {
+    const char* key;
+    double scale;
+    double offset;
+};
+// 1 psi = 6.894757293168361 kPa (NIST SP 811, B.8); 1 degF = 5/9 K.
+constexpr UnitKey kTemperatureKeys[] = {
+    {"temperature_C", 1.0, 0.0}, {"temperature_K", 1.0, -273.15}, {"temperature_F", 5.0 / 9.0, -32.0 * 5.0 / 9.0}};
+constexpr UnitKey kPressureKeys[] = {
+    {"pressure_kPa", 1.0, 0.0}, {"pressure_bar", 100.0, 0.0}, {"pressure_MPa", 1000.0, 0.0},
+    {"pressure_psia", 6.894757293168361, 0.0}};
+constexpr UnitKey kCompositionKeys[] = {{"mole_fractions", 1.0, 0.0}, {"mole_percent", 0.01, 0.0}};
+
+std::string KeyList(std::span<const UnitKey> keys) {
+    std::string out;
+    for (const auto& k : keys) out += (out.empty() ? "" : ", ") + std::string(k.key);
+    return out;
+}
+
 class Reader {
 public:
-    explicit Reader(const std::string& source) : m_source(source) {}
+    Reader(const std::string& source, const FluidReadOptions& options) : m_source(source), m_options(options) {}
 
     [[noreturn]] void Fail(const std::string& field, const std::string& problem) const {
         throw FluidInputError(fmt::format("{}: {}: {}", m_source, field, problem));
@@ -126,7 +149,36 @@ public:
         return v;
     }
 
-    std::vector<double> Fractions(const Json& value, const std::string& field, std::size_t expected) {
+    // The one key of `keys` present in `object` (prefix "<where>." in messages); null when none
+    // is, unless required. Two keys of the quantity, or a key with its prefix and an unknown
+    // unit ("pressure_psig"), are errors.
+    const UnitKey* Quantity(const Json& object, std::span<const UnitKey> keys, const char* quantity,
+                            const std::string& where, bool required) const {
+        const std::string prefix = std::string(keys[0].key).substr(0, std::string(keys[0].key).find('_') + 1);
+        const UnitKey* found = nullptr;
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            const UnitKey* match = nullptr;
+            for (const auto& k : keys)
+                if (it.key() == k.key) match = &k;
+            if (!match && it.key().rfind(prefix, 0) == 0)
+                Fail(where + it.key(), fmt::format("unknown unit; give the {} as one of {}", quantity, KeyList(keys)));
+            if (match && found)
+                Fail(where + match->key, fmt::format("the {} is given twice ({} and {}); give one", quantity,
+                                                     found->key, match->key));
+            if (match) found = match;
+        }
+        if (!found && required) Fail(where + keys[0].key, fmt::format("missing (or one of {})", KeyList(keys)));
+        return found;
+    }
+
+    // Fractions of the composition given in `object` (mole_fractions or mole_percent).
+    std::vector<double> Composition(const Json& object, const std::string& where, std::size_t expected) {
+        const UnitKey* key = Quantity(object, kCompositionKeys, "composition", where, true);
+        return Fractions(object[key->key], where + key->key, expected, key->scale);
+    }
+
+    std::vector<double> Fractions(const Json& value, const std::string& field, std::size_t expected,
+                                  double scale = 1.0) {
         if (!value.is_array()) Fail(field, fmt::format("expected a list of numbers, found {}", Describe(value)));
         if (value.size() != expected)
             Fail(field, fmt::format("{} entries for {} components", value.size(), expected));
@@ -134,13 +186,27 @@ public:
         double sum = 0.0;
         for (std::size_t i = 0; i < value.size(); ++i) {
             const std::string name = fmt::format("{}[{}]", field, i);
-            const double v = Number(value[i], name);
-            if (v < 0.0) Warn(name, fmt::format("negative fraction {}", v));
-            out.push_back(v);
-            sum += v;
+            const double given = Number(value[i], name);
+            if (given < 0.0) Warn(name, fmt::format("negative fraction {}", given));
+            out.push_back(given * scale);
+            sum += given * scale;
         }
-        if (std::fabs(sum - 1.0) > 1e-6)
-            Warn(field, fmt::format("fractions sum to {:.9g}, not 1 (ISO 6976 assumes they do)", sum));
+        const double given = sum / scale;
+        const char* unit = scale == 1.0 ? "" : " %";
+        if (std::fabs(sum - 1.0) <= 1e-6) return out;
+        if (!(sum > 0.0)) Fail(field, fmt::format("fractions sum to {:.9g}{}: no component is present", given, unit));
+        if (m_options.normalise && sum > 0.0) {
+            for (double& v : out) v /= sum;
+            Warn(field, fmt::format("sum {:.9g}{} scaled to {} (--normalise)", given, unit, scale == 1.0 ? "1" : "100 %"));
+        } else if (std::fabs(sum - 1.0) > kCompositionTolerance) {
+            Fail(field, fmt::format("fractions sum to {:.9g}{}, not {}; use --normalise to scale them{}", given, unit,
+                                    scale == 1.0 ? "1" : "100 %",
+                                    scale == 1.0 && std::fabs(sum - 100.0) < 1.0 ? " (or, for mole percent, name the list mole_percent)"
+                                                                                : ""));
+        } else {
+            Warn(field, fmt::format("fractions sum to {:.9g}{}, not {} (ISO 6976 assumes they do)", given, unit,
+                                    scale == 1.0 ? "1" : "100 %"));
+        }
         return out;
     }
 
@@ -157,6 +223,7 @@ public:
 
 private:
     const std::string& m_source;
+    const FluidReadOptions& m_options;
     std::vector<std::string> m_warnings;
 };
 
@@ -192,16 +259,27 @@ Component ReadComponent(Reader& reader, const Json& item, const std::string& fie
 
     const ComponentRecord* byCas = casKey ? FindComponentByCas(*casKey) : nullptr;
     const ComponentRecord* byName = name.empty() ? nullptr : FindComponentByName(name);
+    if (byName && casKey && byName->casKey != *casKey)
+        reader.Fail(field, fmt::format("name '{}' is {} (CAS {}) but cas is {}; give one of them", name, byName->name,
+                                       byName->cas, FormatCasNumber(*casKey)));
+    if (!name.empty() && name.back() == '+' && !mw)
+        reader.Fail(field + ".mw", fmt::format("missing: the plus fraction '{}' needs its molar mass", name));
     const ComponentRecord* base = byCas ? byCas : byName;
     Component c;
     if (base) {
         c = ComponentFromRecord(*base);
     } else {
         if (name.empty() && !casKey) reader.Fail(field, "needs a name or a cas number");
-        if (!casKey || !mw)
-            reader.Fail(field, fmt::format("unknown component '{}': give both cas and mw",
-                                           name.empty() ? FormatCasNumber(*casKey) : name));
+        if (!casKey || !mw) {
+            const std::string suggestion = name.empty() ? std::string() : SuggestComponentName(name);
+            reader.Fail(field, fmt::format("unknown component '{}'{}: give both cas and mw",
+                                           name.empty() ? FormatCasNumber(*casKey) : name,
+                                           suggestion.empty() ? "" : fmt::format(" (did you mean '{}'?)", suggestion)));
+        }
         c = EstimateAlkaneLike(*mw);
+        reader.Warn(field, fmt::format("{} '{}' is not in the component list: the heating-value correlations price it "
+                                       "as an alkane of molar mass {:g} kg/kmol",
+                                       FormatCasNumber(*casKey), name.empty() ? c.name : name, *mw));
     }
     if (!name.empty()) c.name = name;
     if (casKey) c.casKey = *casKey;
@@ -263,8 +341,9 @@ Component EstimateAlkaneLike(double molarMassKgPerKmol) {
     return c;
 }
 
-ParsedFluid ParseFluidJson(std::string_view text, const std::string& source) {
-    Reader reader(source);
+namespace {
+
+Json ParseDocument(std::string_view text, const std::string& source) {
     DocumentBuilder builder;
     bool parsed = false;
     try {
@@ -282,10 +361,16 @@ ParsedFluid ParseFluidJson(std::string_view text, const std::string& source) {
         throw FluidInputError(
             fmt::format("{}: malformed JSON at {}: {}", source, Position(text, builder.ErrorPosition()), detail));
     }
-    Json doc = std::move(builder.root);
+    return std::move(builder.root);
+}
+
+ParsedFluid ReadFluid(const Json& doc, const std::string& source, const FluidReadOptions& options) {
+    Reader reader(source, options);
     if (!doc.is_object()) reader.Fail("(document)", fmt::format("expected an object, found {}", Reader::Describe(doc)));
     WarnUnknownFields(reader, doc, "",
-                      {"temperature_C", "pressure_kPa", "molar_flow_kmol_h", "components", "mole_fractions", "phases"});
+                      {"temperature_C", "temperature_K", "temperature_F", "pressure_kPa", "pressure_bar", "pressure_MPa",
+                       "pressure_psia", "molar_flow_kmol_h", "components", "mole_fractions", "mole_percent", "phases",
+                       "id"});
 
     ParsedFluid result;
     Fluid& fluid = result.fluid;
@@ -293,10 +378,16 @@ ParsedFluid ParseFluidJson(std::string_view text, const std::string& source) {
         if (!doc.contains(field)) reader.Fail(field, "missing");
         return doc[field];
     };
-    fluid.temperatureC = reader.Number(required("temperature_C"), "temperature_C");
-    if (!(fluid.temperatureC > -273.15)) reader.Fail("temperature_C", "below absolute zero");
-    fluid.pressureKPa = reader.Number(required("pressure_kPa"), "pressure_kPa");
-    if (!(fluid.pressureKPa > 0.0)) reader.Fail("pressure_kPa", "must be positive");
+    if (doc.contains("id")) {
+        if (!doc["id"].is_string()) reader.Fail("id", "expected a string");
+        fluid.id = doc["id"].get<std::string>();
+    }
+    const UnitKey* t = reader.Quantity(doc, kTemperatureKeys, "temperature", "", true);
+    fluid.temperatureC = reader.Number(doc[t->key], t->key) * t->scale + t->offset;
+    if (!(fluid.temperatureC > -273.15)) reader.Fail(t->key, "below absolute zero");
+    const UnitKey* p = reader.Quantity(doc, kPressureKeys, "pressure", "", true);
+    fluid.pressureKPa = reader.Number(doc[p->key], p->key) * p->scale;
+    if (!(fluid.pressureKPa > 0.0)) reader.Fail(p->key, "must be positive (absolute pressure)");
     fluid.molarFlowKmolPerH = 1.0;
     if (doc.contains("molar_flow_kmol_h")) {
         fluid.molarFlowKmolPerH = reader.Number(doc["molar_flow_kmol_h"], "molar_flow_kmol_h");
@@ -307,11 +398,18 @@ ParsedFluid ParseFluidJson(std::string_view text, const std::string& source) {
     if (!components.is_array())
         reader.Fail("components", fmt::format("expected a list, found {}", Reader::Describe(components)));
     if (components.empty()) reader.Fail("components", "empty list");
-    for (std::size_t i = 0; i < components.size(); ++i)
-        fluid.components.push_back(ReadComponent(reader, components[i], fmt::format("components[{}]", i)));
+    for (std::size_t i = 0; i < components.size(); ++i) {
+        const std::string field = fmt::format("components[{}]", i);
+        Component c = ReadComponent(reader, components[i], field);
+        for (std::size_t j = 0; j < fluid.components.size(); ++j)
+            if (fluid.components[j].casKey == c.casKey)
+                reader.Fail(field, fmt::format("'{}' is the same component as components[{}] (CAS {}); give it once",
+                                               c.name, j, FormatCasNumber(c.casKey)));
+        fluid.components.push_back(std::move(c));
+    }
     const std::size_t n = fluid.components.size();
 
-    fluid.moleFractions = reader.Fractions(required("mole_fractions"), "mole_fractions", n);
+    fluid.moleFractions = reader.Composition(doc, "", n);
 
     if (doc.contains("phases")) {
         const Json& phases = doc["phases"];
@@ -322,7 +420,7 @@ ParsedFluid ParseFluidJson(std::string_view text, const std::string& source) {
             const std::string field = fmt::format("phases[{}]", k);
             const Json& item = phases[k];
             if (!item.is_object()) reader.Fail(field, fmt::format("expected an object, found {}", Reader::Describe(item)));
-            WarnUnknownFields(reader, item, field, {"slot", "fraction", "mole_fractions"});
+            WarnUnknownFields(reader, item, field, {"slot", "fraction", "mole_fractions", "mole_percent"});
             Phase phase;
             if (!item.contains("slot")) reader.Fail(field + ".slot", "missing");
             const double slot = reader.Number(item["slot"], field + ".slot");
@@ -335,8 +433,7 @@ ParsedFluid ParseFluidJson(std::string_view text, const std::string& source) {
             phase.fraction = reader.Number(item["fraction"], field + ".fraction");
             if (phase.fraction < 0.0 || phase.fraction > 1.0) reader.Fail(field + ".fraction", "must lie in [0, 1]");
             total += phase.fraction;
-            if (!item.contains("mole_fractions")) reader.Fail(field + ".mole_fractions", "missing");
-            phase.moleFractions = reader.Fractions(item["mole_fractions"], field + ".mole_fractions", n);
+            phase.moleFractions = reader.Composition(item, field + ".", n);
             fluid.phases.push_back(std::move(phase));
         }
         if (!fluid.phases.empty() && std::fabs(total - 1.0) > 1e-6)
@@ -346,14 +443,45 @@ ParsedFluid ParseFluidJson(std::string_view text, const std::string& source) {
     return result;
 }
 
-ParsedFluid ReadFluidFile(const std::string& path) {
+}  // namespace
+
+ParsedFluid ParseFluidJson(std::string_view text, const std::string& source, const FluidReadOptions& options) {
+    return ReadFluid(ParseDocument(text, source), source, options);
+}
+
+ParsedFluid ParseFluidJson(std::string_view text, const std::string& source) {
+    return ParseFluidJson(text, source, FluidReadOptions{});
+}
+
+std::vector<ParsedFluid> ParseFluidsJson(std::string_view text, const std::string& source,
+                                         const FluidReadOptions& options) {
+    const Json doc = ParseDocument(text, source);
+    std::vector<ParsedFluid> fluids;
+    if (!doc.is_array()) {
+        fluids.push_back(ReadFluid(doc, source, options));
+        return fluids;
+    }
+    if (doc.empty()) throw FluidInputError(fmt::format("{}: (document): empty list of fluids", source));
+    fluids.reserve(doc.size());
+    for (std::size_t i = 0; i < doc.size(); ++i)
+        fluids.push_back(ReadFluid(doc[i], fmt::format("{}[{}]", source, i), options));
+    return fluids;
+}
+
+std::string ReadInputFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw FluidInputError(fmt::format("{}: cannot open the file", path));
     std::ostringstream text;
     text << in.rdbuf();
     if (in.bad()) throw FluidInputError(fmt::format("{}: cannot read the file", path));
-    return ParseFluidJson(text.str(), path);
+    return text.str();
 }
+
+ParsedFluid ReadFluidFile(const std::string& path, const FluidReadOptions& options) {
+    return ParseFluidJson(ReadInputFile(path), path, options);
+}
+
+ParsedFluid ReadFluidFile(const std::string& path) { return ReadFluidFile(path, FluidReadOptions{}); }
 
 std::string_view DefaultFluidJson() noexcept { return kDefaultFluidJson; }
 

@@ -1,8 +1,10 @@
 // Fluids of the command-line host, read from JSON:
 //
 //   {
-//     "temperature_C": 15.0,                 required, above -273.15
-//     "pressure_kPa": 5000.0,                required, above 0
+//     "temperature_C": 15.0,                 required, above absolute zero; or temperature_K,
+//                                            temperature_F (exactly one of the three)
+//     "pressure_kPa": 5000.0,                required, absolute, above 0; or pressure_bar,
+//                                            pressure_MPa, pressure_psia (exactly one)
 //     "molar_flow_kmol_h": 1000.0,           optional (1.0), not negative
 //     "components": [                        required, at least one
 //       {"name": "methane"},                 a name of the host's list (or "C1", "CO2", ...)
@@ -14,15 +16,23 @@
 //                                            those of the normal alkane of that molar mass)
 //                                            and "class" (else 200, hydrocarbon)
 //     ],
-//     "mole_fractions": [...],               required, one finite number per component
+//     "mole_fractions": [...],               required, one finite number per component; or
+//                                            "mole_percent" (exactly one of the two)
 //     "phases": [                            optional; without it the fluid is one vapour
 //       {"slot": 0, "fraction": 1.0,         phase equal to the overall composition.
 //        "mole_fractions": [...]}            slot 0 vapour, 1 hydrocarbon liquid, 2 aqueous,
+//                                            (or "mole_percent")
 //     ]                                      3 other; fraction in [0, 1]
 //   }
 //
-// Errors name the source, the field and the problem in one line; fractions that do not sum
-// to 1 within 1e-6, negative fractions and unknown fields are warnings.
+// Errors name the source, the field and the problem in one line. A composition whose sum is
+// off 1 by more than kCompositionTolerance is refused unless FluidReadOptions::normalise asks
+// to scale it (and a warning says so); a smaller deviation, negative fractions and unknown
+// fields are warnings. A component given twice, a name that disagrees with its CAS number and
+// a plus fraction ("C7+") without "mw" are errors; a CAS number outside the host's list is
+// priced by the heating-value correlations as an alkane of its molar mass, with a warning.
+//
+// A batch file is a JSON list of such objects, or a CSV file (fluid_csv.h).
 #pragma once
 
 #include <stdexcept>
@@ -39,6 +49,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+inline constexpr double kCompositionTolerance = 1e-3;
+
+struct FluidReadOptions {
+    bool normalise = false;   // scale every composition to sum 1 instead of refusing it
+};
+
 struct ParsedFluid {
     Fluid fluid;
     std::vector<std::string> warnings;   // "source: field: problem"
@@ -46,9 +62,19 @@ struct ParsedFluid {
 
 // Parses a fluid; `source` names the input in messages (a file name). Throws FluidInputError.
 ParsedFluid ParseFluidJson(std::string_view text, const std::string& source);
+ParsedFluid ParseFluidJson(std::string_view text, const std::string& source, const FluidReadOptions& options);
+
+// A fluid file or a batch: one object gives one fluid, a list one per element (named
+// "source[i]" in messages).
+std::vector<ParsedFluid> ParseFluidsJson(std::string_view text, const std::string& source,
+                                         const FluidReadOptions& options);
 
 // Reads and parses a file. Throws FluidInputError, also when the file cannot be read.
 ParsedFluid ReadFluidFile(const std::string& path);
+ParsedFluid ReadFluidFile(const std::string& path, const FluidReadOptions& options);
+
+// The whole text of a file. Throws FluidInputError naming the path.
+std::string ReadInputFile(const std::string& path);
 
 // The embedded default: a pipeline natural gas of twelve components at 5000 kPa, 15 degC,
 // 1000 kmol/h, one vapour phase.

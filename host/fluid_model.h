@@ -35,6 +35,7 @@ struct Phase {
 };
 
 struct Fluid {
+    std::string id;                      // the user's label of the fluid (batches), may be empty
     double temperatureC = 15.0;
     double pressureKPa = 101.325;
     double molarFlowKmolPerH = 0.0;

@@ -1,5 +1,7 @@
 #include "host/report.h"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
@@ -7,17 +9,26 @@ namespace calorix::host {
 
 namespace {
 
-// Columns of the table: the "Phase_Values" index shown and its heading.
-struct Column {
-    std::size_t index;
-    const char* heading;
-};
-constexpr Column kColumns[] = {{0, "Overall"}, {1, "Vapour"}, {2, "HC liquid"}, {3, "Aqueous"}, {5, "Phase 3"}};
+using Json = nlohmann::ordered_json;
 
-std::string Cell(const std::optional<double>& v) { return v ? fmt::format("{:.6g}", *v) : std::string("-"); }
+constexpr std::array<const char*, kOutputColumns> kHeadings = {"Overall", "Vapour", "HC liquid", "Aqueous", "Phase 3"};
+
+// Decimals shown in the table for a result type.
+int Decimals(std::int32_t resultType) {
+    switch (resultType) {
+        case 1: return 2;     // degC
+        case 4: return 3;     // kg/h
+        case 16: return 5;    // kg/m3
+        case 21: return 1;    // kJ/kmol
+        case 30: return 1;    // kJ/kg
+        case 128: return 4;   // MJ/m3
+        case 174: return 2;   // mg/Sm3
+        default: return 4;
+    }
+}
 
 std::string CsvField(std::string_view text) {
-    if (text.find_first_of(",\"\n") == std::string_view::npos) return std::string(text);
+    if (text.find_first_of(",\"\n\r") == std::string_view::npos) return std::string(text);
     std::string out = "\"";
     for (char c : text) {
         if (c == '"') out += '"';
@@ -26,7 +37,107 @@ std::string CsvField(std::string_view text) {
     return out + "\"";
 }
 
+std::string Label(const CorrelationReport& r) { return r.displayName.empty() ? r.word : r.displayName; }
+
+Json FluidJson(const FluidResult& result) {
+    const Fluid& f = result.fluid;
+    Json fluid = Json::object();
+    if (!f.id.empty()) fluid["id"] = f.id;
+    fluid["temperature_C"] = f.temperatureC;
+    fluid["pressure_kPa"] = f.pressureKPa;
+    fluid["molar_flow_kmol_h"] = f.molarFlowKmolPerH;
+    Json components = Json::array();
+    for (const auto& c : f.components)
+        components.push_back(Json{{"name", c.name}, {"cas", FormatCasNumber(c.casKey)}, {"mw", c.molarMassKgPerKmol}});
+    fluid["components"] = components;
+    fluid["mole_fractions"] = f.moleFractions;
+    Json phases = Json::object();
+    for (const auto& p : f.phases)
+        if (p.slot >= 0 && p.slot < 4)
+            phases[kPhaseKey[static_cast<std::size_t>(p.slot) + 1]] =
+                Json{{"fraction", p.fraction}, {"mole_fractions", p.moleFractions}};
+    if (!phases.empty()) fluid["phases"] = phases;
+    return fluid;
+}
+
+Json CorrelationsJson(const FluidResult& result) {
+    Json list = Json::array();
+    for (const auto& c : result.correlations) {
+        const CorrelationReport& r = c.report;
+        Json item = Json::object();
+        item["class"] = r.word;
+        item["class_id"] = r.classId;
+        item["display_name"] = r.displayName;
+        item["result_type"] = r.resultType;
+        item["unit"] = UnitOfResultType(r.resultType);
+        item["status"] = c.StatusText();
+        Json phases = Json::object();
+        for (std::size_t k = 0; k < kOutputColumns; ++k) {
+            const PhaseStatus& s = c.phases[k];
+            Json phase = Json::object();
+            switch (s.state) {
+                case PhaseState::Ok:
+                    phase["status"] = "ok";
+                    phase["value"] = *r.phaseValues[kPhaseValueIndex[k]];
+                    break;
+                case PhaseState::Absent: phase["status"] = "absent"; break;
+                case PhaseState::NotComputed:
+                    phase["status"] = "not computed";
+                    phase["reason"] = s.reason;
+                    break;
+            }
+            phases[kPhaseKey[k]] = phase;
+        }
+        item["phases"] = phases;
+        list.push_back(item);
+    }
+    return list;
+}
+
+std::string FlashStatus(const RunDescription& run, const FluidResult& result) {
+    if (!run.flashed) return "not asked";
+    return result.flashProblem.empty() ? "ok" : "failed: " + result.flashProblem;
+}
+
+std::string TableHeader(const RunDescription& run, const FluidResult& result) {
+    const Fluid& f = result.fluid;
+    const std::string reference =
+        run.isoEdition == 2016 ? fmt::format("combustion {:g} degC, metering {:g} degC", run.combustionTemperatureC,
+                                             run.referenceTemperatureC)
+                               : fmt::format("{:g} degC", run.referenceTemperatureC);
+    std::string out =
+        fmt::format("calorix-host {}; ISO 6976:{} reference {}, 101.325 kPa\n", ProgramVersion(), run.isoEdition, reference);
+    out += fmt::format("Fluid{}: {:.2f} degC, {:.1f} kPa, {:.3f} kmol/h, {} components\n",
+                       f.id.empty() ? "" : " " + f.id, f.temperatureC, f.pressureKPa, f.molarFlowKmolPerH,
+                       f.components.size());
+    if (!result.flashProblem.empty()) out += fmt::format("Flash: {}\n", result.flashProblem);
+    std::size_t nameWidth = 14;  // "phase fraction"
+    for (const auto& c : f.components) nameWidth = std::max(nameWidth, c.name.size());
+    out += fmt::format("\n{:<{}}  {:>10}", "mol %", nameWidth, "Overall");
+    for (const auto& p : f.phases) out += fmt::format("  {:>10}", kHeadings[static_cast<std::size_t>(p.slot) + 1]);
+    out += '\n';
+    for (std::size_t i = 0; i < f.components.size(); ++i) {
+        out += fmt::format("{:<{}}  {:>10.4f}", f.components[i].name, nameWidth, 100.0 * f.moleFractions[i]);
+        for (const auto& p : f.phases)
+            out += fmt::format("  {:>10.4f}", i < p.moleFractions.size() ? 100.0 * p.moleFractions[i] : 0.0);
+        out += '\n';
+    }
+    if (!f.phases.empty()) {
+        out += fmt::format("{:<{}}  {:>10}", "phase fraction", nameWidth, "");
+        for (const auto& p : f.phases) out += fmt::format("  {:>10.6f}", p.fraction);
+        out += fmt::format("\n(phases {})\n", run.flashed ? "from the host's flash" : "as given");
+    }
+    return out + '\n';
+}
+
 }  // namespace
+
+std::string_view ProgramVersion() noexcept { return CALORIX_VERSION; }
+
+RunDescription DescribeRun(const EvaluationSettings& settings) {
+    return RunDescription{settings.edition.meteringC, settings.flash, settings.edition.year,
+                          settings.edition.combustionC};
+}
 
 std::string_view UnitOfResultType(std::int32_t resultType) noexcept {
     switch (resultType) {
@@ -41,87 +152,111 @@ std::string_view UnitOfResultType(std::int32_t resultType) noexcept {
     }
 }
 
-std::string FormatStatus(HRESULT status) { return fmt::format("0x{:08X}", static_cast<std::uint32_t>(status)); }
+std::string FormatStatus(HRESULT status) {
+    struct Known {
+        HRESULT code;
+        const char* text;
+    };
+    static const Known kKnown[] = {
+        {E_FAIL, "unspecified failure"},
+        {E_POINTER, "null pointer"},
+        {E_NOTIMPL, "not implemented"},
+        {E_NOINTERFACE, "interface not supported"},
+        {E_UNEXPECTED, "unexpected call"},
+        {E_ACCESSDENIED, "access denied"},
+        {E_OUTOFMEMORY, "out of memory"},
+        {E_INVALIDARG, "invalid argument"},
+        {CLASS_E_CLASSNOTAVAILABLE, "class not available"},
+        {CONNECT_E_CANNOTCONNECT, "no attachment with this key"},
+        {SELFREG_E_CLASS, "class registration failed"},
+        {REGDB_E_CLASSNOTREG, "class not registered"},
+        {HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "file not found"},
+        {HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), "module not found"},
+        {HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), "the module does not export this function"},
+        {HRESULT_FROM_WIN32(ERROR_LOCK_VIOLATION), "the file is locked"},
+        {HRESULT_FROM_WIN32(ERROR_INVALID_DATA), "invalid data"},
+    };
+    for (const auto& k : kKnown)
+        if (k.code == status) return fmt::format("0x{:08X} ({})", static_cast<std::uint32_t>(status), k.text);
+    return fmt::format("0x{:08X}", static_cast<std::uint32_t>(status));
+}
 
-std::string FormatTable(const RunDescription& run, std::span<const CorrelationReport> reports) {
-    std::string out;
-    if (run.fluid) {
-        const Fluid& f = *run.fluid;
-        const std::string reference =
-            run.isoEdition == 2016 ? fmt::format("combustion {:g} degC, metering {:g} degC", run.combustionTemperatureC,
-                                                 run.referenceTemperatureC)
-                                   : fmt::format("{:g} degC", run.referenceTemperatureC);
-        out += fmt::format("Fluid: {} components, {:g} degC, {:g} kPa, {:g} kmol/h; ISO 6976:{} reference {}\n\n",
-                           f.components.size(), f.temperatureC, f.pressureKPa, f.molarFlowKmolPerH, run.isoEdition,
-                           reference);
-    }
+std::string FormatTable(const RunDescription& run, const FluidResult& result) {
+    std::string out = TableHeader(run, result);
     std::size_t nameWidth = 11;
-    for (const auto& r : reports) nameWidth = std::max(nameWidth, (r.displayName.empty() ? r.word : r.displayName).size());
+    for (const auto& c : result.correlations) nameWidth = std::max(nameWidth, Label(c.report).size());
     out += fmt::format("{:<{}}  {:<8}", "Correlation", nameWidth, "Unit");
-    for (const auto& c : kColumns) out += fmt::format("  {:>12}", c.heading);
+    for (const char* h : kHeadings) out += fmt::format("  {:>13}", h);
     out += '\n';
-    for (const auto& r : reports) {
-        out += fmt::format("{:<{}}  {:<8}", r.displayName.empty() ? r.word : r.displayName, nameWidth,
-                           UnitOfResultType(r.resultType));
+    std::string notes;
+    for (const auto& c : result.correlations) {
+        const CorrelationReport& r = c.report;
+        out += fmt::format("{:<{}}  {:<8}", Label(r), nameWidth, UnitOfResultType(r.resultType));
         if (FAILED(r.status)) {
-            out += fmt::format("  {} failed: {}\n", r.failedStep, FormatStatus(r.status));
+            out += fmt::format("  {}\n", c.StatusText());
             continue;
         }
-        for (const auto& c : kColumns) out += fmt::format("  {:>12}", Cell(r.phaseValues[c.index]));
+        for (std::size_t k = 0; k < kOutputColumns; ++k) {
+            const PhaseStatus& s = c.phases[k];
+            std::string cell = "-";
+            if (s.state == PhaseState::Ok)
+                cell = fmt::format("{:.{}f}", *r.phaseValues[kPhaseValueIndex[k]], Decimals(r.resultType));
+            else if (s.state == PhaseState::NotComputed) {
+                cell = "n/c";
+                notes += fmt::format("  {}, {}: {}\n", Label(r), kHeadings[k], s.reason);
+            }
+            out += fmt::format("  {:>13}", cell);
+        }
         out += '\n';
+    }
+    if (!notes.empty()) out += "\nn/c: not computed\n" + notes;
+    return out;
+}
+
+std::string FormatJson(const RunDescription& run, std::span<const FluidResult> results, bool batch) {
+    Json doc = Json::object();
+    doc["program"] = "calorix-host";
+    doc["version"] = ProgramVersion();
+    doc["reference_temperature_C"] = run.referenceTemperatureC;
+    doc["iso6976_edition"] = run.isoEdition;
+    doc["combustion_temperature_C"] = run.combustionTemperatureC;
+    if (!batch && results.size() == 1) {
+        doc["fluid"] = FluidJson(results[0]);
+        doc["flash"] = FlashStatus(run, results[0]);
+        doc["correlations"] = CorrelationsJson(results[0]);
+    } else {
+        Json fluids = Json::array();
+        for (const auto& r : results)
+            fluids.push_back(Json{{"fluid", FluidJson(r)}, {"flash", FlashStatus(run, r)}, {"correlations", CorrelationsJson(r)}});
+        doc["fluids"] = fluids;
+    }
+    return doc.dump(2) + "\n";
+}
+
+std::string CsvHeader() {
+    return "fluid,id,class,display_name,result_type,unit,status,overall,vapour,hc_liquid,aqueous,phase3,"
+           "reference_temperature_C,iso6976_edition,combustion_temperature_C,version\n";
+}
+
+std::string CsvRows(const RunDescription& run, const FluidResult& result, std::size_t fluidNumber) {
+    std::string out;
+    for (const auto& c : result.correlations) {
+        const CorrelationReport& r = c.report;
+        out += fmt::format("{},{},{},{},{},{},{}", fluidNumber, CsvField(result.fluid.id), CsvField(r.word),
+                           CsvField(r.displayName), r.resultType, UnitOfResultType(r.resultType),
+                           CsvField(c.StatusText()));
+        for (std::size_t k = 0; k < kOutputColumns; ++k)
+            out += c.phases[k].state == PhaseState::Ok ? fmt::format(",{}", *r.phaseValues[kPhaseValueIndex[k]])
+                                                      : std::string(",");
+        out += fmt::format(",{:g},{},{:g},{}\n", run.referenceTemperatureC, run.isoEdition, run.combustionTemperatureC,
+                           ProgramVersion());
     }
     return out;
 }
 
-std::string FormatJson(const RunDescription& run, std::span<const CorrelationReport> reports) {
-    using Json = nlohmann::ordered_json;
-    Json doc = Json::object();
-    if (run.fluid) {
-        const Fluid& f = *run.fluid;
-        Json fluid = Json::object();
-        fluid["temperature_C"] = f.temperatureC;
-        fluid["pressure_kPa"] = f.pressureKPa;
-        fluid["molar_flow_kmol_h"] = f.molarFlowKmolPerH;
-        Json names = Json::array();
-        for (const auto& c : f.components) names.push_back(c.name);
-        fluid["components"] = names;
-        doc["fluid"] = fluid;
-    }
-    doc["reference_temperature_C"] = run.referenceTemperatureC;
-    doc["iso6976_edition"] = run.isoEdition;
-    doc["combustion_temperature_C"] = run.isoEdition == 2016 ? run.combustionTemperatureC : run.referenceTemperatureC;
-    Json list = Json::array();
-    for (const auto& r : reports) {
-        Json item = Json::object();
-        item["class"] = r.word;
-        item["class_id"] = r.classId;
-        item["display_name"] = r.displayName;
-        item["result_type"] = r.resultType;
-        item["unit"] = UnitOfResultType(r.resultType);
-        if (FAILED(r.status))
-            item["status"] = fmt::format("{} failed: {}", r.failedStep, FormatStatus(r.status));
-        else
-            item["status"] = "ok";
-        Json values = Json::array();
-        for (const auto& v : r.phaseValues) values.push_back(v ? Json(*v) : Json(nullptr));
-        item["phase_values"] = values;
-        list.push_back(item);
-    }
-    doc["correlations"] = list;
-    return doc.dump(2) + "\n";
-}
-
-std::string FormatCsv(const RunDescription&, std::span<const CorrelationReport> reports) {
-    std::string out = "class,display_name,result_type,unit,status,overall,phase0_vapour,phase1_hc_liquid,phase2_aqueous,phase3\n";
-    for (const auto& r : reports) {
-        out += fmt::format("{},{},{},{},{}", CsvField(r.word), CsvField(r.displayName), r.resultType,
-                           UnitOfResultType(r.resultType), FAILED(r.status) ? FormatStatus(r.status) : "ok");
-        for (const auto& c : kColumns) {
-            const auto& v = r.phaseValues[c.index];
-            out += v ? fmt::format(",{}", *v) : std::string(",");
-        }
-        out += '\n';
-    }
+std::string FormatCsv(const RunDescription& run, std::span<const FluidResult> results) {
+    std::string out = CsvHeader();
+    for (std::size_t i = 0; i < results.size(); ++i) out += CsvRows(run, results[i], i + 1);
     return out;
 }
 

@@ -1,38 +1,56 @@
-// Output of the command-line host: a table for people, JSON and CSV for programs.
+// Output of the command-line host: a table for people, JSON and CSV for programs. Numbers are
+// formatted without the locale (the same bytes on every platform); lines end in "\n".
 #pragma once
 
 #include <span>
 #include <string>
 #include <string_view>
 
-#include "host/correlation_manager.h"
-#include "host/fluid_model.h"
+#include "host/evaluate.h"
 
 namespace calorix::host {
+
+// The program's version, "38.0.0".
+std::string_view ProgramVersion() noexcept;
 
 // Unit of a correlation's result type code: 1 "degC", 4 "kg/h", 16 "kg/m3", 21 "kJ/kmol",
 // 30 "kJ/kg", 128 "MJ/m3", 174 "mg/Sm3"; "" for any other code.
 std::string_view UnitOfResultType(std::int32_t resultType) noexcept;
 
 struct RunDescription {
-    const Fluid* fluid = nullptr;
     double referenceTemperatureC = 15.0;  // the ISO 6976 reference (metering) temperature chosen
+    bool flashed = false;                 // phases from the host's flash
     int isoEdition = 1995;
-    double combustionTemperatureC = 15.0;  // ISO 6976:2016: the combustion reference temperature
+    double combustionTemperatureC = 15.0; // ISO 6976:2016: the combustion reference temperature
 };
 
-// Columns: correlation, unit, overall, vapour, HC liquid, aqueous, phase 3; a missing value
-// is a dash, a failed correlation shows its status.
-std::string FormatTable(const RunDescription& run, std::span<const CorrelationReport> reports);
-// {"fluid": {...}, "reference_temperature_C": 15, "iso6976_edition": 1995,
-// "combustion_temperature_C": 15, "correlations": [{"class", "class_id",
-// "display_name", "result_type", "unit", "status", "phase_values": [six entries, null for
-// EMPTY_VALUE and index 4]}]}
-std::string FormatJson(const RunDescription& run, std::span<const CorrelationReport> reports);
-// One header line, one line per correlation; empty cells for missing values.
-std::string FormatCsv(const RunDescription& run, std::span<const CorrelationReport> reports);
+// What the output says of the run chosen by these settings.
+RunDescription DescribeRun(const EvaluationSettings& settings);
 
-// "0x80004005".
+// A header echoing the fluid (conditions, the composition of the fluid and of each phase, the
+// phase fractions) and the reference temperature, then one line per correlation: unit and
+// fixed-point values for overall, vapour, HC liquid, aqueous and phase 3 ("-" where the phase
+// is absent, "n/c" where it was not computed, with the reasons below the table).
+std::string FormatTable(const RunDescription& run, const FluidResult& result);
+
+// One document: {"program", "version", "reference_temperature_C", "iso6976_edition",
+// "combustion_temperature_C", "fluid", "flash",
+// "correlations": [{"class", "class_id", "display_name", "result_type", "unit", "status",
+// "phases": {"overall": {"status": "ok", "value": 38.9}, "hc_liquid": {"status": "absent"},
+// "aqueous": {"status": "not computed", "reason": "..."}, ...}}]}; a batch has "fluids": [{"fluid",
+// "flash", "correlations"}, ...] in place of the last three.
+std::string FormatJson(const RunDescription& run, std::span<const FluidResult> results, bool batch);
+
+// A header line, then one line per fluid and correlation: fluid (1-based), id, class,
+// display_name, result_type, unit, status, overall, vapour, hc_liquid, aqueous, phase3,
+// reference_temperature_C, iso6976_edition, combustion_temperature_C, version; empty cells
+// where there is no value.
+std::string FormatCsv(const RunDescription& run, std::span<const FluidResult> results);
+std::string CsvHeader();
+// The rows of one fluid (numbered `fluidNumber`), for output written as it comes.
+std::string CsvRows(const RunDescription& run, const FluidResult& result, std::size_t fluidNumber);
+
+// "0x80004005 (unspecified failure)": the code and, for the usual ones, what it means.
 std::string FormatStatus(HRESULT status);
 
 }  // namespace calorix::host

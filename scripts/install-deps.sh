@@ -6,6 +6,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libpugixml-dev nlohmann-json3-dev libcli11-dev libfmt-dev libeigen3-dev
+          libfccp-dev librsvg2-bin    # calorix-host batches (CSV) and the plot test
           clang-14 libclang-rt-14-dev)  # the fuzz preset
 if [ "${1:-}" = windows ]; then
     packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools wine64 libwine-dev

@@ -6,14 +6,21 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
+#include <pugixml.hpp>
 
+#include "host/batch.h"
 #include "host/correlation_manager.h"
+#include "host/options.h"
+#include "host/report.h"
 #include "host/fluid.h"
 #include "host/fluid_json.h"
 #include "platform/strings.h"
@@ -75,51 +82,86 @@ protected:
     fs::path m_dir;
 };
 
+// The mistakes people make, each with its exit status and its one-line message. No module is
+// needed: bad input is refused before the module is loaded.
 TEST_F(HostProgram, BadInputGivesOneLineAndStatusTwo) {
-    const std::string methane = R"("temperature_C": 15, "pressure_kPa": 5000, "components": [{"name": "methane"}, {"name": "ethane"}], )";
+    const std::string tp = R"("temperature_C": 15, "pressure_kPa": 5000, )";
+    const std::string c1c2 = R"("components": [{"name": "methane"}, {"name": "ethane"}], )";
     struct Case {
-        const char* file;
-        std::string text;
-        const char* message;  // after "calorix-host: <file>: "
+        const char* name;
+        std::string file;      // the fluid file's text, written to <name>.json; empty: none
+        std::string args;      // after --fluid FILE when there is a file
+        std::string message;   // after "calorix-host: " (and "<file>: " when there is a file)
     };
     const Case cases[] = {
-        {"malformed.json", "{\"temperature_C\": 15,", "malformed JSON at line 1"},
-        {"unknown.json",
-         R"({"temperature_C": 15, "pressure_kPa": 5000, "components": [{"name": "kryptonite"}], "mole_fractions": [1]})",
+        {"malformed", "{\"temperature_C\": 15,", "", "malformed JSON at line 1"},
+        {"unknown", "{" + tp + R"("components": [{"name": "kryptonite"}], "mole_fractions": [1]})", "",
          "components[0]: unknown component 'kryptonite': give both cas and mw"},
-        {"length.json", "{" + methane + R"("mole_fractions": [1]})", "mole_fractions: 1 entries for 2 components"},
-        {"infinite.json", "{" + methane + R"("mole_fractions": [0.5, -1e400]})", "mole_fractions[1]: not a finite number"},
+        {"misspelt", "{" + tp + R"("components": [{"name": "nitorgen"}], "mole_fractions": [1]})", "",
+         "components[0]: unknown component 'nitorgen' (did you mean 'nitrogen'?): give both cas and mw"},
+        {"length", "{" + tp + c1c2 + R"("mole_fractions": [1]})", "", "mole_fractions: 1 entries for 2 components"},
+        {"infinite", "{" + tp + c1c2 + R"("mole_fractions": [0.5, -1e400]})", "", "mole_fractions[1]: not a finite number"},
+        {"percent", "{" + tp + c1c2 + R"("mole_fractions": [95, 5]})", "",
+         "mole_fractions: fractions sum to 100, not 1; use --normalise to scale them"},
+        {"duplicate", "{" + tp + R"("components": [{"name": "CO2"}, {"cas": "124-38-9"}], "mole_fractions": [0.5, 0.5]})",
+         "", "components[1]: 'carbon dioxide' is the same component as components[0] (CAS 124-38-9); give it once"},
+        {"conflict", "{" + tp + R"("components": [{"name": "ethane", "cas": "74-98-6"}], "mole_fractions": [1]})", "",
+         "components[0]: name 'ethane' is ethane (CAS 74-84-0) but cas is 74-98-6; give one of them"},
+        {"plus", "{" + tp + R"("components": [{"name": "C1"}, {"name": "C7+"}], "mole_fractions": [0.99, 0.01]})", "",
+         "components[1].mw: missing: the plus fraction 'C7+' needs its molar mass"},
+        {"units", R"({"temperature_C": 15, "pressure_barg": 50, )" + c1c2 + R"("mole_fractions": [0.9, 0.1]})", "",
+         "pressure_barg: unknown unit; give the pressure as one of pressure_kPa, pressure_bar, pressure_MPa, pressure_psia"},
+        {"twice", R"({"temperature_C": 15, "temperature_F": 59, "pressure_bar": 50, )" + c1c2 + R"("mole_fractions": [0.9, 0.1]})",
+         "", "temperature_F: the temperature is given twice (temperature_C and temperature_F); give one"},
+        {"missing", "", "", "cannot open the file"},
+        {"option before register", "", "--flash register", "--flash does not apply to 'register'"},
+        {"option after register", "", "register --format json", "The following argument was not expected: --format"},
+        {"two modules", "", "register --module /a/Calorix.so /b/Calorix.so",
+         "two modules given (/b/Calorix.so and --module /a/Calorix.so); give one"},
+        {"batch as a table", "", "batch --fluid x.csv --format table", "--format: a batch is written as csv or json"},
+        {"reference temperature", "", "--ref-temp 20", "--ref-temp: 20 not in {15,0}"},
+        {"format", "", "--format xml", "--format: xml not in {table,json,csv}"},
+        {"correlation", "", "--correlations 'HHV, wobbe-index'",
+         "--correlations: unknown correlation class 'wobbe-index' (did you mean 'WobbleIndex'?)"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
-        const std::string path = File(c.file, c.text);
-        const ProgramRun r = Start("--fluid '" + path + "' --module /nonexistent/Calorix.so");
+        SCOPED_TRACE(c.name);
+        std::string args = c.args, prefix = "calorix-host: ";
+        if (!c.file.empty() || c.args.empty()) {
+            const std::string path = c.file.empty() ? (m_dir / "missing.json").string() : File(std::string(c.name) + ".json", c.file);
+            args = "--fluid '" + path + "' " + c.args;
+            prefix += path + ": ";
+        }
+        const ProgramRun r = Start("--module /nonexistent/Calorix.so " + args);
         EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.err.rfind("calorix-host: " + path + ": " + c.message, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.rfind(prefix + c.message, 0), 0u) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_TRUE(r.out.empty());
     }
-    // A file that is not there, and a bad command line.
-    ProgramRun r = Start("--fluid '" + (m_dir / "missing.json").string() + "'");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("missing.json: cannot open the file"), std::string::npos) << r.err;
-    r = Start("--ref-temp 20");
-    EXPECT_EQ(r.status, 2);
-    r = Start("--format xml");
-    EXPECT_EQ(r.status, 2);
-    r = Start("--correlations HHV,Nonsense --module /nonexistent/Calorix.so");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("unknown correlation class 'Nonsense'"), std::string::npos) << r.err;
 }
 
 TEST_F(HostProgram, WarningsGoToStandardErrorWithoutRefusing) {
     const std::string path = File("sum.json", R"({"temperature_C": 15, "pressure_kPa": 5000,
-        "components": [{"name": "methane"}, {"name": "ethane"}], "mole_fractions": [0.9, 0.09]})");
+        "components": [{"name": "methane"}, {"name": "ethane"}], "mole_fractions": [0.9, 0.0995]})");
     // The module is missing, so the run fails after reading the fluid, with status 1.
     const ProgramRun r = Start("--fluid '" + path + "' --module /nonexistent/Calorix.so");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("warning: " + path + ": mole_fractions: fractions sum to 0.99, not 1"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("cannot load /nonexistent/Calorix.so"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("warning: " + path + ": mole_fractions: fractions sum to 0.9995, not 1"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("cannot load /nonexistent/Calorix.so: 0x8007007E (module not found)"), std::string::npos) << r.err;
+}
+
+TEST_F(HostProgram, ListsVersionComponentsAndCorrelations) {
+    ProgramRun r = Start("--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("calorix-host ", 0), 0u) << r.out;
+    r = Start("components");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("74-82-8          16.0425    201  methane"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("7732-18-5"), std::string::npos);
+    r = Start("correlations");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), static_cast<long>(Catalogue().size())) << r.out;
+    EXPECT_NE(r.out.find("HCDewPt           Calorix.HCDewPt.1"), std::string::npos) << r.out;
 }
 
 TEST_F(HostProgram, RegistrationOfAMissingModuleFails) {
@@ -128,24 +170,31 @@ TEST_F(HostProgram, RegistrationOfAMissingModuleFails) {
     EXPECT_NE(r.err.find("cannot load /nonexistent/Calorix.so"), std::string::npos) << r.err;
 }
 
+// The value of a phase in the JSON output, or NaN when it has none.
+double Value(const nlohmann::json& correlation, const char* phase) {
+    const auto& p = correlation["phases"][phase];
+    return p.contains("value") ? p["value"].get<double>() : std::nan("");
+}
+
 TEST_F(HostProgram, DefaultGasGivesTheEightIso6976Results) {
     if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
     ProgramRun r = Start("--format json" + ModuleArg());
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << r.err;
     const auto doc = nlohmann::json::parse(r.out);
+    EXPECT_EQ(doc["reference_temperature_C"], 15.0);
+    EXPECT_FALSE(doc["version"].get<std::string>().empty());
     const auto& list = doc["correlations"];
     ASSERT_EQ(list.size(), 8u);
     double hhv15 = 0.0;
     for (const auto& c : list) {
         SCOPED_TRACE(c["class"].get<std::string>());
         EXPECT_EQ(c["status"], "ok");
-        ASSERT_EQ(c["phase_values"].size(), 6u);
-        const auto& v = c["phase_values"];
-        ASSERT_TRUE(v[0].is_number());
-        EXPECT_EQ(v[0], v[1]);  // one vapour phase equal to the overall fluid
-        for (int i : {2, 3, 4, 5}) EXPECT_TRUE(v[i].is_null()) << i;
+        EXPECT_GT(Value(c, "overall"), 0.0);
+        EXPECT_EQ(Value(c, "overall"), Value(c, "vapour"));  // one vapour phase equal to the overall fluid
+        for (const char* absent : {"hc_liquid", "aqueous", "phase3"}) EXPECT_EQ(c["phases"][absent]["status"], "absent");
         EXPECT_FALSE(c["unit"].get<std::string>().empty());
-        if (c["class"] == "HHV") hhv15 = v[0].get<double>();
+        if (c["class"] == "HHV") hhv15 = Value(c, "overall");
     }
     EXPECT_GT(hhv15, 38.0);
     EXPECT_LT(hhv15, 44.0);
@@ -153,7 +202,7 @@ TEST_F(HostProgram, DefaultGasGivesTheEightIso6976Results) {
     // At 0 degC a cubic metre holds more gas.
     r = Start("--format json --ref-temp 0 --correlations HHV" + ModuleArg());
     ASSERT_EQ(r.status, 0) << r.err;
-    const double hhv0 = nlohmann::json::parse(r.out)["correlations"][0]["phase_values"][0].get<double>();
+    const double hhv0 = Value(nlohmann::json::parse(r.out)["correlations"][0], "overall");
     EXPECT_GT(hhv0, hhv15 * 1.04);
     EXPECT_LT(hhv0, hhv15 * 1.07);
 
@@ -163,6 +212,7 @@ TEST_F(HostProgram, DefaultGasGivesTheEightIso6976Results) {
     r = Start(ModuleArg());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("HHV Vol. Basis"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("methane            89.5000"), std::string::npos) << r.out;
 }
 
 TEST_F(HostProgram, FluidFileWithWaterPhase) {
@@ -172,13 +222,12 @@ TEST_F(HostProgram, FluidFileWithWaterPhase) {
     ASSERT_EQ(r.status, 0) << r.err;
     const auto doc = nlohmann::json::parse(r.out);
     for (const auto& c : doc["correlations"]) {
-        const auto& v = c["phase_values"];
-        EXPECT_TRUE(v[0].is_number());
-        EXPECT_TRUE(v[1].is_number());  // vapour
-        EXPECT_TRUE(v[2].is_null());    // no hydrocarbon liquid
-        EXPECT_TRUE(v[3].is_number());  // aqueous phase
-        EXPECT_TRUE(v[4].is_null());
-        EXPECT_TRUE(v[5].is_null());
+        const auto& p = c["phases"];
+        EXPECT_EQ(p["overall"]["status"], "ok");
+        EXPECT_EQ(p["vapour"]["status"], "ok");
+        EXPECT_EQ(p["hc_liquid"]["status"], "absent");
+        EXPECT_EQ(p["aqueous"]["status"], "ok");
+        EXPECT_EQ(p["phase3"]["status"], "absent");
     }
 }
 
@@ -189,13 +238,166 @@ TEST_F(HostProgram, FlashOptionGivesTheFluidItsEquilibriumPhases) {
         "components": [{"name": "methane"}, {"name": "propane"}, {"name": "n-hexane"}, {"name": "n-octane"},
                        {"name": "water"}],
         "mole_fractions": [0.80, 0.08, 0.05, 0.04, 0.03]})");
-    const ProgramRun r = Start("--flash --format json --correlations HHV --fluid '" + path + "'" + ModuleArg());
+    ProgramRun r = Start("--flash --format json --correlations HHV --fluid '" + path + "'" + ModuleArg());
     ASSERT_EQ(r.status, 0) << r.err;
     const auto doc = nlohmann::json::parse(r.out);
-    const auto& v = doc["correlations"][0]["phase_values"];
-    for (int i : {0, 1, 2, 3}) EXPECT_TRUE(v[i].is_number()) << i;
-    EXPECT_GT(v[2].get<double>(), v[1].get<double>());  // the liquid of heavy ends burns richer
-    EXPECT_LT(v[3].get<double>(), 2.1);                 // nearly pure water (1.88 MJ/m3 ideal)
+    EXPECT_EQ(doc["flash"], "ok");
+    EXPECT_EQ(doc["fluid"]["phases"].size(), 3u);
+    const auto& c = doc["correlations"][0];
+    for (const char* phase : {"overall", "vapour", "hc_liquid", "aqueous"}) EXPECT_EQ(c["phases"][phase]["status"], "ok") << phase;
+    EXPECT_GT(Value(c, "hc_liquid"), Value(c, "vapour"));  // the liquid of heavy ends burns richer
+    EXPECT_LT(Value(c, "aqueous"), 2.1);                   // nearly pure water (1.88 MJ/m3 ideal)
+
+    // The table shows the phase fractions and each phase's composition.
+    r = Start("--flash --correlations HHV --fluid '" + path + "'" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("phase fraction"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("HC liquid"), std::string::npos) << r.out;
+
+    // Without --flash the same fluid is one vapour phase, and a hint says so.
+    r = Start("--correlations HHV --fluid '" + path + "'" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("hint: the fluid splits into 3 phases"), std::string::npos) << r.err;
+}
+
+// Lines of CSV output: each with as many cells as the header (quotes respected).
+std::size_t CsvCells(const std::string& line) {
+    std::size_t cells = 1;
+    bool quoted = false;
+    for (char c : line) {
+        if (c == '"') quoted = !quoted;
+        if (c == ',' && !quoted) ++cells;
+    }
+    return cells;
+}
+
+void ExpectRectangularCsv(const std::string& text, std::size_t rows) {
+    std::istringstream in(text);
+    std::string header, line;
+    ASSERT_TRUE(std::getline(in, header)) << text;
+    std::size_t n = 0;
+    while (std::getline(in, line)) {
+        EXPECT_EQ(CsvCells(line), CsvCells(header)) << line;
+        ++n;
+    }
+    if (rows) {
+        EXPECT_EQ(n, rows) << text;
+    }
+    EXPECT_EQ(text.find('\r'), std::string::npos);
+}
+
+TEST_F(HostProgram, BatchGivesOneRowPerFluidAndCorrelationInInputOrder) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    std::string csv = "id,temperature_C,pressure_bar,methane,ethane,propane,n-hexane,water\n";
+    for (int i = 0; i < 24; ++i)
+        csv += fmt::format("f{},{},{},0.85,0.07,0.05,{},{}\n", i, 5 + i, 30 + 2 * i, i % 2 ? 0.02 : 0.029,
+                           i % 2 ? 0.01 : 0.001);
+    const std::string path = File("fluids.csv", csv);
+    ProgramRun r = Start("batch --flash --correlations HHV,HCDewPt --fluid '" + path + "'" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    ExpectRectangularCsv(r.out, 48);
+    std::istringstream lines(r.out);
+    std::string line;
+    std::getline(lines, line);
+    for (int i = 0; i < 24; ++i) {
+        for (const char* word : {",HHV,", ",HCDewPt,"}) {
+            ASSERT_TRUE(std::getline(lines, line));
+            EXPECT_EQ(line.rfind(fmt::format("{},f{}{}", i + 1, i, word), 0), 0u) << line;
+        }
+    }
+    // Threads finish in any order; the output does not change.
+    EXPECT_EQ(Start("batch --flash --correlations HHV,HCDewPt --fluid '" + path + "'" + ModuleArg()).out, r.out);
+    const ProgramRun json = Start("batch --format json --correlations HHV --fluid '" + path + "'" + ModuleArg());
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto doc = nlohmann::json::parse(json.out);
+    ASSERT_EQ(doc["fluids"].size(), 24u);
+    EXPECT_EQ(doc["fluids"][23]["fluid"]["id"], "f23");
+    EXPECT_EQ(doc["fluids"][23]["correlations"][0]["status"], "ok");
+}
+
+TEST_F(HostProgram, EnvelopeDrawsBothCurves) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    const std::string fluid = File("wet.json", R"({"temperature_C": 10, "pressure_bar": 50,
+        "components": [{"name": "nitrogen"}, {"name": "methane"}, {"name": "ethane"}, {"name": "propane"},
+                       {"name": "n-butane"}, {"name": "n-hexane"}, {"name": "water"}],
+        "mole_percent": [1.0, 89.4, 5.0, 2.5, 1.0, 1.0, 0.1]})");
+    const std::string svg = (m_dir / "dew.svg").string();
+    const ProgramRun r = Start("envelope --pressure-unit bar --pressures 1,150 --points 8 --svg '" + svg +
+                               "' --fluid '" + fluid + "'" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Cricondenbar: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Cricondentherm: "), std::string::npos) << r.out;
+
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(svg.c_str())) << ReadAll(svg);
+    for (const char* id : {"hc-dew-point", "water-dew-point"}) {
+        const auto curve = doc.select_node(fmt::format("//*[@id='{}']", id).c_str()).node();
+        ASSERT_TRUE(curve) << id;
+        const std::string points = curve.attribute("points").as_string();
+        EXPECT_GE(std::count(points.begin(), points.end(), ' '), 3) << id << ": " << points;
+    }
+    EXPECT_TRUE(doc.select_node("//*[@id='fluid']").node());
+    EXPECT_NE(ReadAll(svg).find("Temperature (°C)"), std::string::npos);
+    EXPECT_NE(ReadAll(svg).find("Pressure (bar, absolute)"), std::string::npos);
+    // The drawing renders.
+    if (std::system("command -v rsvg-convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "rsvg-convert not installed";
+    const std::string png = (m_dir / "dew.png").string();
+    ASSERT_EQ(std::system(("rsvg-convert '" + svg + "' -o '" + png + "'").c_str()), 0);
+    EXPECT_EQ(ReadAll(png).substr(1, 3), "PNG");
+}
+
+// Every ./run.sh command of the README, run with the built program on the README's own
+// files, gives output that parses (JSON or CSV) and exit status 0.
+TEST_F(HostProgram, ReadmeCommandsGiveOutputThatParses) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    std::istringstream readme(ReadAll(CALORIX_SOURCE_DIR "/README.md"));
+    std::string line, pendingFile, block, blockFile, language;
+    std::vector<std::string> commands;
+    bool inBlock = false;
+    const std::regex fileName("`([A-Za-z0-9_-]+\\.(json|csv))`");
+    while (std::getline(readme, line)) {
+        if (line.rfind("```", 0) == 0) {
+            if (!inBlock) {
+                language = line.substr(3);
+                blockFile = pendingFile.size() > language.size() &&
+                                    pendingFile.compare(pendingFile.size() - language.size(), language.size(), language) == 0
+                                ? pendingFile
+                                : "";
+                block.clear();
+            } else {
+                if (!blockFile.empty()) File(blockFile, block);
+                pendingFile.clear();
+            }
+            inBlock = !inBlock;
+            continue;
+        }
+        if (inBlock) {
+            block += line + "\n";
+            if (language == "sh" && line.rfind("./run.sh ", 0) == 0) commands.push_back(line.substr(9, line.find(" #") - 9));
+            continue;
+        }
+        std::smatch m;
+        for (auto it = line.cbegin(); std::regex_search(it, line.cend(), m, fileName); it = m.suffix().first)
+            pendingFile = m[1];
+    }
+    ASSERT_GE(commands.size(), 6u);
+    for (std::string command : commands) {
+        SCOPED_TRACE(command);
+        std::string redirect;
+        if (const auto gt = command.find(" > "); gt != std::string::npos) {
+            redirect = command.substr(gt + 3);
+            command = command.substr(0, gt);
+        }
+        const ProgramRun r = Start("--module '" CALORIX_MODULE_PATH "' " + command, "cd '" + m_dir.string() + "' &&");
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string out = r.out;
+        if (command.find("--format json") != std::string::npos)
+            EXPECT_TRUE(nlohmann::json::accept(out)) << out;
+        else if (command.find("--format csv") != std::string::npos || command.rfind("batch", 0) == 0)
+            ExpectRectangularCsv(out, 0);
+        else
+            EXPECT_FALSE(out.empty());
+    }
 }
 
 TEST_F(HostProgram, Edition2016RunsItsEightClassesAtTheChosenPair) {
@@ -211,11 +413,11 @@ TEST_F(HostProgram, Edition2016RunsItsEightClassesAtTheChosenPair) {
     for (const auto& c : doc["correlations"]) {
         EXPECT_EQ(c["status"], "ok");
         EXPECT_NE(c["class"].get<std::string>().find("2016"), std::string::npos);
-        if (c["class"] == "HHV2016") hhv25_0 = c["phase_values"][0].get<double>();
+        if (c["class"] == "HHV2016") hhv25_0 = Value(c, "overall");
     }
     r = Start("--edition 2016 --format json --correlations HHV2016" + ModuleArg());  // 15/15 by default
     ASSERT_EQ(r.status, 0) << r.err;
-    const double hhv15_15 = nlohmann::json::parse(r.out)["correlations"][0]["phase_values"][0].get<double>();
+    const double hhv15_15 = Value(nlohmann::json::parse(r.out)["correlations"][0], "overall");
     EXPECT_GT(hhv25_0, hhv15_15 * 1.04);  // mostly the denser cubic metre at 0 degC
 
     r = Start("--edition 2016 --ref 15.55/15.55" + ModuleArg());
@@ -273,17 +475,63 @@ TEST(CorrelationManager, EveryReferenceAndArrayComesBack) {
     EXPECT_EQ(fakehost::AllocatorSpy::Instance().Live(), blocks) << "task-allocator blocks not returned";
 }
 
+// Every correlation on many fluids over several threads (each with its own correlation objects)
+// gives, byte for byte, what one thread gives. Run under the thread sanitizer in CI.
+TEST(Batch, ThreadsGiveWhatOneThreadGives) {
+    if (!std::filesystem::exists(CALORIX_MODULE_PATH)) GTEST_SKIP() << "Calorix.so not built";
+    CorrelationManager manager;
+    ASSERT_EQ(manager.Load(CALORIX_MODULE_PATH), S_OK);
+    std::vector<const CatalogueEntry*> classes;
+    bool optional = false;
+    std::string problem;
+    ASSERT_TRUE(SelectClasses("all", IsoEdition{}, classes, optional, problem));
+    std::vector<Fluid> fluids;
+    const Fluid gas = ParseFluidJson(DefaultFluidJson(), "default").fluid;
+    for (int i = 0; i < 12; ++i) {
+        fluids.push_back(gas);
+        fluids.back().temperatureC = -10.0 + 3.0 * i;
+        fluids.back().pressureKPa = 2000.0 + 400.0 * i;
+    }
+    EvaluationSettings settings;
+    settings.flash = true;
+    settings.refTempOption = 0;
+    std::size_t calls = 0;
+    const BatchRun many = EvaluateBatch(manager, classes, optional, settings, fluids, 4, [&](std::size_t) { ++calls; });
+    const BatchRun one = EvaluateBatch(manager, classes, optional, settings, fluids, 1);
+    EXPECT_GE(calls, 1u);
+    const RunDescription run{15.0, true};
+    EXPECT_EQ(FormatCsv(run, many.results), FormatCsv(run, one.results));
+    ASSERT_EQ(many.results.size(), fluids.size());
+    for (const auto& r : many.results) EXPECT_TRUE(r.Ok()) << FormatCsv(run, std::span(&r, 1));
+}
+
+TEST(Batch, ProgressBar) {
+    EXPECT_EQ(ProgressBar(5, 10), "\r[####################....................]  5/10 fluids");
+    EXPECT_EQ(ProgressBar(10, 10), "\r[########################################] 10/10 fluids\n");
+}
+
 TEST_F(HostProgram, RegisterAndUnregister) {
     if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
     const std::string registry = (m_dir / "registry.reg").string();
     const std::string env = "CALORIX_REGISTRY='" + registry + "'";
-    ProgramRun r = Start("register '" CALORIX_MODULE_PATH "'", env);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("DllRegisterServer"), std::string::npos);
-    EXPECT_NE(ReadAll(registry).find("InprocServer32"), std::string::npos);
-    r = Start("unregister '" CALORIX_MODULE_PATH "'", env);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(ReadAll(registry).find("InprocServer32"), std::string::npos);
+    // --module after the command, or before it, or the module as an argument: all honoured.
+    for (const char* args : {"register --module '" CALORIX_MODULE_PATH "'",
+                                    "--module '" CALORIX_MODULE_PATH "' register"}) {
+        SCOPED_TRACE(args);
+        ProgramRun r = Start(args, env);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("DllRegisterServer in " CALORIX_MODULE_PATH " succeeded."), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("Registry written: " + registry), std::string::npos) << r.out;
+        EXPECT_NE(ReadAll(registry).find("InprocServer32"), std::string::npos);
+        r = Start("unregister '" CALORIX_MODULE_PATH "'", env);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(ReadAll(registry).find("InprocServer32"), std::string::npos);
+    }
+    // A registry that cannot be written: the failure in words.
+    const ProgramRun r = Start("register --module '" CALORIX_MODULE_PATH "'", "CALORIX_REGISTRY=/proc/calorix.reg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("DllRegisterServer in " CALORIX_MODULE_PATH " failed: 0x"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("(registry /proc/calorix.reg)"), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <fstream>
 
+#include "host/fluid_csv.h"
 #include "host/fluid_json.h"
 
 namespace calorix::host {
@@ -20,7 +21,9 @@ TEST(FluidJson, ReadsEveryField) {
                  {"slot": 1, "fraction": 0.1, "mole_fractions": [0.25, 0.2, 0.24, 0.31]}]
     })";
     const ParsedFluid p = ParseFluidJson(text, "gas.json");
-    EXPECT_TRUE(p.warnings.empty());
+    ASSERT_EQ(p.warnings.size(), 1u);
+    EXPECT_EQ(p.warnings[0], "gas.json: components[3]: 50-00-0 'heavy end' is not in the component list: the "
+                             "heating-value correlations price it as an alkane of molar mass 128 kg/kmol");
     const Fluid& f = p.fluid;
     EXPECT_EQ(f.temperatureC, -5.5);
     EXPECT_EQ(f.pressureKPa, 7000.0);
@@ -120,20 +123,132 @@ TEST(FluidJson, WarningsDoNotRefuse) {
     const ParsedFluid p = ParseFluidJson(
         R"({"temperature_C": 15, "pressure_kPa": 100, "temprature": 3,
             "components": [{"name": "methane", "colour": "blue"}, {"name": "ethane"}],
-            "mole_fractions": [0.9, -0.001]})",
+            "mole_fractions": [0.9995, -0.0001]})",
         "w.json");
     ASSERT_EQ(p.warnings.size(), 4u);
     EXPECT_EQ(p.warnings[0], "w.json: temprature: unknown field, ignored");
     EXPECT_EQ(p.warnings[1], "w.json: components[0].colour: unknown field, ignored");
-    EXPECT_EQ(p.warnings[2], "w.json: mole_fractions[1]: negative fraction -0.001");
-    EXPECT_EQ(p.warnings[3], "w.json: mole_fractions: fractions sum to 0.899, not 1 (ISO 6976 assumes they do)");
-    EXPECT_EQ(p.fluid.moleFractions[1], -0.001);
+    EXPECT_EQ(p.warnings[2], "w.json: mole_fractions[1]: negative fraction -0.0001");
+    EXPECT_EQ(p.warnings[3], "w.json: mole_fractions: fractions sum to 0.9994, not 1 (ISO 6976 assumes they do)");
+    EXPECT_EQ(p.fluid.moleFractions[1], -0.0001);
     // Within 1e-6 of 1: no warning.
     const ParsedFluid q = ParseFluidJson(
         R"({"temperature_C": 15, "pressure_kPa": 100, "components": [{"name": "C1"}, {"name": "C2"}],
             "mole_fractions": [0.9999995, 0]})",
         "q.json");
     EXPECT_TRUE(q.warnings.empty());
+}
+
+// Mistakes people make with real gas analyses: each refused with the field and what to do.
+TEST(FluidJson, EverydayMistakesAreRefused) {
+    const std::string tp = R"("temperature_C": 15, "pressure_kPa": 5000, )";
+    const std::string c1c2 = R"("components": [{"name": "methane"}, {"name": "ethane"}], )";
+    const std::pair<std::string, const char*> cases[] = {
+        {"{" + tp + c1c2 + R"("mole_fractions": [95, 5]})",
+         "g.json: mole_fractions: fractions sum to 100, not 1; use --normalise to scale them (or, for mole percent, "
+         "name the list mole_percent)"},
+        {"{" + tp + c1c2 + R"("mole_percent": [0.95, 0.05]})",
+         "g.json: mole_percent: fractions sum to 1 %, not 100 %; use --normalise to scale them"},
+        {"{" + tp + c1c2 + R"("mole_fractions": [0.95, 0.05], "mole_percent": [95, 5]})",
+         "g.json: mole_percent: the composition is given twice (mole_fractions and mole_percent); give one"},
+        {"{" + tp + R"("temperature_K": 288.15, )" + c1c2 + R"("mole_fractions": [0.95, 0.05]})",
+         "g.json: temperature_K: the temperature is given twice (temperature_C and temperature_K); give one"},
+        {R"({"temperature_C": 15, "pressure_psig": 700, )" + c1c2 + R"("mole_fractions": [0.95, 0.05]})",
+         "g.json: pressure_psig: unknown unit; give the pressure as one of pressure_kPa, pressure_bar, pressure_MPa, "
+         "pressure_psia"},
+        {R"({"temperature_C": 15, )" + c1c2 + R"("mole_fractions": [0.95, 0.05]})",
+         "g.json: pressure_kPa: missing (or one of pressure_kPa, pressure_bar, pressure_MPa, pressure_psia)"},
+        {"{" + tp + R"("components": [{"name": "methane"}, {"name": "C1"}], "mole_fractions": [0.95, 0.05]})",
+         "g.json: components[1]: 'C1' is the same component as components[0] (CAS 74-82-8); give it once"},
+        {"{" + tp + R"("components": [{"name": "methane", "cas": "74-84-0"}], "mole_fractions": [1]})",
+         "g.json: components[0]: name 'methane' is methane (CAS 74-82-8) but cas is 74-84-0; give one of them"},
+        {"{" + tp + R"("components": [{"name": "methane"}, {"name": "C7+", "cas": "142-82-5"}], "mole_fractions": [0.99, 0.01]})",
+         "g.json: components[1].mw: missing: the plus fraction 'C7+' needs its molar mass"},
+        {"{" + tp + R"("components": [{"name": "methnae"}], "mole_fractions": [1]})",
+         "g.json: components[0]: unknown component 'methnae' (did you mean 'methane'?): give both cas and mw"},
+    };
+    for (const auto& [text, message] : cases) {
+        SCOPED_TRACE(text);
+        try {
+            ParseFluidJson(text, "g.json");
+            ADD_FAILURE() << "accepted";
+        } catch (const FluidInputError& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+    }
+}
+
+TEST(FluidJson, UnitsByKeyAndNormalising) {
+    const std::string c1c2 = R"("components": [{"name": "methane"}, {"name": "ethane"}], )";
+    struct Case {
+        std::string keys;
+        double temperatureC, pressureKPa;
+    };
+    const Case cases[] = {
+        {R"("temperature_K": 273.15, "pressure_bar": 50)", 0.0, 5000.0},
+        {R"("temperature_F": 59, "pressure_psia": 14.6959487755134)", 15.0, 101.325},
+        {R"("temperature_C": -10, "pressure_MPa": 7.5)", -10.0, 7500.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keys);
+        const ParsedFluid p = ParseFluidJson("{" + c.keys + ", " + c1c2 + R"("mole_percent": [95, 5]})", "u.json");
+        EXPECT_TRUE(p.warnings.empty());
+        EXPECT_NEAR(p.fluid.temperatureC, c.temperatureC, 1e-9);
+        EXPECT_NEAR(p.fluid.pressureKPa, c.pressureKPa, 1e-6);
+        EXPECT_DOUBLE_EQ(p.fluid.moleFractions[0], 0.95);
+    }
+    // --normalise scales a composition that does not sum to 1, and says so.
+    const ParsedFluid n = ParseFluidJson("{\"temperature_C\": 15, \"pressure_kPa\": 100, " + c1c2 +
+                                             R"("mole_fractions": [90, 10]})",
+                                         "n.json", FluidReadOptions{true});
+    ASSERT_EQ(n.warnings.size(), 1u);
+    EXPECT_EQ(n.warnings[0], "n.json: mole_fractions: sum 100 scaled to 1 (--normalise)");
+    EXPECT_DOUBLE_EQ(n.fluid.moleFractions[0], 0.9);
+}
+
+TEST(FluidJson, BatchesAsAJsonListOrCsv) {
+    const auto json = ParseFluidsJson(R"([
+        {"id": "a", "temperature_C": 15, "pressure_kPa": 5000, "components": [{"name": "methane"}], "mole_fractions": [1]},
+        {"temperature_C": 5, "pressure_bar": 70, "components": [{"name": "ethane"}], "mole_fractions": [1]}])",
+                                      "b.json", {});
+    ASSERT_EQ(json.size(), 2u);
+    EXPECT_EQ(json[0].fluid.id, "a");
+    EXPECT_EQ(json[1].fluid.pressureKPa, 7000.0);
+    try {
+        ParseFluidsJson(R"([{"temperature_C": 15}])", "b.json", {});
+        ADD_FAILURE() << "accepted";
+    } catch (const FluidInputError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("b.json[0]: pressure_kPa: missing", 0), 0u) << e.what();
+    }
+
+    const auto csv = ParseFluidsCsv("id,temperature_C,pressure_bar,molar_flow_kmol_h,methane,ethane,74-98-6\n"
+                                    "\"well 1, north\",15,50,1000,0.90,0.09,0.01\n"
+                                    "well 2,-5,70,10,0.95,,0.05\n",
+                                    "b.csv", {});
+    ASSERT_EQ(csv.size(), 2u);
+    EXPECT_EQ(csv[0].fluid.id, "well 1, north");
+    EXPECT_EQ(csv[0].fluid.pressureKPa, 5000.0);
+    EXPECT_EQ(csv[0].fluid.components[2].name, "propane");
+    EXPECT_EQ(csv[1].fluid.temperatureC, -5.0);
+    EXPECT_EQ(csv[1].fluid.moleFractions[1], 0.0);
+    EXPECT_EQ(csv[1].fluid.molarFlowKmolPerH, 10.0);
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"temperature_C,pressure_kPa,methane\n15,5000,abc\n", "b.csv:2: methane: 'abc' is not a finite number"},
+        {"temperature_C,pressure_kPa,methane\n15,5000\n", "b.csv:2: 2 cells for 3 columns of the header"},
+        {"temperature_C,pressure_kPa,methane\n15,5000,95\n", "b.csv:2: mole_fractions: fractions sum to 95, not 1"},
+        {"temperature_C,pressure_kPa,methane,methane\n", "b.csv:1: methane: column given twice"},
+        {"temperature_C,pressure_kPa,methane\n", "b.csv: no fluid rows after the header"},
+    };
+    for (const auto& [text, message] : bad) {
+        SCOPED_TRACE(text);
+        try {
+            ParseFluidsCsv(text, "b.csv", {});
+            ADD_FAILURE() << "accepted";
+        } catch (const FluidInputError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(message, 0), 0u) << e.what();
+        }
+    }
 }
 
 TEST(FluidJson, DefaultFluidAndFiles) {

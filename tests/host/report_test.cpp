@@ -6,23 +6,49 @@
 #include "host/correlation_manager.h"
 #include "host/report.h"
 
+#include <cmath>
+
 namespace calorix::host {
 namespace {
 
-std::vector<CorrelationReport> Reports() {
-    CorrelationReport hhv;
-    hhv.word = "HHV";
-    hhv.displayName = "HHV Vol. Basis";
-    hhv.classId = "{8F2BB331-1820-42E6-B6A7-37BADBA6ED7B}";
-    hhv.resultType = 128;
-    hhv.phaseValues = {40.5, 40.5, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
-    CorrelationReport dew;
-    dew.word = "HCDewPt";
-    dew.displayName = "HC Dew Point";
-    dew.resultType = 1;
-    dew.status = static_cast<HRESULT>(0x80004005u);
-    dew.failedStep = "Calculate";
-    return {hhv, dew};
+// An HHV with vapour only, a failed HC dew point, and a water dew point whose aqueous phase
+// was not computed.
+FluidResult Result() {
+    FluidResult result;
+    result.fluid.temperatureC = 15.0;
+    result.fluid.pressureKPa = 5000.0;
+    result.fluid.molarFlowKmolPerH = 1000.0;
+    result.fluid.components.push_back(Component{"methane", 74828, 16.0425, 190.56, 4599, 0.011, 201});
+    result.fluid.moleFractions = {1.0};
+    auto phases = [](PhaseState vapour, PhaseState aqueous) {
+        std::array<PhaseStatus, kOutputColumns> p{};
+        p[0] = {PhaseState::Ok, ""};
+        p[1] = {vapour, ""};
+        p[3] = {aqueous, aqueous == PhaseState::NotComputed ? "no dew point found" : ""};
+        return p;
+    };
+    CorrelationResult hhv;
+    hhv.report.word = "HHV";
+    hhv.report.displayName = "HHV Vol. Basis";
+    hhv.report.classId = "{8F2BB331-1820-42E6-B6A7-37BADBA6ED7B}";
+    hhv.report.resultType = 128;
+    hhv.report.phaseValues = {40.5, 40.5, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+    hhv.phases = phases(PhaseState::Ok, PhaseState::Absent);
+    CorrelationResult dew;
+    dew.report.word = "HCDewPt";
+    dew.report.displayName = "HC Dew Point";
+    dew.report.resultType = 1;
+    dew.report.status = static_cast<HRESULT>(0x80004005u);
+    dew.report.failedStep = "Calculate";
+    dew.phases.fill({PhaseState::NotComputed, "the correlation failed"});
+    CorrelationResult water;
+    water.report.word = "WaterDewPt";
+    water.report.displayName = "Water Dew Point";
+    water.report.resultType = 1;
+    water.report.phaseValues = {-12.3456, -12.3456, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+    water.phases = phases(PhaseState::Ok, PhaseState::NotComputed);
+    result.correlations = {hhv, dew, water};
+    return result;
 }
 
 TEST(Report, Units) {
@@ -32,46 +58,81 @@ TEST(Report, Units) {
     for (const auto& [code, unit] : cases) EXPECT_EQ(UnitOfResultType(code), unit) << code;
 }
 
-TEST(Report, JsonHasSixPhaseValuesWithNullsForMissingOnes) {
-    Fluid fluid;
-    fluid.temperatureC = 15.0;
-    fluid.pressureKPa = 5000.0;
-    fluid.components.push_back(Component{"methane", 74828, 16.0425, 190.56, 4599, 0.011, 201});
-    const auto reports = Reports();
-    const auto doc = nlohmann::json::parse(FormatJson({&fluid, 0.0}, reports));
+TEST(Report, JsonNamesThePhasesAndTellsAbsentFromNotComputed) {
+    const FluidResult result = Result();
+    const auto doc = nlohmann::json::parse(FormatJson({0.0, false}, std::span(&result, 1), false));
     EXPECT_EQ(doc["reference_temperature_C"], 0.0);
-    EXPECT_EQ(doc["fluid"]["components"][0], "methane");
+    EXPECT_EQ(doc["version"], std::string(ProgramVersion()));
+    EXPECT_EQ(doc["flash"], "not asked");
+    EXPECT_EQ(doc["fluid"]["components"][0]["name"], "methane");
+    EXPECT_EQ(doc["fluid"]["components"][0]["cas"], "74-82-8");
     const auto& hhv = doc["correlations"][0];
     EXPECT_EQ(hhv["class"], "HHV");
     EXPECT_EQ(hhv["display_name"], "HHV Vol. Basis");
     EXPECT_EQ(hhv["result_type"], 128);
     EXPECT_EQ(hhv["unit"], "MJ/m3");
     EXPECT_EQ(hhv["status"], "ok");
-    ASSERT_EQ(hhv["phase_values"].size(), 6u);
-    EXPECT_EQ(hhv["phase_values"][0], 40.5);
-    EXPECT_EQ(hhv["phase_values"][1], 40.5);
-    for (int i = 2; i < 6; ++i) EXPECT_TRUE(hhv["phase_values"][i].is_null()) << i;
-    EXPECT_EQ(doc["correlations"][1]["status"], "Calculate failed: 0x80004005");
+    const auto& p = hhv["phases"];
+    EXPECT_EQ(p.size(), 5u);
+    EXPECT_EQ(p["overall"]["status"], "ok");
+    EXPECT_EQ(p["overall"]["value"], 40.5);
+    EXPECT_EQ(p["vapour"]["value"], 40.5);
+    for (const char* absent : {"hc_liquid", "aqueous", "phase3"}) {
+        EXPECT_EQ(p[absent]["status"], "absent") << absent;
+        EXPECT_FALSE(p[absent].contains("value")) << absent;
+    }
+    EXPECT_EQ(doc["correlations"][1]["status"], "Calculate failed: 0x80004005 (unspecified failure)");
+    const auto& aqueous = doc["correlations"][2]["phases"]["aqueous"];
+    EXPECT_EQ(aqueous["status"], "not computed");
+    EXPECT_EQ(aqueous["reason"], "no dew point found");
+
+    // A batch: one document, the fluids in a list.
+    const FluidResult two[] = {result, result};
+    const auto batch = nlohmann::json::parse(FormatJson({15.0, true}, two, true));
+    ASSERT_EQ(batch["fluids"].size(), 2u);
+    EXPECT_EQ(batch["fluids"][1]["flash"], "ok");
+    EXPECT_EQ(batch["fluids"][1]["correlations"][0]["phases"]["overall"]["value"], 40.5);
 }
 
-TEST(Report, TableShowsDashesAndFailures) {
-    const auto reports = Reports();
-    const std::string table = FormatTable({}, reports);
-    EXPECT_NE(table.find("HHV Vol. Basis"), std::string::npos);
-    EXPECT_NE(table.find("MJ/m3"), std::string::npos);
-    // Overall and vapour values, then three dashes for the absent phases.
-    const auto line = table.substr(table.find("HHV Vol. Basis"));
-    EXPECT_NE(line.find("40.5          40.5             -             -             -"), std::string::npos) << table;
-    EXPECT_NE(table.find("HC Dew Point    degC      Calculate failed: 0x80004005"), std::string::npos) << table;
+TEST(Report, TableIsFixedPointWithTheFluidAndTheReasons) {
+    FluidResult result = Result();
+    result.correlations[0].report.resultType = 21;  // kJ/kmol: large numbers stay fixed-point
+    result.correlations[0].report.phaseValues[0] = 1100180.04;
+    const std::string table = FormatTable({15.0, false}, result);
+    EXPECT_NE(table.find("ISO 6976:1995 reference 15 degC"), std::string::npos) << table;
+    EXPECT_NE(table.find("Fluid: 15.00 degC, 5000.0 kPa, 1000.000 kmol/h, 1 components"), std::string::npos) << table;
+    EXPECT_NE(table.find("methane           100.0000"), std::string::npos) << table;
+    EXPECT_NE(table.find("1100180.0"), std::string::npos) << table;
+    EXPECT_EQ(table.find("e+"), std::string::npos) << table;
+    EXPECT_NE(table.find("HC Dew Point     degC      Calculate failed: 0x80004005"), std::string::npos) << table;
+    const auto water = table.substr(table.find("Water Dew Point"));
+    EXPECT_EQ(water.rfind("Water Dew Point  degC             -12.35         -12.35              -            n/c              -", 0), 0u) << table;
+    EXPECT_NE(table.find("Water Dew Point, Aqueous: no dew point found"), std::string::npos) << table;
 }
 
-TEST(Report, CsvHasEmptyCellsForMissingValues) {
-    const auto reports = Reports();
-    const std::string csv = FormatCsv({}, reports);
+TEST(Report, CsvHasEmptyCellsTheReferenceTemperatureAndTheVersion) {
+    const FluidResult result = Result();
+    const std::string csv = FormatCsv({15.0, false}, std::span(&result, 1));
+    const std::string v(ProgramVersion());
     EXPECT_EQ(csv,
-              "class,display_name,result_type,unit,status,overall,phase0_vapour,phase1_hc_liquid,phase2_aqueous,phase3\n"
-              "HHV,HHV Vol. Basis,128,MJ/m3,ok,40.5,40.5,,,\n"
-              "HCDewPt,HC Dew Point,1,degC,0x80004005,,,,,\n");
+              "fluid,id,class,display_name,result_type,unit,status,overall,vapour,hc_liquid,aqueous,phase3,"
+              "reference_temperature_C,iso6976_edition,combustion_temperature_C,version\n"
+              "1,,HHV,HHV Vol. Basis,128,MJ/m3,ok,40.5,40.5,,,,15,1995,15," + v + "\n"
+              "1,,HCDewPt,HC Dew Point,1,degC,Calculate failed: 0x80004005 (unspecified failure),,,,,,15,1995,15," + v + "\n"
+              "1,,WaterDewPt,Water Dew Point,1,degC,ok,-12.3456,-12.3456,,,,15,1995,15," + v + "\n");
+}
+
+TEST(Report, ImpossibleValuesAreNotPlausible) {
+    struct Case {
+        std::int32_t type;
+        double value;
+        bool plausible;
+    };
+    const Case cases[] = {{128, 40.0, true},  {128, 0.0, true},    {128, -1.0, false},
+                          {128, std::nan(""), false}, {16, 0.0, false}, {16, -0.5, false},
+                          {16, 0.78, true},   {1, -40.0, true},    {1, -300.0, false},
+                          {174, HUGE_VAL, false}, {4, 12.0, true}};
+    for (const auto& c : cases) EXPECT_EQ(PlausibleValue(c.type, c.value), c.plausible) << c.type << " " << c.value;
 }
 
 TEST(Catalogue, WordsProgIdsAndClassIds) {

@@ -1,0 +1,150 @@
+#include "host/evaluate.h"
+
+#include <cmath>
+#include <mutex>
+#include <string_view>
+
+#include <fmt/format.h>
+
+#include "host/flash.h"
+#include "host/fluid.h"
+#include "host/report.h"
+
+namespace calorix::host {
+
+namespace {
+
+// The CO2-equivalent correlations share one calculator in the module, which must not run two
+// calculations at once; the host serialises them.
+std::mutex& Co2eCalculatorLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+bool IsCo2eClass(const CatalogueEntry& entry) { return std::string_view(entry.word).starts_with("CO2E"); }
+bool IsDewPointClass(std::int32_t resultType) { return resultType == 1; }
+
+bool PhasePresent(const Fluid& fluid, int slot) {
+    if (fluid.phases.empty()) return slot == kVapourSlot;
+    for (const auto& p : fluid.phases)
+        if (p.slot == slot) return true;
+    return false;
+}
+
+void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, CorrelationResult& r) {
+    for (std::size_t k = 0; k < kOutputColumns; ++k) {
+        PhaseStatus& s = r.phases[k];
+        const bool present = k == 0 || PhasePresent(fluid, static_cast<int>(k) - 1);
+        const bool value = r.report.phaseValues[kPhaseValueIndex[k]].has_value();
+        if (!flashProblem.empty()) {
+            s = {PhaseState::NotComputed, "the flash failed"};
+        } else if (!present) {
+            s = {PhaseState::Absent, ""};
+        } else if (FAILED(r.report.status)) {
+            s = {PhaseState::NotComputed, "the correlation failed"};
+        } else if (!value) {
+            s = {PhaseState::NotComputed,
+                 IsDewPointClass(r.report.resultType)
+                     ? "no dew point found (above the cricondenbar, or the dew-point search failed)"
+                     : "the correlation gave no value"};
+        } else {
+            s = {PhaseState::Ok, ""};
+        }
+    }
+}
+
+}  // namespace
+
+bool PlausibleValue(std::int32_t resultType, double value) noexcept {
+    if (!std::isfinite(value)) return false;
+    switch (resultType) {
+        case 1: return value > -273.15;
+        case 16: return value > 0.0;
+        default: return value >= 0.0;
+    }
+}
+
+std::string CorrelationResult::StatusText() const {
+    if (FAILED(report.status)) return fmt::format("{} failed: {}", report.failedStep, FormatStatus(report.status));
+    if (!problem.empty()) return problem;
+    return "ok";
+}
+
+bool FluidResult::Ok() const {
+    if (!flashProblem.empty()) return false;
+    for (const auto& c : correlations)
+        if (!c.Ok()) return false;
+    return true;
+}
+
+bool Equilibrate(Fluid& fluid, std::string& problem) {
+    PengRobinsonFlash flash(fluid.components);
+    auto result = flash.FlashTP(fluid.temperatureC + 273.15, fluid.pressureKPa, fluid.moleFractions);
+    if (!result) {
+        problem = fmt::format("the flash at {:.2f} degC and {:.1f} kPa did not converge", fluid.temperatureC,
+                              fluid.pressureKPa);
+        return false;
+    }
+    fluid.phases.clear();
+    for (std::size_t slot = 0; slot < result->phases.size(); ++slot) {
+        const auto& p = result->phases[slot];
+        if (p.present) fluid.phases.push_back(Phase{static_cast<int>(slot), p.fraction, p.moleFractions});
+    }
+    return true;
+}
+
+FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<const CatalogueEntry* const> classes,
+                               bool optional, EvaluationSettings settings)
+    : m_settings(settings) {
+    for (const CatalogueEntry* entry : classes) {
+        platform::ComPtr<ICorrelation> correlation;
+        HRESULT hr = manager.Create(*entry->classId, &correlation);
+        if (SUCCEEDED(hr) && !correlation) hr = E_POINTER;
+        if (FAILED(hr) && optional && hr == CLASS_E_CLASSNOTAVAILABLE) {
+            m_leftOut.emplace_back(entry->word);
+            continue;
+        }
+        const char* step = "create";
+        if (SUCCEEDED(hr) && settings.edition.year == 2016 && FAILED(hr = SelectRefConditions(correlation.Get(), settings.edition)))
+            step = "RefConditions";
+        m_slots.push_back(Slot{entry, std::move(correlation), hr, step});
+    }
+}
+
+FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
+    FluidResult out;
+    out.fluid = input;
+    if (m_settings.flash) Equilibrate(out.fluid, out.flashProblem);
+    auto source = MakeFluidSource({out.fluid});
+    for (Slot& slot : m_slots) {
+        CorrelationResult r;
+        if (FAILED(slot.createStatus)) {
+            r.report.word = slot.entry->word;
+            r.report.status = slot.createStatus;
+            r.report.failedStep = slot.failedStep;
+        } else if (!out.flashProblem.empty()) {
+            r.report.word = slot.entry->word;
+            r.problem = "not computed: " + out.flashProblem;
+        } else {
+            std::unique_lock<std::mutex> lock;
+            if (IsCo2eClass(*slot.entry)) lock = std::unique_lock(Co2eCalculatorLock());
+            r.report = RunCorrelation(slot.correlation.Get(), slot.entry->word, source.Get(), 0,
+                                      m_settings.refTempOption);
+        }
+        for (std::size_t k = 0; k < kOutputColumns && r.problem.empty() && SUCCEEDED(r.report.status); ++k) {
+            auto& v = r.report.phaseValues[kPhaseValueIndex[k]];
+            if (v && !PlausibleValue(r.report.resultType, *v)) {
+                r.problem = fmt::format("invalid value {} for the {} phase", *v, kPhaseKey[k]);
+                v.reset();
+            }
+        }
+        SetPhaseStatuses(out.fluid, out.flashProblem, r);
+        if (!r.problem.empty() && out.flashProblem.empty())
+            for (auto& s : r.phases)
+                if (s.state == PhaseState::Ok || s.state == PhaseState::NotComputed) s = {PhaseState::NotComputed, r.problem};
+        out.correlations.push_back(std::move(r));
+    }
+    return out;
+}
+
+}  // namespace calorix::host

@@ -1,0 +1,9 @@
+#include "platform/terminal.h"
+
+#include <unistd.h>
+
+namespace platform {
+
+bool StandardErrorIsTerminal() noexcept { return ::isatty(STDERR_FILENO) == 1; }
+
+}  // namespace platform
