@@ -228,10 +228,9 @@ bool IsTemporaryOf(std::string_view name, std::string_view file) noexcept {
 // behind. Called under the lock, so none of them is still being written; one younger than a
 // minute is kept all the same, in case a writer without the lock is at work.
 void RemoveStaleTemporaries(const std::string& path) {
-    std::string folder = FolderPart(path);
-    if (folder.empty()) folder = ".";
+    const std::string folder = FolderPart(path);
     const std::string file = NamePart(path);
-    DIR* dir = opendir(folder.c_str());
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return;
     const std::time_t now = std::time(nullptr);
     while (const dirent* entry = readdir(dir)) {
