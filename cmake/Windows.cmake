@@ -5,10 +5,11 @@ enable_language(RC)
 # Only the folders of the header-only libraries are seen from the host's /usr/include, so that
 # the target's C library headers are never shadowed by the build machine's.
 set(CALORIX_HOST_HEADERS ${CMAKE_BINARY_DIR}/host-headers)
-foreach(dir nlohmann CLI fmt)
-    if(NOT EXISTS ${CALORIX_HOST_HEADERS}/${dir})
+foreach(dir nlohmann CLI fmt libfccp eigen3/Eigen)
+    get_filename_component(name ${dir} NAME)
+    if(NOT EXISTS ${CALORIX_HOST_HEADERS}/${name})
         file(MAKE_DIRECTORY ${CALORIX_HOST_HEADERS})
-        file(CREATE_LINK /usr/include/${dir} ${CALORIX_HOST_HEADERS}/${dir} SYMBOLIC)
+        file(CREATE_LINK /usr/include/${dir} ${CALORIX_HOST_HEADERS}/${name} SYMBOLIC)
     endif()
 endforeach()
 
@@ -29,6 +30,7 @@ endfunction()
 calorix_header_package(nlohmann_json nlohmann_json::nlohmann_json)
 calorix_header_package(CLI11 CLI11::CLI11)
 calorix_header_package(fmt fmt::fmt INTERFACE_COMPILE_DEFINITIONS FMT_HEADER_ONLY)
+calorix_header_package(Eigen3 Eigen3::Eigen)
 file(WRITE ${redirects}/gtest-config.cmake
 "if(NOT TARGET GTest::gtest)
     set(INSTALL_GTEST OFF CACHE BOOL \"\" FORCE)

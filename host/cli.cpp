@@ -111,8 +111,12 @@ std::string AbsolutePath(const std::string& path) {
     return ec ? path : p.lexically_normal().string();
 }
 
-// Batches shorter than this finish before a progress bar would help.
-constexpr std::size_t kProgressBarFluids = 200;
+std::string DefaultModulePath() { return platform::PathIn(ProgramFolder(), platform::LibraryFileName("Calorix")); }
+
+// Loads the module named on the command line (default: beside this program) into manager;
+// false, with a message, when it cannot be loaded.
+bool Program::LoadModule(CorrelationManager& manager, std::string& path) {
+    path = AbsolutePath(m_options.module.empty() ? DefaultModulePath() : m_options.module);
     HRESULT hr = manager.Load(path);
     if (FAILED(hr)) Fail(kExitFailure, fmt::format("cannot load {}: {}", path, FormatStatus(hr)));
     return SUCCEEDED(hr);

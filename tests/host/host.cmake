@@ -13,6 +13,7 @@ calorix_add_test(host_tests
 calorix_add_test(host_dew_point_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/dew_point_search_test.cpp
     LIBS calorix_host calorix_test_support)
+add_dependencies(host_dew_point_tests Calorix varbank2)
 # The program tests start calorix-host with POSIX processes; under Wine the program is compared
 # with the native one instead (tests/windows).
 if(WIN32)

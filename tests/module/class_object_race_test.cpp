@@ -28,9 +28,11 @@ std::string FreshModuleCopy() {
     const fs::path built = platform::FolderOf(platform::ModuleFilePath());
     const fs::path folder = fs::temp_directory_path() / ("calorix-race-" + std::to_string(::getpid()));
     fs::create_directories(folder);
-    for (const char* file : {"Calorix.so", "varbank2.so"})
+    for (const char* stem : {"Calorix", "varbank2"}) {
+        const std::string file = platform::LibraryFileName(stem);
         fs::copy_file(built / file, folder / file, fs::copy_options::overwrite_existing);
-    return (folder / "Calorix.so").string();
+    }
+    return (folder / platform::LibraryFileName("Calorix")).string();
 }
 
 }  // namespace
@@ -40,7 +42,12 @@ TEST(ClassObjectRace, ThreadsAskingAtOnceShareOneClassObject) {
     const moduleclient::Module module = moduleclient::Load(path);
     struct RemoveCopy {
         fs::path folder;
-        ~RemoveCopy() { fs::remove_all(folder); }  // the loaded modules stay mapped
+        // The loaded modules stay mapped; where the system will not remove a mapped file, the
+        // folder stays for the next run to overwrite.
+        ~RemoveCopy() {
+            std::error_code ignored;
+            fs::remove_all(folder, ignored);
+        }
     } removeCopy{fs::path(path).parent_path()};
     ASSERT_TRUE(module.getClassObject);
     ASSERT_EQ(module.canUnloadNow(), S_OK);
