@@ -406,9 +406,13 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         beta[k] = std::isfinite(phases[k].beta) ? std::max(phases[k].beta, 0.0) : 0.0;
         total += beta[k];
     }
-    // Start inside: every phase a share, so that every sum below is positive.
+    // Start from the shares given when every phase has one (the last substitution step), else
+    // inside: every phase a share, so that every sum below is positive.
+    const bool inside = std::all_of(beta.begin(), beta.end(), [](double b) { return b > 0.0; });
     for (std::size_t k = 0; k < np; ++k)
-        beta[k] = total > 0.0 ? 0.9 * beta[k] / total + 0.1 / static_cast<double>(np) : 1.0 / static_cast<double>(np);
+        beta[k] = !(total > 0.0) ? 1.0 / static_cast<double>(np)
+                  : inside       ? beta[k] / total
+                                 : 0.9 * beta[k] / total + 0.1 / static_cast<double>(np);
 
     std::vector<double> s(n), g(np), h(np * np), trial(np);
     auto objective = [&](const std::vector<double>& bt) {
@@ -422,6 +426,7 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         }
         return q;
     };
+    double q0 = std::numeric_limits<double>::quiet_NaN();  // objective at beta, once known
     for (int it = 0; it < kMaxPhaseFractionIterations; ++it) {
         for (std::size_t i = 0; i < n; ++i) {
             double si = 0.0;
@@ -485,16 +490,17 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
                 }
             }
         }
-        const double q0 = objective(beta);
+        if (!std::isfinite(q0)) q0 = objective(beta);
         double slope = 0.0;
         for (std::size_t a = 0; a < k; ++a) slope += g[free[a]] * d(Eigen::Index(a));
         double step = maxStep;
         bool accepted = false, flat = false;
+        double q1 = q0;
         for (int ls = 0; ls < 30; ++ls) {
             trial = beta;
             for (std::size_t a = 0; a < k; ++a) trial[free[a]] = std::max(beta[free[a]] + step * d(Eigen::Index(a)), 0.0);
             if (step == maxStep && blocking < np) trial[blocking] = 0.0;
-            const double q1 = objective(trial);
+            q1 = objective(trial);
             flat = std::fabs(q1 - q0) < 1e-15 * std::max(1.0, std::fabs(q0));
             if (q1 <= q0 + 1e-4 * step * slope || flat) {
                 accepted = true;
@@ -504,6 +510,7 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         }
         if (!accepted) break;  // no further decrease possible: as good as it gets
         beta = trial;
+        q0 = q1;
         if (flat) break;       // the objective no longer changes in double precision
     }
     double sumBeta = 0.0;
