@@ -64,6 +64,7 @@ struct Model {
     std::vector<double> sqrtA;        // sqrt of the attraction parameter a_i(T)
     std::vector<double> dSqrtA;       // its temperature derivative
     std::vector<double> oneMinusK;    // 1 - kij, n x n
+    std::vector<double> aij;          // sqrt(a_i a_j) (1 - kij), n x n
     std::vector<double> lnWilsonK;    // Wilson's K estimate
     std::vector<char> polar;          // water, alcohol or glycol
     int water = -1;                   // active position of water
@@ -127,6 +128,9 @@ Model BuildModel(const std::vector<Component>& components, const std::vector<dou
         }
         for (std::size_t j = 0; j < m.n; ++j) m.oneMinusK[i * m.n + j] = 1.0 - kij[active[i] * full + active[j]];
     }
+    m.aij.resize(m.n * m.n);
+    for (std::size_t i = 0; i < m.n; ++i)
+        for (std::size_t j = 0; j < m.n; ++j) m.aij[i * m.n + j] = m.sqrtA[i] * m.sqrtA[j] * m.oneMinusK[i * m.n + j];
     return m;
 }
 
@@ -186,9 +190,9 @@ bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, P
     double a = 0.0, b = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
         double t = 0.0;
-        const double* row = &m.oneMinusK[i * n];
-        for (std::size_t j = 0; j < n; ++j) t += x[j] * row[j] * m.sqrtA[j];
-        s[i] = m.sqrtA[i] * t;
+        const double* row = &m.aij[i * n];
+        for (std::size_t j = 0; j < n; ++j) t += x[j] * row[j];
+        s[i] = t;
     }
     for (std::size_t i = 0; i < n; ++i) {
         a += x[i] * s[i];
