@@ -41,6 +41,9 @@ constexpr int kMaxPhaseFractionIterations = 100;
 constexpr int kMaxRounds = 4;                   // stability tests of one flash
 constexpr int kMaxCandidates = 2;               // unstable trial phases tried per round
 constexpr int kMaxPhases = 3;
+// Matrices over the phases of a split (at most kMaxPhases and a trial phase), kept off the heap.
+using PhaseMatrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, kMaxPhases + 1, kMaxPhases + 1>;
+using PhaseVector = Eigen::Matrix<double, Eigen::Dynamic, 1, 0, kMaxPhases + 1, 1>;
 constexpr int kAccelerationPeriod = 5;          // every 5th substitution is extrapolated
 constexpr int kMaxEvaluations = 3000;           // fugacity evaluations of one flash
 
@@ -397,6 +400,7 @@ struct SplitPhase {
 bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& phases) {
     const std::size_t np = phases.size();
     const std::size_t n = z.size();
+    if (np == 0 || np > kMaxPhases + 1) return false;
     // e_ik = phi_i,min / phi_ik, so that every component has one term equal to 1.
     std::vector<double> e(np * n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -431,6 +435,8 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         return q;
     };
     double q0 = std::numeric_limits<double>::quiet_NaN();  // objective at beta, once known
+    std::vector<std::size_t> free;
+    free.reserve(np);
     for (int it = 0; it < kMaxPhaseFractionIterations; ++it) {
         for (std::size_t i = 0; i < n; ++i) {
             double si = 0.0;
@@ -450,7 +456,7 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         }
         for (std::size_t k = 0; k < np; ++k)
             for (std::size_t l = 0; l < k; ++l) h[k * np + l] = h[l * np + k];
-        std::vector<std::size_t> free;
+        free.clear();
         bool done = true;
         for (std::size_t k = 0; k < np; ++k) {
             if (beta[k] > 0.0 || g[k] < 0.0) free.push_back(k);
@@ -459,11 +465,11 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         if (done || free.empty()) break;
         // Newton step on the free shares; a share at 0 that the step would lower stays bound
         // (else the step length would be 0 and the iteration would stall).
-        Eigen::VectorXd d;
+        PhaseVector d;
         for (;;) {
             const std::size_t k = free.size();
-            Eigen::MatrixXd hf(k, k);
-            Eigen::VectorXd rf(k);
+            PhaseMatrix hf(k, k);
+            PhaseVector rf(k);
             double trace = 0.0;
             for (std::size_t a = 0; a < k; ++a) trace += h[free[a] * np + free[a]];
             for (std::size_t a = 0; a < k; ++a) {
@@ -471,7 +477,7 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
                 for (std::size_t b = 0; b < k; ++b) hf(Eigen::Index(a), Eigen::Index(b)) = h[free[a] * np + free[b]];
                 hf(Eigen::Index(a), Eigen::Index(a)) += 1e-14 * trace;
             }
-            const Eigen::LDLT<Eigen::MatrixXd> ldlt(hf);
+            const Eigen::LDLT<PhaseMatrix> ldlt(hf);
             if (ldlt.info() != Eigen::Success) return false;
             d = ldlt.solve(rf);
             if (!d.allFinite()) return false;
