@@ -311,6 +311,7 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
         lnW = start;
         bool usable = true;
         bool trivial = false;
+        bool converged = false;
         for (int it = 0; it < kMaxStabilityIterations; ++it) {
             Normalise(lnW, w);
             if (!Evaluate(m, w.data(), RootChoice::Stable, lnPhi.data(), nullptr, scratch)) {
@@ -331,12 +332,17 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
                 trivial = true;
                 break;
             }
-            if (delta < 1e-12) break;
+            if (delta < 1e-12) {
+                converged = true;
+                break;
+            }
             if (it % kAccelerationPeriod == kAccelerationPeriod - 1) Accelerate(lnW, step, previousStep);
         }
         if (!usable || trivial) continue;
+        // Converged, the last fugacity coefficients hold for w within 1e-12; otherwise w is
+        // evaluated afresh.
         const double lnSum = Normalise(lnW, w);
-        if (!Evaluate(m, w.data(), RootChoice::Stable, lnPhi.data(), nullptr, scratch)) continue;
+        if (!converged && !Evaluate(m, w.data(), RootChoice::Stable, lnPhi.data(), nullptr, scratch)) continue;
         double distance = 0.0;
         for (std::size_t i = 0; i < m.n; ++i) distance += (w[i] - reference[i]) * (w[i] - reference[i]);
         if (distance < 1e-12 && std::fabs(lnSum) < 1e-8) continue;
