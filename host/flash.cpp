@@ -210,17 +210,24 @@ bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, P
                                  bigB * bigB + bigB * bigB * bigB - bigA * bigB, bigB, roots);
     if (count == 0) return false;
     const double c = bigA / (2.0 * kSqrt2 * bigB);
-    auto gibbs = [&](double z) {
-        return z - 1.0 - std::log(z - bigB) - c * std::log((z + kDelta1 * bigB) / (z + kDelta2 * bigB));
+    // ln(Z - B) and ln((Z + d1 B) / (Z + d2 B)) of a root, and its residual Gibbs energy.
+    struct RootTerms {
+        double z, lnZB, logTerm;
     };
-    double z = roots[count - 1];
+    auto terms = [&](double z) {
+        return RootTerms{z, std::log(z - bigB), std::log((z + kDelta1 * bigB) / (z + kDelta2 * bigB))};
+    };
+    auto gibbs = [&](const RootTerms& t) { return t.z - 1.0 - t.lnZB - c * t.logTerm; };
+    RootTerms chosen;
     if (root == RootChoice::Liquid) {
-        z = roots[0];
+        chosen = terms(roots[0]);
     } else if (root == RootChoice::Stable && count > 1) {
-        if (gibbs(roots[0]) < gibbs(roots[count - 1])) z = roots[0];
+        const RootTerms low = terms(roots[0]), high = terms(roots[count - 1]);
+        chosen = gibbs(low) < gibbs(high) ? low : high;
+    } else {
+        chosen = terms(roots[count - 1]);
     }
-    const double lnZB = std::log(z - bigB);
-    const double logTerm = std::log((z + kDelta1 * bigB) / (z + kDelta2 * bigB));
+    const double z = chosen.z, lnZB = chosen.lnZB, logTerm = chosen.logTerm;
     for (std::size_t i = 0; i < n; ++i) {
         const double bi = m.b[i] / b;
         lnPhi[i] = bi * (z - 1.0) - lnZB - c * (2.0 * s[i] / a - bi) * logTerm;
