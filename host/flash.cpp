@@ -41,6 +41,9 @@ constexpr int kMaxPhaseFractionIterations = 100;
 constexpr int kMaxRounds = 4;                   // stability tests of one flash
 constexpr int kMaxCandidates = 2;               // unstable trial phases tried per round
 constexpr int kMaxPhases = 3;
+// Matrices over the phases of a split (at most kMaxPhases and a trial phase), kept off the heap.
+using PhaseMatrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, kMaxPhases + 1, kMaxPhases + 1>;
+using PhaseVector = Eigen::Matrix<double, Eigen::Dynamic, 1, 0, kMaxPhases + 1, 1>;
 constexpr int kAccelerationPeriod = 5;          // every 5th substitution is extrapolated
 constexpr int kMaxEvaluations = 3000;           // fugacity evaluations of one flash
 
@@ -64,6 +67,7 @@ struct Model {
     std::vector<double> sqrtA;        // sqrt of the attraction parameter a_i(T)
     std::vector<double> dSqrtA;       // its temperature derivative
     std::vector<double> oneMinusK;    // 1 - kij, n x n
+    std::vector<double> aij;          // sqrt(a_i a_j) (1 - kij), n x n
     std::vector<double> lnWilsonK;    // Wilson's K estimate
     std::vector<char> polar;          // water, alcohol or glycol
     int water = -1;                   // active position of water
@@ -127,6 +131,9 @@ Model BuildModel(const std::vector<Component>& components, const std::vector<dou
         }
         for (std::size_t j = 0; j < m.n; ++j) m.oneMinusK[i * m.n + j] = 1.0 - kij[active[i] * full + active[j]];
     }
+    m.aij.resize(m.n * m.n);
+    for (std::size_t i = 0; i < m.n; ++i)
+        for (std::size_t j = 0; j < m.n; ++j) m.aij[i * m.n + j] = m.sqrtA[i] * m.sqrtA[j] * m.oneMinusK[i * m.n + j];
     return m;
 }
 
@@ -186,9 +193,9 @@ bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, P
     double a = 0.0, b = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
         double t = 0.0;
-        const double* row = &m.oneMinusK[i * n];
-        for (std::size_t j = 0; j < n; ++j) t += x[j] * row[j] * m.sqrtA[j];
-        s[i] = m.sqrtA[i] * t;
+        const double* row = &m.aij[i * n];
+        for (std::size_t j = 0; j < n; ++j) t += x[j] * row[j];
+        s[i] = t;
     }
     for (std::size_t i = 0; i < n; ++i) {
         a += x[i] * s[i];
@@ -203,17 +210,24 @@ bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, P
                                  bigB * bigB + bigB * bigB * bigB - bigA * bigB, bigB, roots);
     if (count == 0) return false;
     const double c = bigA / (2.0 * kSqrt2 * bigB);
-    auto gibbs = [&](double z) {
-        return z - 1.0 - std::log(z - bigB) - c * std::log((z + kDelta1 * bigB) / (z + kDelta2 * bigB));
+    // ln(Z - B) and ln((Z + d1 B) / (Z + d2 B)) of a root, and its residual Gibbs energy.
+    struct RootTerms {
+        double z, lnZB, logTerm;
     };
-    double z = roots[count - 1];
+    auto terms = [&](double z) {
+        return RootTerms{z, std::log(z - bigB), std::log((z + kDelta1 * bigB) / (z + kDelta2 * bigB))};
+    };
+    auto gibbs = [&](const RootTerms& t) { return t.z - 1.0 - t.lnZB - c * t.logTerm; };
+    RootTerms chosen;
     if (root == RootChoice::Liquid) {
-        z = roots[0];
+        chosen = terms(roots[0]);
     } else if (root == RootChoice::Stable && count > 1) {
-        if (gibbs(roots[0]) < gibbs(roots[count - 1])) z = roots[0];
+        const RootTerms low = terms(roots[0]), high = terms(roots[count - 1]);
+        chosen = gibbs(low) < gibbs(high) ? low : high;
+    } else {
+        chosen = terms(roots[count - 1]);
     }
-    const double lnZB = std::log(z - bigB);
-    const double logTerm = std::log((z + kDelta1 * bigB) / (z + kDelta2 * bigB));
+    const double z = chosen.z, lnZB = chosen.lnZB, logTerm = chosen.logTerm;
     for (std::size_t i = 0; i < n; ++i) {
         const double bi = m.b[i] / b;
         lnPhi[i] = bi * (z - 1.0) - lnZB - c * (2.0 * s[i] / a - bi) * logTerm;
@@ -304,6 +318,7 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
         lnW = start;
         bool usable = true;
         bool trivial = false;
+        bool converged = false;
         for (int it = 0; it < kMaxStabilityIterations; ++it) {
             Normalise(lnW, w);
             if (!Evaluate(m, w.data(), RootChoice::Stable, lnPhi.data(), nullptr, scratch)) {
@@ -324,12 +339,17 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
                 trivial = true;
                 break;
             }
-            if (delta < 1e-12) break;
+            if (delta < 1e-12) {
+                converged = true;
+                break;
+            }
             if (it % kAccelerationPeriod == kAccelerationPeriod - 1) Accelerate(lnW, step, previousStep);
         }
         if (!usable || trivial) continue;
+        // Converged, the last fugacity coefficients hold for w within 1e-12; otherwise w is
+        // evaluated afresh.
         const double lnSum = Normalise(lnW, w);
-        if (!Evaluate(m, w.data(), RootChoice::Stable, lnPhi.data(), nullptr, scratch)) continue;
+        if (!converged && !Evaluate(m, w.data(), RootChoice::Stable, lnPhi.data(), nullptr, scratch)) continue;
         double distance = 0.0;
         for (std::size_t i = 0; i < m.n; ++i) distance += (w[i] - reference[i]) * (w[i] - reference[i]);
         if (distance < 1e-12 && std::fabs(lnSum) < 1e-8) continue;
@@ -393,6 +413,7 @@ struct SplitPhase {
 bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& phases) {
     const std::size_t np = phases.size();
     const std::size_t n = z.size();
+    if (np == 0 || np > kMaxPhases + 1) return false;
     // e_ik = phi_i,min / phi_ik, so that every component has one term equal to 1.
     std::vector<double> e(np * n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -406,9 +427,13 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         beta[k] = std::isfinite(phases[k].beta) ? std::max(phases[k].beta, 0.0) : 0.0;
         total += beta[k];
     }
-    // Start inside: every phase a share, so that every sum below is positive.
+    // Start from the shares given when every phase has one (the last substitution step), else
+    // inside: every phase a share, so that every sum below is positive.
+    const bool inside = std::all_of(beta.begin(), beta.end(), [](double b) { return b > 0.0; });
     for (std::size_t k = 0; k < np; ++k)
-        beta[k] = total > 0.0 ? 0.9 * beta[k] / total + 0.1 / static_cast<double>(np) : 1.0 / static_cast<double>(np);
+        beta[k] = !(total > 0.0) ? 1.0 / static_cast<double>(np)
+                  : inside       ? beta[k] / total
+                                 : 0.9 * beta[k] / total + 0.1 / static_cast<double>(np);
 
     std::vector<double> s(n), g(np), h(np * np), trial(np);
     auto objective = [&](const std::vector<double>& bt) {
@@ -422,6 +447,9 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         }
         return q;
     };
+    double q0 = std::numeric_limits<double>::quiet_NaN();  // objective at beta, once known
+    std::vector<std::size_t> free;
+    free.reserve(np);
     for (int it = 0; it < kMaxPhaseFractionIterations; ++it) {
         for (std::size_t i = 0; i < n; ++i) {
             double si = 0.0;
@@ -441,7 +469,7 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         }
         for (std::size_t k = 0; k < np; ++k)
             for (std::size_t l = 0; l < k; ++l) h[k * np + l] = h[l * np + k];
-        std::vector<std::size_t> free;
+        free.clear();
         bool done = true;
         for (std::size_t k = 0; k < np; ++k) {
             if (beta[k] > 0.0 || g[k] < 0.0) free.push_back(k);
@@ -450,11 +478,11 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         if (done || free.empty()) break;
         // Newton step on the free shares; a share at 0 that the step would lower stays bound
         // (else the step length would be 0 and the iteration would stall).
-        Eigen::VectorXd d;
+        PhaseVector d;
         for (;;) {
             const std::size_t k = free.size();
-            Eigen::MatrixXd hf(k, k);
-            Eigen::VectorXd rf(k);
+            PhaseMatrix hf(k, k);
+            PhaseVector rf(k);
             double trace = 0.0;
             for (std::size_t a = 0; a < k; ++a) trace += h[free[a] * np + free[a]];
             for (std::size_t a = 0; a < k; ++a) {
@@ -462,7 +490,7 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
                 for (std::size_t b = 0; b < k; ++b) hf(Eigen::Index(a), Eigen::Index(b)) = h[free[a] * np + free[b]];
                 hf(Eigen::Index(a), Eigen::Index(a)) += 1e-14 * trace;
             }
-            const Eigen::LDLT<Eigen::MatrixXd> ldlt(hf);
+            const Eigen::LDLT<PhaseMatrix> ldlt(hf);
             if (ldlt.info() != Eigen::Success) return false;
             d = ldlt.solve(rf);
             if (!d.allFinite()) return false;
@@ -485,16 +513,17 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
                 }
             }
         }
-        const double q0 = objective(beta);
+        if (!std::isfinite(q0)) q0 = objective(beta);
         double slope = 0.0;
         for (std::size_t a = 0; a < k; ++a) slope += g[free[a]] * d(Eigen::Index(a));
         double step = maxStep;
         bool accepted = false, flat = false;
+        double q1 = q0;
         for (int ls = 0; ls < 30; ++ls) {
             trial = beta;
             for (std::size_t a = 0; a < k; ++a) trial[free[a]] = std::max(beta[free[a]] + step * d(Eigen::Index(a)), 0.0);
             if (step == maxStep && blocking < np) trial[blocking] = 0.0;
-            const double q1 = objective(trial);
+            q1 = objective(trial);
             flat = std::fabs(q1 - q0) < 1e-15 * std::max(1.0, std::fabs(q0));
             if (q1 <= q0 + 1e-4 * step * slope || flat) {
                 accepted = true;
@@ -504,6 +533,7 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
         }
         if (!accepted) break;  // no further decrease possible: as good as it gets
         beta = trial;
+        q0 = q1;
         if (flat) break;       // the objective no longer changes in double precision
     }
     double sumBeta = 0.0;
