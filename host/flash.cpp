@@ -9,6 +9,7 @@
 #include <Eigen/Dense>
 
 #include "framework/empty_value.h"
+#include "host/portable_math.h"
 
 namespace calorix::host {
 
@@ -47,7 +48,7 @@ using PhaseVector = Eigen::Matrix<double, Eigen::Dynamic, 1, 0, kMaxPhases + 1, 
 constexpr int kAccelerationPeriod = 5;          // every 5th substitution is extrapolated
 constexpr int kMaxEvaluations = 3000;           // fugacity evaluations of one flash
 
-double SafeLog(double x) { return x > kTinyFraction ? std::log(x) : std::log(kTinyFraction); }
+double SafeLog(double x) { return x > kTinyFraction ? pmath::Log(x) : pmath::Log(kTinyFraction); }
 double ClampLn(double v) { return std::isnan(v) ? -kLnLimit : std::clamp(v, -kLnLimit, kLnLimit); }
 
 double Kappa(double omega) {
@@ -122,7 +123,7 @@ Model BuildModel(const std::vector<Component>& components, const std::vector<dou
         const double aCritRoot = std::sqrt(kOmegaA * kGasConstant * kGasConstant * tc * tc / pc);
         m.sqrtA[i] = aCritRoot * alphaRoot;
         m.dSqrtA[i] = aCritRoot * dAlphaRoot;
-        m.lnWilsonK[i] = ClampLn(std::log(pc / pressureKPa) +
+        m.lnWilsonK[i] = ClampLn(pmath::Log(pc / pressureKPa) +
                                  5.373 * (1.0 + c.acentricFactor) * (1.0 - tc / temperatureK));
         m.polar[i] = IsPolar(c) ? 1 : 0;
         if (!m.polar[i] && c.molarMassKgPerKmol > heaviestMass) {
@@ -147,16 +148,16 @@ int CubicRoots(double c2, double c1, double c0, double lowerBound, double roots[
     int count = 0;
     if (disc > 0.0) {
         const double s = std::sqrt(disc);
-        const double u = std::cbrt(-q / 2.0 - (q >= 0.0 ? s : -s));
+        const double u = pmath::Cbrt(-q / 2.0 - (q >= 0.0 ? s : -s));
         const double v = u != 0.0 ? -p / (3.0 * u) : 0.0;
         candidates[count++] = u + v - shift;
     } else {
         const double r = std::sqrt(std::max(-p / 3.0, 0.0));
         double cosArg = r > 0.0 ? (-q / 2.0) / (r * r * r) : 0.0;
         cosArg = std::clamp(cosArg, -1.0, 1.0);
-        const double phi = std::acos(cosArg);
+        const double phi = pmath::Acos(cosArg);
         for (int k = 0; k < 3; ++k)
-            candidates[count++] = 2.0 * r * std::cos((phi - 2.0 * std::numbers::pi * k) / 3.0) - shift;
+            candidates[count++] = 2.0 * r * pmath::Cos((phi - 2.0 * std::numbers::pi * k) / 3.0) - shift;
     }
     int found = 0;
     for (int k = 0; k < count; ++k) {
@@ -215,7 +216,7 @@ bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, P
         double z, lnZB, logTerm;
     };
     auto terms = [&](double z) {
-        return RootTerms{z, std::log(z - bigB), std::log((z + kDelta1 * bigB) / (z + kDelta2 * bigB))};
+        return RootTerms{z, pmath::Log(z - bigB), pmath::Log((z + kDelta1 * bigB) / (z + kDelta2 * bigB))};
     };
     auto gibbs = [&](const RootTerms& t) { return t.z - 1.0 - t.lnZB - c * t.logTerm; };
     RootTerms chosen;
@@ -273,11 +274,11 @@ double Normalise(const std::vector<double>& lnW, std::vector<double>& w) {
     double sum = 0.0;
     w.resize(lnW.size());
     for (std::size_t i = 0; i < lnW.size(); ++i) {
-        w[i] = std::exp(lnW[i] - top);
+        w[i] = pmath::Exp(lnW[i] - top);
         sum += w[i];
     }
     for (double& v : w) v /= sum;
-    return top + std::log(sum);
+    return top + pmath::Log(sum);
 }
 
 double Distance(const std::vector<double>& a, const std::vector<double>& b) {
@@ -359,7 +360,7 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
         } else {
             tm = 1.0;
             for (std::size_t i = 0; i < m.n; ++i) {
-                const double wi = std::exp(lnW[i]);
+                const double wi = pmath::Exp(lnW[i]);
                 tm += wi * (lnW[i] + lnPhi[i] - d[i] - 1.0);
             }
         }
@@ -383,7 +384,7 @@ std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<d
     }
     auto nearlyPure = [&](std::size_t k) {
         std::vector<double> lnW(m.n);
-        for (std::size_t i = 0; i < m.n; ++i) lnW[i] = i == k ? std::log(0.999) : std::log(0.001 / double(m.n));
+        for (std::size_t i = 0; i < m.n; ++i) lnW[i] = i == k ? pmath::Log(0.999) : pmath::Log(0.001 / double(m.n));
         return lnW;
     };
     bool polar = false;
@@ -392,7 +393,7 @@ std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<d
     if (polar && m.heaviest >= 0) {
         std::vector<double> lnW(m.n);
         for (std::size_t i = 0; i < m.n; ++i)
-            lnW[i] = m.polar[i] ? std::log(1e-8) : ClampLn(SafeLog(x[i]) - m.lnWilsonK[i]);
+            lnW[i] = m.polar[i] ? pmath::Log(1e-8) : ClampLn(SafeLog(x[i]) - m.lnWilsonK[i]);
         starts.push_back(std::move(lnW));
     }
     else if (m.heaviest >= 0 && m.n > 1) starts.push_back(nearlyPure(static_cast<std::size_t>(m.heaviest)));
@@ -419,7 +420,7 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
     for (std::size_t i = 0; i < n; ++i) {
         double lo = phases[0].lnPhi[i];
         for (std::size_t k = 1; k < np; ++k) lo = std::min(lo, phases[k].lnPhi[i]);
-        for (std::size_t k = 0; k < np; ++k) e[k * n + i] = std::exp(std::max(lo - phases[k].lnPhi[i], -kLnLimit));
+        for (std::size_t k = 0; k < np; ++k) e[k * n + i] = pmath::Exp(std::max(lo - phases[k].lnPhi[i], -kLnLimit));
     }
     std::vector<double> beta(np);
     double total = 0.0;
@@ -443,7 +444,7 @@ bool SolvePhaseFractions(const std::vector<double>& z, std::vector<SplitPhase>& 
             double si = 0.0;
             for (std::size_t k = 0; k < np; ++k) si += bt[k] * e[k * n + i];
             if (!(si > 0.0)) return std::numeric_limits<double>::infinity();
-            q -= z[i] * std::log(si);
+            q -= z[i] * pmath::Log(si);
         }
         return q;
     };
@@ -661,7 +662,7 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
             }
             for (std::size_t i = 0; i < n; ++i) x[i] = nk[k][i] / total;
             if (!Evaluate(m, x.data(), roots[k], lnPhi[k].data(), nullptr, scratch)) return false;
-            for (std::size_t i = 0; i < n; ++i) lnF[k][i] = std::log(x[i]) + lnPhi[k][i];
+            for (std::size_t i = 0; i < n; ++i) lnF[k][i] = pmath::Log(x[i]) + lnPhi[k][i];
         }
         g.resize(Eigen::Index(n * (np - 1)));
         Eigen::Index row = 0;
@@ -1187,15 +1188,15 @@ bool SaturationNewton(const std::vector<Component>& components, const std::vecto
                       std::vector<double>& x, double& temperatureK) {
     const std::size_t n = active.size();
     Eigen::VectorXd u(Eigen::Index(n + 1));
-    for (std::size_t i = 0; i < n; ++i) u(Eigen::Index(i)) = std::log(std::max(x[i], 1e-300) / z[i]);
-    u(Eigen::Index(n)) = std::log(temperatureK);
+    for (std::size_t i = 0; i < n; ++i) u(Eigen::Index(i)) = pmath::Log(std::max(x[i], 1e-300) / z[i]);
+    u(Eigen::Index(n)) = pmath::Log(temperatureK);
     std::vector<double> xs(n), lnL(n), lnV(n), scratch;
     auto residual = [&](const Eigen::VectorXd& v, Eigen::VectorXd& r) {
-        const Model m = BuildModel(components, kij, active, std::exp(v(Eigen::Index(n))), pressureKPa);
+        const Model m = BuildModel(components, kij, active, pmath::Exp(v(Eigen::Index(n))), pressureKPa);
         double sum = 0.0;
-        for (std::size_t i = 0; i < n; ++i) sum += z[i] * std::exp(v(Eigen::Index(i)));
+        for (std::size_t i = 0; i < n; ++i) sum += z[i] * pmath::Exp(v(Eigen::Index(i)));
         if (!(sum > 0.0) || !std::isfinite(sum)) return false;
-        for (std::size_t i = 0; i < n; ++i) xs[i] = z[i] * std::exp(v(Eigen::Index(i))) / sum;
+        for (std::size_t i = 0; i < n; ++i) xs[i] = z[i] * pmath::Exp(v(Eigen::Index(i))) / sum;
         if (!Evaluate(m, xs.data(), RootChoice::Liquid, lnL.data(), nullptr, scratch) ||
             !Evaluate(m, z.data(), RootChoice::Vapour, lnV.data(), nullptr, scratch))
             return false;
@@ -1229,7 +1230,7 @@ bool SaturationNewton(const std::vector<Component>& components, const std::vecto
     double sum = 0.0;
     for (double v : x) sum += v;
     for (double& v : x) v /= sum;
-    temperatureK = std::exp(u(Eigen::Index(n)));
+    temperatureK = pmath::Exp(u(Eigen::Index(n)));
     return true;
 }
 
@@ -1287,7 +1288,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     found = true;
                     break;
                 }
-                if (s->liquidLike || std::fabs(std::log(s->z / stableZ)) > 0.2) {
+                if (s->liquidLike || std::fabs(pmath::Log(s->z / stableZ)) > 0.2) {
                     double lo = t, hi = stableT, zLo = s->z, zHi = stableZ;
                     for (int it = 0; it < 40 && hi - lo > 1e-4; ++it) {
                         const double mid = 0.5 * (lo + hi);
@@ -1300,7 +1301,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                             found = true;
                             break;
                         }
-                        if (std::fabs(std::log(sm->z / zHi)) >= std::fabs(std::log(zLo / sm->z))) {
+                        if (std::fabs(pmath::Log(sm->z / zHi)) >= std::fabs(pmath::Log(zLo / sm->z))) {
                             lo = mid;
                             zLo = sm->z;
                         } else {

@@ -7,6 +7,7 @@ calorix_add_test(host_tests
             ${CMAKE_CURRENT_LIST_DIR}/fluid_json_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/report_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/iso_edition_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/portable_math_test.cpp
     LIBS calorix_host calorix_test_support)
 
 # The host's dew-point searches through the module, on both platforms.
