@@ -1256,10 +1256,24 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
         } else {
             double maxTc = 0.0;
             for (std::size_t i : active) maxTc = std::max(maxTc, m_components[i].criticalTemperatureK);
+            // Once the fluid has gone dense (above the hydrocarbon cricondenbar) only water, an
+            // alcohol or a glycol can still drop out of it: from then on an instability counts
+            // only when its incipient phase is mostly such a polar liquid.
+            bool polarOnly = false;
+            auto polarFraction = [&](const std::vector<double>& w) {
+                double s = 0.0;
+                for (std::size_t i = 0; i < w.size(); ++i)
+                    if (IsPolar(m_components[active[i]])) s += w[i];
+                return s;
+            };
             auto test = [&](double t) {
                 const Model m = BuildModel(m_components, m_kij, active, t, pressureKPa);
-                return TestFeed(m, z, RootChoice::Vapour);
+                auto s = TestFeed(m, z, RootChoice::Vapour);
+                if (s && s->unstable && polarOnly && !(polarFraction(s->best.w) > 0.5)) s->unstable = false;
+                return s;
             };
+            bool hasPolar = false;
+            for (std::size_t i : active) hasPolar = hasPolar || IsPolar(m_components[i]);
             // A temperature at which the vapour is stable.
             double high = std::max(1.1 * maxTc, 50.0);
             std::optional<Stability> above;
@@ -1311,8 +1325,12 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     }
                     if (found) break;
                     // No vapour left to condense: the fluid went over to a dense liquid-like
-                    // state without splitting (above the cricondenbar).
-                    dense = s->liquidLike;
+                    // state without splitting (above the cricondenbar). A polar liquid may
+                    // still drop out of it further down.
+                    if (s->liquidLike && hasPolar)
+                        polarOnly = true;
+                    else
+                        dense = s->liquidLike;
                 }
                 stableT = t;
                 stableZ = s->z;

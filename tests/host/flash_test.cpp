@@ -154,10 +154,16 @@ TEST(PengRobinsonFlash, DewPointAgreesWithTheTemperaturePressureFlash) {
 TEST(PengRobinsonFlash, NoDewPointAboveTheCricondenbar) {
     PengRobinsonFlash flash(GasComponents());
     EXPECT_FALSE(flash.DewPoint(12000.0, DryGas()).has_value());
-    // The water of a wet gas still condenses.
-    auto wet = flash.DewPoint(12000.0, WetGas(0.001));
-    ASSERT_TRUE(wet.has_value());
-    EXPECT_TRUE(wet->phases[kAqueousSlot].present);
+    // The water of a wet gas still condenses, also where the gas has gone dense, and its dew
+    // point rises with the pressure.
+    double previousK = 0.0;
+    for (double pressureKPa : {12000.0, 16000.0, 20000.0, 25000.0}) {
+        auto wet = flash.DewPoint(pressureKPa, WetGas(0.001));
+        ASSERT_TRUE(wet.has_value()) << pressureKPa << " kPa";
+        EXPECT_TRUE(wet->phases[kAqueousSlot].present);
+        EXPECT_GT(wet->temperatureK, previousK) << pressureKPa << " kPa";
+        previousK = wet->temperatureK;
+    }
 }
 
 // The certificate of an equilibrium, checked from outside: phase fractions in [0, 1] adding to
