@@ -224,6 +224,10 @@ function(calorix_add_type_library target idl tlb)
 endfunction()
 
 # generated/idl/corrman.idl: the host's type library CORRMANLib.
-string(REGEX REPLACE "[{}]" "" LIBID_CORRMANLib "${CALORIX_GUID_LIBID_CORRMANLib}")
-string(REGEX REPLACE "[{}]" "" IID_ICorrelation "${CALORIX_GUID_IID_ICorrelation}")
+foreach(name LIBID_CORRMANLib IID_ICorrelation IID_IFluidSource IID_IFluidState IID_IComponentData IID_IFlashCalculator)
+    if(NOT CALORIX_GUID_${name})
+        message(FATAL_ERROR "guids.csv: no ${name}")
+    endif()
+    string(REGEX REPLACE "[{}]" "" ${name} "${CALORIX_GUID_${name}}")
+endforeach()
 configure_file(${PROJECT_SOURCE_DIR}/resources/corrman.idl.in ${CALORIX_GENERATED_DIR}/idl/corrman.idl @ONLY)
