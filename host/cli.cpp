@@ -8,6 +8,7 @@
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
+#include "calorix/guids.h"
 #include "host/batch.h"
 #include "host/components.h"
 #include "host/correlation_manager.h"
@@ -20,6 +21,7 @@
 #include "platform/library.h"
 #include "platform/registry.h"
 #include "platform/terminal.h"
+#include "platform/typelib.h"
 
 namespace calorix::host {
 
@@ -111,6 +113,19 @@ std::string AbsolutePath(const std::string& path) {
     return ec ? path : p.lexically_normal().string();
 }
 
+// This program's file, absolute (the system may give it as a bare name).
+std::string ProgramFilePath() {
+    std::string path = platform::ModuleFilePath();
+    if (path.find('/') == std::string::npos) {
+        std::error_code ec;
+        auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+        if (!ec) path = self.string();
+    }
+    return AbsolutePath(path);
+}
+
+const platform::TypeLibraryInfo kHostTypeLibrary{&LIBID_CORRMANLib, 1, 0, "Correlation Manager 1.0 Type Library"};
+
 std::string DefaultModulePath() { return platform::PathIn(ProgramFolder(), platform::LibraryFileName("Calorix")); }
 
 // Loads the module named on the command line (default: beside this program) into manager;
@@ -138,6 +153,14 @@ int Program::Register(bool install) {
         return Fail(kExitFailure, fmt::format("{} in {} failed: {}{}", exportName, path, FormatStatus(hr),
                                               registry.empty() ? "" : fmt::format(" (registry {})", registry)));
     m_out << fmt::format("{} in {} succeeded.\n", exportName, path);
+    // The host's own type library CORRMANLib, carried by this program (as TYPELIB 1 on Windows).
+    const std::string program = ProgramFilePath();
+    hr = install ? platform::RegisterModuleTypeLibrary(program, kHostTypeLibrary)
+                 : platform::UnregisterModuleTypeLibrary(program, kHostTypeLibrary);
+    if (FAILED(hr))
+        return Fail(kExitFailure, fmt::format("{} the type library CORRMANLib of {} failed: {}",
+                                              install ? "registering" : "unregistering", program, FormatStatus(hr)));
+    m_out << fmt::format("Type library CORRMANLib {}.\n", install ? "registered" : "unregistered");
     if (!registry.empty()) m_out << fmt::format("Registry written: {}\n", registry);
     return kExitSuccess;
 }
@@ -389,15 +412,7 @@ int Program::Run(int argc, const char* const* argv) {
 
 }  // namespace
 
-std::string ProgramFolder() {
-    std::string path = platform::ModuleFilePath();
-    if (path.find('/') == std::string::npos) {
-        std::error_code ec;
-        auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-        if (!ec) path = self.string();
-    }
-    return platform::FolderOf(AbsolutePath(path));
-}
+std::string ProgramFolder() { return platform::FolderOf(ProgramFilePath()); }
 
 int RunHostProgram(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     try {

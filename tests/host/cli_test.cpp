@@ -523,9 +523,13 @@ TEST_F(HostProgram, RegisterAndUnregister) {
         EXPECT_NE(r.out.find("DllRegisterServer in " CALORIX_MODULE_PATH " succeeded."), std::string::npos) << r.out;
         EXPECT_NE(r.out.find("Registry written: " + registry), std::string::npos) << r.out;
         EXPECT_NE(ReadAll(registry).find("InprocServer32"), std::string::npos);
+        // The host's own type library with it.
+        EXPECT_NE(r.out.find("Type library CORRMANLib registered."), std::string::npos) << r.out;
+        EXPECT_NE(ReadAll(registry).find("Correlation Manager 1.0 Type Library"), std::string::npos);
         r = Start("unregister '" CALORIX_MODULE_PATH "'", env);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(ReadAll(registry).find("InprocServer32"), std::string::npos);
+        EXPECT_EQ(ReadAll(registry).find("TypeLib\\{"), std::string::npos);
     }
     // A registry that cannot be written: the failure in words.
     const ProgramRun r = Start("register --module '" CALORIX_MODULE_PATH "'", "CALORIX_REGISTRY=/proc/calorix.reg");

@@ -1,5 +1,6 @@
 // The resources of Calorix.dll as Windows reads them: version resource, string table, and
-// the type library CALORIXLib with a class and its dual interface for every catalogue class.
+// the type library CALORIXLib with a class and its dual interface for every catalogue class,
+// and the host's CORRMANLib as the set-up registers it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "calorix/catalogue.h"
 #include "calorix/guids.h"
+#include "framework/host_interfaces.h"
 #include "platform/library.h"
 #include "platform/strings.h"
 #include "tests/support/module_client.h"
@@ -180,6 +182,68 @@ TEST(ModuleResources, DispatchAnswersFromTheRegisteredTypeLibraries) {
     EXPECT_EQ(correlation->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
     EXPECT_NE(id, DISPID_UNKNOWN);
     EXPECT_EQ(correlation->GetIDsOfNames(IID_IUnknown, names, 1, 0, &id), DISP_E_UNKNOWNINTERFACE);
+}
+
+// The host's CORRMANLib (registered by the set-up): the fluid interfaces with their operations
+// in the order of their vtables after IUnknown's, and the fluid record at its 308 bytes.
+TEST(ModuleResources, HostTypeLibraryDescribesTheFluidInterfaces) {
+    ITypeLib* library = nullptr;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_CORRMANLib, 1, 0, LOCALE_NEUTRAL, &library), S_OK);
+    struct Interface {
+        const IID* iid;
+        std::wstring name;
+        std::vector<std::wstring> operations;
+    };
+    const Interface interfaces[] = {
+        {&IID_IFluidSource, L"IFluidSource", {L"GetFluidState"}},
+        {&IID_IFluidState, L"IFluidState", {L"GetComponentData", L"NeedsRecalculation"}},
+        {&IID_IComponentData, L"IComponentData", {L"GetComponentProperty", L"GetComposition"}},
+        {&IID_IFlashCalculator, L"IFlashCalculator",
+         {L"GetPropertyPackageName", L"GetMaxPhaseCount", L"GetTolerance", L"SetTolerance", L"GetFlashCount",
+          L"Flash"}},
+    };
+    constexpr SHORT kPointer = sizeof(void*);
+    for (const Interface& expected : interfaces) {
+        SCOPED_TRACE(std::string(expected.name.begin(), expected.name.end()));
+        ITypeInfo* info = nullptr;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(*expected.iid, &info), S_OK);
+        EXPECT_EQ(TypeName(info), expected.name);
+        TYPEATTR* type = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+        EXPECT_EQ(type->typekind, TKIND_INTERFACE);
+        EXPECT_EQ(type->cFuncs, expected.operations.size());
+        EXPECT_EQ(type->cbSizeVft, (3 + expected.operations.size()) * kPointer);
+        info->ReleaseTypeAttr(type);
+        std::vector<std::wstring> operations;
+        for (UINT i = 0; i < expected.operations.size(); ++i) {
+            FUNCDESC* function = nullptr;
+            ASSERT_EQ(info->GetFuncDesc(i, &function), S_OK);
+            BSTR name = nullptr;
+            EXPECT_EQ(info->GetDocumentation(function->memid, &name, nullptr, nullptr, nullptr), S_OK);
+            EXPECT_EQ(function->oVft, (3 + i) * kPointer);
+            operations.emplace_back(name ? name : L"");
+            SysFreeString(name);
+            info->ReleaseFuncDesc(function);
+        }
+        EXPECT_EQ(operations, expected.operations);
+        info->Release();
+    }
+    bool recordFound = false;
+    for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
+        ITypeInfo* info = nullptr;
+        ASSERT_EQ(library->GetTypeInfo(i, &info), S_OK);
+        if (TypeName(info) == L"FluidComposition") {
+            TYPEATTR* type = nullptr;
+            ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+            recordFound = true;
+            EXPECT_EQ(type->typekind, TKIND_RECORD);
+            EXPECT_EQ(type->cbSizeInstance, sizeof(FluidComposition));
+            info->ReleaseTypeAttr(type);
+        }
+        info->Release();
+    }
+    EXPECT_TRUE(recordFound);
+    library->Release();
 }
 
 // The ANSI code page of the Windows build is the system's (1252 under Wine), not UTF-8.

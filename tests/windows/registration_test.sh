@@ -1,30 +1,53 @@
 #!/usr/bin/env bash
 # Calorix.dll in the real COM runtime, from a fresh Wine prefix: regsvr32 registers it, a
 # VBScript client creates every class by its ProgID and reads the interface name through
-# IDispatch's type information, and regsvr32 /u removes every key it wrote.
-#   registration_test.sh <folder of Calorix.dll> <client.vbs> <identifiers> <scratch folder>
-# <identifiers> lists the module's GUIDs, one a line: none may be left in the registry.
+# IDispatch's type information, and regsvr32 /u removes every key it wrote. Then the same
+# prefix again with "calorix-host.exe register", which also registers the host's type library
+# CORRMANLib, and "calorix-host.exe unregister".
+#   registration_test.sh <folder of Calorix.dll> <client.vbs> <identifiers> <host identifiers>
+#                        <scratch folder>
+# <identifiers> lists the module's GUIDs, one a line: every one is registered, and none may be
+# left in the registry after unregistering. <host identifiers> lists CORRMANLib's, its library
+# id first: never written by Calorix.dll.
 set -euo pipefail
-bin=$1 script=$2 identifiers=$3 scratch=$4
+bin=$1 script=$2 identifiers=$3 host_identifiers=$4 scratch=$5
 wine=/usr/lib/wine/wine64
 export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="winedbg.exe=d;mscoree=;mshtml="
 
 rm -rf "$scratch"
 mkdir -p "$scratch/module"
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
-cp "$bin/Calorix.dll" "$bin/varbank2.dll" "$scratch/module/"
+cp "$bin/Calorix.dll" "$bin/varbank2.dll" "$bin/calorix-host.exe" "$scratch/module/"
 cp "$script" "$scratch/client.vbs"
 $wine wineboot --init
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
+host_library=$(head -n 1 "$host_identifiers")
+[ -n "$host_library" ] || fail "no library id in $host_identifiers"
 # The machine's registry of the prefix, once Wine has written it to disk.
 registry=$WINEPREFIX/system.reg
 flush() { /usr/lib/wine/wineserver -w; }
+# Every identifier of the file $1 has a key in the registry.
+all_registered() {
+    local id
+    while read -r id; do
+        grep -qiF "$id" "$registry" || fail "$2: $id not registered"
+    done <"$1"
+}
+# Nothing of the module or the host is left, and HKCR\CLSID itself is kept.
+all_removed() {
+    local left
+    left=$(grep -i -F -e 'Calorix' -e 'Correlation Manager' -f "$identifiers" -f "$host_identifiers" "$registry" || true)
+    [ -z "$left" ] || fail "$1: keys left after unregistering: $left"
+    grep -q '^\[Software\\\\Classes\\\\CLSID\]' "$registry" || fail "$1: HKCR\\CLSID is gone"
+}
 
 cd "$scratch/module"
 $wine regsvr32 /s Calorix.dll || fail "regsvr32 Calorix.dll exited with $?"
 flush
+all_registered "$identifiers" regsvr32
 grep -qi 'Calorix 1.0 Type Library' "$registry" || fail "the type library was not registered"
+if grep -qiF "$host_library" "$registry"; then fail "Calorix.dll registered CORRMANLib"; fi
 
 # From the module's folder, where the system's search finds varbank2.dll, as it finds a
 # simulator's own copy in the simulator's folder.
@@ -33,7 +56,15 @@ grep -q 'every class created' <<<"$output" || fail "the script client failed: $o
 
 $wine regsvr32 /s /u Calorix.dll || fail "regsvr32 /u Calorix.dll exited with $?"
 flush
-left=$(grep -i -F -e 'Calorix' -f "$identifiers" "$registry" || true)
-[ -z "$left" ] || fail "keys left after unregistering: $left"
-grep -q '^\[Software\\\\Classes\\\\CLSID\]' "$registry" || fail "HKCR\\CLSID is gone"
-echo "registered, created by ProgID and unregistered cleanly"
+all_removed "regsvr32 /u"
+
+# The host registers the module beside it and its own type library, and removes both again.
+output=$($wine calorix-host.exe register) || fail "calorix-host.exe register failed: $output"
+flush
+all_registered "$identifiers" "calorix-host.exe register"
+grep -qiF "$host_library" "$registry" && grep -qi 'Correlation Manager 1.0 Type Library' "$registry" ||
+    fail "CORRMANLib was not registered"
+output=$($wine calorix-host.exe unregister) || fail "calorix-host.exe unregister failed: $output"
+flush
+all_removed "calorix-host.exe unregister"
+echo "registered, created by ProgID and unregistered cleanly, by regsvr32 and by calorix-host.exe"
