@@ -223,8 +223,11 @@ function(calorix_add_type_library target idl tlb)
     add_custom_target(${target} DEPENDS ${tlb})
 endfunction()
 
-# generated/idl/corrman.idl: the host's type library CORRMANLib.
-foreach(name LIBID_CORRMANLib IID_ICorrelation IID_IFluidSource IID_IFluidState IID_IComponentData IID_IFlashCalculator)
+# generated/idl/corrman.idl: the host's type library CORRMANLib, from the GUIDs named in
+# CALORIX_CORRMAN_GUID_NAMES (the library's id first).
+set(CALORIX_CORRMAN_GUID_NAMES LIBID_CORRMANLib IID_ICorrelation IID_IFluidSource IID_IFluidState IID_IComponentData
+    IID_IFlashCalculator)
+foreach(name IN LISTS CALORIX_CORRMAN_GUID_NAMES)
     if(NOT CALORIX_GUID_${name})
         message(FATAL_ERROR "guids.csv: no ${name}")
     endif()
