@@ -255,7 +255,7 @@ int Program::RunBatch() {
 
     std::function<void(std::size_t)> progress;
     if (fluids.size() >= kProgressBarFluids && platform::StandardErrorIsTerminal())
-        progress = [&](std::size_t done) { m_err << ProgressBar(done, fluids.size()) << std::flush; };
+        progress = [this, total = fluids.size()](std::size_t done) { m_err << ProgressBar(done, total) << std::flush; };
     const BatchRun batch = EvaluateBatch(manager, classes, optional, settings, fluids, 0, progress);
     for (const auto& word : batch.leftOut) Warn(fmt::format("the module does not serve {}; left out", word));
 
