@@ -17,6 +17,31 @@ namespace calorix::host {
 
 namespace {
 
+std::string OneLine(const std::string& message) {
+    std::string out;
+    out.reserve(message.size());
+    for (char ch : message) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c < 0x20 || c == 0x7F)
+            out += fmt::format("\\x{:02X}", c);
+        else
+            out += ch;
+    }
+    return out;
+}
+
+}  // namespace
+
+FluidInputError::FluidInputError(const std::string& message) : std::runtime_error(OneLine(message)) {}
+
+namespace {
+
 #include "host/default_fluid.inc"  // constexpr char kDefaultFluidJson[]
 
 using Json = nlohmann::json;

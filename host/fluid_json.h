@@ -44,9 +44,11 @@
 
 namespace calorix::host {
 
+// A refused input. The message stays one line: control characters that came from the input
+// (a name holding an escaped line break, say) are written as \n, \t or \xHH.
 class FluidInputError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit FluidInputError(const std::string& message);
 };
 
 inline constexpr double kCompositionTolerance = 1e-3;

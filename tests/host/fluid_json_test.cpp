@@ -166,6 +166,9 @@ TEST(FluidJson, EverydayMistakesAreRefused) {
          "g.json: components[1].mw: missing: the plus fraction 'C7+' needs its molar mass"},
         {"{" + tp + R"("components": [{"name": "methnae"}], "mole_fractions": [1]})",
          "g.json: components[0]: unknown component 'methnae' (did you mean 'methane'?): give both cas and mw"},
+        // Control characters from the input stay escaped, so the message is one line.
+        {"{" + tp + R"("components": [{"name": "eth\ne\t\u0001"}], "mole_fractions": [1]})",
+         "g.json: components[0]: unknown component 'eth\\ne\\t\\x01': give both cas and mw"},
     };
     for (const auto& [text, message] : cases) {
         SCOPED_TRACE(text);
