@@ -26,6 +26,8 @@ constexpr double kCelsiusZeroK = 273.15;
 constexpr double kLnLimit = 690.0;              // logarithms are kept within +-kLnLimit
 constexpr double kTinyFraction = 1e-300;
 constexpr double kUnstableTm = -1e-8;           // tangent-plane distance counted as negative
+constexpr double kNearlyStationary = 1e-5;     // ln W step of a trial that is nearly converged
+constexpr double kClearlyStableTm = 1e-3;      // tangent-plane distance of a trial that is no threat
 constexpr double kSameComposition = 1e-4;       // a stationary point this close is a known phase
 
 // Certificate of an equilibrium.
@@ -167,7 +169,7 @@ int CubicRoots(double c2, double c1, double c0, double lowerBound, double roots[
             const double df = (3.0 * z + 2.0 * c2) * z + c1;
             if (df == 0.0 || !std::isfinite(df)) break;
             const double next = z - f / df;
-            if (!std::isfinite(next)) break;
+            if (!std::isfinite(next) || next == z) break;
             z = next;
         }
         if (std::isfinite(z) && z > lowerBound) {
@@ -229,9 +231,10 @@ bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, P
         chosen = terms(roots[count - 1]);
     }
     const double z = chosen.z, lnZB = chosen.lnZB, logTerm = chosen.logTerm;
+    const double perB = 1.0 / b, twoPerA = 2.0 / a;
     for (std::size_t i = 0; i < n; ++i) {
-        const double bi = m.b[i] / b;
-        lnPhi[i] = bi * (z - 1.0) - lnZB - c * (2.0 * s[i] / a - bi) * logTerm;
+        const double bi = m.b[i] * perB;
+        lnPhi[i] = bi * (z - 1.0) - lnZB - c * (s[i] * twoPerA - bi) * logTerm;
         if (!std::isfinite(lnPhi[i])) return false;
     }
     if (eval) {
@@ -277,7 +280,8 @@ double Normalise(const std::vector<double>& lnW, std::vector<double>& w) {
         w[i] = pmath::Exp(lnW[i] - top);
         sum += w[i];
     }
-    for (double& v : w) v /= sum;
+    const double scale = 1.0 / sum;
+    for (double& v : w) v *= scale;
     return top + pmath::Log(sum);
 }
 
@@ -302,6 +306,19 @@ void Accelerate(std::vector<double>& x, const std::vector<double>& step, const s
     for (std::size_t i = 0; i < x.size(); ++i) x[i] = ClampLn(x[i] + factor * step[i]);
 }
 
+// Whether the trial phase W = w exp(lnSum), one substitution step short of a stationary point,
+// has a tangent-plane distance clearly above 0: tm = 1 - sum W_i - sum W_i step_i, since
+// ln W_i + ln phi_i - d_i = -step_i. Near a stationary point tm differs from its value there
+// only in the second order of the distance (1e-4 in ln W gives some 1e-8), so a trial with tm
+// above kClearlyStableTm there cannot reveal an instability and need not be converged further.
+bool ClearlyStable(const std::vector<double>& w, const std::vector<double>& step, double lnSum) {
+    if (lnSum > 50.0) return false;
+    double weighted = 0.0;
+    for (std::size_t i = 0; i < w.size(); ++i) weighted += w[i] * step[i];
+    const double sum = pmath::Exp(lnSum);
+    return 1.0 - sum - sum * weighted > kClearlyStableTm;
+}
+
 struct StationaryPoint {
     std::vector<double> w;   // normalised trial composition
     double tm = 0.0;         // modified tangent-plane distance
@@ -321,17 +338,18 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
         bool trivial = false;
         bool converged = false;
         for (int it = 0; it < kMaxStabilityIterations; ++it) {
-            Normalise(lnW, w);
+            const double lnSumHere = Normalise(lnW, w);
             if (!Evaluate(m, w.data(), RootChoice::Stable, lnPhi.data(), nullptr, scratch)) {
                 usable = false;
                 break;
             }
-            double delta = 0.0, distance = 0.0;
+            double delta = 0.0, previousDelta = 0.0, distance = 0.0;
             for (std::size_t i = 0; i < m.n; ++i) {
                 const double next = ClampLn(d[i] - lnPhi[i]);
                 previousStep[i] = step[i];
                 step[i] = next - lnW[i];
                 delta = std::max(delta, std::fabs(step[i]));
+                previousDelta = std::max(previousDelta, std::fabs(previousStep[i]));
                 lnW[i] = next;
                 distance += (w[i] - reference[i]) * (w[i] - reference[i]);
             }
@@ -340,15 +358,18 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
                 trivial = true;
                 break;
             }
-            if (delta < 1e-12) {
+            // Converged; or nearly, still contracting (so that the point itself lies within ten
+            // more steps, 1e-4) and clearly no threat to stability.
+            if (delta < 1e-12 || (it > 0 && delta < kNearlyStationary && delta < 0.9 * previousDelta &&
+                                  ClearlyStable(w, step, lnSumHere))) {
                 converged = true;
                 break;
             }
             if (it % kAccelerationPeriod == kAccelerationPeriod - 1) Accelerate(lnW, step, previousStep);
         }
         if (!usable || trivial) continue;
-        // Converged, the last fugacity coefficients hold for w within 1e-12; otherwise w is
-        // evaluated afresh.
+        // Converged, the last fugacity coefficients hold for w within the last step; otherwise w
+        // is evaluated afresh.
         const double lnSum = Normalise(lnW, w);
         if (!converged && !Evaluate(m, w.data(), RootChoice::Stable, lnPhi.data(), nullptr, scratch)) continue;
         double distance = 0.0;
