@@ -449,6 +449,23 @@ TEST(PengRobinsonFlash, PhaseLabels) {
     }
 }
 
+// Two hydrocarbon liquids (n-hexane and n-octane made immiscible with an interaction parameter
+// of 0.6): the lighter liquid is no vapour, and the host has one hydrocarbon-liquid slot, so
+// the flash fails rather than reporting a liquid as vapour. Hot enough, the lighter phase is a
+// vapour and the split is reported.
+TEST(PengRobinsonFlash, TwoHydrocarbonLiquidsHaveNoSlot) {
+    PengRobinsonFlash flash(Named({"n-hexane", "n-octane"}));
+    flash.SetInteractionParameter(0, 1, 0.6);
+    const std::vector<double> feed{0.5, 0.5};
+    EXPECT_FALSE(flash.FlashTP(20.0 + kZeroC, 101.325, feed).has_value());
+    auto hot = flash.FlashTP(90.0 + kZeroC, 101.325, feed);
+    ASSERT_TRUE(hot.has_value());
+    EXPECT_TRUE(hot->phases[kVapourSlot].present);
+    EXPECT_TRUE(hot->phases[kHydrocarbonLiquidSlot].present);
+    EXPECT_GT(hot->phases[kVapourSlot].moleFractions[0], 0.5);
+    ExpectEquilibrium(flash, *hot, feed);
+}
+
 // A dry, a wet and a rich wet gas cooled through their phase boundaries at several pressures:
 // a coarse scan in 1 K steps whose results move smoothly while the phases stay the same, and
 // around every boundary a dense sweep in 2 mK steps. Every flash is certified here, and the
