@@ -113,16 +113,8 @@ std::string AbsolutePath(const std::string& path) {
     return ec ? path : p.lexically_normal().string();
 }
 
-// This program's file, absolute (the system may give it as a bare name).
-std::string ProgramFilePath() {
-    std::string path = platform::ModuleFilePath();
-    if (path.find('/') == std::string::npos) {
-        std::error_code ec;
-        auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-        if (!ec) path = self.string();
-    }
-    return AbsolutePath(path);
-}
+// This program's file, absolute.
+std::string ProgramFilePath() { return AbsolutePath(platform::ModuleFilePath()); }
 
 const platform::TypeLibraryInfo kHostTypeLibrary{&LIBID_CORRMANLib, 1, 0, "Correlation Manager 1.0 Type Library"};
 

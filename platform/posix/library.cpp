@@ -2,6 +2,9 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
+#include <system_error>
+
 namespace platform {
 
 namespace {
@@ -22,7 +25,15 @@ std::string PosixFileName(const std::string& fileName) {
 std::string ModuleFilePath() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&ModuleAnchor), &info) == 0 || !info.dli_fname) return {};
-    return info.dli_fname;
+    std::string path = info.dli_fname;
+    // For the main program the loader gives the name it was started by, which has no folder
+    // when it was found on PATH; the kernel knows the file itself.
+    if (path.find('/') == std::string::npos) {
+        std::error_code ec;
+        auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+        if (!ec) path = self.string();
+    }
+    return path;
 }
 
 std::string FolderOf(const std::string& path) {
