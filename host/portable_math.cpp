@@ -9,7 +9,6 @@ namespace calorix::host::pmath {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kPi = std::numbers::pi;
 
 // atan(t) for t >= 0, +infinity included.
