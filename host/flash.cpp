@@ -827,8 +827,8 @@ double PolarFraction(const Model& m, const std::vector<double>& x) {
 // vapour-like to the vapour slot, a liquid to the aqueous slot when water, alcohols and
 // glycols make up most of it, else to the hydrocarbon-liquid slot. Several phases: the most
 // polar liquid that is mostly polar goes to the aqueous slot; of the others the lightest goes
-// to the vapour slot if it is vapour-like, the other to the hydrocarbon-liquid slot. Phases
-// that fit no slot get -1.
+// to the vapour slot when there are two of them or it is vapour-like, the other to the
+// hydrocarbon-liquid slot.
 std::vector<int> ClassifyPhases(const Model& m, const std::vector<SplitPhase>& phases) {
     const std::size_t np = phases.size();
     std::vector<int> slot(np, kHydrocarbonLiquidSlot);
@@ -855,14 +855,12 @@ std::vector<int> ClassifyPhases(const Model& m, const std::vector<SplitPhase>& p
     for (std::size_t k : order)
         if (k != aqueous) rest.push_back(k);
     if (aqueous < np) slot[aqueous] = kAqueousSlot;
-    if (rest.size() == 2 && vapourLike(rest[0])) {
+    if (rest.size() == 2) {
         slot[rest[0]] = kVapourSlot;
         slot[rest[1]] = kHydrocarbonLiquidSlot;
     } else if (rest.size() == 1) {
         slot[rest[0]] = vapourLike(rest[0]) ? kVapourSlot : kHydrocarbonLiquidSlot;
-    } else {
-        // Two non-aqueous liquids, or three non-aqueous phases: the host has one slot for a
-        // hydrocarbon liquid and the vapour slot holds only a vapour, so the flash fails on them.
+    } else {  // three non-aqueous phases cannot be told apart by slot; the flash fails on them
         slot.assign(np, -1);
     }
     return slot;

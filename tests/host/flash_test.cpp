@@ -449,21 +449,21 @@ TEST(PengRobinsonFlash, PhaseLabels) {
     }
 }
 
-// Two hydrocarbon liquids (n-hexane and n-octane made immiscible with an interaction parameter
-// of 0.6): the lighter liquid is no vapour, and the host has one hydrocarbon-liquid slot, so
-// the flash fails rather than reporting a liquid as vapour. Hot enough, the lighter phase is a
-// vapour and the split is reported.
-TEST(PengRobinsonFlash, TwoHydrocarbonLiquidsHaveNoSlot) {
-    PengRobinsonFlash flash(Named({"n-hexane", "n-octane"}));
-    flash.SetInteractionParameter(0, 1, 0.6);
-    const std::vector<double> feed{0.5, 0.5};
-    EXPECT_FALSE(flash.FlashTP(20.0 + kZeroC, 101.325, feed).has_value());
-    auto hot = flash.FlashTP(90.0 + kZeroC, 101.325, feed);
-    ASSERT_TRUE(hot.has_value());
-    EXPECT_TRUE(hot->phases[kVapourSlot].present);
-    EXPECT_TRUE(hot->phases[kHydrocarbonLiquidSlot].present);
-    EXPECT_GT(hot->phases[kVapourSlot].moleFractions[0], 0.5);
-    ExpectEquilibrium(flash, *hot, feed);
+// Near the critical region both phases of a split are dense: methane / n-butane 0.9 / 0.1 at
+// -60 degC and 7000 kPa splits into a methane-rich phase and a liquid, and the phase
+// identification parameter counts both as liquid-like. The lighter is the vapour of the split
+// all the same (a rule by that parameter alone failed some 2 % of random pipeline gases between
+// -80 and -7 degC at 5.6 to 11.5 MPa).
+TEST(PengRobinsonFlash, DenseNearCriticalSplitKeepsItsVapour) {
+    PengRobinsonFlash flash(Named({"methane", "n-butane"}));
+    const std::vector<double> feed{0.9, 0.1};
+    auto r = flash.FlashTP(-60.0 + kZeroC, 7000.0, feed);
+    ASSERT_TRUE(r.has_value());
+    ASSERT_TRUE(r->phases[kVapourSlot].present && r->phases[kHydrocarbonLiquidSlot].present);
+    EXPECT_FALSE(r->phases[kAqueousSlot].present);
+    EXPECT_GT(r->phases[kVapourSlot].moleFractions[0], r->phases[kHydrocarbonLiquidSlot].moleFractions[0]);
+    EXPECT_GT(r->phases[kVapourSlot].compressibility, r->phases[kHydrocarbonLiquidSlot].compressibility);
+    ExpectEquilibrium(flash, *r, feed);
 }
 
 // A dry, a wet and a rich wet gas cooled through their phase boundaries at several pressures:
