@@ -28,6 +28,7 @@ constexpr double kTinyFraction = 1e-300;
 constexpr double kUnstableTm = -1e-8;           // tangent-plane distance counted as negative
 constexpr double kNearlyStationary = 1e-5;     // ln W step of a trial that is nearly converged
 constexpr double kClearlyStableTm = 1e-3;      // tangent-plane distance of a trial that is no threat
+constexpr double kUnboundedLnSum = 50.0;       // ln sum W of a trial that grows without bound
 constexpr double kSameComposition = 1e-4;       // a stationary point this close is a known phase
 
 // Certificate of an equilibrium.
@@ -312,7 +313,7 @@ void Accelerate(std::vector<double>& x, const std::vector<double>& step, const s
 // only in the second order of the distance (1e-4 in ln W gives some 1e-8), so a trial with tm
 // above kClearlyStableTm there cannot reveal an instability and need not be converged further.
 bool ClearlyStable(const std::vector<double>& w, const std::vector<double>& step, double lnSum) {
-    if (lnSum > 50.0) return false;
+    if (lnSum > kUnboundedLnSum) return false;
     double weighted = 0.0;
     for (std::size_t i = 0; i < w.size(); ++i) weighted += w[i] * step[i];
     const double sum = pmath::Exp(lnSum);
@@ -376,7 +377,7 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
         for (std::size_t i = 0; i < m.n; ++i) distance += (w[i] - reference[i]) * (w[i] - reference[i]);
         if (distance < 1e-12 && std::fabs(lnSum) < 1e-8) continue;
         double tm;
-        if (lnSum > 50.0) {
+        if (lnSum > kUnboundedLnSum) {
             tm = -std::numeric_limits<double>::max();
         } else {
             tm = 1.0;
