@@ -1,6 +1,7 @@
 #include "calorific/iso6976_2016.h"
 
 #include <cmath>
+#include <new>
 
 #include "calorific/wobbe_calcs.h"
 #include "framework/empty_value.h"
@@ -23,6 +24,15 @@ Iso2016Calcs::Iso2016Calcs(std::int32_t count, const double* moleFractions, cons
       m_moleFractions(moleFractions),
       m_molecularWeights(molecularWeights),
       m_casNumbers(casNumbers) {
+    if (m_count > 0) m_components.reset(new (std::nothrow) Component[static_cast<std::size_t>(m_count)]);
+    if (m_components) {
+        for (std::int32_t i = 0; i < m_count; ++i) {
+            const double hostMolarMass = m_molecularWeights[i];
+            const Lookup found = LookUp(CasKeyFromDouble(m_casNumbers[i]), hostMolarMass);
+            m_components[i] = found.listed ? Component{found.row, found.row->molarMass_kg_per_kmol, true}
+                                           : Component{found.row, hostMolarMass, HasMolarMass(hostMolarMass)};
+        }
+    }
     Calculate({-1, -1});
 }
 
@@ -32,7 +42,7 @@ void Iso2016Calcs::Calculate(const RefConditions& conditions) noexcept {
     m_compressionFactor = m_molarMass = m_relativeDensity = EMPTY_VALUE;
     const int c = conditions.combustion;
     const int m = conditions.metering;
-    if (c < 0 || c >= kCombustionCount || m < 0 || m >= kMeteringCount) return;
+    if (c < 0 || c >= kCombustionCount || m < 0 || m >= kMeteringCount || !Loaded()) return;
 
     // Sums over the components taking part: s (the summation factors of the metering
     // temperature), the ideal molar calorific values (of the combustion temperature), M.
@@ -40,16 +50,12 @@ void Iso2016Calcs::Calculate(const RefConditions& conditions) noexcept {
     for (std::int32_t i = 0; i < m_count; ++i) {
         const double x = m_moleFractions[i];
         if (!TakesPart(x)) continue;
-        const double hostMolarMass = m_molecularWeights[i];
-        const Lookup found = LookUp(CasKeyFromDouble(m_casNumbers[i]), hostMolarMass);
-        const Row& row = *found.row;
+        const Component& component = m_components[i];
+        const Row& row = *component.row;
         s += row.summationFactor[static_cast<std::size_t>(m)] * x;
         gross += row.grossMolar_kJ_per_mol[static_cast<std::size_t>(c)] * x;
         net += NetMolar_kJ_per_mol(row, c) * x;
-        if (found.listed)
-            molarMass += row.molarMass_kg_per_kmol * x;
-        else if (HasMolarMass(hostMolarMass))
-            molarMass += hostMolarMass * x;
+        if (component.addsMolarMass) molarMass += component.molarMass * x;
     }
 
     const double z = 1.0 - s * s;  // at the reference pressure p0, p/p0 = 1

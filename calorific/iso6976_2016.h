@@ -4,17 +4,24 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "calorific/iso6976_2016_table.h"
 
 class Iso2016Calcs {
 public:
-    // count components; the three arrays are borrowed and hold at least count values.
+    // count components; the three arrays are borrowed and hold at least count values. The table
+    // rows are looked up here, once: the engine may then be calculated any number of times, for
+    // any reference conditions and for any fractions written into the borrowed array meanwhile
+    // (the CAS numbers and molecular weights must stay as they were).
     Iso2016Calcs(std::int32_t count, const double* moleFractions, const double* molecularWeights,
                  const double* casNumbers) noexcept;
 
     // Forms every result; those that cannot be formed are EMPTY_VALUE.
     void Calculate(const iso6976_2016::RefConditions& conditions) noexcept;
+
+    // False when the rows could not be allocated; Calculate then forms nothing.
+    bool Loaded() const noexcept { return m_count == 0 || m_components != nullptr; }
 
     // The same result names and units as the 1995 engine, so that the classes of both editions
     // read them alike.
@@ -32,7 +39,15 @@ public:
     double m_relativeDensity;    // real-gas relative density
 
 private:
+    // One component's row and the molar mass it adds to M.
+    struct Component {
+        const iso6976_2016::Row* row;
+        double molarMass;    // the table's for a listed component, else the host's
+        bool addsMolarMass;  // false: an unlisted component without a molecular weight
+    };
+
     std::int32_t m_count;
+    std::unique_ptr<Component[]> m_components;
     const double* m_moleFractions;
     const double* m_molecularWeights;
     const double* m_casNumbers;

@@ -2,6 +2,8 @@
 
 #include "calorific/iso6976_slots.h"
 
+#include <optional>
+
 Iso2016Correlation::~Iso2016Correlation() {
     TeardownCore();
     m_refConditions = nullptr;
@@ -23,15 +25,21 @@ HRESULT Iso2016Correlation::ReadRefConditions(iso6976_2016::RefConditions* condi
 
 HRESULT Iso2016Correlation::EvaluateSlots(IComponentData* data, const FluidComposition& record,
                                           double results[kSlotCount]) {
+    // One engine for every slot: the table rows are looked up once; each slot only refills the
+    // fractions the engine reads.
+    std::optional<Iso2016Calcs> engine;
+    iso6976_2016::RefConditions conditions{};
     return EvaluateIso6976Slots(
         data, record, results,
-        [&](const double* fractions, const double* molecularWeights, const double* casNumbers, std::int32_t count,
-            double* value) -> HRESULT {
-            iso6976_2016::RefConditions conditions{};
+        [&](const double* fractions, const double* molecularWeights, const double* casNumbers,
+            std::int32_t count) -> HRESULT {
             if (FAILED(ReadRefConditions(&conditions))) return E_FAIL;
-            Iso2016Calcs engine(count, fractions, molecularWeights, casNumbers);
-            engine.Calculate(conditions);
-            *value = ScaledResult(engine.*m_parameter.result, m_parameter.factor);
+            engine.emplace(count, fractions, molecularWeights, casNumbers);
+            return engine->Loaded() ? S_OK : E_OUTOFMEMORY;
+        },
+        [&](double* value) -> HRESULT {
+            engine->Calculate(conditions);
+            *value = ScaledResult((*engine).*m_parameter.result, m_parameter.factor);
             return S_OK;
         });
 }

@@ -18,18 +18,22 @@ HRESULT Iso6976Correlation::ReadRefTempOption(std::int32_t* option) const {
 
 HRESULT Iso6976Correlation::EvaluateSlots(IComponentData* data, const FluidComposition& record,
                                           double results[kSlotCount]) {
+    // One engine for every slot: the table rows are looked up once; each slot only refills the
+    // fractions the engine reads.
+    WobbeCalcs engine(const_cast<FluidComposition*>(&record));
+    std::int32_t option = 0;
     return EvaluateIso6976Slots(
         data, record, results,
-        [&](const double* fractions, const double* molecularWeights, const double* casNumbers, std::int32_t count,
-            double* value) -> HRESULT {
-            WobbeCalcs engine(const_cast<FluidComposition*>(&record));
+        [&](const double* fractions, const double* molecularWeights, const double* casNumbers,
+            std::int32_t count) -> HRESULT {
             engine.m_moleFractions = fractions;
             engine.m_molecularWeights = molecularWeights;
             engine.m_casNumbers = casNumbers;
             engine.SetAvailableCount(count);
             if (engine.LoadComponentTable() != 0) return E_OUTOFMEMORY;
-            std::int32_t option = 0;
-            if (FAILED(ReadRefTempOption(&option))) return E_FAIL;
+            return FAILED(ReadRefTempOption(&option)) ? E_FAIL : S_OK;
+        },
+        [&](double* value) -> HRESULT {
             engine.CalculateMixture(option);
             *value = ScaledResult(engine.*m_parameter.result, m_parameter.factor);
             return S_OK;

@@ -12,14 +12,17 @@ inline double ScaledResult(double result, double factor) noexcept {
 }
 
 // Requests "Molecular Weight" and "CAS_Numbers", then for the overall fluid and every present
-// phase calls slotValue(fractions, molecularWeights, casNumbers, count, &value) with the slot's
-// fractions, negative ones counted as 0 (the host's flash leaves some slightly below 0; a
-// not-a-number passes). E_FAIL when a request fails; a failing slotValue ends the step with its
-// status. The host may report a count that differs from the record's: the smallest is used,
-// so that no array is read past its end.
-template <typename SlotValue>
+// phase fills one work array with the slot's fractions, negative ones counted as 0 (the host's
+// flash leaves some slightly below 0; a not-a-number passes), and calls slotValue(&value).
+// Before the first slot calculated, prepare(fractions, molecularWeights, casNumbers, count) is
+// called once with that work array: what depends only on the components (the table rows, the
+// reference conditions) is done there, once per calculation, and nothing is allocated per slot.
+// E_FAIL when a request fails; a failing prepare or slotValue ends the step with its status.
+// The host may report a count that differs from the record's: the smallest is used, so that no
+// array is read past its end.
+template <typename Prepare, typename SlotValue>
 HRESULT EvaluateIso6976Slots(IComponentData* data, const FluidComposition& record, double results[kSlotCount],
-                             SlotValue slotValue) {
+                             Prepare prepare, SlotValue slotValue) {
     std::int32_t count = std::max(record.componentCount, 0);
     TaskArray molecularWeights;
     TaskArray casNumbers;
@@ -30,6 +33,7 @@ HRESULT EvaluateIso6976Slots(IComponentData* data, const FluidComposition& recor
 
     TaskArray workFractions;
     if (!workFractions.Allocate(count)) return E_FAIL;
+    bool prepared = false;
     for (int slot = 0; slot < kSlotCount; ++slot) {
         results[slot] = EMPTY_VALUE;
         if (slot < kPhaseCount && record.phasePresent[slot] != 1) continue;
@@ -37,8 +41,12 @@ HRESULT EvaluateIso6976Slots(IComponentData* data, const FluidComposition& recor
         if (!fractions && usable > 0) continue;  // a present phase without fractions
         for (std::int32_t i = 0; i < usable; ++i)
             workFractions.Data()[i] = fractions[i] < 0.0 ? 0.0 : fractions[i];
-        const HRESULT hr =
-            slotValue(workFractions.Get(), molecularWeights.Get(), casNumbers.Get(), usable, &results[slot]);
+        if (!prepared) {
+            const HRESULT hr = prepare(workFractions.Get(), molecularWeights.Get(), casNumbers.Get(), usable);
+            if (FAILED(hr)) return hr;
+            prepared = true;
+        }
+        const HRESULT hr = slotValue(&results[slot]);
         if (FAILED(hr)) return hr;
     }
     return S_OK;
