@@ -30,6 +30,7 @@ public:
     double m_compressionFactor;  // Z of the mixture
     double m_molarMass;          // kg/kmol
     double m_relativeDensity;    // real-gas relative density
+    double m_netWobbeIndex;      // inferior Wobbe index, MJ/m3
 
 private:
     std::int32_t m_count;
