@@ -39,7 +39,7 @@ Iso2016Calcs::Iso2016Calcs(std::int32_t count, const double* moleFractions, cons
 void Iso2016Calcs::Calculate(const RefConditions& conditions) noexcept {
     m_wobbeIndex = m_density = m_grossCvVolume = m_netCvVolume = EMPTY_VALUE;
     m_netCvMass = m_netCvMolar = m_grossCvMass = m_grossCvMolar = EMPTY_VALUE;
-    m_compressionFactor = m_molarMass = m_relativeDensity = EMPTY_VALUE;
+    m_compressionFactor = m_molarMass = m_relativeDensity = m_netWobbeIndex = EMPTY_VALUE;
     const int c = conditions.combustion;
     const int m = conditions.metering;
     if (c < 0 || c >= kCombustionCount || m < 0 || m >= kMeteringCount || !Loaded()) return;
@@ -75,5 +75,8 @@ void Iso2016Calcs::Calculate(const RefConditions& conditions) noexcept {
     m_netCvMass = net / molarMass;
     m_density = molarMass / (z * idealMolarVolume);
     m_relativeDensity = molarMass / kAirMolarMass_kg_per_kmol * kAirCompressionFactor[static_cast<std::size_t>(m)] / z;
-    if (m_relativeDensity > 0.0) m_wobbeIndex = m_grossCvVolume / std::sqrt(m_relativeDensity);
+    if (m_relativeDensity > 0.0) {
+        m_wobbeIndex = m_grossCvVolume / std::sqrt(m_relativeDensity);
+        m_netWobbeIndex = m_netCvVolume / std::sqrt(m_relativeDensity);
+    }
 }

@@ -37,6 +37,7 @@ public:
     double m_compressionFactor;  // Z of the mixture
     double m_molarMass;          // kg/kmol
     double m_relativeDensity;    // real-gas relative density
+    double m_netWobbeIndex;      // inferior Wobbe index, MJ/m3
 
 private:
     // One component's row and the molar mass it adds to M.

@@ -22,11 +22,36 @@ private:
 
 }  // namespace
 
+Co2eCorrelation::~Co2eCorrelation() {
+    TeardownCore();
+    m_methaneOrigin = nullptr;
+}
+
+HRESULT Co2eCorrelation::Initialize() {
+    if (!m_parameter.nonFossilLabel) return InitializeVariables(nullptr);
+    return InitializeVariables(&m_methaneOrigin, kMethaneOriginName);
+}
+
+const char* Co2eCorrelation::SelectedLabel() const {
+    if (!m_parameter.nonFossilLabel) return m_parameter.label;
+    std::int32_t option = 0;
+    if (m_methaneOrigin) {
+        platform::ComPtr<IEnumVariable> variable(m_methaneOrigin.Get());
+        if (FAILED(variable->GetValue(0, &option))) return nullptr;
+    }
+    // The data server accepts only defined options; without definitions it holds any index.
+    if (option == 0) return m_parameter.label;
+    if (option == 1) return m_parameter.nonFossilLabel;
+    return nullptr;
+}
+
 HRESULT Co2eCorrelation::Calculate(std::int32_t key) {
     return GuardedCall([&]() -> HRESULT {
         // One calculator serves every CO2-equivalent object of the process: objects living
         // in different threads take turns, each for a whole calculation.
         std::lock_guard lock(PropertyCalculatorLock());
+        const char* selected = SelectedLabel();
+        if (!selected) return E_FAIL;
 
         // The attachment, the fluid state, the recalculation test and the component data.
         // When the results are current only the state was obtained, and it goes here.
@@ -47,7 +72,7 @@ HRESULT Co2eCorrelation::Calculate(std::int32_t key) {
 
         // Each value goes into the vector as soon as it is formed; the statuses of the
         // writes are not the calculation's.
-        const std::string_view label = m_parameter.label;
+        const std::string_view label = selected;
         LoadedFlagReset reset(calculator);
         phaseValues->SetValue(0, calculator.CalculateCO2E(kOverallSlot, label));
         // The phase values start from the fluid data the overall value loaded.

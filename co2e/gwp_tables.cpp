@@ -12,6 +12,9 @@ std::span<const GwpRow> GwpTable(std::string_view label) noexcept {
     if (label == "SAR") return kSarTable;
     if (label == "AR4") return kAr4Table;
     if (label == "US") return kUsTable;
+    if (label == "AR5") return kAr5Table;
+    if (label == "AR6") return kAr6Table;
+    if (label == "AR6-NF") return kAr6NonFossilTable;
     return {};
 }
 

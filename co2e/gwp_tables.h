@@ -2,7 +2,12 @@
 // number written without its hyphens (124-38-9 is 124389). Three sets, chosen by label:
 //   "SAR" - 100-year values of the IPCC Second Assessment Report (16 gases);
 //   "AR4" - 100-year values of the IPCC Fourth Assessment Report (60 gases);
-//   "US"  - the SAR values for CO2, CH4 and N2O with a wider set of fluorinated gases (60).
+//   "US"  - the SAR values for CO2, CH4 and N2O with a wider set of fluorinated gases (60);
+//   "AR5" - 100-year values of the IPCC Fifth Assessment Report (60 gases);
+//   "AR6" - 100-year values of the IPCC Sixth Assessment Report, methane of fossil origin (59);
+//   "AR6-NF" - the same with methane of non-fossil origin (biomethane, landfill gas).
+// The AR5 and AR6 tables hold every gas of the AR4 table that the report lists (NF3 among
+// them); the row comments name each gas as the report does.
 // Each table is sorted by key (checked at compile time) and searched by bisection.
 #pragma once
 
@@ -170,6 +175,152 @@ inline constexpr std::array<GwpRow, 60> kUsTable{{
     {163702087, 297},
 }};
 
+// IPCC AR5, Working Group I, Chapter 8, Table 8.A.1: GWP100 without climate-carbon feedbacks.
+// HFE-7100 and HFE-7200 carry the value of the isomer mixture for both isomers' CAS numbers,
+// as the AR4 table does.
+inline constexpr std::array<GwpRow, 60> kAr5Table{{
+    {56235, 1730},      // Carbon tetrachloride CCl4
+    {71556, 160},       // Methyl chloroform CH3CCl3
+    {74828, 28},        // Methane CH4
+    {74839, 2},         // Methyl bromide CH3Br
+    {74873, 12},        // Methyl chloride CH3Cl
+    {75092, 9},         // Methylene chloride CH2Cl2
+    {75105, 677},       // HFC-32 CH2F2
+    {75376, 138},       // HFC-152a CH3CHF2
+    {75456, 1760},      // HCFC-22 CHClF2
+    {75467, 12400},     // HFC-23 CHF3
+    {75638, 6290},      // Halon-1301 CBrF3
+    {75683, 1980},      // HCFC-142b CH3CClF2
+    {75694, 4660},      // CFC-11 CCl3F
+    {75718, 10200},     // CFC-12 CCl2F2
+    {75729, 13900},     // CFC-13 CClF3
+    {75730, 6630},      // PFC-14 CF4
+    {76131, 5820},      // CFC-113 CCl2FCClF2
+    {76142, 8590},      // CFC-114 CClF2CClF2
+    {76153, 7670},      // CFC-115 CClF2CF3
+    {76164, 11100},     // PFC-116 C2F6
+    {76197, 8900},      // PFC-218 C3F8
+    {115106, 1},        // Dimethyl ether CH3OCH3
+    {115253, 9540},     // PFC-318 c-C4F8
+    {124389, 1},        // Carbon dioxide CO2
+    {124732, 1470},     // Halon-2402 CBrF2CBrF2
+    {306832, 79},       // HCFC-123 CHCl2CF3
+    {306945, 7190},     // PFC-9-1-18 C10F18
+    {353593, 1750},     // Halon-1211 CBrClF2
+    {354336, 3170},     // HFC-125 CHF2CF3
+    {355259, 9200},     // PFC-3-1-10 C4F10
+    {355420, 7910},     // PFC-5-1-14 C6F14
+    {373808, 17400},    // Trifluoromethyl sulphur pentafluoride SF5CF3
+    {375031, 530},      // HFE-347mcc3 (HFE-7000) CH3OCF2CF2CF3
+    {406586, 804},      // HFC-365mfc CH3CF2CH2CF3
+    {406780, 889},      // HFE-347pcf2 CHF2CF2OCH2CF3
+    {420462, 4800},     // HFC-143a CH3CF3
+    {421147, 523},      // HFE-143a CH3OCF3
+    {422560, 127},      // HCFC-225ca CHCl2CF2CF3
+    {425887, 301},      // HFE-254cb1 (AR4: HFE-254cb2) CH3OCF2CHF2
+    {431890, 3350},     // HFC-227ea CF3CHFCF3
+    {460731, 858},      // HFC-245fa CHF2CH2CF3
+    {507551, 525},      // HCFC-225cb CHClFCF2CClF2
+    {678262, 8550},     // PFC-4-1-12 C5F12
+    {690391, 8060},     // HFC-236fa CF3CH2CF3
+    {811972, 1300},     // HFC-134a CH2FCF3
+    {1691174, 5560},    // HFE-134 CHF2OCHF2
+    {1717006, 782},     // HCFC-141b CH3CCl2F
+    {1885489, 812},     // HFE-245fa2 CHF2OCH2CF3
+    {2551624, 23500},   // Sulphur hexafluoride SF6
+    {2837890, 527},     // HCFC-124 CHClFCF3
+    {3822682, 12400},   // HFE-125 CHF2OCF3
+    {7783542, 16100},   // Nitrogen trifluoride NF3
+    {10024972, 265},    // Nitrous oxide N2O
+    {22410442, 654},    // HFE-245cb2 CH3OCF2CF3
+    {26675467, 491},    // HCFE-235da2 (isoflurane) CHF2OCHClCF3
+    {138495428, 1650},  // HFC-43-10mee CF3CHFCHFCF2CF3
+    {163702054, 57},    // HFE-569sf2 (HFE-7200) C4F9OC2H5
+    {163702065, 57},    // HFE-569sf2 (HFE-7200) C4F9OC2H5
+    {163702076, 421},   // HFE-449sl (HFE-7100) C4F9OCH3
+    {163702087, 421},   // HFE-449sl (HFE-7100) C4F9OCH3
+}};
+
+// IPCC AR6, Working Group I, Chapter 7, Supplementary Material, Table 7.SM.7: GWP100, methane
+// of fossil origin (29.8). Dimethyl ether (115-10-6), whose AR4 and AR5 factor is 1, is left
+// out until its entry is checked against the printed table.
+inline constexpr std::array<GwpRow, 59> kAr6Table{{
+    {56235, 2200},      // Carbon tetrachloride CCl4
+    {71556, 161},       // Methyl chloroform CH3CCl3
+    {74828, 29.8},      // Methane CH4
+    {74839, 2.43},      // Methyl bromide CH3Br
+    {74873, 5.54},      // Methyl chloride CH3Cl
+    {75092, 11.2},      // Methylene chloride CH2Cl2
+    {75105, 771},       // HFC-32 CH2F2
+    {75376, 164},       // HFC-152a CH3CHF2
+    {75456, 1960},      // HCFC-22 CHClF2
+    {75467, 14600},     // HFC-23 CHF3
+    {75638, 7200},      // Halon-1301 CBrF3
+    {75683, 2300},      // HCFC-142b CH3CClF2
+    {75694, 6230},      // CFC-11 CCl3F
+    {75718, 12500},     // CFC-12 CCl2F2
+    {75729, 16200},     // CFC-13 CClF3
+    {75730, 7380},      // PFC-14 CF4
+    {76131, 6520},      // CFC-113 CCl2FCClF2
+    {76142, 9430},      // CFC-114 CClF2CClF2
+    {76153, 9600},      // CFC-115 CClF2CF3
+    {76164, 12400},     // PFC-116 C2F6
+    {76197, 9290},      // PFC-218 C3F8
+    {115253, 10200},    // PFC-318 c-C4F8
+    {124389, 1},        // Carbon dioxide CO2
+    {124732, 2170},     // Halon-2402 CBrF2CBrF2
+    {306832, 90.4},     // HCFC-123 CHCl2CF3
+    {306945, 7480},     // PFC-9-1-18 C10F18
+    {353593, 1930},     // Halon-1211 CBrClF2
+    {354336, 3740},     // HFC-125 CHF2CF3
+    {355259, 10000},    // PFC-3-1-10 C4F10
+    {355420, 8620},     // PFC-5-1-14 C6F14
+    {373808, 18500},    // Trifluoromethyl sulphur pentafluoride SF5CF3
+    {375031, 576},      // HFE-347mcc3 (HFE-7000) CH3OCF2CF2CF3
+    {406586, 914},      // HFC-365mfc CH3CF2CH2CF3
+    {406780, 980},      // HFE-347pcf2 CHF2CF2OCH2CF3
+    {420462, 5810},     // HFC-143a CH3CF3
+    {421147, 616},      // HFE-143a CH3OCF3
+    {422560, 137},      // HCFC-225ca CHCl2CF2CF3
+    {425887, 328},      // HFE-254cb1 (AR4: HFE-254cb2) CH3OCF2CHF2
+    {431890, 3600},     // HFC-227ea CF3CHFCF3
+    {460731, 962},      // HFC-245fa CHF2CH2CF3
+    {507551, 568},      // HCFC-225cb CHClFCF2CClF2
+    {678262, 9220},     // PFC-4-1-12 C5F12
+    {690391, 8690},     // HFC-236fa CF3CH2CF3
+    {811972, 1530},     // HFC-134a CH2FCF3
+    {1691174, 6630},    // HFE-134 CHF2OCHF2
+    {1717006, 860},     // HCFC-141b CH3CCl2F
+    {1885489, 878},     // HFE-245fa2 CHF2OCH2CF3
+    {2551624, 24300},   // Sulphur hexafluoride SF6
+    {2837890, 597},     // HCFC-124 CHClFCF3
+    {3822682, 14300},   // HFE-125 CHF2OCF3
+    {7783542, 17400},   // Nitrogen trifluoride NF3
+    {10024972, 273},    // Nitrous oxide N2O
+    {22410442, 747},    // HFE-245cb2 CH3OCF2CF3
+    {26675467, 539},    // HCFE-235da2 (isoflurane) CHF2OCHClCF3
+    {138495428, 1600},  // HFC-43-10mee CF3CHFCHFCF2CF3
+    {163702054, 60.7},  // HFE-569sf2 (HFE-7200) C4F9OC2H5
+    {163702065, 60.7},  // HFE-569sf2 (HFE-7200) C4F9OC2H5
+    {163702076, 460},   // HFE-449sl (HFE-7100) C4F9OCH3
+    {163702087, 460},   // HFE-449sl (HFE-7100) C4F9OCH3
+}};
+
+// The methane factor of AR6 Table 7.SM.7 for methane of non-fossil origin.
+inline constexpr double kAr6NonFossilMethane = 27.0;
+inline constexpr std::int32_t kMethaneCasKey = 74828;
+
+// A copy of a table with one key's factor replaced.
+template <std::size_t N>
+constexpr std::array<GwpRow, N> WithFactor(std::array<GwpRow, N> rows, std::int32_t casKey, double factor) {
+    for (GwpRow& row : rows)
+        if (row.casKey == casKey) row.factor = factor;
+    return rows;
+}
+
+// AR6 with methane of non-fossil origin; every other factor as in kAr6Table.
+inline constexpr std::array<GwpRow, 59> kAr6NonFossilTable = WithFactor(kAr6Table, kMethaneCasKey, kAr6NonFossilMethane);
+
 // Keys strictly increasing: sorted, and no key twice.
 template <std::size_t N>
 constexpr bool IsStrictlyAscending(const std::array<GwpRow, N>& rows) {
@@ -181,6 +332,8 @@ constexpr bool IsStrictlyAscending(const std::array<GwpRow, N>& rows) {
 static_assert(kSarTable.size() == 16 && IsStrictlyAscending(kSarTable), "SAR table out of order");
 static_assert(kAr4Table.size() == 60 && IsStrictlyAscending(kAr4Table), "AR4 table out of order");
 static_assert(kUsTable.size() == 60 && IsStrictlyAscending(kUsTable), "US table out of order");
+static_assert(IsStrictlyAscending(kAr5Table), "AR5 table out of order");
+static_assert(IsStrictlyAscending(kAr6Table), "AR6 table out of order");
 
 // The table of a label, compared exactly and case-sensitively; an empty span for any other
 // label.

@@ -53,7 +53,7 @@ A batch (calorix-host batch --fluid F) is a JSON list of such objects, or a CSV 
 header (id, temperature_C, pressure_kPa, molar_flow_kmol_h, then one column per component).)";
 
 constexpr std::uint32_t kRunOptions = kOptFluid | kOptModule | kOptRefTemp | kOptFormat | kOptCorrelations | kOptFlash |
-                                     kOptNormalise | kOptEdition | kOptRef;
+                                     kOptNormalise | kOptEdition | kOptRef | kOptMethaneOrigin;
 constexpr std::uint32_t kEnvelopeOptions = kOptFluid | kOptModule | kOptFormat | kOptNormalise;
 
 struct PressureUnit {

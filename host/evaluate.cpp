@@ -107,6 +107,9 @@ FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<cons
         const char* step = "create";
         if (SUCCEEDED(hr) && settings.edition.year == 2016 && FAILED(hr = SelectRefConditions(correlation.Get(), settings.edition)))
             step = "RefConditions";
+        else if (SUCCEEDED(hr) && FAILED(hr = SelectEnumOption(correlation.Get(), "MethaneOrigin",
+                                                               settings.methaneOriginOption)))
+            step = "MethaneOrigin";
         m_slots.push_back(Slot{entry, std::move(correlation), hr, step});
     }
 }

@@ -21,6 +21,7 @@ struct EvaluationSettings {
     bool flash = false;                          // replace the phases by the host's flash at T, P
     std::optional<std::int32_t> refTempOption;   // "RefTempOption": 0 for 15 degC, 1 for 0 degC
     IsoEdition edition;                          // 2016: "RefConditions" chosen on every object
+    std::int32_t methaneOriginOption = 0;        // "MethaneOrigin" where a class has it: 0 fossil, 1 non-fossil
 };
 
 // What a phase column of the output says.

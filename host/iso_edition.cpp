@@ -77,21 +77,43 @@ bool ChooseIsoEdition(const std::string& edition, const std::string& ref, const 
 
 bool IsEditionClass(const CatalogueEntry& entry, const IsoEdition& edition) noexcept {
     const std::string_view word = entry.word;
-    const bool is2016 = word.size() > 4 && word.substr(word.size() - 4) == "2016";
+    // The eight heating-value classes of 2016; its relative density, compression factor and net
+    // Wobbe index are asked for by name.
+    const bool is2016 = word.size() > 4 && word.substr(word.size() - 4) == "2016" &&
+                        word != "RelativeDensity2016" && word != "CompressionFactor2016" &&
+                        word != "NetWobbeIndex2016";
     return edition.year == 2016 ? is2016 : IsIso6976Class(entry);
 }
 
 std::int32_t RefTempOptionOf(const IsoEdition& edition) noexcept { return edition.meteringC == 0.0 ? 1 : 0; }
 
-HRESULT SelectRefConditions(ICorrelation* correlation, const IsoEdition& edition) {
+namespace {
+
+// The enumeration parameter `name` of a correlation: S_FALSE, with none, when it has no such
+// parameter.
+HRESULT FindEnumParameter(ICorrelation* correlation, const char* name, platform::ComPtr<IEnumVariable>* option) {
     platform::ComPtr<IVariableSet> parameters;
     HRESULT hr = correlation->GetParameters(parameters.Put());
     if (FAILED(hr) || !parameters) return FAILED(hr) ? hr : S_FALSE;
     platform::ComPtr<IVariable> variable;
-    platform::ComPtr<IEnumVariable> option;
-    if (FAILED(parameters->GetVariable(platform::AnsiToWide("RefConditions").c_str(), variable.Put())) || !variable ||
-        FAILED(variable.As(&option)) || !option)
+    if (FAILED(parameters->GetVariable(platform::AnsiToWide(name).c_str(), variable.Put())) || !variable ||
+        FAILED(variable.As(option)) || !*option)
         return S_FALSE;
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT SelectEnumOption(ICorrelation* correlation, const char* name, std::int32_t option) {
+    platform::ComPtr<IEnumVariable> variable;
+    const HRESULT hr = FindEnumParameter(correlation, name, &variable);
+    return hr == S_OK ? variable->SetValue(0, option) : hr;
+}
+
+HRESULT SelectRefConditions(ICorrelation* correlation, const IsoEdition& edition) {
+    platform::ComPtr<IEnumVariable> option;
+    const HRESULT found = FindEnumParameter(correlation, "RefConditions", &option);
+    if (found != S_OK) return found;
     std::int32_t count = 0;
     option->GetOptionCount(&count);
     for (std::int32_t i = 0; i < count; ++i) {

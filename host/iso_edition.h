@@ -27,6 +27,10 @@ bool IsEditionClass(const CatalogueEntry& entry, const IsoEdition& edition) noex
 // "RefTempOption" of a 1995 class: 0 for 15 degC, 1 for 0 degC.
 std::int32_t RefTempOptionOf(const IsoEdition& edition) noexcept;
 
+// Selects option of the enumeration parameter `name` of a correlation. S_FALSE for a class
+// without that parameter.
+HRESULT SelectEnumOption(ICorrelation* correlation, const char* name, std::int32_t option);
+
 // Selects the pair in the "RefConditions" of a 2016 class: the option whose text names the
 // pair ("Combustion 25.0 deg C, metering 0.0 deg C"). S_FALSE for a class without the
 // parameter; E_INVALIDARG when no option names the pair.

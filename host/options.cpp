@@ -45,6 +45,13 @@ constexpr OptionRow kOptionTable[] = {
                         "ISO 6976:2016 reference temperatures COMB/MET, degC: combustion 0, 15, 15.55, 20 or 25, "
                         "metering 0, 15, 15.55 or 20 (default 15/15)");
      }},
+    {kOptMethaneOrigin, "--methane-origin",
+     [](CLI::App& app, CalculationOptions& o) {
+         app.add_option("--methane-origin", o.methaneOrigin,
+                        "Origin of the methane for CO2EAR6: fossil (default; natural gas) or non-fossil "
+                        "(biomethane, landfill gas)")
+             ->check(CLI::IsMember({"fossil", "non-fossil"}));
+     }},
     {kOptFormat, "--format",
      [](CLI::App& app, CalculationOptions& o) {
          app.add_option("--format", o.format, "Output: table, json or csv")
@@ -102,6 +109,7 @@ bool EvaluationSettingsOf(const CalculationOptions& options, EvaluationSettings&
                           !options.refTemp.empty(), &settings.edition, &problem))
         return false;
     settings.refTempOption = RefTempOptionOf(settings.edition);
+    settings.methaneOriginOption = options.methaneOrigin == "non-fossil" ? 1 : 0;
     return true;
 }
 

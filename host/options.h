@@ -30,6 +30,7 @@ enum OptionBit : std::uint32_t {
     kOptNormalise = 1u << 6,
     kOptEdition = 1u << 7,
     kOptRef = 1u << 8,
+    kOptMethaneOrigin = 1u << 9,
 };
 
 struct CalculationOptions {
@@ -42,6 +43,7 @@ struct CalculationOptions {
     bool normalise = false;               // --normalise
     std::string edition = "1995";         // --edition 1995|2016
     std::string ref;                      // --ref COMB/MET (2016)
+    std::string methaneOrigin = "fossil"; // --methane-origin fossil|non-fossil (CO2EAR6)
 };
 
 // Declares the options of `bits` on `command`, bound to `options`.

@@ -17,6 +17,7 @@ inline constexpr std::int32_t kEnergyPerMole = 21;
 inline constexpr std::int32_t kEnergyPerMass = 30;
 inline constexpr std::int32_t kEnergyPerVolume = 128;
 inline constexpr std::int32_t kWaterPerVolume = 174;
+inline constexpr std::int32_t kDimensionless = 50;  // compressibility factor, isentropic exponent
 
 #define CALORIX_CLASSES(X)                                                                                     \
     X(Density, Iso6976Correlation, "Mass Density (Std. Cond)", kMassDensity, {&WobbeCalcs::m_density, 1.0})    \
@@ -48,7 +49,15 @@ inline constexpr std::int32_t kWaterPerVolume = 174;
     X(MolarHHV2016, Iso2016Correlation, "HHV Molar Basis (ISO 6976:2016)", kEnergyPerMole,                      \
       {&Iso2016Calcs::m_grossCvMolar, 1000.0})                                                                  \
     X(MolarLHV2016, Iso2016Correlation, "LHV Molar Basis (ISO 6976:2016)", kEnergyPerMole,                      \
-      {&Iso2016Calcs::m_netCvMolar, 1000.0})
+      {&Iso2016Calcs::m_netCvMolar, 1000.0})                                                                    \
+    X(RelativeDensity2016, Iso2016Correlation, "Relative Density (ISO 6976:2016)", kDimensionless,              \
+      {&Iso2016Calcs::m_relativeDensity, 1.0})                                                                  \
+    X(CompressionFactor2016, Iso2016Correlation, "Compression Factor (ISO 6976:2016)", kDimensionless,          \
+      {&Iso2016Calcs::m_compressionFactor, 1.0})                                                                \
+    X(NetWobbeIndex2016, Iso2016Correlation, "Net Wobbe Index (ISO 6976:2016)", kEnergyPerVolume,               \
+      {&Iso2016Calcs::m_netWobbeIndex, 1.0})                                                                    \
+    X(CO2EAR5, Co2eCorrelation, "CO2 Equivalent (AR5)", kMassFlow, {"AR5"})                                     \
+    X(CO2EAR6, Co2eCorrelation, "CO2 Equivalent (AR6)", kMassFlow, {"AR6", "AR6-NF"})
 
 #define CALORIX_DECLARE_IDENTITY(word, FamilyType, display, type, ...)         \
     struct word##Identity {                                                     \

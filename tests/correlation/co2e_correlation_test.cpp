@@ -400,3 +400,65 @@ TEST_F(Co2eCorrelationTest, MassFlowResultTypeAndNoParameters) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- AR5 and AR6
+
+namespace {
+
+// Selects option of the enumeration parameter "MethaneOrigin".
+HRESULT SetMethaneOrigin(ICorrelation* correlation, std::int32_t option) {
+    ComPtr<IVariableSet> parameters;
+    if (FAILED(correlation->GetParameters(parameters.Put())) || !parameters) return E_FAIL;
+    ComPtr<IVariable> variable;
+    if (FAILED(parameters->GetVariable(OLESTR("MethaneOrigin"), variable.Put())) || !variable) return E_FAIL;
+    ComPtr<IEnumVariable> enumeration;
+    if (FAILED(variable.As(&enumeration))) return E_FAIL;
+    return enumeration->SetValue(0, option);
+}
+
+}  // namespace
+
+TEST_F(Co2eCorrelationTest, VentGasWithAr5AndAr6ByHandArithmetic) {
+    // Methane 16, carbon dioxide 44, nitrous oxide 44 kg/kmol in three phases; molar flow 2.
+    constexpr double kN2O = 10024972;
+    const Fluid vent{{{kCH4, 16, 0.6}, {kCO2, 44, 0.3}, {kN2O, 44, 0.1}},
+                     {{0, 0.5, {0.8, 0.15, 0.05}}, {1, 0.3, {0.5, 0.4, 0.1}}, {2, 0.2, {0.2, 0.5, 0.3}}},
+                     2};
+    // Per phase: molar flow x phase fraction x sum of x M GWP.
+    const auto perPhase = [&](double ch4, double n2o) {
+        std::vector<double> v;
+        for (const Phase& p : vent.phases)
+            v.push_back(2 * p.fraction *
+                        (p.moleFractions[0] * 16 * ch4 + p.moleFractions[1] * 44 + p.moleFractions[2] * 44 * n2o));
+        return v;
+    };
+    struct Case {
+        const CLSID* clsid;
+        std::int32_t origin;  // -1: the class has no "MethaneOrigin"
+        double ch4, n2o;
+    };
+    const Case cases[] = {
+        {&CLSID_CO2EAR5, -1, 28, 265}, {&CLSID_CO2EAR6, -1, 29.8, 273},
+        {&CLSID_CO2EAR6, 0, 29.8, 273}, {&CLSID_CO2EAR6, 1, 27.0, 273},
+    };
+    Script(host, vent);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.origin);
+        Attached a = moduleclient::Attach(*c.clsid, host.Source());
+        ASSERT_TRUE(a.correlation);
+        if (c.origin >= 0) {
+            ASSERT_EQ(SetMethaneOrigin(a.correlation.Get(), c.origin), S_OK);
+        }
+        ASSERT_EQ(a.correlation->Calculate(a.key), S_OK);
+        const std::vector<double> values = moduleclient::PhaseValues(a.results.Get());
+        const std::vector<double> expected = perPhase(c.ch4, c.n2o);
+        for (int slot = 0; slot < 3; ++slot) EXPECT_NEAR(values[slot + 1], expected[slot], 1e-9 * expected[slot]);
+        EXPECT_NEAR(values[0], expected[0] + expected[1] + expected[2], 1e-9 * values[0]);
+        EXPECT_EQ(values[5], EMPTY_VALUE);
+    }
+    // Only the AR6 class has the parameter, with its two origins.
+    Attached ar5 = moduleclient::Attach(CLSID_CO2EAR5, host.Source());
+    EXPECT_EQ(SetMethaneOrigin(ar5.correlation.Get(), 0), E_FAIL);
+    Attached ar6 = moduleclient::Attach(CLSID_CO2EAR6, host.Source());
+    EXPECT_NE(SetMethaneOrigin(ar6.correlation.Get(), 2), S_OK);
+}

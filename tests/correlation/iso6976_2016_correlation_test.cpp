@@ -247,3 +247,48 @@ TEST(Iso6976Edition2016, AFailingHostOrOptionReadFailsTheCalculationAndWritesNot
     moduleclient::Attached a = moduleclient::Attach(CLSID_HHV2016, host.Source());
     EXPECT_EQ(SetRefConditions(a.correlation.Get(), 20), E_INVALIDARG);
 }
+
+// Relative density, compression factor and net Wobbe index as classes of their own: each to
+// the digits Annex D prints for it, and the same number as formed from the eight classes.
+TEST(Iso6976Edition2016, RelativeDensityCompressionFactorAndNetWobbeIndexToAnnexD) {
+    const std::vector<Component> example1 = Gas({{kMethane, 0.933212}, {kEthane, 0.025656}, {kPropane, 0.015368},
+                                                 {kNitrogen, 0.010350}, {kCarbonDioxide, 0.015414}});
+    const std::vector<Component> example2 = Gas({{kMethane, 0.931819}, {kEthane, 0.025618}, {kNitrogen, 0.010335},
+                                                 {kCarbonDioxide, 0.015391}, {kWater, 0.016837}});
+    const std::vector<Component> example3 =
+        Gas({{kMethane, 0.922393}, {kEthane, 0.025358}, {kPropane, 0.015190}, {kNButane, 0.000523},
+             {kIsobutane, 0.001512}, {kNPentane, 0.002846}, {kIsopentane, 0.002832}, {kNeopentane, 0.001015},
+             {kNHexane, 0.002865}, {kNitrogen, 0.010230}, {kCarbonDioxide, 0.015236}});
+    struct Case {
+        const char* name;
+        const std::vector<Component>* gas;
+        std::int32_t option;
+        const CLSID* clsid;
+        const char* printed;
+    };
+    const Case cases[] = {
+        {"D.2 Z, 15/15 degC", &example1, k15_15, &CLSID_CompressionFactor2016, "0.99776224"},
+        {"D.3 Z, 60/60 degF", &example2, k60F_60F, &CLSID_CompressionFactor2016, "0.9975690"},
+        {"D.4 G, 15/15 degC", &example3, k15_15, &CLSID_RelativeDensity2016, "0.62391"},
+        {"D.4 G, 25/0 degC", &example3, k25_0, &CLSID_RelativeDensity2016, "0.62411"},
+        {"D.4 W,N, 15/15 degC", &example3, k15_15, &CLSID_NetWobbeIndex2016, "45.40954"},
+        {"D.4 W,N, 25/0 degC", &example3, k25_0, &CLSID_NetWobbeIndex2016, "47.91376"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeHost host;
+        host.SetGas(*c.gas);
+        std::vector<double> x;
+        for (const auto& component : *c.gas) x.push_back(component.moleFraction);
+        host.SetPhase(0, 1.0, x);
+        {
+            moduleclient::Attached a = moduleclient::Attach(*c.clsid, host.Source());
+            ASSERT_EQ(SetRefConditions(a.correlation.Get(), c.option), S_OK);
+            ASSERT_EQ(a.Calculate(), S_OK);
+            const auto v = a.Values();
+            EXPECT_EQ(v[0], v[1]);
+            ExpectPrinted(c.name, v[0], c.printed);
+        }
+        EXPECT_EQ(host.Check(), "");
+    }
+}

@@ -38,9 +38,10 @@ const std::map<std::string, Expected> kIdentity = {
     {"HCDewPt", {OLESTR("HC Dew Point"), 1}},               {"WaterDewPt", {OLESTR("Water Dew Point"), 1}},
     {"WaterContentMg", {OLESTR("Water Content"), 174}},     {"CO2ESAR", {OLESTR("CO2E-SAR"), 4}},
     {"CO2EAR4", {OLESTR("CO2E-AR4"), 4}},                   {"CO2EUS", {OLESTR("CO2E-US"), 4}},
+    {"CO2EAR5", {OLESTR("CO2 Equivalent (AR5)"), 4}},       {"CO2EAR6", {OLESTR("CO2 Equivalent (AR6)"), 4}},
 };
 
-// The eight ISO 6976:2016 classes: display name (narrow) and result type.
+// The eleven ISO 6976:2016 classes: display name (narrow) and result type.
 const std::map<std::string, std::pair<std::string, std::int32_t>> kIdentity2016 = {
     {"Density2016", {"Mass Density (Std. Cond) (ISO 6976:2016)", 16}},
     {"HHV2016", {"HHV Vol. Basis (ISO 6976:2016)", 128}},
@@ -50,6 +51,9 @@ const std::map<std::string, std::pair<std::string, std::int32_t>> kIdentity2016 
     {"MassLHV2016", {"LHV Mass Basis (ISO 6976:2016)", 30}},
     {"MolarHHV2016", {"HHV Molar Basis (ISO 6976:2016)", 21}},
     {"MolarLHV2016", {"LHV Molar Basis (ISO 6976:2016)", 21}},
+    {"RelativeDensity2016", {"Relative Density (ISO 6976:2016)", 50}},
+    {"CompressionFactor2016", {"Compression Factor (ISO 6976:2016)", 50}},
+    {"NetWobbeIndex2016", {"Net Wobbe Index (ISO 6976:2016)", 128}},
 };
 bool Is2016(const std::string& word) { return kIdentity2016.count(word) != 0; }
 std::string DisplayNameOf(const std::string& word) {
@@ -59,7 +63,9 @@ std::int32_t ResultTypeOf(const std::string& word) {
     return Is2016(word) ? kIdentity2016.at(word).second : kIdentity.at(word).resultType;
 }
 
-bool IsIso6976(const std::string& word) { return kIdentity.at(word).resultType >= 16 && word != "WaterContentMg"; }
+bool IsIso6976(const std::string& word) {
+    return kIdentity.at(word).resultType >= 16 && word != "WaterContentMg";
+}
 
 std::int32_t Attach(ICorrelation* c, FakeHost& host, ComPtr<IVariableSet>* results = nullptr) {
     std::int32_t key = 0;
@@ -72,7 +78,7 @@ std::int32_t Attach(ICorrelation* c, FakeHost& host, ComPtr<IVariableSet>* resul
 }  // namespace
 
 TEST(Module, EveryClassReportsItsIdentity) {
-    ASSERT_EQ(Classes().size(), 22u);
+    ASSERT_EQ(Classes().size(), 27u);
     for (const auto& info : Classes()) {
         SCOPED_TRACE(info.word);
         ComPtr<ICorrelation> c = Create(Calorix(), *info.clsid);
@@ -106,6 +112,25 @@ TEST(Module, ParametersHoldRefTempOptionOnlyForIso6976Classes) {
         ASSERT_TRUE(parameters);
         std::int32_t count = -1;
         parameters->GetCount(&count);
+        if (std::string(info.word) == "CO2EAR6") {  // "MethaneOrigin": fossil (selected) or non-fossil
+            EXPECT_EQ(count, 1);
+            ComPtr<IVariable> variable;
+            ASSERT_EQ(parameters->GetVariable(OLESTR("MethaneOrigin"), variable.Put()), S_OK);
+            ComPtr<IEnumVariable> origin;
+            ASSERT_EQ(variable.As(&origin), S_OK);
+            BSTR text = nullptr;
+            std::int32_t options = 0;
+            origin->GetOptionCount(&options);
+            ASSERT_EQ(options, 2);
+            origin->GetEnumText(0, &text);
+            EXPECT_EQ(TakeString(text), OLESTR("Fossil"));
+            origin->GetEnumText(1, &text);
+            EXPECT_EQ(TakeString(text), OLESTR("Non-fossil"));
+            std::int32_t selected = -1;
+            EXPECT_EQ(origin->GetValue(0, &selected), S_OK);
+            EXPECT_EQ(selected, 0);
+            continue;
+        }
         if (!IsIso6976(info.word)) {
             EXPECT_EQ(count, 0);
             continue;

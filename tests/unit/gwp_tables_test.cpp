@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <iomanip>
 #include <limits>
+#include <string>
 #include <string_view>
 
 #include "co2e/gwp_tables.h"
@@ -203,7 +204,7 @@ TEST(GwpTables, ValuesWithoutAnIntegerKeyFindNothing) {
 }
 
 TEST(GwpTables, LabelIsMatchedExactlyAndCaseSensitively) {
-    for (std::string_view label : {"sar", "Ar4", "us", "US ", " SAR", "AR5", "", "SARX"}) {
+    for (std::string_view label : {"sar", "Ar4", "us", "US ", " SAR", "ar5", "AR6 ", "AR6NF", "AR7", "", "SARX"}) {
         SCOPED_TRACE(label);
         EXPECT_TRUE(co2e::GwpTable(label).empty());
         EXPECT_EQ(co2e::LookUpGwpFactor(124389, label), EMPTY_VALUE);
@@ -211,3 +212,40 @@ TEST(GwpTables, LabelIsMatchedExactlyAndCaseSensitively) {
 }
 
 }  // namespace
+
+// AR5 and AR6: a handful of factors as the reports print them (IPCC AR5 WG1 Table 8.A.1,
+// AR6 WG1 Table 7.SM.7), a gas of the AR4 table that AR6 leaves out, one no table holds, and
+// methane by origin.
+TEST(GwpTables, Ar5AndAr6FactorsAndTheMethaneOrigin) {
+    struct Case {
+        double cas;
+        std::string_view label;
+        double factor;
+    };
+    const Case cases[] = {
+        {74828, "AR5", 28},        {10024972, "AR5", 265},   {2551624, "AR5", 23500}, {7783542, "AR5", 16100},
+        {811972, "AR5", 1300},     {75730, "AR5", 6630},     {425887, "AR5", 301},    {115106, "AR5", 1},
+        {74828, "AR6", 29.8},      {74828, "AR6-NF", 27.0},  {10024972, "AR6", 273},  {10024972, "AR6-NF", 273},
+        {2551624, "AR6", 24300},   {7783542, "AR6", 17400},  {811972, "AR6", 1530},   {75694, "AR6", 6230},
+        {74873, "AR6", 5.54},      {163702076, "AR6", 460},  {124389, "AR6", 1},      {124389, "AR5", 1},
+        {115106, "AR6", kNone},    {115106, "AR6-NF", kNone}, {7727379, "AR5", kNone}, {7727379, "AR6", kNone},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.label) + " " + std::to_string(c.cas));
+        EXPECT_EQ(co2e::LookUpGwpFactor(c.cas, c.label), c.factor);
+    }
+    EXPECT_EQ(co2e::GwpTable("AR5").size(), 60u);
+    EXPECT_EQ(co2e::GwpTable("AR6").size(), 59u);
+    // Non-fossil AR6 differs from fossil AR6 in methane alone.
+    const auto fossil = co2e::GwpTable("AR6"), nonFossil = co2e::GwpTable("AR6-NF");
+    ASSERT_EQ(fossil.size(), nonFossil.size());
+    for (std::size_t i = 0; i < fossil.size(); ++i) {
+        EXPECT_EQ(fossil[i].casKey, nonFossil[i].casKey);
+        if (fossil[i].casKey != 74828) {
+            EXPECT_EQ(fossil[i].factor, nonFossil[i].factor);
+        }
+    }
+    // Every AR5 gas is an AR4 gas, and so is every AR6 gas.
+    for (std::string_view label : {"AR5", "AR6"})
+        for (const co2e::GwpRow& row : co2e::GwpTable(label)) EXPECT_NE(co2e::LookUpGwpFactor(row.casKey, "AR4"), kNone);
+}
