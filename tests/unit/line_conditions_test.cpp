@@ -7,10 +7,12 @@
 #include <iomanip>
 #include <limits>
 
+#include "lineprops/detail.h"
 #include "lineprops/gerg2008.h"
 
 namespace {
 
+using calorix::lineprops::DetailMixture;
 using calorix::lineprops::Gerg2008Mixture;
 using calorix::lineprops::LineStatus;
 using calorix::lineprops::Root;
@@ -34,6 +36,15 @@ TEST(Gerg2008, CheckPointOfTheReferenceImplementation) {
     ExpectRelative(state.compressibility, 1.174690666383717, 1e-9, "Z");
     ExpectRelative(state.speed_of_sound_m_s, 714.4248840596024, 1e-9, "speed of sound");
     ExpectRelative(state.isentropic_exponent, 2.683820255058032, 1e-9, "isentropic exponent");
+}
+
+TEST(Detail, CheckPointOfTheReferenceImplementation) {
+    DetailMixture gas(kCheckGas);
+    const auto state = gas.State(400.0, 50000.0);
+    ASSERT_EQ(state.status, LineStatus::Ok);
+    ExpectRelative(state.molar_mass_g_mol, 20.54333051, 1e-10, "molar mass");
+    ExpectRelative(state.molar_density_mol_l, 12.80792403648801, 1e-9, "molar density");
+    ExpectRelative(state.compressibility, 1.173801364147326, 1e-9, "Z");
 }
 
 }  // namespace
