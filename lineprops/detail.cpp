@@ -58,12 +58,6 @@ int Half(double u) { return static_cast<int>(u * 2); }
 
 }  // namespace
 
-int DetailMixture::ComponentIndex(std::string_view cas) {
-    for (std::size_t i = 0; i < dt::kComponentCount; ++i)
-        if (cas == dt::kComponents[i].cas) return static_cast<int>(i);
-    return -1;
-}
-
 DetailMixture::DetailMixture(std::span<const double, kComponents> fractions) {
     double sum = 0;
     for (double x : fractions) {

@@ -7,7 +7,6 @@
 #include <array>
 #include <cstddef>
 #include <span>
-#include <string_view>
 
 #include "lineprops/line_conditions.h"
 
@@ -21,9 +20,6 @@ class DetailMixture {
 public:
     static constexpr std::size_t kComponents = 21;
     static constexpr std::size_t kTerms = 58;
-    // The model's component number (0..20) for a CAS number, or -1.
-    static int ComponentIndex(std::string_view cas);
-
     // Mole fractions by component number; they are scaled to sum 1.
     explicit DetailMixture(std::span<const double, kComponents> fractions);
 

@@ -123,12 +123,6 @@ constexpr double kRstarOverR = g::kRstar_J_molK / g::kR_J_molK;
 
 }  // namespace
 
-int Gerg2008Mixture::ComponentIndex(std::string_view cas) {
-    for (std::size_t i = 0; i < g::kComponentCount; ++i)
-        if (cas == g::kComponents[i].cas) return static_cast<int>(i);
-    return -1;
-}
-
 Gerg2008Mixture::Gerg2008Mixture(std::span<const double, kComponents> fractions) {
     double sum = 0;
     for (double x : fractions) {

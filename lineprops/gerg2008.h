@@ -12,7 +12,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <string_view>
 
 #include "lineprops/line_conditions.h"
 
@@ -25,9 +24,6 @@ inline constexpr double kGergMaxPressure_kPa = 70000.0;
 class Gerg2008Mixture {
 public:
     static constexpr std::size_t kComponents = 21;
-    // The model's component number (0..20) for a CAS number, or -1.
-    static int ComponentIndex(std::string_view cas);
-
     // Mole fractions by component number; they are scaled to sum 1. A mixture that could not be
     // formed (a fraction not finite or negative, nothing present) reports BadInput from State.
     explicit Gerg2008Mixture(std::span<const double, kComponents> fractions);
