@@ -2,7 +2,7 @@
 // No. 8, "Compressibility Factors of Natural Gas and Other Related Hydrocarbon Gases" (1994),
 // Tables 4 and 5; the equation of ISO 12213-2. The numbers were transcribed from NIST's
 // public-domain reference implementation (repository usnistgov/AGA8, Detail.cpp), which
-// reproduces the report's tables; scripts/check_detail_table.py checks counts, order and sample
+// reproduces the report's tables; scripts/check_line_tables.py checks counts, order and sample
 // values, and the 21-component check point of that implementation (400 K, 50 MPa) is matched to
 // 1e-9 by the unit tests.
 //

@@ -3,7 +3,7 @@
 // 3032-3091 (Tables A1-A8), and GERG Technical Monograph 15 (2007); the equation of ISO 20765-2.
 // The numbers were transcribed from NIST's public-domain reference implementation of AGA Report
 // No. 8 Part 2 (repository usnistgov/AGA8, GERG2008.cpp), which reproduces the published tables;
-// scripts/check_gerg2008_table.py checks counts, order and sample values, and the 21-component
+// scripts/check_line_tables.py checks counts, order and sample values, and the 21-component
 // check point of that implementation (400 K, 50 MPa) is matched to 1e-9 by the unit tests.
 //
 // Components are numbered 0..20 in this order: methane, nitrogen, carbon dioxide, ethane,
