@@ -146,6 +146,8 @@ std::string_view UnitOfResultType(std::int32_t resultType) noexcept {
         case 16: return "kg/m3";
         case 21: return "kJ/kmol";
         case 30: return "kJ/kg";
+        case 40: return "m/s";
+        case 50: return "-";
         case 128: return "MJ/m3";
         case 174: return "mg/Sm3";
         default: return "";

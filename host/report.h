@@ -14,7 +14,7 @@ namespace calorix::host {
 std::string_view ProgramVersion() noexcept;
 
 // Unit of a correlation's result type code: 1 "degC", 4 "kg/h", 16 "kg/m3", 21 "kJ/kmol",
-// 30 "kJ/kg", 128 "MJ/m3", 174 "mg/Sm3"; "" for any other code.
+// 30 "kJ/kg", 128 "MJ/m3", 174 "mg/Sm3", 40 "m/s", 50 "-" (compressibility factor, isentropic exponent); "" for any other code.
 std::string_view UnitOfResultType(std::int32_t resultType) noexcept;
 
 struct RunDescription {

@@ -7,6 +7,7 @@
 #include "calorific/iso6976_2016_correlation.h"
 #include "calorific/iso6976_correlation.h"
 #include "co2e/co2e_correlation.h"
+#include "lineprops/line_correlation.h"
 #include "water/water_correlations.h"
 
 // Result type codes: the host's code of the quantity a class reports.
@@ -18,6 +19,10 @@ inline constexpr std::int32_t kEnergyPerMass = 30;
 inline constexpr std::int32_t kEnergyPerVolume = 128;
 inline constexpr std::int32_t kWaterPerVolume = 174;
 inline constexpr std::int32_t kDimensionless = 50;  // compressibility factor, isentropic exponent
+inline constexpr std::int32_t kVelocity = 40;       // m/s
+
+using calorix::lineprops::LineModel;
+using calorix::lineprops::LineQuantity;
 
 #define CALORIX_CLASSES(X)                                                                                     \
     X(Density, Iso6976Correlation, "Mass Density (Std. Cond)", kMassDensity, {&WobbeCalcs::m_density, 1.0})    \
@@ -57,7 +62,19 @@ inline constexpr std::int32_t kDimensionless = 50;  // compressibility factor, i
     X(NetWobbeIndex2016, Iso2016Correlation, "Net Wobbe Index (ISO 6976:2016)", kEnergyPerVolume,               \
       {&Iso2016Calcs::m_netWobbeIndex, 1.0})                                                                    \
     X(CO2EAR5, Co2eCorrelation, "CO2 Equivalent (AR5)", kMassFlow, {"AR5"})                                     \
-    X(CO2EAR6, Co2eCorrelation, "CO2 Equivalent (AR6)", kMassFlow, {"AR6", "AR6-NF"})
+    X(CO2EAR6, Co2eCorrelation, "CO2 Equivalent (AR6)", kMassFlow, {"AR6", "AR6-NF"})                           \
+    X(ZGERG2008, LineCorrelation, "Compressibility Factor (GERG-2008)", kDimensionless,                         \
+      {LineModel::Gerg2008, LineQuantity::Compressibility})                                                    \
+    X(LineDensityGERG2008, LineCorrelation, "Density at Line Conditions (GERG-2008)", kMassDensity,             \
+      {LineModel::Gerg2008, LineQuantity::MassDensity})                                                        \
+    X(SoundSpeedGERG2008, LineCorrelation, "Speed of Sound (GERG-2008)", kVelocity,                            \
+      {LineModel::Gerg2008, LineQuantity::SpeedOfSound})                                                       \
+    X(IsentropicExpGERG2008, LineCorrelation, "Isentropic Exponent (GERG-2008)", kDimensionless,               \
+      {LineModel::Gerg2008, LineQuantity::IsentropicExponent})                                                 \
+    X(ZDetail, LineCorrelation, "Compressibility Factor (AGA8 Detail, ISO 12213-2)", kDimensionless,           \
+      {LineModel::Detail, LineQuantity::Compressibility})                                                      \
+    X(LineDensityDetail, LineCorrelation, "Density at Line Conditions (AGA8 Detail, ISO 12213-2)", kMassDensity,\
+      {LineModel::Detail, LineQuantity::MassDensity})
 
 #define CALORIX_DECLARE_IDENTITY(word, FamilyType, display, type, ...)         \
     struct word##Identity {                                                     \

@@ -1,0 +1,35 @@
+// Common vocabulary of the two equations of state for line conditions (GERG-2008 and AGA8
+// DETAIL): which density root a phase takes, why a state has no value, what a state gives.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace calorix::lineprops {
+
+// The density root sought at a temperature and pressure: the gas-like (lowest) one for a vapour,
+// the liquid-like (dense) one for a liquid phase.
+enum class Root { Gas, Liquid };
+
+enum class LineStatus {
+    Ok,
+    ForeignComponent,  // the composition holds a component the model does not know
+    OutOfRange,        // temperature or pressure outside the model's extended range
+    NoConvergence,     // the density solve found no mechanically stable root
+    BadInput,          // a fraction not finite or negative, a sum of 0, T or p at or below 0
+};
+
+std::string_view Describe(LineStatus status);
+
+// The state at line conditions. Only meaningful when status is Ok.
+struct LineState {
+    LineStatus status = LineStatus::BadInput;
+    double molar_density_mol_l = 0.0;
+    double compressibility = 0.0;           // Z = p / (rho R T)
+    double molar_mass_g_mol = 0.0;          // the model's own molar masses
+    double mass_density_kg_m3 = 0.0;
+    double speed_of_sound_m_s = 0.0;        // GERG-2008 only
+    double isentropic_exponent = 0.0;       // GERG-2008 only: kappa = w^2 rho_mass / p
+};
+
+}  // namespace calorix::lineprops

