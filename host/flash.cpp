@@ -30,6 +30,7 @@ constexpr double kNearlyStationary = 1e-5;     // ln W step of a trial that is n
 constexpr double kClearlyStableTm = 1e-3;      // tangent-plane distance of a trial that is no threat
 constexpr double kUnboundedLnSum = 50.0;       // ln sum W of a trial that grows without bound
 constexpr double kSameComposition = 1e-4;       // a stationary point this close is a known phase
+constexpr double kPureTrialFraction = 1e-3;     // components of the feed with a trial phase of their own
 
 // Certificate of an equilibrium.
 constexpr double kCertifiedLnFugacity = 1e-8;   // |ln f_ik - ln f_il|, every component and phase
@@ -44,12 +45,13 @@ constexpr int kMaxNewtonIterations = 12;
 constexpr int kMaxPhaseFractionIterations = 100;
 constexpr int kMaxRounds = 4;                   // stability tests of one flash
 constexpr int kMaxCandidates = 2;               // unstable trial phases tried per round
-constexpr int kMaxPhases = 3;
+constexpr int kMaxPhases = 4;
 // Matrices over the phases of a split (at most kMaxPhases and a trial phase), kept off the heap.
 using PhaseMatrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, kMaxPhases + 1, kMaxPhases + 1>;
 using PhaseVector = Eigen::Matrix<double, Eigen::Dynamic, 1, 0, kMaxPhases + 1, 1>;
 constexpr int kAccelerationPeriod = 5;          // every 5th substitution is extrapolated
-constexpr int kMaxEvaluations = 3000;           // fugacity evaluations of one flash
+constexpr int kMaxEvaluations = 3000;           // fugacity evaluations of one flash, and
+constexpr int kEvaluationsPerComponent = 600;   // this for each component, for its trial phase
 
 double SafeLog(double x) { return x > kTinyFraction ? pmath::Log(x) : pmath::Log(kTinyFraction); }
 double ClampLn(double v) { return std::isnan(v) ? -kLnLimit : std::clamp(v, -kLnLimit, kLnLimit); }
@@ -191,7 +193,7 @@ struct PhaseEval {
 // ln phi of every active component for composition x (normalised), with the chosen root.
 bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, PhaseEval* eval,
               std::vector<double>& s) {
-    if (++m.evaluations > kMaxEvaluations) return false;
+    if (++m.evaluations > kMaxEvaluations + kEvaluationsPerComponent * static_cast<int>(m.n)) return false;
     const std::size_t n = m.n;
     s.resize(n);
     double a = 0.0, b = 0.0;
@@ -392,12 +394,15 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
     return points;
 }
 
-// Starting points of the stability analysis of a phase x of a fluid that may hold water
-// (Michelsen's choice for natural gas): Wilson's vapour- and liquid-like estimates, nearly pure
-// water, and a water-free hydrocarbon liquid (Wilson's liquid estimate without the polar
-// components) or, in a fluid without water, alcohols or glycols, the nearly pure heaviest
-// component.
-std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<double>& x) {
+// Starting points of the stability analysis of a phase x of a feed z (Michelsen's choice for
+// natural gas, and his advice for certifying a result): Wilson's vapour- and liquid-like
+// estimates, nearly pure water, a water-free hydrocarbon liquid (Wilson's liquid estimate
+// without the polar components) or, in a fluid without water, alcohols or glycols, the nearly
+// pure heaviest component; and the nearly pure form of every other component that makes up
+// more than kPureTrialFraction of the feed, so that a liquid rich in carbon dioxide, hydrogen
+// sulfide, nitrogen or methane is found too.
+std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<double>& x,
+                                             const std::vector<double>& z) {
     std::vector<std::vector<double>> starts;
     for (double f : {1.0, -1.0}) {
         std::vector<double> lnW(m.n);
@@ -419,6 +424,10 @@ std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<d
         starts.push_back(std::move(lnW));
     }
     else if (m.heaviest >= 0 && m.n > 1) starts.push_back(nearlyPure(static_cast<std::size_t>(m.heaviest)));
+    for (std::size_t k = 0; k < m.n && m.n > 1; ++k) {
+        const int at = static_cast<int>(k);
+        if (z[k] > kPureTrialFraction && at != m.water && (polar || at != m.heaviest)) starts.push_back(nearlyPure(k));
+    }
     return starts;
 }
 
@@ -824,13 +833,46 @@ double PolarFraction(const Model& m, const std::vector<double>& x) {
     return s;
 }
 
+// a / (b R T) of a phase over its value at the critical point of a pure Peng-Robinson fluid,
+// Omega_a / Omega_b: below 1 the phase lies above its own pseudo-critical temperature (the
+// temperature at which a pure fluid with the phase's mixed parameters would be critical), a
+// supercritical fluid however dense. 0.89 for the methane-rich phase of methane / n-butane at
+// -60 degC and 7000 kPa; 1.15 for methane compressed at -100 degC; 5.7 for the methane-rich
+// liquid of a natural gas at -220 degC.
+double InverseReducedTemperature(const Model& m, const std::vector<double>& x) {
+    double a = 0.0, b = 0.0;
+    for (std::size_t i = 0; i < m.n; ++i) {
+        b += x[i] * m.b[i];
+        for (std::size_t j = 0; j < m.n; ++j) a += x[i] * x[j] * m.aij[i * m.n + j];
+    }
+    return a / (b * kGasConstant * m.temperatureK) / (kOmegaA / kOmegaB);
+}
+
+// Hydrocarbons heavier than methane in a phase.
+constexpr std::int32_t kMethaneCasKey = 74828;
+double HeavierHydrocarbonFraction(const Model& m, const std::vector<Component>& components,
+                                  const std::vector<double>& x) {
+    double s = 0.0;
+    for (std::size_t i = 0; i < m.n; ++i) {
+        const Component& c = components[m.index[i]];
+        if (c.componentClass >= 200 && c.componentClass < 300 && c.casKey != kMethaneCasKey) s += x[i];
+    }
+    return s;
+}
+
 // Slots of the phases of an equilibrium. One phase: by its phase identification parameter,
 // vapour-like to the vapour slot, a liquid to the aqueous slot when water, alcohols and
 // glycols make up most of it, else to the hydrocarbon-liquid slot. Several phases: the most
-// polar liquid that is mostly polar goes to the aqueous slot; of the others the lightest goes
-// to the vapour slot when there are two of them or it is vapour-like, the other to the
-// hydrocarbon-liquid slot.
-std::vector<int> ClassifyPhases(const Model& m, const std::vector<SplitPhase>& phases) {
+// polar liquid that is mostly polar goes to the aqueous slot. Of the others the lightest goes
+// to the vapour slot when it is a vapour: vapour-like by the phase identification parameter,
+// or liquid-like but above its own pseudo-critical temperature (the dense methane-rich phase
+// of a near-critical split, which that parameter counts as liquid-like). Every other
+// phase is a liquid: one goes to the hydrocarbon-liquid slot, two to the hydrocarbon-liquid
+// slot (the one richer in hydrocarbons heavier than methane) and the phase-3 slot (the other,
+// such as a liquid rich in carbon dioxide, hydrogen sulfide or methane). More liquids than
+// that have no slot (-1 for every phase).
+std::vector<int> ClassifyPhases(const Model& m, const std::vector<Component>& components,
+                                const std::vector<SplitPhase>& phases) {
     const std::size_t np = phases.size();
     std::vector<int> slot(np, kHydrocarbonLiquidSlot);
     std::vector<double> polar(np), pip(np);
@@ -856,12 +898,19 @@ std::vector<int> ClassifyPhases(const Model& m, const std::vector<SplitPhase>& p
     for (std::size_t k : order)
         if (k != aqueous) rest.push_back(k);
     if (aqueous < np) slot[aqueous] = kAqueousSlot;
-    if (rest.size() == 2) {
+    if (!rest.empty() && (vapourLike(rest[0]) ||
+                          InverseReducedTemperature(m, phases[rest[0]].x) < 1.0)) {
         slot[rest[0]] = kVapourSlot;
-        slot[rest[1]] = kHydrocarbonLiquidSlot;
-    } else if (rest.size() == 1) {
-        slot[rest[0]] = vapourLike(rest[0]) ? kVapourSlot : kHydrocarbonLiquidSlot;
-    } else {  // three non-aqueous phases cannot be told apart by slot; the flash fails on them
+        rest.erase(rest.begin());
+    }
+    if (rest.size() == 1) {
+        slot[rest[0]] = kHydrocarbonLiquidSlot;
+    } else if (rest.size() == 2) {
+        const bool firstHeavier = HeavierHydrocarbonFraction(m, components, phases[rest[0]].x) >=
+                                  HeavierHydrocarbonFraction(m, components, phases[rest[1]].x);
+        slot[rest[firstHeavier ? 0 : 1]] = kHydrocarbonLiquidSlot;
+        slot[rest[firstHeavier ? 1 : 0]] = kPhase3Slot;
+    } else if (rest.size() > 2) {
         slot.assign(np, -1);
     }
     return slot;
@@ -923,7 +972,7 @@ std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, 
     Stability s;
     s.z = eval.z;
     s.liquidLike = PhaseIdentificationParameter(m, z.data(), eval.z) > 1.0;
-    for (auto& p : StationaryPoints(m, z, d, TrialStarts(m, z)))
+    for (auto& p : StationaryPoints(m, z, d, TrialStarts(m, z, z)))
         if (p.tm < kUnstableTm && (!s.unstable || p.tm < s.best.tm)) {
             s.unstable = true;
             s.best = std::move(p);
@@ -1116,7 +1165,7 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
                                               [](const SplitPhase& a, const SplitPhase& b) { return a.beta < b.beta; });
             std::vector<double> d(m.n);
             for (std::size_t i = 0; i < m.n; ++i) d[i] = SafeLog(ref->x[i]) + ref->lnPhi[i];
-            auto points = StationaryPoints(m, ref->x, d, TrialStarts(m, ref->x));
+            auto points = StationaryPoints(m, ref->x, d, TrialStarts(m, ref->x, z));
             std::vector<const StationaryPoint*> candidates;
             for (const auto& p : points) {
                 if (!(p.tm < kUnstableTm)) continue;
@@ -1154,7 +1203,7 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
         result.pressureKPa = pressureKPa;
         result.iterations = iterations;
         EmptyPhases(result, n);
-        const auto slots = ClassifyPhases(m, phases);
+        const auto slots = ClassifyPhases(m, m_components, phases);
         for (std::size_t k = 0; k < phases.size(); ++k) {
             if (slots[k] < 0) return std::nullopt;
             result.phases[static_cast<std::size_t>(slots[k])] =
@@ -1430,6 +1479,10 @@ HRESULT PengRobinsonFlash::Flash(FluidComposition* record) const noexcept {
             result = FlashTP(t, pressure, feed);
         }
         if (!result) return E_FAIL;
+        // Readers of the record count the share that slots 1 and 2 leave as vapour (the
+        // dew-point searches take a liquid there for a condensate): two non-aqueous liquids
+        // without a vapour cannot be written so that they read right.
+        if (!result->phases[kVapourSlot].present && result->phases[kPhase3Slot].present) return E_FAIL;
 
         // Arrays of the phase slots: the caller's own, or new ones that the caller then owns.
         double* allocated[kPhaseCount] = {};
@@ -1446,16 +1499,10 @@ HRESULT PengRobinsonFlash::Flash(FluidComposition* record) const noexcept {
 
         for (int k = 0; k < kPhaseCount; ++k) {
             double* x = record->moleFractions[k];
-            if (k < 3) {
-                const FlashPhase& p = result->phases[static_cast<std::size_t>(k)];
-                record->phasePresent[k] = p.present ? 1 : 0;
-                record->phaseFraction[k] = p.present ? p.fraction : 0.0;
-                for (std::size_t i = 0; i < n; ++i) x[i] = p.moleFractions[i];
-            } else {
-                record->phasePresent[k] = 0;
-                record->phaseFraction[k] = 0.0;
-                for (std::size_t i = 0; i < n; ++i) x[i] = 0.0;
-            }
+            const FlashPhase& p = result->phases[static_cast<std::size_t>(k)];
+            record->phasePresent[k] = p.present ? 1 : 0;
+            record->phaseFraction[k] = p.present ? p.fraction : 0.0;
+            for (std::size_t i = 0; i < n; ++i) x[i] = p.moleFractions[i];
         }
         if (dewPoint) record->temperature = result->temperatureK - kCelsiusZeroK;
         return S_OK;

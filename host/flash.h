@@ -42,7 +42,7 @@ struct FlashPhase {
 struct FlashResult {
     double temperatureK = 0.0;
     double pressureKPa = 0.0;
-    std::array<FlashPhase, 3> phases;    // by slot: 0 vapour, 1 hydrocarbon liquid, 2 aqueous
+    std::array<FlashPhase, 4> phases;    // by slot: 0 vapour, 1 hydrocarbon liquid, 2 aqueous, 3 phase 3
     int iterations = 0;                  // successive-substitution steps of the split
     int PresentCount() const;
 };

@@ -410,8 +410,14 @@ TEST(PengRobinsonFlash, HydrocarbonLiquidAppearsBesideWater) {
     }
 }
 
+// The wet gas of the README (mole percent).
+const std::vector<const char*> kWetGasNames{"nitrogen",  "carbon dioxide", "methane",   "ethane",    "propane",
+                                            "n-butane",  "n-pentane",      "n-hexane",  "n-heptane", "water"};
+const std::vector<double> kWetGasPercent{1.0, 1.5, 88.0, 5.0, 2.5, 1.0, 0.4, 0.3, 0.2, 0.1};
+
 // Each phase in its slot: a single phase by its phase identification parameter, a liquid rich
-// in water or alcohol in the aqueous slot, only a vapour-like phase in the vapour slot.
+// in water or alcohol in the aqueous slot, only a vapour in the vapour slot, a second
+// non-aqueous liquid in the phase-3 slot.
 TEST(PengRobinsonFlash, PhaseLabels) {
     struct Case {
         const char* name;
@@ -431,6 +437,10 @@ TEST(PengRobinsonFlash, PhaseLabels) {
          {kHydrocarbonLiquidSlot, kAqueousSlot}, 1},
         {"dense methane beside water", {"methane", "water"}, {0.99, 0.01}, -99.9, 6894.76,
          {kHydrocarbonLiquidSlot, kAqueousSlot}, 0},
+        // Far below its pseudo-critical temperature the methane-rich phase is a liquid, and the
+        // carbon dioxide that separates from it a second liquid: no vapour.
+        {"wet gas at -200 degC, 140 bar: two liquids beside water", kWetGasNames, kWetGasPercent, -200.0,
+         14000.0, {kHydrocarbonLiquidSlot, kAqueousSlot, kPhase3Slot}, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -440,7 +450,7 @@ TEST(PengRobinsonFlash, PhaseLabels) {
         auto r = flash.FlashTP(c.temperatureC + kZeroC, c.pressureKPa, c.feed);
         ASSERT_TRUE(r.has_value());
         std::vector<int> slots;
-        for (int k = 0; k < 3; ++k)
+        for (int k = 0; k < 4; ++k)
             if (r->phases[static_cast<std::size_t>(k)].present) slots.push_back(k);
         EXPECT_EQ(slots, c.slots);
         const auto& first = r->phases[static_cast<std::size_t>(c.slots[0])].moleFractions;
@@ -694,6 +704,34 @@ TEST(FlashProtocol, FlashThatCannotBeCertifiedFails) {
     rec.r.temperature = 0.0;
     EXPECT_EQ(flash.Flash(&rec.r), E_FAIL);
     for (int k = 0; k < kPhaseCount; ++k) EXPECT_EQ(rec.r.phasePresent[k], 0) << k;
+}
+
+// The record holds a second non-aqueous liquid in the phase-3 slot beside a vapour. Without a
+// vapour the share that slots 1 and 2 leave would read as vapour, so such a flash fails there.
+TEST(FlashProtocol, SecondLiquidGoesToThePhase3SlotBesideAVapourOnly) {
+    const auto sour = Named({"hydrogen sulfide", "methane", "ethane", "nitrogen", "carbon dioxide", "propane",
+                             "n-hexane", "n-octane"});
+    const std::vector<double> sourFeed{0.25, 0.60, 0.04, 0.01, 0.05, 0.02, 0.02, 0.01};
+    PengRobinsonFlash sourFlash(sour);
+    Record rec(sour.size());
+    rec.Feed(sourFeed);
+    rec.r.pressure = 1000.0;
+    rec.r.temperature = -50.0;
+    ASSERT_EQ(sourFlash.Flash(&rec.r), S_OK);
+    for (int k : {kVapourSlot, kHydrocarbonLiquidSlot, kPhase3Slot}) EXPECT_EQ(rec.r.phasePresent[k], 1) << k;
+    EXPECT_EQ(rec.r.phasePresent[kAqueousSlot], 0);
+    EXPECT_GT(rec.r.moleFractions[kPhase3Slot][0], 0.8);  // hydrogen sulfide
+    EXPECT_NEAR(rec.r.phaseFraction[0] + rec.r.phaseFraction[1] + rec.r.phaseFraction[3], 1.0, 1e-12);
+
+    std::vector<Component> wet;
+    for (const char* name : kWetGasNames) wet.push_back(Named(name));
+    PengRobinsonFlash wetFlash(wet);
+    Record cold(wet.size());
+    cold.Feed(kWetGasPercent);
+    cold.r.pressure = 14000.0;
+    cold.r.temperature = -200.0;
+    EXPECT_EQ(wetFlash.Flash(&cold.r), E_FAIL);
+    for (int k = 0; k < kPhaseCount; ++k) EXPECT_EQ(cold.r.phasePresent[k], 0) << k;
 }
 
 TEST(FlashProtocol, ExtremeTemperaturesOfTheDewPointScanDoNotBreakTheFlash) {
