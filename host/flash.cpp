@@ -30,7 +30,9 @@ constexpr double kNearlyStationary = 1e-5;     // ln W step of a trial that is n
 constexpr double kClearlyStableTm = 1e-3;      // tangent-plane distance of a trial that is no threat
 constexpr double kUnboundedLnSum = 50.0;       // ln sum W of a trial that grows without bound
 constexpr double kSameComposition = 1e-4;       // a stationary point this close is a known phase
+constexpr double kJoinsFoundPoint = 1e-3;       // a trial contracting this close to a stationary point found ends there
 constexpr double kPureTrialFraction = 1e-3;     // components of the feed with a trial phase of their own
+constexpr double kPureTrialLnIdealLiquid = -2.302585092994046;  // when x_k / K_k of Wilson exceeds 0.1
 
 // Certificate of an equilibrium.
 constexpr double kCertifiedLnFugacity = 1e-8;   // |ln f_ik - ln f_il|, every component and phase
@@ -332,15 +334,16 @@ struct StationaryPoint {
 // itself) are left out.
 std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<double>& reference,
                                               const std::vector<double>& d,
-                                              const std::vector<std::vector<double>>& starts) {
-    std::vector<StationaryPoint> points;
+                                              const std::vector<std::vector<double>>& starts,
+                                              std::vector<StationaryPoint> points = {}) {
     std::vector<double> lnW, w, lnPhi(m.n), scratch, scratchW, step(m.n), previousStep(m.n);
     for (const auto& start : starts) {
         lnW = start;
         bool usable = true;
         bool trivial = false;
         bool converged = false;
-        for (int it = 0; it < kMaxStabilityIterations; ++it) {
+        bool joined = false;
+        for (int it = 0; it < kMaxStabilityIterations && !joined; ++it) {
             const double lnSumHere = Normalise(lnW, w);
             if (!Evaluate(m, w.data(), RootChoice::Stable, lnPhi.data(), nullptr, scratch)) {
                 usable = false;
@@ -368,9 +371,12 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
                 converged = true;
                 break;
             }
+            // Contracting onto a point found already (from an earlier start): nothing new.
+            if (it > 0 && delta < 0.9 * previousDelta)
+                for (const auto& p : points) joined = joined || Distance(w, p.w) < kJoinsFoundPoint;
             if (it % kAccelerationPeriod == kAccelerationPeriod - 1) Accelerate(lnW, step, previousStep);
         }
-        if (!usable || trivial) continue;
+        if (!usable || trivial || joined) continue;
         // Converged, the last fugacity coefficients hold for w within the last step; otherwise w
         // is evaluated afresh.
         const double lnSum = Normalise(lnW, w);
@@ -394,39 +400,56 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
     return points;
 }
 
-// Starting points of the stability analysis of a phase x of a feed z (Michelsen's choice for
-// natural gas, and his advice for certifying a result): Wilson's vapour- and liquid-like
-// estimates, nearly pure water, a water-free hydrocarbon liquid (Wilson's liquid estimate
-// without the polar components) or, in a fluid without water, alcohols or glycols, the nearly
-// pure heaviest component; and the nearly pure form of every other component that makes up
-// more than kPureTrialFraction of the feed, so that a liquid rich in carbon dioxide, hydrogen
-// sulfide, nitrogen or methane is found too.
-std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<double>& x,
-                                             const std::vector<double>& z) {
+// A trial phase of nearly pure component k, the others sharing 0.1 %.
+std::vector<double> NearlyPure(const Model& m, std::size_t k) {
+    std::vector<double> lnW(m.n);
+    for (std::size_t i = 0; i < m.n; ++i) lnW[i] = i == k ? pmath::Log(0.999) : pmath::Log(0.001 / double(m.n));
+    return lnW;
+}
+
+// Starting points of the stability analysis of a phase x of a fluid that may hold water
+// (Michelsen's choice for natural gas): Wilson's vapour- and liquid-like estimates, nearly pure
+// water, and a water-free hydrocarbon liquid (Wilson's liquid estimate without the polar
+// components) or, in a fluid without water, alcohols or glycols, the nearly pure heaviest
+// component.
+std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<double>& x) {
     std::vector<std::vector<double>> starts;
     for (double f : {1.0, -1.0}) {
         std::vector<double> lnW(m.n);
         for (std::size_t i = 0; i < m.n; ++i) lnW[i] = ClampLn(SafeLog(x[i]) + f * m.lnWilsonK[i]);
         starts.push_back(std::move(lnW));
     }
-    auto nearlyPure = [&](std::size_t k) {
-        std::vector<double> lnW(m.n);
-        for (std::size_t i = 0; i < m.n; ++i) lnW[i] = i == k ? pmath::Log(0.999) : pmath::Log(0.001 / double(m.n));
-        return lnW;
-    };
     bool polar = false;
     for (char p : m.polar) polar = polar || p;
-    if (m.water >= 0 && m.n > 1) starts.push_back(nearlyPure(static_cast<std::size_t>(m.water)));
+    if (m.water >= 0 && m.n > 1) starts.push_back(NearlyPure(m, static_cast<std::size_t>(m.water)));
     if (polar && m.heaviest >= 0) {
         std::vector<double> lnW(m.n);
         for (std::size_t i = 0; i < m.n; ++i)
             lnW[i] = m.polar[i] ? pmath::Log(1e-8) : ClampLn(SafeLog(x[i]) - m.lnWilsonK[i]);
         starts.push_back(std::move(lnW));
     }
-    else if (m.heaviest >= 0 && m.n > 1) starts.push_back(nearlyPure(static_cast<std::size_t>(m.heaviest)));
-    for (std::size_t k = 0; k < m.n && m.n > 1; ++k) {
+    else if (m.heaviest >= 0 && m.n > 1) starts.push_back(NearlyPure(m, static_cast<std::size_t>(m.heaviest)));
+    return starts;
+}
+
+// Further starting points, for certifying a phase x that the starts above find stable
+// (Michelsen advises a trial from every pure component): the nearly pure form of every other
+// component that makes up more than kPureTrialFraction of the feed z and could condense into a
+// liquid of its own, so that a liquid rich in carbon dioxide, hydrogen sulfide, nitrogen or
+// methane is found too. A component could when its fugacity in x is at least a tenth of its
+// vapour pressure by Wilson's estimate, x_k P > 0.1 P_sat,k, or x_k / K_k > 0.1: a margin of
+// ten for the non-ideality of its liquid (a component far from that, such as carbon dioxide at
+// 1.5 % in a gas at 5 degC and 5000 kPa, is left to the other starts).
+std::vector<std::vector<double>> PureTrialStarts(const Model& m, const std::vector<double>& x,
+                                                 const std::vector<double>& z) {
+    std::vector<std::vector<double>> starts;
+    if (m.n < 2) return starts;
+    const bool polar = std::any_of(m.polar.begin(), m.polar.end(), [](char p) { return p != 0; });
+    for (std::size_t k = 0; k < m.n; ++k) {
         const int at = static_cast<int>(k);
-        if (z[k] > kPureTrialFraction && at != m.water && (polar || at != m.heaviest)) starts.push_back(nearlyPure(k));
+        if (z[k] > kPureTrialFraction && SafeLog(x[k]) - m.lnWilsonK[k] > kPureTrialLnIdealLiquid && at != m.water &&
+            (polar || at != m.heaviest))
+            starts.push_back(NearlyPure(m, k));
     }
     return starts;
 }
@@ -972,11 +995,15 @@ std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, 
     Stability s;
     s.z = eval.z;
     s.liquidLike = PhaseIdentificationParameter(m, z.data(), eval.z) > 1.0;
-    for (auto& p : StationaryPoints(m, z, d, TrialStarts(m, z, z)))
-        if (p.tm < kUnstableTm && (!s.unstable || p.tm < s.best.tm)) {
-            s.unstable = true;
-            s.best = std::move(p);
-        }
+    std::vector<StationaryPoint> points;
+    for (int stage = 0; stage < 2 && !s.unstable; ++stage) {
+        points = StationaryPoints(m, z, d, stage == 0 ? TrialStarts(m, z) : PureTrialStarts(m, z, z), std::move(points));
+        for (const auto& p : points)
+            if (p.tm < kUnstableTm && (!s.unstable || p.tm < s.best.tm)) {
+                s.unstable = true;
+                s.best = p;
+            }
+    }
     return s;
 }
 
@@ -1165,15 +1192,21 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
                                               [](const SplitPhase& a, const SplitPhase& b) { return a.beta < b.beta; });
             std::vector<double> d(m.n);
             for (std::size_t i = 0; i < m.n; ++i) d[i] = SafeLog(ref->x[i]) + ref->lnPhi[i];
-            auto points = StationaryPoints(m, ref->x, d, TrialStarts(m, ref->x, z));
+            // The usual starts first; when they find no instability, the pure components too.
+            std::vector<StationaryPoint> points;
             std::vector<const StationaryPoint*> candidates;
-            for (const auto& p : points) {
-                if (!(p.tm < kUnstableTm)) continue;
-                bool known = false;
-                for (const auto& ph : phases) known = known || Distance(ph.x, p.w) < kSameComposition;
-                bool repeated = false;
-                for (const auto* c : candidates) repeated = repeated || Distance(c->w, p.w) < kSameComposition;
-                if (!known && !repeated) candidates.push_back(&p);
+            for (int stage = 0; stage < 2 && candidates.empty(); ++stage) {
+                points = StationaryPoints(m, ref->x, d,
+                                          stage == 0 ? TrialStarts(m, ref->x) : PureTrialStarts(m, ref->x, z),
+                                          std::move(points));
+                for (const auto& p : points) {
+                    if (!(p.tm < kUnstableTm)) continue;
+                    bool known = false;
+                    for (const auto& ph : phases) known = known || Distance(ph.x, p.w) < kSameComposition;
+                    bool repeated = false;
+                    for (const auto* c : candidates) repeated = repeated || Distance(c->w, p.w) < kSameComposition;
+                    if (!known && !repeated) candidates.push_back(&p);
+                }
             }
             if (candidates.empty()) {
                 stable = true;
