@@ -31,7 +31,7 @@ constexpr double kClearlyStableTm = 1e-3;      // tangent-plane distance of a tr
 constexpr double kUnboundedLnSum = 50.0;       // ln sum W of a trial that grows without bound
 constexpr double kSameComposition = 1e-4;       // a stationary point this close is a known phase
 constexpr double kJoinsFoundPoint = 1e-3;       // a trial contracting this close to a stationary point found ends there
-constexpr double kPureTrialFraction = 1e-3;     // components of the feed with a trial phase of their own
+constexpr double kPureTrialFraction = 1e-2;     // components of the feed with a trial phase of their own
 constexpr double kPureTrialLnIdealLiquid = -2.302585092994046;  // when x_k / K_k of Wilson exceeds 0.1
 
 // Certificate of an equilibrium.
