@@ -1169,7 +1169,10 @@ std::optional<std::vector<double>> PengRobinsonFlash::LnFugacityCoefficients(dou
 }
 
 std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, double pressureKPa,
-                                                      std::span<const double> feed) const {
+                                                      std::span<const double> feed, FlashFailure* failure) const {
+    FlashFailure ignored;
+    FlashFailure& why = failure ? *failure : ignored;
+    why = FlashFailure::UnusableInput;
     try {
         const std::size_t n = m_components.size();
         std::vector<std::size_t> active;
@@ -1183,6 +1186,7 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
         phases[0].x = z;
         phases[0].beta = 1.0;
         std::vector<double> scratch;
+        why = FlashFailure::NotCertified;
         if (!EvaluatePhase(m, phases[0], RootChoice::Stable, scratch)) return std::nullopt;
         int iterations = 0;
         bool stable = false;
@@ -1214,20 +1218,24 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
             }
             std::sort(candidates.begin(), candidates.end(),
                       [](const StationaryPoint* a, const StationaryPoint* b) { return a->tm < b->tm; });
-            // The most unstable trial phase first; others if the split from it fails. With three
-            // phases already, the fourth must take the place of one of them.
+            // The most unstable trial phase first; others if the split from it fails. With four
+            // phases already, a fifth must take the place of one of them.
             bool split = false;
             for (std::size_t c = 0; c < candidates.size() && c < kMaxCandidates && !split; ++c) {
                 auto trial = phases;
                 SplitPhase added;
                 added.x = candidates[c]->w;
                 trial.push_back(std::move(added));
-                if (Converge(m, z, trial, &iterations) && static_cast<int>(trial.size()) <= kMaxPhases) {
+                if (!Converge(m, z, trial, &iterations)) continue;
+                if (static_cast<int>(trial.size()) > kMaxPhases) {
+                    why = FlashFailure::NoSlot;
+                } else {
                     phases = std::move(trial);
                     split = true;
                 }
             }
             if (!split) return std::nullopt;
+            why = FlashFailure::NotCertified;
         }
         if (!stable || !Certify(m, z, phases)) return std::nullopt;
 
@@ -1238,12 +1246,17 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
         EmptyPhases(result, n);
         const auto slots = ClassifyPhases(m, m_components, phases);
         for (std::size_t k = 0; k < phases.size(); ++k) {
-            if (slots[k] < 0) return std::nullopt;
+            if (slots[k] < 0) {
+                why = FlashFailure::NoSlot;
+                return std::nullopt;
+            }
             result.phases[static_cast<std::size_t>(slots[k])] =
                 FullPhase(m, n, phases[k].x, phases[k].beta, phases[k].eval.z);
         }
+        why = FlashFailure::None;
         return result;
     } catch (...) {
+        why = FlashFailure::NotCertified;
         return std::nullopt;
     }
 }
