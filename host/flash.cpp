@@ -981,7 +981,8 @@ void EmptyPhases(FlashResult& r, std::size_t n) {
 
 struct Stability {
     bool unstable = false;
-    bool liquidLike = false;   // the feed itself, on the root tested
+    bool liquidLike = false;   // the feed itself, on the root tested: liquid-like and below its
+                               // own pseudo-critical temperature (a liquid, not a dense vapour)
     double z = 0.0;            // compressibility of the feed on that root
     StationaryPoint best;
 };
@@ -994,7 +995,7 @@ std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, 
     for (std::size_t i = 0; i < m.n; ++i) d[i] = SafeLog(z[i]) + lnPhi[i];
     Stability s;
     s.z = eval.z;
-    s.liquidLike = PhaseIdentificationParameter(m, z.data(), eval.z) > 1.0;
+    s.liquidLike = PhaseIdentificationParameter(m, z.data(), eval.z) > 1.0 && !(InverseReducedTemperature(m, z) < 1.0);
     std::vector<StationaryPoint> points;
     for (int stage = 0; stage < 2 && !s.unstable; ++stage) {
         points = StationaryPoints(m, z, d, stage == 0 ? TrialStarts(m, z) : PureTrialStarts(m, z, z), std::move(points));
@@ -1454,24 +1455,29 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             }
             if (!found) return std::nullopt;
 
-            // Bisection to a thousandth of a kelvin, then Newton on the saturation condition.
-            while (stableT - unstableT > 1e-3) {
-                const double t = 0.5 * (stableT + unstableT);
-                auto s = test(t);
-                if (!s) return std::nullopt;
-                if (s->unstable) {
-                    unstableT = t;
-                    best = s->best;
-                } else {
-                    stableT = t;
+            // Bisection to a thousandth of a kelvin, then Newton on the saturation condition. Newton
+            // must stay at the dew point the search bracketed, with a phase of its own; when it
+            // fails or leaves the bracket, bisection narrows the bracket a thousandfold and
+            // Newton starts again from there.
+            bool converged = false;
+            for (double width = 1e-3; !converged && width > 1e-8; width *= 1e-3) {
+                while (stableT - unstableT > width) {
+                    const double t = 0.5 * (stableT + unstableT);
+                    auto s = test(t);
+                    if (!s) return std::nullopt;
+                    if (s->unstable) {
+                        unstableT = t;
+                        best = s->best;
+                    } else {
+                        stableT = t;
+                    }
                 }
+                dewT = stableT;
+                incipient = best.w;
+                converged = SaturationNewton(m_components, m_kij, active, pressureKPa, z, incipient, dewT) &&
+                            dewT > unstableT - 1e-3 && dewT < stableT + 1e-3 && Distance(incipient, z) >= 1e-9;
             }
-            dewT = stableT;
-            incipient = best.w;
-            if (!SaturationNewton(m_components, m_kij, active, pressureKPa, z, incipient, dewT)) return std::nullopt;
-            // Newton must stay at the dew point the search bracketed, with a phase of its own.
-            if (!(dewT > unstableT - 1e-3 && dewT < stableT + 1e-3) || Distance(incipient, z) < 1e-9)
-                return std::nullopt;
+            if (!converged) return std::nullopt;
         }
 
         // Certificate: the feed is a vapour and the incipient phase has the same fugacities.

@@ -512,6 +512,53 @@ TEST(PengRobinsonFlash, LiquidsRichInOneComponentAgainstAnIndependentSolver) {
     }
 }
 
+// Dew points up to the cricondenbar: at 100 to 160 bar, above the cricondenbar of the dry
+// pipeline gas and across that of the rich gas without water and the README's wet gas, the dew-point flash
+// either gives a temperature at which the TP flash goes from one phase (0.01 K above) to a
+// split (0.01 K below), or none, and then no TP flash between -100 and 150 degC has a vapour
+// with another phase beside it. (The dense rich gas once stopped the search at 135 bar, though
+// the TP flash split up to some 160 bar.)
+TEST(PengRobinsonFlash, DewPointSweepAcrossTheCricondenbar) {
+    std::vector<double> richDry = RichWetGas();
+    richDry.back() = 0.0;
+    std::vector<Component> wet;
+    for (const char* name : kWetGasNames) wet.push_back(Named(name));
+    struct Gas {
+        const char* name;
+        std::vector<Component> components;
+        std::vector<double> feed;
+        bool crosses;  // has dew points in the range (the dry gas's cricondenbar lies below it)
+    };
+    const Gas gases[] = {{"dry pipeline gas", GasComponents(), DryGas(), false},
+                         {"rich gas without water", GasComponents(), richDry, true},
+                         {"README wet gas", wet, kWetGasPercent, true}};
+    for (const auto& g : gases) {
+        PengRobinsonFlash flash(g.components);
+        int found = 0;
+        for (double bar = 100.0; bar <= 160.0; bar += 4.0) {
+            SCOPED_TRACE(testing::Message() << g.name << " at " << bar << " bar");
+            const double p = 100.0 * bar;
+            auto dew = flash.DewPoint(p, g.feed);
+            if (dew) {
+                ++found;
+                auto above = flash.FlashTP(dew->temperatureK + 0.01, p, g.feed);
+                auto below = flash.FlashTP(dew->temperatureK - 0.01, p, g.feed);
+                ASSERT_TRUE(above && below);
+                EXPECT_EQ(above->PresentCount(), 1);
+                EXPECT_GE(below->PresentCount(), 2);
+                continue;
+            }
+            for (double c = 150.0; c >= -100.0; c -= 5.0) {
+                auto r = flash.FlashTP(c + kZeroC, p, g.feed);
+                if (r) {
+                    EXPECT_FALSE(r->phases[kVapourSlot].present && r->PresentCount() > 1) << c << " degC";
+                }
+            }
+        }
+        EXPECT_EQ(found > 0, g.crosses) << g.name;
+    }
+}
+
 // A dry, a wet and a rich wet gas cooled through their phase boundaries at several pressures:
 // a coarse scan in 1 K steps whose results move smoothly while the phases stay the same, and
 // around every boundary a dense sweep in 2 mK steps. Every flash is certified here, and the
