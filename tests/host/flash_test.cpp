@@ -37,6 +37,11 @@ std::vector<Component> Named(std::initializer_list<const char*> names) {
     for (const char* n : names) out.push_back(Named(n));
     return out;
 }
+std::vector<Component> Named(const std::vector<const char*>& names) {
+    std::vector<Component> out;
+    for (const char* n : names) out.push_back(Named(n));
+    return out;
+}
 
 // A pipeline gas (N2, CO2, C1-C8) and the same gas with water.
 const std::vector<Component>& GasComponents() {
@@ -416,6 +421,12 @@ const std::vector<const char*> kWetGasNames{"nitrogen",  "carbon dioxide", "meth
                                             "n-butane",  "n-pentane",      "n-hexane",  "n-heptane", "water"};
 const std::vector<double> kWetGasPercent{1.0, 1.5, 88.0, 5.0, 2.5, 1.0, 0.4, 0.3, 0.2, 0.1};
 
+// The TP flash of a feed over the named components.
+std::optional<FlashResult> FlashCase(const std::vector<const char*>& components, const std::vector<double>& feed,
+                                     double temperatureC, double pressureKPa) {
+    return PengRobinsonFlash(Named(components)).FlashTP(temperatureC + kZeroC, pressureKPa, feed);
+}
+
 // Each phase in its slot: a single phase by its phase identification parameter, a liquid rich
 // in water or alcohol in the aqueous slot, only a vapour in the vapour slot, a second
 // non-aqueous liquid in the phase-3 slot.
@@ -445,10 +456,7 @@ TEST(PengRobinsonFlash, PhaseLabels) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<Component> list;
-        for (const char* name : c.components) list.push_back(Named(name));
-        PengRobinsonFlash flash(list);
-        auto r = flash.FlashTP(c.temperatureC + kZeroC, c.pressureKPa, c.feed);
+        auto r = FlashCase(c.components, c.feed, c.temperatureC, c.pressureKPa);
         ASSERT_TRUE(r.has_value());
         std::vector<int> slots;
         for (int k = 0; k < 4; ++k)
@@ -456,7 +464,7 @@ TEST(PengRobinsonFlash, PhaseLabels) {
         EXPECT_EQ(slots, c.slots);
         const auto& first = r->phases[static_cast<std::size_t>(c.slots[0])].moleFractions;
         EXPECT_GT(first[static_cast<std::size_t>(c.richInFirst)], 0.5);
-        ExpectEquilibrium(flash, *r, c.feed);
+        ExpectEquilibrium(PengRobinsonFlash(Named(c.components)), *r, c.feed);
     }
 }
 
@@ -499,16 +507,13 @@ TEST(PengRobinsonFlash, LiquidsRichInOneComponentAgainstAnIndependentSolver) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<Component> list;
-        for (const char* name : c.components) list.push_back(Named(name));
-        PengRobinsonFlash flash(list);
-        auto r = flash.FlashTP(c.temperatureC + kZeroC, c.pressureKPa, c.feed);
+        auto r = FlashCase(c.components, c.feed, c.temperatureC, c.pressureKPa);
         ASSERT_TRUE(r.has_value());
         for (std::size_t k = 0; k < 4; ++k) {
             EXPECT_EQ(r->phases[k].present, c.shares[k] > 0.0) << "slot " << k;
             EXPECT_NEAR(r->phases[k].fraction, c.shares[k], 1e-7) << "slot " << k;
         }
-        ExpectEquilibrium(flash, *r, c.feed);
+        ExpectEquilibrium(PengRobinsonFlash(Named(c.components)), *r, c.feed);
     }
 }
 
@@ -521,8 +526,7 @@ TEST(PengRobinsonFlash, LiquidsRichInOneComponentAgainstAnIndependentSolver) {
 TEST(PengRobinsonFlash, DewPointSweepAcrossTheCricondenbar) {
     std::vector<double> richDry = RichWetGas();
     richDry.back() = 0.0;
-    std::vector<Component> wet;
-    for (const char* name : kWetGasNames) wet.push_back(Named(name));
+    const auto wet = Named(kWetGasNames);
     struct Gas {
         const char* name;
         std::vector<Component> components;
@@ -806,8 +810,7 @@ TEST(FlashProtocol, SecondLiquidGoesToThePhase3SlotBesideAVapourOnly) {
     EXPECT_GT(rec.r.moleFractions[kPhase3Slot][0], 0.8);  // hydrogen sulfide
     EXPECT_NEAR(rec.r.phaseFraction[0] + rec.r.phaseFraction[1] + rec.r.phaseFraction[3], 1.0, 1e-12);
 
-    std::vector<Component> wet;
-    for (const char* name : kWetGasNames) wet.push_back(Named(name));
+    const auto wet = Named(kWetGasNames);
     PengRobinsonFlash wetFlash(wet);
     Record cold(wet.size());
     cold.Feed(kWetGasPercent);
