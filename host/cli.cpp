@@ -214,6 +214,7 @@ int Program::RunOne() {
     FluidEvaluator evaluator(manager, classes, optional, settings);
     for (const auto& word : evaluator.LeftOut()) Warn(fmt::format("the module does not serve {}; left out", word));
     const FluidResult result = evaluator.Evaluate(fluids[0]);
+    for (const auto& w : SolidPhaseWarnings(result.fluid)) Warn(w);
     if (!m_options.flash && fluids[0].phases.empty()) {
         Fluid probe = fluids[0];
         std::string ignored;

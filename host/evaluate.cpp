@@ -31,6 +31,16 @@ bool PhasePresent(const Fluid& fluid, int slot) {
     return false;
 }
 
+// Whether the composition of output column k (0 overall, then the slots) holds water.
+bool HasWater(const Fluid& fluid, std::size_t k) {
+    const std::vector<double>* x = &fluid.moleFractions;
+    for (const auto& p : fluid.phases)
+        if (k > 0 && p.slot == static_cast<int>(k) - 1) x = &p.moleFractions;
+    for (std::size_t i = 0; i < fluid.components.size() && i < x->size(); ++i)
+        if (fluid.components[i].casKey == kWaterCasKey && (*x)[i] > 0.0) return true;
+    return false;
+}
+
 void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, CorrelationResult& r) {
     for (std::size_t k = 0; k < kOutputColumns; ++k) {
         PhaseStatus& s = r.phases[k];
@@ -44,9 +54,10 @@ void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, Corre
             s = {PhaseState::NotComputed, "the correlation failed"};
         } else if (!value) {
             s = {PhaseState::NotComputed,
-                 IsDewPointClass(r.report.resultType)
-                     ? "no dew point found (above the cricondenbar, or the dew-point search failed)"
-                     : "the correlation gave no value"};
+                 !IsDewPointClass(r.report.resultType) ? "the correlation gave no value"
+                 : r.report.word == "WaterDewPt" && !HasWater(fluid, k)
+                     ? "no water dew point: no water in the fluid"
+                     : "no dew point found (above the cricondenbar, or the dew-point search failed)"};
         } else {
             s = {PhaseState::Ok, ""};
         }
@@ -70,6 +81,26 @@ std::string CorrelationResult::StatusText() const {
     return "ok";
 }
 
+std::vector<std::string> SolidPhaseWarnings(const Fluid& fluid) {
+    // Carbon dioxide's triple point, -56.558 degC (Span and Wagner, J. Phys. Chem. Ref. Data 25,
+    // 1996): below it a liquid that is mostly carbon dioxide would be solid, a phase the host's
+    // flash does not have.
+    constexpr double kCo2TriplePointC = -56.558;
+    constexpr std::int32_t kCo2CasKey = 124389;
+    std::vector<std::string> warnings;
+    if (!(fluid.temperatureC < kCo2TriplePointC)) return warnings;
+    for (const auto& p : fluid.phases) {
+        if (p.slot == kVapourSlot) continue;
+        for (std::size_t i = 0; i < fluid.components.size() && i < p.moleFractions.size(); ++i)
+            if (fluid.components[i].casKey == kCo2CasKey && p.moleFractions[i] > 0.5)
+                warnings.push_back(fmt::format(
+                    "the phase \"{}\" is {:.0f} % carbon dioxide at {:.2f} degC, below carbon dioxide's triple point "
+                    "(-56.6 degC): solid carbon dioxide would form, which the host's flash does not model",
+                    kPhaseKey[static_cast<std::size_t>(p.slot) + 1], 100.0 * p.moleFractions[i], fluid.temperatureC));
+    }
+    return warnings;
+}
+
 bool FluidResult::Ok() const {
     if (!flashProblem.empty()) return false;
     for (const auto& c : correlations)
@@ -79,10 +110,14 @@ bool FluidResult::Ok() const {
 
 bool Equilibrate(Fluid& fluid, std::string& problem) {
     PengRobinsonFlash flash(fluid.components);
-    auto result = flash.FlashTP(fluid.temperatureC + 273.15, fluid.pressureKPa, fluid.moleFractions);
+    FlashFailure failure = FlashFailure::None;
+    auto result = flash.FlashTP(fluid.temperatureC + 273.15, fluid.pressureKPa, fluid.moleFractions, &failure);
     if (!result) {
-        problem = fmt::format("the flash at {:.2f} degC and {:.1f} kPa did not converge", fluid.temperatureC,
-                              fluid.pressureKPa);
+        problem = fmt::format("the flash at {:.2f} degC and {:.1f} kPa {}", fluid.temperatureC, fluid.pressureKPa,
+                              failure == FlashFailure::NoSlot
+                                  ? "found more phases than the host has slots for (vapour, hydrocarbon liquid, "
+                                    "aqueous, phase 3)"
+                                  : "did not converge");
         return false;
     }
     fluid.phases.clear();

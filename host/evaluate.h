@@ -80,6 +80,9 @@ private:
 // The fluid at its own temperature and pressure by the host's flash, phases replaced; false,
 // with the reason, when the flash fails.
 bool Equilibrate(Fluid& fluid, std::string& problem);
+// Warnings for phases of a flashed fluid that the host's flash cannot tell apart from a solid:
+// a liquid that is mostly carbon dioxide below its triple point.
+std::vector<std::string> SolidPhaseWarnings(const Fluid& fluid);
 
 // Is a value of this result type physically possible? (finite; dew points above absolute zero;
 // densities positive; everything else not negative)

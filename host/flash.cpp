@@ -30,6 +30,9 @@ constexpr double kNearlyStationary = 1e-5;     // ln W step of a trial that is n
 constexpr double kClearlyStableTm = 1e-3;      // tangent-plane distance of a trial that is no threat
 constexpr double kUnboundedLnSum = 50.0;       // ln sum W of a trial that grows without bound
 constexpr double kSameComposition = 1e-4;       // a stationary point this close is a known phase
+constexpr double kJoinsFoundPoint = 1e-3;       // a trial contracting this close to a stationary point found ends there
+constexpr double kPureTrialFraction = 1e-2;     // components of the feed with a trial phase of their own
+constexpr double kPureTrialLnIdealLiquid = -2.302585092994046;  // when x_k / K_k of Wilson exceeds 0.1
 
 // Certificate of an equilibrium.
 constexpr double kCertifiedLnFugacity = 1e-8;   // |ln f_ik - ln f_il|, every component and phase
@@ -44,12 +47,13 @@ constexpr int kMaxNewtonIterations = 12;
 constexpr int kMaxPhaseFractionIterations = 100;
 constexpr int kMaxRounds = 4;                   // stability tests of one flash
 constexpr int kMaxCandidates = 2;               // unstable trial phases tried per round
-constexpr int kMaxPhases = 3;
+constexpr int kMaxPhases = 4;
 // Matrices over the phases of a split (at most kMaxPhases and a trial phase), kept off the heap.
 using PhaseMatrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, 0, kMaxPhases + 1, kMaxPhases + 1>;
 using PhaseVector = Eigen::Matrix<double, Eigen::Dynamic, 1, 0, kMaxPhases + 1, 1>;
 constexpr int kAccelerationPeriod = 5;          // every 5th substitution is extrapolated
-constexpr int kMaxEvaluations = 3000;           // fugacity evaluations of one flash
+constexpr int kMaxEvaluations = 3000;           // fugacity evaluations of one flash, and
+constexpr int kEvaluationsPerComponent = 600;   // this for each component, for its trial phase
 
 double SafeLog(double x) { return x > kTinyFraction ? pmath::Log(x) : pmath::Log(kTinyFraction); }
 double ClampLn(double v) { return std::isnan(v) ? -kLnLimit : std::clamp(v, -kLnLimit, kLnLimit); }
@@ -191,7 +195,7 @@ struct PhaseEval {
 // ln phi of every active component for composition x (normalised), with the chosen root.
 bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, PhaseEval* eval,
               std::vector<double>& s) {
-    if (++m.evaluations > kMaxEvaluations) return false;
+    if (++m.evaluations > kMaxEvaluations + kEvaluationsPerComponent * static_cast<int>(m.n)) return false;
     const std::size_t n = m.n;
     s.resize(n);
     double a = 0.0, b = 0.0;
@@ -330,15 +334,16 @@ struct StationaryPoint {
 // itself) are left out.
 std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<double>& reference,
                                               const std::vector<double>& d,
-                                              const std::vector<std::vector<double>>& starts) {
-    std::vector<StationaryPoint> points;
+                                              const std::vector<std::vector<double>>& starts,
+                                              std::vector<StationaryPoint> points = {}) {
     std::vector<double> lnW, w, lnPhi(m.n), scratch, scratchW, step(m.n), previousStep(m.n);
     for (const auto& start : starts) {
         lnW = start;
         bool usable = true;
         bool trivial = false;
         bool converged = false;
-        for (int it = 0; it < kMaxStabilityIterations; ++it) {
+        bool joined = false;
+        for (int it = 0; it < kMaxStabilityIterations && !joined; ++it) {
             const double lnSumHere = Normalise(lnW, w);
             if (!Evaluate(m, w.data(), RootChoice::Stable, lnPhi.data(), nullptr, scratch)) {
                 usable = false;
@@ -366,9 +371,12 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
                 converged = true;
                 break;
             }
+            // Contracting onto a point found already (from an earlier start): nothing new.
+            if (it > 0 && delta < 0.9 * previousDelta)
+                for (const auto& p : points) joined = joined || Distance(w, p.w) < kJoinsFoundPoint;
             if (it % kAccelerationPeriod == kAccelerationPeriod - 1) Accelerate(lnW, step, previousStep);
         }
-        if (!usable || trivial) continue;
+        if (!usable || trivial || joined) continue;
         // Converged, the last fugacity coefficients hold for w within the last step; otherwise w
         // is evaluated afresh.
         const double lnSum = Normalise(lnW, w);
@@ -392,6 +400,13 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
     return points;
 }
 
+// A trial phase of nearly pure component k, the others sharing 0.1 %.
+std::vector<double> NearlyPure(const Model& m, std::size_t k) {
+    std::vector<double> lnW(m.n);
+    for (std::size_t i = 0; i < m.n; ++i) lnW[i] = i == k ? pmath::Log(0.999) : pmath::Log(0.001 / double(m.n));
+    return lnW;
+}
+
 // Starting points of the stability analysis of a phase x of a fluid that may hold water
 // (Michelsen's choice for natural gas): Wilson's vapour- and liquid-like estimates, nearly pure
 // water, and a water-free hydrocarbon liquid (Wilson's liquid estimate without the polar
@@ -404,21 +419,38 @@ std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<d
         for (std::size_t i = 0; i < m.n; ++i) lnW[i] = ClampLn(SafeLog(x[i]) + f * m.lnWilsonK[i]);
         starts.push_back(std::move(lnW));
     }
-    auto nearlyPure = [&](std::size_t k) {
-        std::vector<double> lnW(m.n);
-        for (std::size_t i = 0; i < m.n; ++i) lnW[i] = i == k ? pmath::Log(0.999) : pmath::Log(0.001 / double(m.n));
-        return lnW;
-    };
     bool polar = false;
     for (char p : m.polar) polar = polar || p;
-    if (m.water >= 0 && m.n > 1) starts.push_back(nearlyPure(static_cast<std::size_t>(m.water)));
+    if (m.water >= 0 && m.n > 1) starts.push_back(NearlyPure(m, static_cast<std::size_t>(m.water)));
     if (polar && m.heaviest >= 0) {
         std::vector<double> lnW(m.n);
         for (std::size_t i = 0; i < m.n; ++i)
             lnW[i] = m.polar[i] ? pmath::Log(1e-8) : ClampLn(SafeLog(x[i]) - m.lnWilsonK[i]);
         starts.push_back(std::move(lnW));
     }
-    else if (m.heaviest >= 0 && m.n > 1) starts.push_back(nearlyPure(static_cast<std::size_t>(m.heaviest)));
+    else if (m.heaviest >= 0 && m.n > 1) starts.push_back(NearlyPure(m, static_cast<std::size_t>(m.heaviest)));
+    return starts;
+}
+
+// Further starting points, for certifying a phase x that the starts above find stable
+// (Michelsen advises a trial from every pure component): the nearly pure form of every other
+// component that makes up more than kPureTrialFraction of the feed z and could condense into a
+// liquid of its own, so that a liquid rich in carbon dioxide, hydrogen sulfide, nitrogen or
+// methane is found too. A component could when its fugacity in x is at least a tenth of its
+// vapour pressure by Wilson's estimate, x_k P > 0.1 P_sat,k, or x_k / K_k > 0.1: a margin of
+// ten for the non-ideality of its liquid (a component far from that, such as carbon dioxide at
+// 1.5 % in a gas at 5 degC and 5000 kPa, is left to the other starts).
+std::vector<std::vector<double>> PureTrialStarts(const Model& m, const std::vector<double>& x,
+                                                 const std::vector<double>& z) {
+    std::vector<std::vector<double>> starts;
+    if (m.n < 2) return starts;
+    const bool polar = std::any_of(m.polar.begin(), m.polar.end(), [](char p) { return p != 0; });
+    for (std::size_t k = 0; k < m.n; ++k) {
+        const int at = static_cast<int>(k);
+        if (z[k] > kPureTrialFraction && SafeLog(x[k]) - m.lnWilsonK[k] > kPureTrialLnIdealLiquid && at != m.water &&
+            (polar || at != m.heaviest))
+            starts.push_back(NearlyPure(m, k));
+    }
     return starts;
 }
 
@@ -824,13 +856,46 @@ double PolarFraction(const Model& m, const std::vector<double>& x) {
     return s;
 }
 
+// a / (b R T) of a phase over its value at the critical point of a pure Peng-Robinson fluid,
+// Omega_a / Omega_b: below 1 the phase lies above its own pseudo-critical temperature (the
+// temperature at which a pure fluid with the phase's mixed parameters would be critical), a
+// supercritical fluid however dense. 0.89 for the methane-rich phase of methane / n-butane at
+// -60 degC and 7000 kPa; 1.15 for methane compressed at -100 degC; 5.7 for the methane-rich
+// liquid of a natural gas at -220 degC.
+double InverseReducedTemperature(const Model& m, const std::vector<double>& x) {
+    double a = 0.0, b = 0.0;
+    for (std::size_t i = 0; i < m.n; ++i) {
+        b += x[i] * m.b[i];
+        for (std::size_t j = 0; j < m.n; ++j) a += x[i] * x[j] * m.aij[i * m.n + j];
+    }
+    return a / (b * kGasConstant * m.temperatureK) / (kOmegaA / kOmegaB);
+}
+
+// Hydrocarbons heavier than methane in a phase.
+constexpr std::int32_t kMethaneCasKey = 74828;
+double HeavierHydrocarbonFraction(const Model& m, const std::vector<Component>& components,
+                                  const std::vector<double>& x) {
+    double s = 0.0;
+    for (std::size_t i = 0; i < m.n; ++i) {
+        const Component& c = components[m.index[i]];
+        if (c.componentClass >= 200 && c.componentClass < 300 && c.casKey != kMethaneCasKey) s += x[i];
+    }
+    return s;
+}
+
 // Slots of the phases of an equilibrium. One phase: by its phase identification parameter,
 // vapour-like to the vapour slot, a liquid to the aqueous slot when water, alcohols and
 // glycols make up most of it, else to the hydrocarbon-liquid slot. Several phases: the most
-// polar liquid that is mostly polar goes to the aqueous slot; of the others the lightest goes
-// to the vapour slot when there are two of them or it is vapour-like, the other to the
-// hydrocarbon-liquid slot.
-std::vector<int> ClassifyPhases(const Model& m, const std::vector<SplitPhase>& phases) {
+// polar liquid that is mostly polar goes to the aqueous slot. Of the others the lightest goes
+// to the vapour slot when it is a vapour: vapour-like by the phase identification parameter,
+// or liquid-like but above its own pseudo-critical temperature (the dense methane-rich phase
+// of a near-critical split, which that parameter counts as liquid-like). Every other
+// phase is a liquid: one goes to the hydrocarbon-liquid slot, two to the hydrocarbon-liquid
+// slot (the one richer in hydrocarbons heavier than methane) and the phase-3 slot (the other,
+// such as a liquid rich in carbon dioxide, hydrogen sulfide or methane). More liquids than
+// that have no slot (-1 for every phase).
+std::vector<int> ClassifyPhases(const Model& m, const std::vector<Component>& components,
+                                const std::vector<SplitPhase>& phases) {
     const std::size_t np = phases.size();
     std::vector<int> slot(np, kHydrocarbonLiquidSlot);
     std::vector<double> polar(np), pip(np);
@@ -856,12 +921,19 @@ std::vector<int> ClassifyPhases(const Model& m, const std::vector<SplitPhase>& p
     for (std::size_t k : order)
         if (k != aqueous) rest.push_back(k);
     if (aqueous < np) slot[aqueous] = kAqueousSlot;
-    if (rest.size() == 2) {
+    if (!rest.empty() && (vapourLike(rest[0]) ||
+                          InverseReducedTemperature(m, phases[rest[0]].x) < 1.0)) {
         slot[rest[0]] = kVapourSlot;
-        slot[rest[1]] = kHydrocarbonLiquidSlot;
-    } else if (rest.size() == 1) {
-        slot[rest[0]] = vapourLike(rest[0]) ? kVapourSlot : kHydrocarbonLiquidSlot;
-    } else {  // three non-aqueous phases cannot be told apart by slot; the flash fails on them
+        rest.erase(rest.begin());
+    }
+    if (rest.size() == 1) {
+        slot[rest[0]] = kHydrocarbonLiquidSlot;
+    } else if (rest.size() == 2) {
+        const bool firstHeavier = HeavierHydrocarbonFraction(m, components, phases[rest[0]].x) >=
+                                  HeavierHydrocarbonFraction(m, components, phases[rest[1]].x);
+        slot[rest[firstHeavier ? 0 : 1]] = kHydrocarbonLiquidSlot;
+        slot[rest[firstHeavier ? 1 : 0]] = kPhase3Slot;
+    } else if (rest.size() > 2) {
         slot.assign(np, -1);
     }
     return slot;
@@ -909,7 +981,8 @@ void EmptyPhases(FlashResult& r, std::size_t n) {
 
 struct Stability {
     bool unstable = false;
-    bool liquidLike = false;   // the feed itself, on the root tested
+    bool liquidLike = false;   // the feed itself, on the root tested: liquid-like and below its
+                               // own pseudo-critical temperature (a liquid, not a dense vapour)
     double z = 0.0;            // compressibility of the feed on that root
     StationaryPoint best;
 };
@@ -922,12 +995,16 @@ std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, 
     for (std::size_t i = 0; i < m.n; ++i) d[i] = SafeLog(z[i]) + lnPhi[i];
     Stability s;
     s.z = eval.z;
-    s.liquidLike = PhaseIdentificationParameter(m, z.data(), eval.z) > 1.0;
-    for (auto& p : StationaryPoints(m, z, d, TrialStarts(m, z)))
-        if (p.tm < kUnstableTm && (!s.unstable || p.tm < s.best.tm)) {
-            s.unstable = true;
-            s.best = std::move(p);
-        }
+    s.liquidLike = PhaseIdentificationParameter(m, z.data(), eval.z) > 1.0 && !(InverseReducedTemperature(m, z) < 1.0);
+    std::vector<StationaryPoint> points;
+    for (int stage = 0; stage < 2 && !s.unstable; ++stage) {
+        points = StationaryPoints(m, z, d, stage == 0 ? TrialStarts(m, z) : PureTrialStarts(m, z, z), std::move(points));
+        for (const auto& p : points)
+            if (p.tm < kUnstableTm && (!s.unstable || p.tm < s.best.tm)) {
+                s.unstable = true;
+                s.best = p;
+            }
+    }
     return s;
 }
 
@@ -1093,7 +1170,10 @@ std::optional<std::vector<double>> PengRobinsonFlash::LnFugacityCoefficients(dou
 }
 
 std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, double pressureKPa,
-                                                      std::span<const double> feed) const {
+                                                      std::span<const double> feed, FlashFailure* failure) const {
+    FlashFailure ignored;
+    FlashFailure& why = failure ? *failure : ignored;
+    why = FlashFailure::UnusableInput;
     try {
         const std::size_t n = m_components.size();
         std::vector<std::size_t> active;
@@ -1107,6 +1187,7 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
         phases[0].x = z;
         phases[0].beta = 1.0;
         std::vector<double> scratch;
+        why = FlashFailure::NotCertified;
         if (!EvaluatePhase(m, phases[0], RootChoice::Stable, scratch)) return std::nullopt;
         int iterations = 0;
         bool stable = false;
@@ -1116,15 +1197,21 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
                                               [](const SplitPhase& a, const SplitPhase& b) { return a.beta < b.beta; });
             std::vector<double> d(m.n);
             for (std::size_t i = 0; i < m.n; ++i) d[i] = SafeLog(ref->x[i]) + ref->lnPhi[i];
-            auto points = StationaryPoints(m, ref->x, d, TrialStarts(m, ref->x));
+            // The usual starts first; when they find no instability, the pure components too.
+            std::vector<StationaryPoint> points;
             std::vector<const StationaryPoint*> candidates;
-            for (const auto& p : points) {
-                if (!(p.tm < kUnstableTm)) continue;
-                bool known = false;
-                for (const auto& ph : phases) known = known || Distance(ph.x, p.w) < kSameComposition;
-                bool repeated = false;
-                for (const auto* c : candidates) repeated = repeated || Distance(c->w, p.w) < kSameComposition;
-                if (!known && !repeated) candidates.push_back(&p);
+            for (int stage = 0; stage < 2 && candidates.empty(); ++stage) {
+                points = StationaryPoints(m, ref->x, d,
+                                          stage == 0 ? TrialStarts(m, ref->x) : PureTrialStarts(m, ref->x, z),
+                                          std::move(points));
+                for (const auto& p : points) {
+                    if (!(p.tm < kUnstableTm)) continue;
+                    bool known = false;
+                    for (const auto& ph : phases) known = known || Distance(ph.x, p.w) < kSameComposition;
+                    bool repeated = false;
+                    for (const auto* c : candidates) repeated = repeated || Distance(c->w, p.w) < kSameComposition;
+                    if (!known && !repeated) candidates.push_back(&p);
+                }
             }
             if (candidates.empty()) {
                 stable = true;
@@ -1132,20 +1219,24 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
             }
             std::sort(candidates.begin(), candidates.end(),
                       [](const StationaryPoint* a, const StationaryPoint* b) { return a->tm < b->tm; });
-            // The most unstable trial phase first; others if the split from it fails. With three
-            // phases already, the fourth must take the place of one of them.
+            // The most unstable trial phase first; others if the split from it fails. With four
+            // phases already, a fifth must take the place of one of them.
             bool split = false;
             for (std::size_t c = 0; c < candidates.size() && c < kMaxCandidates && !split; ++c) {
                 auto trial = phases;
                 SplitPhase added;
                 added.x = candidates[c]->w;
                 trial.push_back(std::move(added));
-                if (Converge(m, z, trial, &iterations) && static_cast<int>(trial.size()) <= kMaxPhases) {
+                if (!Converge(m, z, trial, &iterations)) continue;
+                if (static_cast<int>(trial.size()) > kMaxPhases) {
+                    why = FlashFailure::NoSlot;
+                } else {
                     phases = std::move(trial);
                     split = true;
                 }
             }
             if (!split) return std::nullopt;
+            why = FlashFailure::NotCertified;
         }
         if (!stable || !Certify(m, z, phases)) return std::nullopt;
 
@@ -1154,14 +1245,19 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
         result.pressureKPa = pressureKPa;
         result.iterations = iterations;
         EmptyPhases(result, n);
-        const auto slots = ClassifyPhases(m, phases);
+        const auto slots = ClassifyPhases(m, m_components, phases);
         for (std::size_t k = 0; k < phases.size(); ++k) {
-            if (slots[k] < 0) return std::nullopt;
+            if (slots[k] < 0) {
+                why = FlashFailure::NoSlot;
+                return std::nullopt;
+            }
             result.phases[static_cast<std::size_t>(slots[k])] =
                 FullPhase(m, n, phases[k].x, phases[k].beta, phases[k].eval.z);
         }
+        why = FlashFailure::None;
         return result;
     } catch (...) {
+        why = FlashFailure::NotCertified;
         return std::nullopt;
     }
 }
@@ -1359,24 +1455,29 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             }
             if (!found) return std::nullopt;
 
-            // Bisection to a thousandth of a kelvin, then Newton on the saturation condition.
-            while (stableT - unstableT > 1e-3) {
-                const double t = 0.5 * (stableT + unstableT);
-                auto s = test(t);
-                if (!s) return std::nullopt;
-                if (s->unstable) {
-                    unstableT = t;
-                    best = s->best;
-                } else {
-                    stableT = t;
+            // Bisection to a thousandth of a kelvin, then Newton on the saturation condition. Newton
+            // must stay at the dew point the search bracketed, with a phase of its own; when it
+            // fails or leaves the bracket, bisection narrows the bracket a thousandfold and
+            // Newton starts again from there.
+            bool converged = false;
+            for (double width = 1e-3; !converged && width > 1e-8; width *= 1e-3) {
+                while (stableT - unstableT > width) {
+                    const double t = 0.5 * (stableT + unstableT);
+                    auto s = test(t);
+                    if (!s) return std::nullopt;
+                    if (s->unstable) {
+                        unstableT = t;
+                        best = s->best;
+                    } else {
+                        stableT = t;
+                    }
                 }
+                dewT = stableT;
+                incipient = best.w;
+                converged = SaturationNewton(m_components, m_kij, active, pressureKPa, z, incipient, dewT) &&
+                            dewT > unstableT - 1e-3 && dewT < stableT + 1e-3 && Distance(incipient, z) >= 1e-9;
             }
-            dewT = stableT;
-            incipient = best.w;
-            if (!SaturationNewton(m_components, m_kij, active, pressureKPa, z, incipient, dewT)) return std::nullopt;
-            // Newton must stay at the dew point the search bracketed, with a phase of its own.
-            if (!(dewT > unstableT - 1e-3 && dewT < stableT + 1e-3) || Distance(incipient, z) < 1e-9)
-                return std::nullopt;
+            if (!converged) return std::nullopt;
         }
 
         // Certificate: the feed is a vapour and the incipient phase has the same fugacities.
@@ -1430,6 +1531,10 @@ HRESULT PengRobinsonFlash::Flash(FluidComposition* record) const noexcept {
             result = FlashTP(t, pressure, feed);
         }
         if (!result) return E_FAIL;
+        // Readers of the record count the share that slots 1 and 2 leave as vapour (the
+        // dew-point searches take a liquid there for a condensate): two non-aqueous liquids
+        // without a vapour cannot be written so that they read right.
+        if (!result->phases[kVapourSlot].present && result->phases[kPhase3Slot].present) return E_FAIL;
 
         // Arrays of the phase slots: the caller's own, or new ones that the caller then owns.
         double* allocated[kPhaseCount] = {};
@@ -1446,16 +1551,10 @@ HRESULT PengRobinsonFlash::Flash(FluidComposition* record) const noexcept {
 
         for (int k = 0; k < kPhaseCount; ++k) {
             double* x = record->moleFractions[k];
-            if (k < 3) {
-                const FlashPhase& p = result->phases[static_cast<std::size_t>(k)];
-                record->phasePresent[k] = p.present ? 1 : 0;
-                record->phaseFraction[k] = p.present ? p.fraction : 0.0;
-                for (std::size_t i = 0; i < n; ++i) x[i] = p.moleFractions[i];
-            } else {
-                record->phasePresent[k] = 0;
-                record->phaseFraction[k] = 0.0;
-                for (std::size_t i = 0; i < n; ++i) x[i] = 0.0;
-            }
+            const FlashPhase& p = result->phases[static_cast<std::size_t>(k)];
+            record->phasePresent[k] = p.present ? 1 : 0;
+            record->phaseFraction[k] = p.present ? p.fraction : 0.0;
+            for (std::size_t i = 0; i < n; ++i) x[i] = p.moleFractions[i];
         }
         if (dewPoint) record->temperature = result->temperatureK - kCelsiusZeroK;
         return S_OK;

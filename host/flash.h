@@ -1,15 +1,17 @@
-// Peng-Robinson equilibrium flash of the reference host: vapour, hydrocarbon liquid and aqueous
-// liquid. Stability by Michelsen's tangent-plane analysis with the trial phases used for wet
-// natural gas (Wilson's vapour and liquid, water, a water-free hydrocarbon liquid, the heaviest
-// component); the split by accelerated successive substitution with a multiphase Rachford-Rice
+// Peng-Robinson equilibrium flash of the reference host: vapour, hydrocarbon liquid, aqueous
+// liquid and a second non-aqueous liquid (phase 3). Stability by Michelsen's tangent-plane
+// analysis with the trial phases used for wet natural gas (Wilson's vapour and liquid, water, a
+// water-free hydrocarbon liquid, the heaviest component) and, where those find the phase
+// stable, a nearly pure trial of every component above 1 % of the feed that could condense on
+// its own; the split by accelerated successive substitution with a multiphase Rachford-Rice
 // solution, then Newton's method (Eigen). A result is returned only when it is certified: equal
 // fugacities (|d ln f| <= 1e-8), material balance within 1e-10, fractions in [0, 1] adding to
 // 1, no trial phase below the tangent plane. The work of one flash is bounded, so a failure
 // costs milliseconds. Dew points: a stability scan that searches every jump of the vapour's
 // density for a narrow two-phase window, bisection, then Michelsen's saturation-point Newton;
-// a single component by its saturation curve. Phases are put in their slots by the phase
-// identification parameter of Venkatarathnam and Oellrich and by their water, alcohol and
-// glycol content.
+// a single component by its saturation curve. Phases are put in their slots by their water,
+// alcohol and glycol content, the phase identification parameter of Venkatarathnam and
+// Oellrich and the phase's own pseudo-critical temperature (a vapour slot for a vapour only).
 //
 // Units: temperature K, pressure kPa, R = 8.31446261815324 kPa m3/(kmol K).
 #pragma once
@@ -32,6 +34,14 @@ enum class RootChoice {
     Stable,    // the root of lower Gibbs energy
 };
 
+// Why a flash gave no result.
+enum class FlashFailure {
+    None,
+    UnusableInput,   // non-finite or non-positive conditions, no positive fraction, unusable component data
+    NotCertified,    // no equilibrium certified within the bounded work
+    NoSlot,          // a certified split with more phases, or more liquids, than the host has slots for
+};
+
 struct FlashPhase {
     bool present = false;
     double fraction = 0.0;               // mole share of the feed
@@ -42,7 +52,7 @@ struct FlashPhase {
 struct FlashResult {
     double temperatureK = 0.0;
     double pressureKPa = 0.0;
-    std::array<FlashPhase, 3> phases;    // by slot: 0 vapour, 1 hydrocarbon liquid, 2 aqueous
+    std::array<FlashPhase, 4> phases;    // by slot: 0 vapour, 1 hydrocarbon liquid, 2 aqueous, 3 phase 3
     int iterations = 0;                  // successive-substitution steps of the split
     int PresentCount() const;
 };
@@ -67,10 +77,12 @@ public:
                                                               RootChoice root) const;
 
     // Equilibrium of the feed at temperature and pressure. Nothing when the input is unusable
-    // (non-finite, no positive fraction, T or P not positive) or no equilibrium can be
-    // certified within the bounded work.
-    std::optional<FlashResult> FlashTP(double temperatureK, double pressureKPa,
-                                       std::span<const double> feed) const;
+    // (non-finite, no positive fraction, T or P not positive), no equilibrium can be certified
+    // within the bounded work, or its phases do not fit the four slots (vapour, hydrocarbon
+    // liquid, aqueous liquid, a second non-aqueous liquid).
+    // Why, when asked, in *failure.
+    std::optional<FlashResult> FlashTP(double temperatureK, double pressureKPa, std::span<const double> feed,
+                                       FlashFailure* failure = nullptr) const;
 
     // Highest temperature at which the feed, all vapour, forms a liquid at the pressure. The
     // result holds the vapour (fraction 1, the feed) and the incipient liquid (fraction 0) in

@@ -23,10 +23,12 @@ struct Component {
 // A component of the host's list.
 Component ComponentFromRecord(const ComponentRecord& record);
 
-// Phase slots of the host: 0 vapour, 1 hydrocarbon liquid, 2 aqueous liquid, 3 unused.
+// Phase slots of the host: 0 vapour, 1 hydrocarbon liquid, 2 aqueous liquid, 3 a second
+// non-aqueous liquid.
 inline constexpr int kVapourSlot = 0;
 inline constexpr int kHydrocarbonLiquidSlot = 1;
 inline constexpr int kAqueousSlot = 2;
+inline constexpr int kPhase3Slot = 3;
 
 struct Phase {
     int slot = kVapourSlot;              // 0 to 3

@@ -44,6 +44,11 @@ TEST(DewPointSearchOverTheHostFlash, CasesWithTheirRightAnswers) {
         std::optional<double> expectedC;  // nothing: no dew point
     };
     const std::string methaneHexaneWater = R"({"name": "methane"}, {"name": "n-hexane"}, {"name": "water"})";
+    const std::string readmeWetGas =
+        R"({"name": "nitrogen"}, {"name": "carbon dioxide"}, {"name": "methane"}, {"name": "ethane"},)"
+        R"({"name": "propane"}, {"name": "n-butane"}, {"name": "n-pentane"}, {"name": "n-hexane"},)"
+        R"({"name": "n-heptane"}, {"name": "water"})";
+    const std::string readmeWetGasFractions = "0.01, 0.015, 0.88, 0.05, 0.025, 0.01, 0.004, 0.003, 0.002, 0.001";
     const Case cases[] = {
         // Water condenses first; the hydrocarbon liquid beside it appears at about 4.42 degC.
         {"hydrocarbon liquid beside water", "HCDewPt", Fluid(1000.0, methaneHexaneWater, "0.985, 0.01, 0.005"), 4.42},
@@ -58,6 +63,12 @@ TEST(DewPointSearchOverTheHostFlash, CasesWithTheirRightAnswers) {
          Fluid(6894.76, R"({"name": "methane"}, {"name": "water"})", "0.99, 0.01"), std::nullopt},
         {"dry methane above its critical pressure", "HCDewPt", Fluid(6894.76, R"({"name": "methane"})", "1"),
          std::nullopt},
+        // The README's wet gas above its cricondenbar (some 107 bar): water condenses, the
+        // hydrocarbons never form a liquid beside a vapour (once, a split of two liquids at
+        // -215 degC was taken for one).
+        {"wet gas at 120 bar", "HCDewPt", Fluid(12000.0, readmeWetGas, readmeWetGasFractions), std::nullopt},
+        {"wet gas at 140 bar", "HCDewPt", Fluid(14000.0, readmeWetGas, readmeWetGasFractions), std::nullopt},
+        {"wet gas at 160 bar", "HCDewPt", Fluid(16000.0, readmeWetGas, readmeWetGasFractions), std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

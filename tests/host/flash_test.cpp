@@ -2,6 +2,7 @@
 // protocol on FluidComposition records that the dew-point correlations drive.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <numeric>
 #include <optional>
@@ -32,6 +33,11 @@ Component Named(const char* name) {
 }
 
 std::vector<Component> Named(std::initializer_list<const char*> names) {
+    std::vector<Component> out;
+    for (const char* n : names) out.push_back(Named(n));
+    return out;
+}
+std::vector<Component> Named(const std::vector<const char*>& names) {
     std::vector<Component> out;
     for (const char* n : names) out.push_back(Named(n));
     return out;
@@ -410,8 +416,20 @@ TEST(PengRobinsonFlash, HydrocarbonLiquidAppearsBesideWater) {
     }
 }
 
+// The wet gas of the README (mole percent).
+const std::vector<const char*> kWetGasNames{"nitrogen",  "carbon dioxide", "methane",   "ethane",    "propane",
+                                            "n-butane",  "n-pentane",      "n-hexane",  "n-heptane", "water"};
+const std::vector<double> kWetGasPercent{1.0, 1.5, 88.0, 5.0, 2.5, 1.0, 0.4, 0.3, 0.2, 0.1};
+
+// The TP flash of a feed over the named components.
+std::optional<FlashResult> FlashCase(const std::vector<const char*>& components, const std::vector<double>& feed,
+                                     double temperatureC, double pressureKPa) {
+    return PengRobinsonFlash(Named(components)).FlashTP(temperatureC + kZeroC, pressureKPa, feed);
+}
+
 // Each phase in its slot: a single phase by its phase identification parameter, a liquid rich
-// in water or alcohol in the aqueous slot, only a vapour-like phase in the vapour slot.
+// in water or alcohol in the aqueous slot, only a vapour in the vapour slot, a second
+// non-aqueous liquid in the phase-3 slot.
 TEST(PengRobinsonFlash, PhaseLabels) {
     struct Case {
         const char* name;
@@ -431,21 +449,22 @@ TEST(PengRobinsonFlash, PhaseLabels) {
          {kHydrocarbonLiquidSlot, kAqueousSlot}, 1},
         {"dense methane beside water", {"methane", "water"}, {0.99, 0.01}, -99.9, 6894.76,
          {kHydrocarbonLiquidSlot, kAqueousSlot}, 0},
+        // Far below its pseudo-critical temperature the methane-rich phase is a liquid, and the
+        // carbon dioxide that separates from it a second liquid: no vapour.
+        {"wet gas at -200 degC, 140 bar: two liquids beside water", kWetGasNames, kWetGasPercent, -200.0,
+         14000.0, {kHydrocarbonLiquidSlot, kAqueousSlot, kPhase3Slot}, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<Component> list;
-        for (const char* name : c.components) list.push_back(Named(name));
-        PengRobinsonFlash flash(list);
-        auto r = flash.FlashTP(c.temperatureC + kZeroC, c.pressureKPa, c.feed);
+        auto r = FlashCase(c.components, c.feed, c.temperatureC, c.pressureKPa);
         ASSERT_TRUE(r.has_value());
         std::vector<int> slots;
-        for (int k = 0; k < 3; ++k)
+        for (int k = 0; k < 4; ++k)
             if (r->phases[static_cast<std::size_t>(k)].present) slots.push_back(k);
         EXPECT_EQ(slots, c.slots);
         const auto& first = r->phases[static_cast<std::size_t>(c.slots[0])].moleFractions;
         EXPECT_GT(first[static_cast<std::size_t>(c.richInFirst)], 0.5);
-        ExpectEquilibrium(flash, *r, c.feed);
+        ExpectEquilibrium(PengRobinsonFlash(Named(c.components)), *r, c.feed);
     }
 }
 
@@ -464,6 +483,84 @@ TEST(PengRobinsonFlash, DenseNearCriticalSplitKeepsItsVapour) {
     EXPECT_GT(r->phases[kVapourSlot].moleFractions[0], r->phases[kHydrocarbonLiquidSlot].moleFractions[0]);
     EXPECT_GT(r->phases[kVapourSlot].compressibility, r->phases[kHydrocarbonLiquidSlot].compressibility);
     ExpectEquilibrium(flash, *r, feed);
+}
+
+// Liquids that the usual trial phases of a natural gas do not reach, against the shares of
+// scripts/flash_reference.py (a separate Peng-Robinson solver with the host's data: successive
+// substitution on K-values, every nearly pure component as a trial). The sour gas was once
+// certified as two phases with a third liquid of 3.4 % below the tangent plane.
+TEST(PengRobinsonFlash, LiquidsRichInOneComponentAgainstAnIndependentSolver) {
+    struct Case {
+        const char* name;
+        std::vector<const char*> components;
+        std::vector<double> feed;
+        double temperatureC, pressureKPa;
+        std::array<double, 4> shares;  // by slot, 0 when absent
+    };
+    const Case cases[] = {
+        {"sour gas, a liquid rich in hydrogen sulfide beside the hydrocarbon liquid",
+         {"hydrogen sulfide", "methane", "ethane", "nitrogen", "carbon dioxide", "propane", "n-hexane", "n-octane"},
+         {0.25, 0.60, 0.04, 0.01, 0.05, 0.02, 0.02, 0.01}, -50.0, 1000.0,
+         {0.838422484, 0.127351384, 0.0, 0.034226133}},
+        {"the README's wet gas, carbon dioxide out of a methane-rich liquid", kWetGasNames, kWetGasPercent, -200.0,
+         14000.0, {0.0, 0.984718746, 0.001000000, 0.014281254}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto r = FlashCase(c.components, c.feed, c.temperatureC, c.pressureKPa);
+        ASSERT_TRUE(r.has_value());
+        for (std::size_t k = 0; k < 4; ++k) {
+            EXPECT_EQ(r->phases[k].present, c.shares[k] > 0.0) << "slot " << k;
+            EXPECT_NEAR(r->phases[k].fraction, c.shares[k], 1e-7) << "slot " << k;
+        }
+        ExpectEquilibrium(PengRobinsonFlash(Named(c.components)), *r, c.feed);
+    }
+}
+
+// Dew points up to the cricondenbar: at 100 to 160 bar, above the cricondenbar of the dry
+// pipeline gas and across that of the rich gas without water and the README's wet gas, the dew-point flash
+// either gives a temperature at which the TP flash goes from one phase (0.01 K above) to a
+// split (0.01 K below), or none, and then no TP flash between -100 and 150 degC has a vapour
+// with another phase beside it. (The dense rich gas once stopped the search at 135 bar, though
+// the TP flash split up to some 160 bar.)
+TEST(PengRobinsonFlash, DewPointSweepAcrossTheCricondenbar) {
+    std::vector<double> richDry = RichWetGas();
+    richDry.back() = 0.0;
+    const auto wet = Named(kWetGasNames);
+    struct Gas {
+        const char* name;
+        std::vector<Component> components;
+        std::vector<double> feed;
+        bool crosses;  // has dew points in the range (the dry gas's cricondenbar lies below it)
+    };
+    const Gas gases[] = {{"dry pipeline gas", GasComponents(), DryGas(), false},
+                         {"rich gas without water", GasComponents(), richDry, true},
+                         {"README wet gas", wet, kWetGasPercent, true}};
+    for (const auto& g : gases) {
+        PengRobinsonFlash flash(g.components);
+        int found = 0;
+        for (double bar = 100.0; bar <= 160.0; bar += 4.0) {
+            SCOPED_TRACE(testing::Message() << g.name << " at " << bar << " bar");
+            const double p = 100.0 * bar;
+            auto dew = flash.DewPoint(p, g.feed);
+            if (dew) {
+                ++found;
+                auto above = flash.FlashTP(dew->temperatureK + 0.01, p, g.feed);
+                auto below = flash.FlashTP(dew->temperatureK - 0.01, p, g.feed);
+                ASSERT_TRUE(above && below);
+                EXPECT_EQ(above->PresentCount(), 1);
+                EXPECT_GE(below->PresentCount(), 2);
+                continue;
+            }
+            for (double c = 150.0; c >= -100.0; c -= 5.0) {
+                auto r = flash.FlashTP(c + kZeroC, p, g.feed);
+                if (r) {
+                    EXPECT_FALSE(r->phases[kVapourSlot].present && r->PresentCount() > 1) << c << " degC";
+                }
+            }
+        }
+        EXPECT_EQ(found > 0, g.crosses) << g.name;
+    }
 }
 
 // A dry, a wet and a rich wet gas cooled through their phase boundaries at several pressures:
@@ -694,6 +791,33 @@ TEST(FlashProtocol, FlashThatCannotBeCertifiedFails) {
     rec.r.temperature = 0.0;
     EXPECT_EQ(flash.Flash(&rec.r), E_FAIL);
     for (int k = 0; k < kPhaseCount; ++k) EXPECT_EQ(rec.r.phasePresent[k], 0) << k;
+}
+
+// The record holds a second non-aqueous liquid in the phase-3 slot beside a vapour. Without a
+// vapour the share that slots 1 and 2 leave would read as vapour, so such a flash fails there.
+TEST(FlashProtocol, SecondLiquidGoesToThePhase3SlotBesideAVapourOnly) {
+    const auto sour = Named({"hydrogen sulfide", "methane", "ethane", "nitrogen", "carbon dioxide", "propane",
+                             "n-hexane", "n-octane"});
+    const std::vector<double> sourFeed{0.25, 0.60, 0.04, 0.01, 0.05, 0.02, 0.02, 0.01};
+    PengRobinsonFlash sourFlash(sour);
+    Record rec(sour.size());
+    rec.Feed(sourFeed);
+    rec.r.pressure = 1000.0;
+    rec.r.temperature = -50.0;
+    ASSERT_EQ(sourFlash.Flash(&rec.r), S_OK);
+    for (int k : {kVapourSlot, kHydrocarbonLiquidSlot, kPhase3Slot}) EXPECT_EQ(rec.r.phasePresent[k], 1) << k;
+    EXPECT_EQ(rec.r.phasePresent[kAqueousSlot], 0);
+    EXPECT_GT(rec.r.moleFractions[kPhase3Slot][0], 0.8);  // hydrogen sulfide
+    EXPECT_NEAR(rec.r.phaseFraction[0] + rec.r.phaseFraction[1] + rec.r.phaseFraction[3], 1.0, 1e-12);
+
+    const auto wet = Named(kWetGasNames);
+    PengRobinsonFlash wetFlash(wet);
+    Record cold(wet.size());
+    cold.Feed(kWetGasPercent);
+    cold.r.pressure = 14000.0;
+    cold.r.temperature = -200.0;
+    EXPECT_EQ(wetFlash.Flash(&cold.r), E_FAIL);
+    for (int k = 0; k < kPhaseCount; ++k) EXPECT_EQ(cold.r.phasePresent[k], 0) << k;
 }
 
 TEST(FlashProtocol, ExtremeTemperaturesOfTheDewPointScanDoNotBreakTheFlash) {
