@@ -198,8 +198,12 @@ std::optional<int> Program::Prepare(bool batch, Inputs& in) {
     if (!ReadFluids(batch, in.fluids)) return kExitBadInput;
     std::string problem;
     if (!EvaluationSettingsOf(m_options, in.settings, problem)) return Fail(kExitBadInput, problem);
-    if (!SelectClasses(m_options.correlations, in.settings.edition, in.classes, in.optional, problem))
+    std::vector<std::string> notes;
+    if (!SelectClasses(m_options.correlations, in.settings.edition, in.classes, in.optional, problem, &notes))
         return Fail(kExitBadInput, "--correlations: " + problem);
+    for (const auto& note : notes) m_err << fmt::format("{}: note: --correlations: {}\n", kProgram, note);
+    for (const auto& w : ReferenceOptionWarnings(in.classes, m_options.ref, !m_options.refTemp.empty(), in.settings.edition))
+        Warn(w);
     std::string path;
     if (!LoadModule(in.manager, path)) return kExitFailure;
     return std::nullopt;
@@ -224,7 +228,7 @@ int Program::RunOne() {
                                  kProgram, probe.phases.size(), probe.temperatureC, probe.pressureKPa);
     }
 
-    const RunDescription run = DescribeRun(settings);
+    const RunDescription run = DescribeRun(settings, classes);
     if (m_options.format == "json")
         m_out << FormatJson(run, std::span(&result, 1), false);
     else if (m_options.format == "csv")
@@ -251,7 +255,7 @@ int Program::RunBatch() {
     const BatchRun batch = EvaluateBatch(manager, classes, optional, settings, fluids, 0, progress);
     for (const auto& word : batch.leftOut) Warn(fmt::format("the module does not serve {}; left out", word));
 
-    const RunDescription run = DescribeRun(settings);
+    const RunDescription run = DescribeRun(settings, classes);
     m_out << (m_options.format == "json" ? FormatJson(run, batch.results, true) : FormatCsv(run, batch.results));
     std::size_t failed = 0;
     for (const auto& r : batch.results) failed += r.Ok() ? 0 : 1;

@@ -37,6 +37,22 @@ std::string CsvField(std::string_view text) {
     return out + "\"";
 }
 
+const char* StateWord(PhaseState state) {
+    switch (state) {
+        case PhaseState::Ok: return "ok";
+        case PhaseState::Absent: return "absent";
+        case PhaseState::NotComputed: break;
+    }
+    return "not computed";
+}
+
+// "ISO 6976:2016 reference combustion 25 degC, metering 0 degC" or "ISO 6976:1995 reference 15 degC".
+std::string EditionText(const IsoEdition& e) {
+    return e.year == 2016 ? fmt::format("ISO 6976:2016 reference combustion {:g} degC, metering {:g} degC",
+                                        e.combustionC, e.meteringC)
+                          : fmt::format("ISO 6976:1995 reference {:g} degC", e.meteringC);
+}
+
 std::string Label(const CorrelationReport& r) { return r.displayName.empty() ? r.word : r.displayName; }
 
 Json FluidJson(const FluidResult& result) {
@@ -70,22 +86,19 @@ Json CorrelationsJson(const FluidResult& result) {
         item["display_name"] = r.displayName;
         item["result_type"] = r.resultType;
         item["unit"] = UnitOfResultType(r.resultType);
+        if (c.edition) {
+            item["iso6976_edition"] = c.edition->year;
+            item["reference_temperature_C"] = c.edition->meteringC;
+            item["combustion_temperature_C"] = c.edition->combustionC;
+        }
         item["status"] = c.StatusText();
         Json phases = Json::object();
         for (std::size_t k = 0; k < kOutputColumns; ++k) {
             const PhaseStatus& s = c.phases[k];
             Json phase = Json::object();
-            switch (s.state) {
-                case PhaseState::Ok:
-                    phase["status"] = "ok";
-                    phase["value"] = *r.phaseValues[kPhaseValueIndex[k]];
-                    break;
-                case PhaseState::Absent: phase["status"] = "absent"; break;
-                case PhaseState::NotComputed:
-                    phase["status"] = "not computed";
-                    phase["reason"] = s.reason;
-                    break;
-            }
+            phase["status"] = StateWord(s.state);
+            if (s.state == PhaseState::Ok) phase["value"] = *r.phaseValues[kPhaseValueIndex[k]];
+            if (s.state == PhaseState::NotComputed) phase["reason"] = s.reason;
             phases[kPhaseKey[k]] = phase;
         }
         item["phases"] = phases;
@@ -101,12 +114,17 @@ std::string FlashStatus(const RunDescription& run, const FluidResult& result) {
 
 std::string TableHeader(const RunDescription& run, const FluidResult& result) {
     const Fluid& f = result.fluid;
-    const std::string reference =
-        run.isoEdition == 2016 ? fmt::format("combustion {:g} degC, metering {:g} degC", run.combustionTemperatureC,
-                                             run.referenceTemperatureC)
-                               : fmt::format("{:g} degC", run.referenceTemperatureC);
-    std::string out =
-        fmt::format("calorix-host {}; ISO 6976:{} reference {}, 101.325 kPa\n", ProgramVersion(), run.isoEdition, reference);
+    // The editions of the values shown (that of the run when no ISO 6976 class is among them).
+    std::string editions;
+    for (int year : {2016, 1995})
+        for (const auto& c : result.correlations)
+            if (c.edition && c.edition->year == year) {
+                editions += (editions.empty() ? "" : "; ") + EditionText(*c.edition);
+                break;
+            }
+    if (editions.empty())
+        editions = EditionText(IsoEdition{run.isoEdition, run.combustionTemperatureC, run.referenceTemperatureC});
+    std::string out = fmt::format("calorix-host {}; {}, 101.325 kPa\n", ProgramVersion(), editions);
     out += fmt::format("Fluid{}: {:.2f} degC, {:.1f} kPa, {:.3f} kmol/h, {} components\n",
                        f.id.empty() ? "" : " " + f.id, f.temperatureC, f.pressureKPa, f.molarFlowKmolPerH,
                        f.components.size());
@@ -134,9 +152,20 @@ std::string TableHeader(const RunDescription& run, const FluidResult& result) {
 
 std::string_view ProgramVersion() noexcept { return CALORIX_VERSION; }
 
-RunDescription DescribeRun(const EvaluationSettings& settings) {
-    return RunDescription{settings.edition.meteringC, settings.flash, settings.edition.year,
-                          settings.edition.combustionC};
+RunDescription DescribeRun(const EvaluationSettings& settings, std::span<const CatalogueEntry* const> classes) {
+    const IsoEdition& chosen = settings.edition;
+    IsoEdition head = chosen.year == 2016 ? IsoEdition{2016, chosen.combustionC, chosen.meteringC}
+                                          : IsoEdition{1995, chosen.reference1995C, chosen.reference1995C};
+    std::optional<IsoEdition> shared;
+    bool mixed = false;
+    for (const CatalogueEntry* e : classes) {
+        const auto edition = EditionOfClass(*e, chosen);
+        if (!edition) continue;
+        mixed = mixed || (shared && shared->year != edition->year);
+        shared = edition;
+    }
+    if (shared && !mixed) head = *shared;
+    return RunDescription{head.meteringC, settings.flash, head.year, head.combustionC};
 }
 
 std::string_view UnitOfResultType(std::int32_t resultType) noexcept {
@@ -234,11 +263,19 @@ std::string FormatJson(const RunDescription& run, std::span<const FluidResult> r
 }
 
 std::string CsvHeader() {
+    std::string phases;
+    for (const char* key : kPhaseKey) phases += fmt::format("{0}_status,{0}_reason,", key);
     return "fluid,id,class,display_name,result_type,unit,status,overall,vapour,hc_liquid,aqueous,phase3,"
-           "reference_temperature_C,iso6976_edition,combustion_temperature_C,version\n";
+           "reference_temperature_C,iso6976_edition,combustion_temperature_C," +
+           phases + "version\n";
 }
 
-std::string CsvRows(const RunDescription& run, const FluidResult& result, std::size_t fluidNumber) {
+std::string CsvErrorRow(std::size_t fluidNumber, const std::string& problem) {
+    return fmt::format("{},,,,,,{}{},{}\n", fluidNumber, CsvField("input error: " + problem),
+                       std::string(kOutputColumns + 3 + 2 * kOutputColumns, ','), ProgramVersion());
+}
+
+std::string CsvRows(const RunDescription&, const FluidResult& result, std::size_t fluidNumber) {
     std::string out;
     for (const auto& c : result.correlations) {
         const CorrelationReport& r = c.report;
@@ -248,8 +285,10 @@ std::string CsvRows(const RunDescription& run, const FluidResult& result, std::s
         for (std::size_t k = 0; k < kOutputColumns; ++k)
             out += c.phases[k].state == PhaseState::Ok ? fmt::format(",{}", *r.phaseValues[kPhaseValueIndex[k]])
                                                       : std::string(",");
-        out += fmt::format(",{:g},{},{:g},{}\n", run.referenceTemperatureC, run.isoEdition, run.combustionTemperatureC,
-                           ProgramVersion());
+        out += c.edition ? fmt::format(",{:g},{},{:g}", c.edition->meteringC, c.edition->year, c.edition->combustionC)
+                         : std::string(",,,");
+        for (const PhaseStatus& s : c.phases) out += fmt::format(",{},{}", StateWord(s.state), CsvField(s.reason));
+        out += fmt::format(",{}\n", ProgramVersion());
     }
     return out;
 }

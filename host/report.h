@@ -17,15 +17,17 @@ std::string_view ProgramVersion() noexcept;
 // 30 "kJ/kg", 128 "MJ/m3", 174 "mg/Sm3"; "" for any other code.
 std::string_view UnitOfResultType(std::int32_t resultType) noexcept;
 
+// What the head of a JSON document says of the run. Each record carries its own edition and
+// reference temperatures; the head repeats them when every ISO 6976 class of the run shares
+// them, else it names the edition of --edition with its temperatures.
 struct RunDescription {
-    double referenceTemperatureC = 15.0;  // the ISO 6976 reference (metering) temperature chosen
+    double referenceTemperatureC = 15.0;  // the ISO 6976 reference (metering) temperature
     bool flashed = false;                 // phases from the host's flash
     int isoEdition = 1995;
     double combustionTemperatureC = 15.0; // ISO 6976:2016: the combustion reference temperature
 };
 
-// What the output says of the run chosen by these settings.
-RunDescription DescribeRun(const EvaluationSettings& settings);
+RunDescription DescribeRun(const EvaluationSettings& settings, std::span<const CatalogueEntry* const> classes);
 
 // A header echoing the fluid (conditions, the composition of the fluid and of each phase, the
 // phase fractions) and the reference temperature, then one line per correlation: unit and
@@ -43,12 +45,16 @@ std::string FormatJson(const RunDescription& run, std::span<const FluidResult> r
 
 // A header line, then one line per fluid and correlation: fluid (1-based), id, class,
 // display_name, result_type, unit, status, overall, vapour, hc_liquid, aqueous, phase3,
-// reference_temperature_C, iso6976_edition, combustion_temperature_C, version; empty cells
-// where there is no value.
+// reference_temperature_C, iso6976_edition, combustion_temperature_C (those the value was
+// computed with; empty for a class outside ISO 6976), then per phase its status ("ok", "absent",
+// "not computed") and reason (overall_status, overall_reason, ... phase3_reason), version; empty
+// cells where there is no value. "status" is "ok" only when the overall value is there.
 std::string FormatCsv(const RunDescription& run, std::span<const FluidResult> results);
 std::string CsvHeader();
 // The rows of one fluid (numbered `fluidNumber`), for output written as it comes.
 std::string CsvRows(const RunDescription& run, const FluidResult& result, std::size_t fluidNumber);
+// The row of an input that could not be read as a fluid: its number, status "input error: ...".
+std::string CsvErrorRow(std::size_t fluidNumber, const std::string& problem);
 
 // "0x80004005 (unspecified failure)": the code and, for the usual ones, what it means.
 std::string FormatStatus(HRESULT status);

@@ -427,8 +427,25 @@ TEST_F(HostProgram, Edition2016RunsItsEightClassesAtTheChosenPair) {
     r = Start(ModuleArg());
     EXPECT_NE(r.out.find("ISO 6976:1995 reference 15 degC"), std::string::npos) << r.out;
 
-    for (const char* bad : {"--edition 2016 --ref 25/25", "--edition 2016 --ref 25", "--edition 2016 --ref-temp 0",
-                            "--ref 25/0", "--edition 2000"}) {
+    // A 1995 class named under --edition 2016 --ref: computed at --ref-temp, labelled so, with a warning.
+    r = Start("--edition 2016 --ref 25/0 --format csv --correlations HHV,HHV2016" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(",15,1995,15,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(",0,2016,25,"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("warning: --ref 25/0 applies to the ISO 6976:2016 classes only; HHV (ISO 6976:1995) take "
+                         "--ref-temp (15 degC)"),
+              std::string::npos)
+        << r.err;
+    r = Start("--ref-temp 0 --correlations HHV2016 --format json" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(nlohmann::json::parse(r.out)["correlations"][0]["iso6976_edition"], 2016);
+    EXPECT_EQ(nlohmann::json::parse(r.out)["correlations"][0]["reference_temperature_C"], 15.0);
+    EXPECT_NE(r.err.find("warning: --ref-temp 0 applies to the ISO 6976:1995 classes only; HHV2016 (ISO 6976:2016) "
+                         "take --ref (15/15 degC)"),
+              std::string::npos)
+        << r.err;
+
+    for (const char* bad : {"--edition 2016 --ref 25/25", "--edition 2016 --ref 25", "--edition 2000"}) {
         r = Start(std::string(bad) + ModuleArg());
         EXPECT_EQ(r.status, 2) << bad;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;

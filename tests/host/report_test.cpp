@@ -34,6 +34,7 @@ FluidResult Result() {
     hhv.report.resultType = 128;
     hhv.report.phaseValues = {40.5, 40.5, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
     hhv.phases = phases(PhaseState::Ok, PhaseState::Absent);
+    hhv.edition = IsoEdition{1995, 15.0, 15.0};
     CorrelationResult dew;
     dew.report.word = "HCDewPt";
     dew.report.displayName = "HC Dew Point";
@@ -110,16 +111,38 @@ TEST(Report, TableIsFixedPointWithTheFluidAndTheReasons) {
     EXPECT_NE(table.find("Water Dew Point, Aqueous: no dew point found"), std::string::npos) << table;
 }
 
-TEST(Report, CsvHasEmptyCellsTheReferenceTemperatureAndTheVersion) {
-    const FluidResult result = Result();
+// Each record carries the edition it was computed with (none outside ISO 6976), and each phase
+// its status and reason; a record without its overall value is not "ok".
+TEST(Report, CsvHasEmptyCellsPhaseStatusesTheRecordsEditionAndTheVersion) {
+    FluidResult result = Result();
+    CorrelationResult hhv2016 = result.correlations[0];
+    hhv2016.report.word = "HHV2016";
+    hhv2016.report.displayName = "HHV";
+    hhv2016.edition = IsoEdition{2016, 25.0, 0.0};
+    CorrelationResult missing = result.correlations[2];
+    missing.report.phaseValues[0].reset();
+    missing.phases[0] = {PhaseState::NotComputed, "no dew point found, above the cricondenbar"};
+    result.correlations.push_back(hhv2016);
+    result.correlations.push_back(missing);
     const std::string csv = FormatCsv({15.0, false}, std::span(&result, 1));
     const std::string v(ProgramVersion());
+    const std::string failed = "not computed,the correlation failed,";
     EXPECT_EQ(csv,
               "fluid,id,class,display_name,result_type,unit,status,overall,vapour,hc_liquid,aqueous,phase3,"
-              "reference_temperature_C,iso6976_edition,combustion_temperature_C,version\n"
-              "1,,HHV,HHV Vol. Basis,128,MJ/m3,ok,40.5,40.5,,,,15,1995,15," + v + "\n"
-              "1,,HCDewPt,HC Dew Point,1,degC,Calculate failed: 0x80004005 (unspecified failure),,,,,,15,1995,15," + v + "\n"
-              "1,,WaterDewPt,Water Dew Point,1,degC,ok,-12.3456,-12.3456,,,,15,1995,15," + v + "\n");
+              "reference_temperature_C,iso6976_edition,combustion_temperature_C,overall_status,overall_reason,"
+              "vapour_status,vapour_reason,hc_liquid_status,hc_liquid_reason,aqueous_status,aqueous_reason,"
+              "phase3_status,phase3_reason,version\n"
+              "1,,HHV,HHV Vol. Basis,128,MJ/m3,ok,40.5,40.5,,,,15,1995,15,ok,,ok,,absent,,absent,,absent,," + v + "\n"
+              "1,,HCDewPt,HC Dew Point,1,degC,Calculate failed: 0x80004005 (unspecified failure),,,,,,,,," +
+                  failed + failed + failed + failed + failed + v + "\n"
+              "1,,WaterDewPt,Water Dew Point,1,degC,ok,-12.3456,-12.3456,,,,,,,ok,,ok,,absent,,"
+              "not computed,no dew point found,absent,," + v + "\n"
+              "1,,HHV2016,HHV,128,MJ/m3,ok,40.5,40.5,,,,0,2016,25,ok,,ok,,absent,,absent,,absent,," + v + "\n"
+              "1,,WaterDewPt,Water Dew Point,1,degC,\"not computed: no dew point found, above the cricondenbar\","
+              ",-12.3456,,,,,,,not computed,\"no dew point found, above the cricondenbar\",ok,,absent,,"
+              "not computed,no dew point found,absent,," + v + "\n");
+    EXPECT_EQ(CsvErrorRow(7, "b.csv:8: ethane: '0,5' is not a number"),
+              "7,,,,,,\"input error: b.csv:8: ethane: '0,5' is not a number\",,,,,,,,,,,,,,,,,,," + v + "\n");
 }
 
 TEST(Report, ImpossibleValuesAreNotPlausible) {
