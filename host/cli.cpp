@@ -1,5 +1,6 @@
 #include "host/cli.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -54,6 +55,7 @@ header (id, temperature_C, pressure_kPa, molar_flow_kmol_h, then one column per 
 
 constexpr std::uint32_t kRunOptions = kOptFluid | kOptModule | kOptRefTemp | kOptFormat | kOptCorrelations | kOptFlash |
                                      kOptNormalise | kOptEdition | kOptRef;
+constexpr std::uint32_t kBatchOptions = kRunOptions | kOptStrict | kOptDelimiter;
 constexpr std::uint32_t kEnvelopeOptions = kOptFluid | kOptModule | kOptFormat | kOptNormalise;
 
 struct PressureUnit {
@@ -83,8 +85,12 @@ private:
     int RunOne();
     int RunBatch();
     int RunEnvelope();
-    // The fluids of --fluid (the default gas without it); false after a message.
-    bool ReadFluids(bool batch, std::vector<Fluid>& fluids);
+    // The fluid of --fluid (the default gas without it); false after a message.
+    bool ReadFluids(std::vector<Fluid>& fluids);
+    FluidReadOptions ReadOptions() const;
+    // Warns when the fluid is no gas at the reference conditions of the ISO 6976 classes run.
+    void WarnIfNoGas(const Fluid& fluid, const std::string& where, std::span<const CatalogueEntry* const> classes,
+                     const IsoEdition& edition);
     struct Inputs {
         std::vector<Fluid> fluids;
         std::vector<const CatalogueEntry*> classes;
@@ -92,9 +98,9 @@ private:
         EvaluationSettings settings;
         CorrelationManager manager;
     };
-    // Reads the fluids, takes the settings, chooses the classes of --correlations and loads the
-    // module: the exit
-    // status after a message when one of them fails, else nothing.
+    // Reads the fluid (not for a batch, which streams), takes the settings, chooses the classes
+    // of --correlations and loads the module: the exit status after a message when one of them
+    // fails, else nothing.
     std::optional<int> Prepare(bool batch, Inputs& in);
 
     std::ostream& m_out;
@@ -173,14 +179,31 @@ int Program::ListCorrelations() {
     return kExitSuccess;
 }
 
-bool Program::ReadFluids(bool batch, std::vector<Fluid>& fluids) {
-    const FluidReadOptions readOptions{m_options.normalise};
+FluidReadOptions Program::ReadOptions() const {
+    return FluidReadOptions{m_options.normalise, m_options.delimiter == "tab" ? '\t'
+                                                 : m_options.delimiter == ";" ? ';'
+                                                                              : ','};
+}
+
+void Program::WarnIfNoGas(const Fluid& fluid, const std::string& where, std::span<const CatalogueEntry* const> classes,
+                          const IsoEdition& edition) {
+    std::optional<double> metering;
+    for (const CatalogueEntry* e : classes)
+        if (const auto own = EditionOfClass(*e, edition)) metering = std::min(metering.value_or(own->meteringC), own->meteringC);
+    if (!metering) return;
+    const double z = CompressionFactorAtReference(fluid, *metering);
+    if (z < kGasCompressionFactor)
+        Warn(fmt::format("{}compression factor {:.3f} at {:g} degC and 101.325 kPa, below {:g}: the fluid is no gas "
+                         "there, and ISO 6976 heating values and densities are for gases",
+                         where.empty() ? "" : where + ": ", z, *metering, kGasCompressionFactor));
+}
+
+bool Program::ReadFluids(std::vector<Fluid>& fluids) {
+    const FluidReadOptions readOptions = ReadOptions();
     std::vector<ParsedFluid> parsed;
     try {
         if (m_options.fluid.empty())
             parsed.push_back(ParseFluidJson(DefaultFluidJson(), "(default fluid)", readOptions));
-        else if (batch)
-            parsed = ReadFluidsFile(m_options.fluid, readOptions);
         else
             parsed.push_back(ReadFluidFile(m_options.fluid, readOptions));
     } catch (const FluidInputError& e) {
@@ -195,7 +218,7 @@ bool Program::ReadFluids(bool batch, std::vector<Fluid>& fluids) {
 }
 
 std::optional<int> Program::Prepare(bool batch, Inputs& in) {
-    if (!ReadFluids(batch, in.fluids)) return kExitBadInput;
+    if (!batch && !ReadFluids(in.fluids)) return kExitBadInput;
     std::string problem;
     if (!EvaluationSettingsOf(m_options, in.settings, problem)) return Fail(kExitBadInput, problem);
     std::vector<std::string> notes;
@@ -215,6 +238,7 @@ int Program::RunOne() {
     if (const auto status = Prepare(false, in)) return *status;
     const auto& [fluids, classes, optional, settings, manager] = in;
 
+    WarnIfNoGas(fluids[0], m_options.fluid, classes, settings.edition);
     FluidEvaluator evaluator(manager, classes, optional, settings);
     for (const auto& word : evaluator.LeftOut()) Warn(fmt::format("the module does not serve {}; left out", word));
     const FluidResult result = evaluator.Evaluate(fluids[0]);
@@ -245,22 +269,76 @@ int Program::RunBatch() {
     if (m_options.format.empty()) m_options.format = "csv";
     if (m_options.format == "table") return Fail(kExitBadInput, "--format: a batch is written as csv or json");
     if (m_options.fluid.empty()) return Fail(kExitBadInput, "--fluid: a batch needs a file of fluids (JSON list or CSV)");
+    std::unique_ptr<FluidBatchReader> reader;
+    try {
+        reader = OpenFluidBatch(m_options.fluid, ReadOptions());
+        if (m_options.strict) {
+            // All or nothing: every input is checked before anything is computed.
+            for (BatchInput input; reader->Next(input);) {
+                if (!input.fluid) return Fail(kExitBadInput, input.problem);
+                for (const auto& w : input.fluid->warnings) Warn(w);
+            }
+            reader = OpenFluidBatch(m_options.fluid, ReadOptions());
+        }
+    } catch (const FluidInputError& e) {
+        return Fail(kExitBadInput, e.what());
+    }
     Inputs in;
     if (const auto status = Prepare(true, in)) return *status;
     const auto& [fluids, classes, optional, settings, manager] = in;
-
-    std::function<void(std::size_t)> progress;
-    if (fluids.size() >= kProgressBarFluids && platform::StandardErrorIsTerminal())
-        progress = [this, total = fluids.size()](std::size_t done) { m_err << ProgressBar(done, total) << std::flush; };
-    const BatchRun batch = EvaluateBatch(manager, classes, optional, settings, fluids, 0, progress);
-    for (const auto& word : batch.leftOut) Warn(fmt::format("the module does not serve {}; left out", word));
-
     const RunDescription run = DescribeRun(settings, classes);
-    m_out << (m_options.format == "json" ? FormatJson(run, batch.results, true) : FormatCsv(run, batch.results));
-    std::size_t failed = 0;
-    for (const auto& r : batch.results) failed += r.Ok() ? 0 : 1;
-    if (failed) Fail(kExitFailure, fmt::format("{} of {} fluids have a failed or missing result (see status)", failed, fluids.size()));
-    return failed ? kExitFailure : kExitSuccess;
+    const bool json = m_options.format == "json";
+
+    const bool bar = platform::StandardErrorIsTerminal();
+    const auto start = std::chrono::steady_clock::now();
+    auto lastDrawn = start;
+    auto seconds = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+    std::size_t count = 0, refused = 0, failed = 0;
+    std::string inputError;   // a failure of the whole file met after the first rows
+    m_out << (json ? JsonBatchHead(run) : CsvHeader());
+    const auto leftOut = StreamBatch(
+        manager, classes, optional, settings,
+        [&](BatchEntry& entry) {
+            BatchInput input;
+            try {
+                if (!inputError.empty() || !reader->Next(input)) return false;
+            } catch (const FluidInputError& e) {
+                input.problem = inputError = e.what();
+            }
+            if (input.fluid) {
+                if (!m_options.strict)
+                    for (const auto& w : input.fluid->warnings) Warn(w);
+                WarnIfNoGas(input.fluid->fluid, input.where, classes, settings.edition);
+                entry.fluid = std::move(input.fluid->fluid);
+            }
+            entry.problem = std::move(input.problem);
+            return true;
+        },
+        [&](const BatchEntry& entry, const FluidResult* result) {
+            ++count;
+            if (result) {
+                failed += result->Ok() ? 0 : 1;
+                m_out << (json ? JsonBatchFluid(run, *result, count == 1) : CsvRows(run, *result, count));
+            } else {
+                ++refused;
+                if (!bar) Fail(kExitBadInput, entry.problem);
+                m_out << (json ? JsonBatchInputError(entry.problem, count == 1) : CsvErrorRow(count, entry.problem));
+            }
+            m_out.flush();   // each fluid leaves as soon as it is written
+            const auto now = std::chrono::steady_clock::now();
+            if (bar && now - lastDrawn > std::chrono::milliseconds(100)) {
+                lastDrawn = now;
+                m_err << ProgressBar({count, reader->ShareRead(), seconds(), platform::StandardErrorColumns(), false})
+                      << std::flush;
+            }
+        });
+    if (json) m_out << JsonBatchTail();
+    if (bar) m_err << ProgressBar({count, 1.0, seconds(), platform::StandardErrorColumns(), true}) << std::flush;
+    for (const auto& word : leftOut) Warn(fmt::format("the module does not serve {}; left out", word));
+    if (refused)
+        Fail(kExitBadInput, fmt::format("{} of {} fluids refused (bad input; see the error rows)", refused, count));
+    if (failed) Fail(kExitFailure, fmt::format("{} of {} fluids have a failed result (see status)", failed, count));
+    return refused ? kExitBadInput : failed ? kExitFailure : kExitSuccess;
 }
 
 int Program::RunEnvelope() {
@@ -270,7 +348,7 @@ int Program::RunEnvelope() {
         if (m_pressureUnit == u.name) unit = &u;
     if (!unit) return Fail(kExitBadInput, "--pressure-unit: expected kPa, bar, MPa or psia");
     std::vector<Fluid> fluids;
-    if (!ReadFluids(false, fluids)) return kExitBadInput;
+    if (!ReadFluids(fluids)) return kExitBadInput;
     const Fluid& fluid = fluids[0];
     double from = 100.0, to = std::max(15000.0, 1.2 * fluid.pressureKPa);
     if (!m_pressureRange.empty()) {
@@ -347,7 +425,7 @@ int Program::Run(int argc, const char* const* argv) {
 
     auto* batch = app.add_subcommand("batch", "Many fluids (a JSON list or a CSV file), one CSV row per fluid and "
                                               "correlation (or one JSON document)");
-    AddOptions(*batch, m_options, kRunOptions);
+    AddOptions(*batch, m_options, kBatchOptions);
     auto* envelope = app.add_subcommand("envelope", "Hydrocarbon and water dew-point curves over a pressure range");
     AddOptions(*envelope, m_options, kEnvelopeOptions);
     envelope->add_option("--pressures", m_pressureRange, "FROM,TO pressure range (default 100 kPa to 15000 kPa)")
@@ -389,7 +467,7 @@ int Program::Run(int argc, const char* const* argv) {
         CLI::App* app;
         std::uint32_t options;
     };
-    const Command commands[] = {{batch, kRunOptions}, {envelope, kEnvelopeOptions}, {reg, kOptModule},
+    const Command commands[] = {{batch, kBatchOptions}, {envelope, kEnvelopeOptions}, {reg, kOptModule},
                                 {unreg, kOptModule},  {components, 0},             {correlations, 0}};
     for (const auto& c : commands) {
         if (!c.app->parsed()) continue;

@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "calorific/iso6976_table.h"
 #include "platform/strings.h"
 
 namespace calorix::host {
@@ -107,6 +108,16 @@ bool IsEditionClass(const CatalogueEntry& entry, const IsoEdition& edition) noex
     const std::string_view word = entry.word;
     const bool is2016 = word.size() > 4 && word.substr(word.size() - 4) == "2016";
     return edition.year == 2016 ? is2016 : IsIso6976Class(entry);
+}
+
+double CompressionFactorAtReference(const Fluid& fluid, double meteringC) noexcept {
+    double sum = 0.0;
+    for (std::size_t i = 0; i < fluid.components.size() && i < fluid.moleFractions.size(); ++i) {
+        const Component& c = fluid.components[i];
+        const Iso6976Row row = LookUpIso6976Row(c.casKey, c.molarMassKgPerKmol).row;
+        sum += fluid.moleFractions[i] * (meteringC < 7.5 ? row.sqrtB0 : row.sqrtB15);
+    }
+    return 1.0 - sum * sum;
 }
 
 std::int32_t RefTempOptionOf(const IsoEdition& edition) noexcept { return edition.reference1995C == 0.0 ? 1 : 0; }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/correlation_manager.h"
+#include "host/fluid_model.h"
 
 namespace calorix::host {
 
@@ -39,6 +40,13 @@ std::vector<std::string> ReferenceOptionWarnings(std::span<const CatalogueEntry*
 
 // The eight classes of the edition.
 bool IsEditionClass(const CatalogueEntry& entry, const IsoEdition& edition) noexcept;
+
+// ISO 6976 is for gases. The compression factor of the fluid at the metering temperature and
+// 101.325 kPa, Z = 1 - (sum of x_j sqrt(b_j))^2 with the summation factors of ISO 6976:1995
+// (its 0 degC column below 7.5 degC, else its 15 degC column); below kGasCompressionFactor the
+// fluid is no gas there and the heating values are outside the standard's range.
+inline constexpr double kGasCompressionFactor = 0.9;
+double CompressionFactorAtReference(const Fluid& fluid, double meteringC) noexcept;
 
 // "RefTempOption" of a 1995 class: 0 for 15 degC, 1 for 0 degC.
 std::int32_t RefTempOptionOf(const IsoEdition& edition) noexcept;

@@ -242,23 +242,58 @@ std::string FormatTable(const RunDescription& run, const FluidResult& result) {
     return out;
 }
 
-std::string FormatJson(const RunDescription& run, std::span<const FluidResult> results, bool batch) {
+namespace {
+
+Json JsonHead(const RunDescription& run) {
     Json doc = Json::object();
     doc["program"] = "calorix-host";
     doc["version"] = ProgramVersion();
     doc["reference_temperature_C"] = run.referenceTemperatureC;
     doc["iso6976_edition"] = run.isoEdition;
     doc["combustion_temperature_C"] = run.combustionTemperatureC;
-    if (!batch && results.size() == 1) {
-        doc["fluid"] = FluidJson(results[0]);
-        doc["flash"] = FlashStatus(run, results[0]);
-        doc["correlations"] = CorrelationsJson(results[0]);
-    } else {
-        Json fluids = Json::array();
-        for (const auto& r : results)
-            fluids.push_back(Json{{"fluid", FluidJson(r)}, {"flash", FlashStatus(run, r)}, {"correlations", CorrelationsJson(r)}});
-        doc["fluids"] = fluids;
+    return doc;
+}
+
+// An element of the list "fluids", indented as dump(2) indents it in the document.
+std::string JsonBatchElement(const Json& element, bool first) {
+    std::string out = first ? "\n    " : ",\n    ";
+    for (char c : element.dump(2)) {
+        out += c;
+        if (c == '\n') out += "    ";
     }
+    return out;
+}
+
+}  // namespace
+
+std::string JsonBatchHead(const RunDescription& run) {
+    std::string head = JsonHead(run).dump(2);
+    head.resize(head.size() - 2);  // "\n}"
+    return head + ",\n  \"fluids\": [";
+}
+
+std::string JsonBatchFluid(const RunDescription& run, const FluidResult& result, bool first) {
+    return JsonBatchElement(
+        Json{{"fluid", FluidJson(result)}, {"flash", FlashStatus(run, result)}, {"correlations", CorrelationsJson(result)}},
+        first);
+}
+
+std::string JsonBatchInputError(const std::string& problem, bool first) {
+    return JsonBatchElement(Json{{"input_error", problem}}, first);
+}
+
+std::string JsonBatchTail() { return "\n  ]\n}\n"; }
+
+std::string FormatJson(const RunDescription& run, std::span<const FluidResult> results, bool batch) {
+    if (batch || results.size() != 1) {
+        std::string out = JsonBatchHead(run);
+        for (std::size_t i = 0; i < results.size(); ++i) out += JsonBatchFluid(run, results[i], i == 0);
+        return out + JsonBatchTail();
+    }
+    Json doc = JsonHead(run);
+    doc["fluid"] = FluidJson(results[0]);
+    doc["flash"] = FlashStatus(run, results[0]);
+    doc["correlations"] = CorrelationsJson(results[0]);
     return doc.dump(2) + "\n";
 }
 

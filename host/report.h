@@ -43,6 +43,14 @@ std::string FormatTable(const RunDescription& run, const FluidResult& result);
 // "flash", "correlations"}, ...] in place of the last three.
 std::string FormatJson(const RunDescription& run, std::span<const FluidResult> results, bool batch);
 
+// A batch in JSON written as it comes, the same bytes as FormatJson(run, results, true): the
+// head, each fluid (`first` for the first one), the tail. A fluid whose input was refused is
+// {"input_error": "..."}.
+std::string JsonBatchHead(const RunDescription& run);
+std::string JsonBatchFluid(const RunDescription& run, const FluidResult& result, bool first);
+std::string JsonBatchInputError(const std::string& problem, bool first);
+std::string JsonBatchTail();
+
 // A header line, then one line per fluid and correlation: fluid (1-based), id, class,
 // display_name, result_type, unit, status, overall, vapour, hc_liquid, aqueous, phase3,
 // reference_temperature_C, iso6976_edition, combustion_temperature_C (those the value was

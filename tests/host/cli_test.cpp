@@ -522,9 +522,18 @@ TEST(Batch, ThreadsGiveWhatOneThreadGives) {
     for (const auto& r : many.results) EXPECT_TRUE(r.Ok()) << FormatCsv(run, std::span(&r, 1));
 }
 
+// Percent, rate and time left, one column short of the terminal's width, redrawn in place.
 TEST(Batch, ProgressBar) {
-    EXPECT_EQ(ProgressBar(5, 10), "\r[####################....................]  5/10 fluids");
-    EXPECT_EQ(ProgressBar(10, 10), "\r[########################################] 10/10 fluids\n");
+    const std::string half = ProgressBar({500, 0.5, 10.0, 80, false});
+    EXPECT_EQ(half.rfind("\r[", 0), 0u) << half;
+    EXPECT_EQ(half.size(), 80u) << half;
+    EXPECT_NE(half.find("]  50%  500 fluids  50/s  0:10 left"), std::string::npos) << half;
+    const std::string narrow = ProgressBar({500, 0.5, 10.0, 30, false});
+    EXPECT_EQ(narrow.size(), 30u) << narrow;
+    const std::string done = ProgressBar({1000, 1.0, 20.0, 120, true});
+    EXPECT_EQ(done.back(), '\n');
+    EXPECT_EQ(done.find("left"), std::string::npos) << done;
+    EXPECT_NE(done.find("100%  1000 fluids  50/s"), std::string::npos) << done;
 }
 
 TEST_F(HostProgram, RegisterAndUnregister) {
