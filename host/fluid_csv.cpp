@@ -66,12 +66,14 @@ std::optional<double> Number(const std::string& cell) {
     return v;
 }
 
-// The size of a stream in bytes (at least 1), read from its start afterwards.
+// The size of a stream in bytes, read from its start afterwards; 0 when it cannot be told (a pipe).
 double StreamSize(std::istream& in) {
     in.seekg(0, std::ios::end);
-    const double size = static_cast<double>(std::max<std::streamoff>(in.tellg(), 1));
+    const std::streamoff end = in.tellg();
+    in.clear();
     in.seekg(0);
-    return size;
+    in.clear();
+    return end > 0 ? static_cast<double>(end) : 0.0;
 }
 
 class CsvBatchReader final : public FluidBatchReader {
@@ -118,7 +120,7 @@ public:
         return true;
     }
 
-    double ShareRead() const override { return std::min(1.0, m_read / m_size); }
+    double ShareRead() const override { return m_size > 0.0 ? std::min(1.0, m_read / m_size) : 0.0; }
 
 private:
     char* NextLine() {
@@ -222,7 +224,7 @@ public:
         return true;
     }
 
-    double ShareRead() const override { return std::min(1.0, m_read / m_size); }
+    double ShareRead() const override { return m_size > 0.0 ? std::min(1.0, m_read / m_size) : 0.0; }
 
 private:
     int Get() {

@@ -123,6 +123,14 @@ TEST_F(HostProgram, BadInputGivesOneLineAndStatusTwo) {
         {"format", "", "--format xml", "--format: xml not in {table,json,csv}"},
         {"correlation", "", "--correlations 'HHV, wobbe-index'",
          "--correlations: unknown correlation class 'wobbe-index' (did you mean 'WobbleIndex'?)"},
+        {"negative fraction", "{" + tp + c1c2 + R"("mole_fractions": [1.05, -0.05]})", "",
+         "mole_fractions[1]: negative fraction -0.05; a mole fraction is 0 or more"},
+        {"absurd pressure", R"({"temperature_C": 15, "pressure_bar": 1e308, )" + c1c2 + R"("mole_fractions": [0.9, 0.1]})",
+         "", "pressure_bar: 1e+308 is inf kPa, above 1e+06 kPa: not a pressure of a gas process"},
+        {"absurd temperature", R"({"temperature_F": 1e30, "pressure_bar": 50, )" + c1c2 + R"("mole_fractions": [0.9, 0.1]})",
+         "", "temperature_F: 1e+30 is 5.55556e+29 degC, above 1000 degC"},
+        {"delimiter", "", "batch --fluid x.csv --delimiter '|'", "--delimiter: | not in {,,;,tab}"},
+        {"strict outside batch", "", "--strict", "The following argument was not expected: --strict"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -313,6 +321,79 @@ TEST_F(HostProgram, BatchGivesOneRowPerFluidAndCorrelationInInputOrder) {
     ASSERT_EQ(doc["fluids"].size(), 24u);
     EXPECT_EQ(doc["fluids"][23]["fluid"]["id"], "f23");
     EXPECT_EQ(doc["fluids"][23]["correlations"][0]["status"], "ok");
+}
+
+// A bad row in the middle: an error row with its line and reason, the others computed, exit
+// status 2 and the count on standard error; --strict refuses the whole batch. Separators and
+// decimal commas of another locale are explained.
+TEST_F(HostProgram, BatchGoesOnPastBadRowsUnlessStrict) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    const std::string csv = File("mixed.csv", "id,temperature_C,pressure_bar,methane,ethane\n"
+                                              "a,15,50,0.9,0.1\n"
+                                              "b,15,50,1.1,-0.1\n"
+                                              "c,15,1e308,0.9,0.1\n"
+                                              "d,15,50,0.9\n"
+                                              "e,15,50,0.8,0.2\n");
+    ProgramRun r = Start("batch --correlations HHV --fluid '" + csv + "'" + ModuleArg());
+    EXPECT_EQ(r.status, 2) << r.err;
+    ExpectRectangularCsv(r.out, 5);
+    EXPECT_NE(r.out.find("\n1,a,HHV,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n2,,,,,,input error: " + csv + ":3: mole_fractions[1]: negative fraction"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\n3,,,,,,\"input error: " + csv + ":4: pressure_bar: 1e+308 is inf kPa"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\n4,,,,,,input error: " + csv + ":5: 4 cells for 5 columns"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n5,e,HHV,"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("calorix-host: 3 of 5 fluids refused (bad input; see the error rows)"), std::string::npos) << r.err;
+
+    r = Start("batch --strict --correlations HHV --fluid '" + csv + "'" + ModuleArg());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_EQ(r.err, "calorix-host: " + csv + ":3: mole_fractions[1]: negative fraction -0.1; a mole fraction is 0 or more\n");
+
+    const std::string json = File("mixed.json", R"([{"temperature_C": 15, "pressure_kPa": 5000, "components": [{"name": "methane"}], "mole_fractions": [1]},
+        {"temperature_C": 15,, "x": 1},
+        {"temperature_C": 15, "pressure_kPa": 5000, "components": [{"name": "n-decane"}], "mole_fractions": [1]}])");
+    r = Start("batch --format json --correlations HHV --fluid '" + json + "'" + ModuleArg());
+    EXPECT_EQ(r.status, 2) << r.err;
+    const auto doc = nlohmann::json::parse(r.out);
+    ASSERT_EQ(doc["fluids"].size(), 3u);
+    EXPECT_EQ(doc["fluids"][1]["input_error"].get<std::string>().rfind(json + "[1]: malformed JSON", 0), 0u) << r.out;
+    EXPECT_EQ(doc["fluids"][2]["correlations"][0]["status"], "ok");
+    // Pure n-decane is no gas at 15 degC: ISO 6976 values come with a warning.
+    EXPECT_NE(r.err.find("warning: " + json + "[2]: compression factor"), std::string::npos) << r.err;
+
+    struct Locale {
+        const char* text;
+        const char* args;
+        const char* message;
+    };
+    const Locale locales[] = {
+        {"id;temperature_C;pressure_bar;methane\na;15;50;1\n", "", ":1: the header has no ',' separators but ';' ones; give --delimiter ';'"},
+        {"id;temperature_C;pressure_bar;methane;ethane\na;15;50;0,9;0,1\n", "--delimiter ';'",
+         ":2: methane: '0,9' is not a finite number (decimal commas are not read: write 0.9, not 0,9)"},
+        {"id,temperature_C,pressure_bar,methane,ethane\na,15,50,0,9,0,1\n", "",
+         ":2: 7 cells for 5 columns of the header (decimal commas, 0,9, are not read: write 0.9)"},
+    };
+    for (const auto& l : locales) {
+        SCOPED_TRACE(l.text);
+        const std::string path = File("locale.csv", l.text);
+        r = Start("batch --correlations HHV " + std::string(l.args) + " --fluid '" + path + "'" + ModuleArg());
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(path + l.message), std::string::npos) << r.err;
+    }
+    const std::string tabs = File("tabs.csv", "id\ttemperature_C\tpressure_bar\tmethane\na\t15\t50\t1\n");
+    r = Start("batch --correlations HHV --delimiter tab --fluid '" + tabs + "'" + ModuleArg());
+    EXPECT_EQ(r.status, 0) << r.err;
+    ExpectRectangularCsv(r.out, 1);
+}
+
+TEST_F(HostProgram, WobbeIndexIsTakenForThe1995Class) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    const ProgramRun r = Start("--format csv --correlations WobbeIndex" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\n1,,WobbleIndex,"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("note: --correlations: 'WobbeIndex' taken as the class WobbleIndex"), std::string::npos) << r.err;
 }
 
 TEST_F(HostProgram, EnvelopeDrawsBothCurves) {
@@ -520,6 +601,47 @@ TEST(Batch, ThreadsGiveWhatOneThreadGives) {
     EXPECT_EQ(FormatCsv(run, many.results), FormatCsv(run, one.results));
     ASSERT_EQ(many.results.size(), fluids.size());
     for (const auto& r : many.results) EXPECT_TRUE(r.Ok()) << FormatCsv(run, std::span(&r, 1));
+}
+
+// The stream writes each fluid in input order as soon as it and those before it are done, and
+// never holds more than its window: the first fluid leaves long before the last is read.
+TEST(Batch, StreamWritesInOrderWithinItsWindow) {
+    if (!std::filesystem::exists(CALORIX_MODULE_PATH)) GTEST_SKIP() << "Calorix.so not built";
+    CorrelationManager manager;
+    ASSERT_EQ(manager.Load(CALORIX_MODULE_PATH), S_OK);
+    const CatalogueEntry* classes[] = {FindCatalogueEntry("HHV")};
+    const Fluid gas = ParseFluidJson(DefaultFluidJson(), "default").fluid;
+    constexpr std::size_t kInputs = 300;
+    const StreamOptions options{3, 2};   // a window of 6
+    std::size_t read = 0, maxHeld = 0, readAtFirstWrite = 0;
+    std::vector<std::size_t> order;
+    StreamBatch(
+        manager, classes, false, EvaluationSettings{},
+        [&](BatchEntry& entry) {
+            if (read == kInputs) return false;
+            if (read % 7 == 3) {
+                entry.problem = fmt::format("bad {}", read);
+            } else {
+                entry.fluid = gas;
+                entry.fluid->id = std::to_string(read);
+            }
+            ++read;
+            return true;
+        },
+        [&](const BatchEntry& entry, const FluidResult* result) {
+            if (order.empty()) readAtFirstWrite = read;
+            maxHeld = std::max(maxHeld, read - order.size());
+            ASSERT_EQ(result == nullptr, !entry.fluid);
+            order.push_back(result ? std::stoul(result->fluid.id) : std::stoul(entry.problem.substr(4)));
+            if (result) {
+                EXPECT_TRUE(result->Ok());
+            }
+        },
+        options);
+    ASSERT_EQ(order.size(), kInputs);
+    for (std::size_t i = 0; i < kInputs; ++i) EXPECT_EQ(order[i], i);
+    EXPECT_LE(readAtFirstWrite, 6u);
+    EXPECT_LE(maxHeld, 6u);
 }
 
 // Percent, rate and time left, one column short of the terminal's width, redrawn in place.
