@@ -405,14 +405,21 @@ int Program::RunEnvelope() {
                                  "({} degC at {:.2f} {}, ...); they are left out of the curve.\n",
                                  cell(env.otherBranch[0].hcDewPointC), env.otherBranch[0].pressureKPa / k, unit->name);
     }
-    if (!m_svg.empty()) {
-        std::ofstream file(m_svg, std::ios::binary);
-        file << EnvelopeSvg(env, fluid, unit->name, unit->kPa);
-        if (!file.flush()) return Fail(kExitFailure, fmt::format("{}: cannot write the file", m_svg));
-    }
     bool any = false;
     for (const auto& p : env.points) any = any || p.hcDewPointC || p.waterDewPointC;
-    return any ? kExitSuccess : Fail(kExitFailure, "no dew point found at any pressure of the range");
+    if (!any)
+        return Fail(kExitFailure, fmt::format("no dew point found at any pressure from {:g} to {:g} {} (all above the "
+                                              "cricondenbar, or the dew-point search failed){}",
+                                              from / k, to / k, unit->name, m_svg.empty() ? "" : "; no plot written"));
+    if (!m_svg.empty()) {
+        const std::string name = !fluid.id.empty()       ? fluid.id
+                                 : m_options.fluid.empty() ? std::string("the default pipeline gas")
+                                                           : std::filesystem::path(m_options.fluid).stem().string();
+        std::ofstream file(m_svg, std::ios::binary);
+        file << EnvelopeSvg(env, fluid, name, unit->name, unit->kPa);
+        if (!file.flush()) return Fail(kExitFailure, fmt::format("{}: cannot write the file", m_svg));
+    }
+    return kExitSuccess;
 }
 
 int Program::Run(int argc, const char* const* argv) {

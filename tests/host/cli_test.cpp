@@ -418,6 +418,22 @@ TEST_F(HostProgram, EnvelopeDrawsBothCurves) {
         EXPECT_GE(std::count(points.begin(), points.end(), ' '), 3) << id << ": " << points;
     }
     EXPECT_TRUE(doc.select_node("//*[@id='fluid']").node());
+    // Every mark inside the axes, with its values beside it; the title names the fluid.
+    const auto axes = doc.select_node("//*[local-name()='rect'][@fill='none']").node();
+    ASSERT_TRUE(axes);
+    const double left = axes.attribute("x").as_double(), top = axes.attribute("y").as_double();
+    const double right = left + axes.attribute("width").as_double(), bottom = top + axes.attribute("height").as_double();
+    for (const char* id : {"cricondenbar", "cricondentherm"}) {
+        const auto mark = doc.select_node(fmt::format("//*[@id='{}']", id).c_str()).node();
+        ASSERT_TRUE(mark) << id;
+        EXPECT_GE(mark.attribute("cx").as_double(), left) << id;
+        EXPECT_LE(mark.attribute("cx").as_double(), right) << id;
+        EXPECT_GE(mark.attribute("cy").as_double(), top) << id;
+        EXPECT_LE(mark.attribute("cy").as_double(), bottom) << id;
+        const std::string label = mark.next_sibling().child_value();
+        EXPECT_TRUE(std::regex_search(label, std::regex(std::string(id) + R"( \(-?[0-9.]+ °C, [0-9.]+ bar\))"))) << label;
+    }
+    EXPECT_NE(ReadAll(svg).find("Dew-point curves of wet</text>"), std::string::npos);
     EXPECT_NE(ReadAll(svg).find("Temperature (°C)"), std::string::npos);
     EXPECT_NE(ReadAll(svg).find("Pressure (bar, absolute)"), std::string::npos);
     // The drawing renders.
@@ -425,6 +441,21 @@ TEST_F(HostProgram, EnvelopeDrawsBothCurves) {
     const std::string png = (m_dir / "dew.png").string();
     ASSERT_EQ(std::system(("rsvg-convert '" + svg + "' -o '" + png + "'").c_str()), 0);
     EXPECT_EQ(ReadAll(png).substr(1, 3), "PNG");
+}
+
+// Without any dew point in the range there is nothing to draw: an error says why, and no file.
+TEST_F(HostProgram, EnvelopeWithoutDewPointWritesNoPlot) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    // Methane above its critical pressure.
+    const std::string fluid = File("methane.json", R"({"temperature_C": 10, "pressure_bar": 50,
+        "components": [{"name": "methane"}], "mole_fractions": [1]})");
+    const std::string svg = (m_dir / "none.svg").string();
+    const ProgramRun r = Start("envelope --pressure-unit bar --pressures 60,80 --points 3 --svg '" + svg + "' --fluid '" +
+                               fluid + "'" + ModuleArg());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no dew point found at any pressure from 60 to 80 bar"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("; no plot written"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(svg));
 }
 
 // Every ./run.sh command of the README, run with the built program on the README's own
