@@ -54,16 +54,15 @@ A batch (calorix-host batch --fluid F) is a JSON list of such objects, or a CSV 
 header (id, temperature_C, pressure_kPa, molar_flow_kmol_h, then one column per component).)";
 
 constexpr std::uint32_t kRunOptions = kOptFluid | kOptModule | kOptRefTemp | kOptFormat | kOptCorrelations | kOptFlash |
-                                     kOptNormalise | kOptEdition | kOptRef;
+                                     kOptNormalise | kOptEdition | kOptRef | kOptOutputUnits;
 constexpr std::uint32_t kBatchOptions = kRunOptions | kOptStrict | kOptDelimiter;
-constexpr std::uint32_t kEnvelopeOptions = kOptFluid | kOptModule | kOptFormat | kOptNormalise;
+constexpr std::uint32_t kEnvelopeOptions = kOptFluid | kOptModule | kOptFormat | kOptNormalise | kOptOutputUnits;
 
 struct PressureUnit {
     const char* name;
     double kPa;
 };
-// 1 psi = 6.894757293168361 kPa (NIST SP 811, B.8).
-constexpr PressureUnit kPressureUnits[] = {{"kPa", 1.0}, {"bar", 100.0}, {"MPa", 1000.0}, {"psia", 6.894757293168361}};
+constexpr PressureUnit kPressureUnits[] = {{"kPa", 1.0}, {"bar", 100.0}, {"MPa", 1000.0}, {"psia", kKPaPerPsi}};
 
 class Program {
 public:
@@ -109,7 +108,7 @@ private:
     std::string m_registerModule;
     std::string m_svg;
     std::vector<double> m_pressureRange;
-    std::string m_pressureUnit = "kPa";
+    std::string m_pressureUnit;   // default kPa (psia with --output-units us)
     int m_points = 40;
 };
 
@@ -252,7 +251,8 @@ int Program::RunOne() {
                                  kProgram, probe.phases.size(), probe.temperatureC, probe.pressureKPa);
     }
 
-    const RunDescription run = DescribeRun(settings, classes);
+    RunDescription run = DescribeRun(settings, classes);
+    run.usUnits = m_options.outputUnits == "us";
     if (m_options.format == "json")
         m_out << FormatJson(run, std::span(&result, 1), false);
     else if (m_options.format == "csv")
@@ -286,7 +286,8 @@ int Program::RunBatch() {
     Inputs in;
     if (const auto status = Prepare(true, in)) return *status;
     const auto& [fluids, classes, optional, settings, manager] = in;
-    const RunDescription run = DescribeRun(settings, classes);
+    RunDescription run = DescribeRun(settings, classes);
+    run.usUnits = m_options.outputUnits == "us";
     const bool json = m_options.format == "json";
 
     const bool bar = platform::StandardErrorIsTerminal();
@@ -343,6 +344,8 @@ int Program::RunBatch() {
 
 int Program::RunEnvelope() {
     if (m_options.format.empty()) m_options.format = "table";
+    const bool us = m_options.outputUnits == "us";
+    if (m_pressureUnit.empty()) m_pressureUnit = us ? "psia" : "kPa";
     const PressureUnit* unit = nullptr;
     for (const auto& u : kPressureUnits)
         if (m_pressureUnit == u.name) unit = &u;
@@ -365,7 +368,20 @@ int Program::RunEnvelope() {
     const CatalogueEntry* classes[] = {FindCatalogueEntry("HCDewPt"), FindCatalogueEntry("WaterDewPt")};
     FluidEvaluator both(manager, classes, false, EvaluationSettings{});
     FluidEvaluator hydrocarbon(manager, std::span(classes, 1), false, EvaluationSettings{});
-    const DewPointEnvelope env = TraceEnvelope(both, hydrocarbon, fluid, from, to, m_points);
+    DewPointEnvelope env = TraceEnvelope(both, hydrocarbon, fluid, from, to, m_points);
+    // Temperatures shown in the output's unit ("C" or "F").
+    const char* tUnit = us ? "F" : "C";
+    Fluid shown = fluid;
+    if (us) {
+        auto toF = [](std::optional<double>& t) {
+            if (t) *t = OutputValue(1, *t, true);
+        };
+        for (auto* list : {&env.points, &env.otherBranch})
+            for (auto& p : *list) toF(p.hcDewPointC), toF(p.waterDewPointC);
+        for (auto* p : {&env.cricondenbar, &env.cricondentherm})
+            if (*p) toF((*p)->hcDewPointC), toF((*p)->waterDewPointC);
+        shown.temperatureC = OutputValue(1, fluid.temperatureC, true);
+    }
 
     auto cell = [](const std::optional<double>& t) { return t ? fmt::format("{:.2f}", *t) : std::string("-"); };
     const double k = unit->kPa;
@@ -373,28 +389,33 @@ int Program::RunEnvelope() {
         std::string points;
         auto num = [](const std::optional<double>& t) { return t ? fmt::format("{}", *t) : std::string("null"); };
         for (const auto& p : env.points)
-            points += fmt::format("{}\n    {{\"pressure_kPa\": {}, \"hc_dew_point_C\": {}, \"water_dew_point_C\": {}}}",
-                                  points.empty() ? "" : ",", p.pressureKPa, num(p.hcDewPointC), num(p.waterDewPointC));
+            points += fmt::format("{}\n    {{\"pressure_kPa\": {}, \"hc_dew_point_{}\": {}, \"water_dew_point_{}\": {}}}",
+                                  points.empty() ? "" : ",", p.pressureKPa, tUnit, num(p.hcDewPointC), tUnit,
+                                  num(p.waterDewPointC));
         auto extreme = [&](const std::optional<EnvelopePoint>& p) {
-            return p ? fmt::format("{{\"pressure_kPa\": {}, \"temperature_C\": {}}}", p->pressureKPa, num(p->hcDewPointC))
+            return p ? fmt::format("{{\"pressure_kPa\": {}, \"temperature_{}\": {}}}", p->pressureKPa, tUnit,
+                                   num(p->hcDewPointC))
                      : std::string("null");
         };
         m_out << fmt::format("{{\n  \"program\": \"calorix-host\",\n  \"version\": \"{}\",\n  \"points\": [{}\n  ],\n"
                              "  \"cricondenbar\": {},\n  \"cricondentherm\": {}\n}}\n",
                              ProgramVersion(), points, extreme(env.cricondenbar), extreme(env.cricondentherm));
     } else if (m_options.format == "csv") {
-        m_out << fmt::format("pressure_{},hc_dew_point_C,water_dew_point_C,version\n", unit->name);
+        m_out << fmt::format("pressure_{0},hc_dew_point_{1},water_dew_point_{1},version\n", unit->name, tUnit);
         for (const auto& p : env.points)
             m_out << fmt::format("{},{},{},{}\n", p.pressureKPa / k, p.hcDewPointC ? fmt::format("{}", *p.hcDewPointC) : "",
                                  p.waterDewPointC ? fmt::format("{}", *p.waterDewPointC) : "", ProgramVersion());
     } else {
-        m_out << fmt::format("calorix-host {}; dew points of the fluid ({:.2f} degC, {:.1f} kPa) by HCDewPt and WaterDewPt\n\n",
-                             ProgramVersion(), fluid.temperatureC, fluid.pressureKPa);
-        m_out << fmt::format("{:>14}  {:>14}  {:>14}\n", fmt::format("P {}", unit->name), "HC dew degC", "water dew degC");
+        m_out << fmt::format("calorix-host {}; dew points of the fluid ({:.2f} deg{}, {:.1f} {}) by HCDewPt and WaterDewPt\n\n",
+                             ProgramVersion(), shown.temperatureC, tUnit, fluid.pressureKPa / (us ? k : 1.0),
+                             us ? unit->name : "kPa");
+        m_out << fmt::format("{:>14}  {:>14}  {:>14}\n", fmt::format("P {}", unit->name), fmt::format("HC dew deg{}", tUnit),
+                             fmt::format("water dew deg{}", tUnit));
         for (const auto& p : env.points)
             m_out << fmt::format("{:>14.2f}  {:>14}  {:>14}\n", p.pressureKPa / k, cell(p.hcDewPointC), cell(p.waterDewPointC));
         auto line = [&](const char* name, const std::optional<EnvelopePoint>& p) {
-            m_out << (p ? fmt::format("{}: {:.2f} {} at {} degC\n", name, p->pressureKPa / k, unit->name, cell(p->hcDewPointC))
+            m_out << (p ? fmt::format("{}: {:.2f} {} at {} deg{}\n", name, p->pressureKPa / k, unit->name,
+                                      cell(p->hcDewPointC), tUnit)
                         : fmt::format("{}: not reached in the range\n", name));
         };
         m_out << '\n';
@@ -402,8 +423,9 @@ int Program::RunEnvelope() {
         line("Cricondentherm", env.cricondentherm);
         if (!env.otherBranch.empty())
             m_out << fmt::format("Above the cricondenbar HCDewPt answered with temperatures of another branch "
-                                 "({} degC at {:.2f} {}, ...); they are left out of the curve.\n",
-                                 cell(env.otherBranch[0].hcDewPointC), env.otherBranch[0].pressureKPa / k, unit->name);
+                                 "({} deg{} at {:.2f} {}, ...); they are left out of the curve.\n",
+                                 cell(env.otherBranch[0].hcDewPointC), tUnit, env.otherBranch[0].pressureKPa / k,
+                                 unit->name);
     }
     bool any = false;
     for (const auto& p : env.points) any = any || p.hcDewPointC || p.waterDewPointC;
@@ -416,7 +438,7 @@ int Program::RunEnvelope() {
                                  : m_options.fluid.empty() ? std::string("the default pipeline gas")
                                                            : std::filesystem::path(m_options.fluid).stem().string();
         std::ofstream file(m_svg, std::ios::binary);
-        file << EnvelopeSvg(env, fluid, name, unit->name, unit->kPa);
+        file << EnvelopeSvg(env, shown, name, us ? "°F" : "°C", unit->name, unit->kPa);
         if (!file.flush()) return Fail(kExitFailure, fmt::format("{}: cannot write the file", m_svg));
     }
     return kExitSuccess;

@@ -131,7 +131,7 @@ std::string XmlText(const std::string& text) {
 }  // namespace
 
 std::string EnvelopeSvg(const DewPointEnvelope& env, const Fluid& fluid, const std::string& name,
-                        const std::string& pressureUnit, double kPaPerUnit) {
+                        const std::string& temperatureUnit, const std::string& pressureUnit, double kPaPerUnit) {
     constexpr double kWidth = 760, kHeight = 540, kLeft = 80, kRight = 30, kTop = 80, kBottom = 60;
     double tMin = fluid.temperatureC, tMax = fluid.temperatureC;
     double pMax = fluid.pressureKPa / kPaPerUnit;
@@ -174,8 +174,8 @@ std::string EnvelopeSvg(const DewPointEnvelope& env, const Fluid& fluid, const s
                            kLeft, y(p * kPaPerUnit), kWidth - kRight, kLeft - 6, y(p * kPaPerUnit) + 4, p);
     svg += fmt::format("<rect x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\" fill=\"none\" stroke=\"black\"/>\n", kLeft,
                        kTop, kWidth - kLeft - kRight, kHeight - kTop - kBottom);
-    svg += fmt::format("<text x=\"{}\" y=\"{}\" text-anchor=\"middle\">Temperature (°C)</text>\n",
-                       (kLeft + kWidth - kRight) / 2, kHeight - 20);
+    svg += fmt::format("<text x=\"{}\" y=\"{}\" text-anchor=\"middle\">Temperature ({})</text>\n",
+                       (kLeft + kWidth - kRight) / 2, kHeight - 20, temperatureUnit);
     svg += fmt::format("<text x=\"20\" y=\"{0}\" text-anchor=\"middle\" transform=\"rotate(-90 20 {0})\">"
                        "Pressure ({1}, absolute)</text>\n",
                        (kTop + kHeight - kBottom) / 2, pressureUnit);
@@ -215,18 +215,18 @@ std::string EnvelopeSvg(const DewPointEnvelope& env, const Fluid& fluid, const s
         const double cx = x(*p->hcDewPointC), cy = y(p->pressureKPa);
         const bool right = cx + 230 < kWidth - kRight;
         svg += fmt::format("<circle id=\"{}\" cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"4\" fill=\"#c0392b\"/>"
-                           "<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"11\" text-anchor=\"{}\">{} ({:.2f} °C, {:.4g} {})</text>\n",
+                           "<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"11\" text-anchor=\"{}\">{} ({:.2f} {}, {:.4g} {})</text>\n",
                            id, cx, cy, cx + (right ? 7 : -7), cy < kTop + 20 ? cy + 16 : cy - 6, right ? "start" : "end",
-                           label, *p->hcDewPointC, p->pressureKPa / kPaPerUnit, pressureUnit);
+                           label, *p->hcDewPointC, temperatureUnit, p->pressureKPa / kPaPerUnit, pressureUnit);
     };
     mark(env.cricondenbar, "cricondenbar", "cricondenbar");
     mark(env.cricondentherm, "cricondentherm", "cricondentherm");
     const double lx = kLeft + 200 * legend, ly = kTop - 22;
     svg += fmt::format("<path id=\"fluid\" d=\"M {0:.1f} {1:.1f} m -6 0 l 12 0 m -6 -6 l 0 12\" stroke=\"black\" "
                        "stroke-width=\"2\"/><path d=\"M {2:.1f} {3:.1f} m -6 0 l 12 0 m -6 -6 l 0 12\" stroke=\"black\" "
-                       "stroke-width=\"2\"/><text x=\"{4:.1f}\" y=\"{5:.1f}\">fluid ({6:.1f} °C, {7:g} {8})</text>\n",
+                       "stroke-width=\"2\"/><text x=\"{4:.1f}\" y=\"{5:.1f}\">fluid ({6:.1f} {9}, {7:g} {8})</text>\n",
                        x(fluid.temperatureC), y(fluid.pressureKPa), lx + 12, ly, lx + 32, ly + 4, fluid.temperatureC,
-                       fluid.pressureKPa / kPaPerUnit, pressureUnit);
+                       fluid.pressureKPa / kPaPerUnit, pressureUnit, temperatureUnit);
     svg += "</svg>\n";
     return svg;
 }

@@ -75,6 +75,12 @@ constexpr OptionRow kOptionTable[] = {
          app.add_option("--delimiter", o.delimiter, "Separator of a CSV batch: ',' (default), ';' or 'tab'")
              ->check(CLI::IsMember({",", ";", "tab"}));
      }},
+    {kOptOutputUnits, "--output-units",
+     [](CLI::App& app, CalculationOptions& o) {
+         app.add_option("--output-units", o.outputUnits,
+                        "Units of the values: si (default) or us (degF, psia, Btu/ft3, lb/ft3, Btu/lb, Btu/lbmol, lb/h)")
+             ->check(CLI::IsMember({"si", "us"}));
+     }},
 };
 
 std::string Trim(std::string_view s) {

@@ -32,6 +32,7 @@ enum OptionBit : std::uint32_t {
     kOptRef = 1u << 8,
     kOptStrict = 1u << 9,
     kOptDelimiter = 1u << 10,
+    kOptOutputUnits = 1u << 11,
 };
 
 struct CalculationOptions {
@@ -46,6 +47,7 @@ struct CalculationOptions {
     std::string ref;                      // --ref COMB/MET (2016)
     bool strict = false;                  // --strict: a batch with a bad row is refused whole
     std::string delimiter;                // --delimiter of a CSV batch (empty: ',')
+    std::string outputUnits = "si";       // --output-units si|us
 };
 
 // Declares the options of `bits` on `command`, bound to `options`.

@@ -76,7 +76,7 @@ Json FluidJson(const FluidResult& result) {
     return fluid;
 }
 
-Json CorrelationsJson(const FluidResult& result) {
+Json CorrelationsJson(const RunDescription& run, const FluidResult& result) {
     Json list = Json::array();
     for (const auto& c : result.correlations) {
         const CorrelationReport& r = c.report;
@@ -85,7 +85,7 @@ Json CorrelationsJson(const FluidResult& result) {
         item["class_id"] = r.classId;
         item["display_name"] = r.displayName;
         item["result_type"] = r.resultType;
-        item["unit"] = UnitOfResultType(r.resultType);
+        item["unit"] = OutputUnit(r.resultType, run.usUnits);
         if (c.edition) {
             item["iso6976_edition"] = c.edition->year;
             item["reference_temperature_C"] = c.edition->meteringC;
@@ -97,7 +97,8 @@ Json CorrelationsJson(const FluidResult& result) {
             const PhaseStatus& s = c.phases[k];
             Json phase = Json::object();
             phase["status"] = StateWord(s.state);
-            if (s.state == PhaseState::Ok) phase["value"] = *r.phaseValues[kPhaseValueIndex[k]];
+            if (s.state == PhaseState::Ok)
+                phase["value"] = OutputValue(r.resultType, *r.phaseValues[kPhaseValueIndex[k]], run.usUnits);
             if (s.state == PhaseState::NotComputed) phase["reason"] = s.reason;
             phases[kPhaseKey[k]] = phase;
         }
@@ -125,9 +126,12 @@ std::string TableHeader(const RunDescription& run, const FluidResult& result) {
     if (editions.empty())
         editions = EditionText(IsoEdition{run.isoEdition, run.combustionTemperatureC, run.referenceTemperatureC});
     std::string out = fmt::format("calorix-host {}; {}, 101.325 kPa\n", ProgramVersion(), editions);
-    out += fmt::format("Fluid{}: {:.2f} degC, {:.1f} kPa, {:.3f} kmol/h, {} components\n",
-                       f.id.empty() ? "" : " " + f.id, f.temperatureC, f.pressureKPa, f.molarFlowKmolPerH,
-                       f.components.size());
+    out += run.usUnits ? fmt::format("Fluid{}: {:.2f} degF, {:.1f} psia, {:.3f} kmol/h, {} components\n",
+                                     f.id.empty() ? "" : " " + f.id, OutputValue(1, f.temperatureC, true),
+                                     f.pressureKPa / kKPaPerPsi, f.molarFlowKmolPerH, f.components.size())
+                       : fmt::format("Fluid{}: {:.2f} degC, {:.1f} kPa, {:.3f} kmol/h, {} components\n",
+                                     f.id.empty() ? "" : " " + f.id, f.temperatureC, f.pressureKPa,
+                                     f.molarFlowKmolPerH, f.components.size());
     if (!result.flashProblem.empty()) out += fmt::format("Flash: {}\n", result.flashProblem);
     std::size_t nameWidth = 14;  // "phase fraction"
     for (const auto& c : f.components) nameWidth = std::max(nameWidth, c.name.size());
@@ -181,6 +185,42 @@ std::string_view UnitOfResultType(std::int32_t resultType) noexcept {
     }
 }
 
+namespace {
+
+// NIST SP 811 (2008), appendix B: 1 ft = 0.3048 m, 1 lb = 0.45359237 kg, 1 Btu (IT) =
+// 1055.05585262 J.
+constexpr double kCubicFootM3 = 0.3048 * 0.3048 * 0.3048;
+constexpr double kPoundKg = 0.45359237;
+constexpr double kBtuJ = 1055.05585262;
+
+}  // namespace
+
+double OutputValue(std::int32_t resultType, double value, bool us) noexcept {
+    if (!us) return value;
+    switch (resultType) {
+        case 1: return value * 1.8 + 32.0;                            // degC -> degF
+        case 4: return value / kPoundKg;                              // kg/h -> lb/h
+        case 16: return value * kCubicFootM3 / kPoundKg;              // kg/m3 -> lb/ft3
+        case 21: return value * 1000.0 * kPoundKg / kBtuJ;            // kJ/kmol -> Btu/lbmol
+        case 30: return value * 1000.0 * kPoundKg / kBtuJ;            // kJ/kg -> Btu/lb
+        case 128: return value * 1.0e6 * kCubicFootM3 / kBtuJ;        // MJ/m3 -> Btu/ft3
+        default: return value;
+    }
+}
+
+std::string_view OutputUnit(std::int32_t resultType, bool us) noexcept {
+    if (!us) return UnitOfResultType(resultType);
+    switch (resultType) {
+        case 1: return "degF";
+        case 4: return "lb/h";
+        case 16: return "lb/ft3";
+        case 21: return "Btu/lbmol";
+        case 30: return "Btu/lb";
+        case 128: return "Btu/ft3";
+        default: return UnitOfResultType(resultType);
+    }
+}
+
 std::string FormatStatus(HRESULT status) {
     struct Known {
         HRESULT code;
@@ -220,7 +260,7 @@ std::string FormatTable(const RunDescription& run, const FluidResult& result) {
     std::string notes;
     for (const auto& c : result.correlations) {
         const CorrelationReport& r = c.report;
-        out += fmt::format("{:<{}}  {:<8}", Label(r), nameWidth, UnitOfResultType(r.resultType));
+        out += fmt::format("{:<{}}  {:<8}", Label(r), nameWidth, OutputUnit(r.resultType, run.usUnits));
         if (FAILED(r.status)) {
             out += fmt::format("  {}\n", c.StatusText());
             continue;
@@ -229,7 +269,8 @@ std::string FormatTable(const RunDescription& run, const FluidResult& result) {
             const PhaseStatus& s = c.phases[k];
             std::string cell = "-";
             if (s.state == PhaseState::Ok)
-                cell = fmt::format("{:.{}f}", *r.phaseValues[kPhaseValueIndex[k]], Decimals(r.resultType));
+                cell = fmt::format("{:.{}f}", OutputValue(r.resultType, *r.phaseValues[kPhaseValueIndex[k]], run.usUnits),
+                                   Decimals(r.resultType));
             else if (s.state == PhaseState::NotComputed) {
                 cell = "n/c";
                 notes += fmt::format("  {}, {}: {}\n", Label(r), kHeadings[k], s.reason);
@@ -274,7 +315,7 @@ std::string JsonBatchHead(const RunDescription& run) {
 
 std::string JsonBatchFluid(const RunDescription& run, const FluidResult& result, bool first) {
     return JsonBatchElement(
-        Json{{"fluid", FluidJson(result)}, {"flash", FlashStatus(run, result)}, {"correlations", CorrelationsJson(result)}},
+        Json{{"fluid", FluidJson(result)}, {"flash", FlashStatus(run, result)}, {"correlations", CorrelationsJson(run, result)}},
         first);
 }
 
@@ -293,7 +334,7 @@ std::string FormatJson(const RunDescription& run, std::span<const FluidResult> r
     Json doc = JsonHead(run);
     doc["fluid"] = FluidJson(results[0]);
     doc["flash"] = FlashStatus(run, results[0]);
-    doc["correlations"] = CorrelationsJson(results[0]);
+    doc["correlations"] = CorrelationsJson(run, results[0]);
     return doc.dump(2) + "\n";
 }
 
@@ -310,15 +351,16 @@ std::string CsvErrorRow(std::size_t fluidNumber, const std::string& problem) {
                        std::string(kOutputColumns + 3 + 2 * kOutputColumns, ','), ProgramVersion());
 }
 
-std::string CsvRows(const RunDescription&, const FluidResult& result, std::size_t fluidNumber) {
+std::string CsvRows(const RunDescription& run, const FluidResult& result, std::size_t fluidNumber) {
     std::string out;
     for (const auto& c : result.correlations) {
         const CorrelationReport& r = c.report;
         out += fmt::format("{},{},{},{},{},{},{}", fluidNumber, CsvField(result.fluid.id), CsvField(r.word),
-                           CsvField(r.displayName), r.resultType, UnitOfResultType(r.resultType),
+                           CsvField(r.displayName), r.resultType, OutputUnit(r.resultType, run.usUnits),
                            CsvField(c.StatusText()));
         for (std::size_t k = 0; k < kOutputColumns; ++k)
-            out += c.phases[k].state == PhaseState::Ok ? fmt::format(",{}", *r.phaseValues[kPhaseValueIndex[k]])
+            out += c.phases[k].state == PhaseState::Ok
+                       ? fmt::format(",{}", OutputValue(r.resultType, *r.phaseValues[kPhaseValueIndex[k]], run.usUnits))
                                                       : std::string(",");
         out += c.edition ? fmt::format(",{:g},{},{:g}", c.edition->meteringC, c.edition->year, c.edition->combustionC)
                          : std::string(",,,");

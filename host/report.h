@@ -25,6 +25,7 @@ struct RunDescription {
     bool flashed = false;                 // phases from the host's flash
     int isoEdition = 1995;
     double combustionTemperatureC = 15.0; // ISO 6976:2016: the combustion reference temperature
+    bool usUnits = false;                 // --output-units us: values in US customary units
 };
 
 RunDescription DescribeRun(const EvaluationSettings& settings, std::span<const CatalogueEntry* const> classes);
@@ -63,6 +64,15 @@ std::string CsvHeader();
 std::string CsvRows(const RunDescription& run, const FluidResult& result, std::size_t fluidNumber);
 // The row of an input that could not be read as a fluid: its number, status "input error: ...".
 std::string CsvErrorRow(std::size_t fluidNumber, const std::string& problem);
+
+// A value of a result type in the output's units, and the unit's name. US customary units (NIST
+// SP 811 factors): degF for degC, lb/ft3 for kg/m3, Btu/ft3 for MJ/m3, Btu/lb for kJ/kg,
+// Btu/lbmol for kJ/kmol, lb/h for kg/h; other units stay as they are. The reference conditions
+// of a value do not change with its unit.
+double OutputValue(std::int32_t resultType, double value, bool us) noexcept;
+// 1 psi = 6.894757293168361 kPa (NIST SP 811, B.8).
+inline constexpr double kKPaPerPsi = 6.894757293168361;
+std::string_view OutputUnit(std::int32_t resultType, bool us) noexcept;
 
 // "0x80004005 (unspecified failure)": the code and, for the usual ones, what it means.
 std::string FormatStatus(HRESULT status);

@@ -145,6 +145,38 @@ TEST(Report, CsvHasEmptyCellsPhaseStatusesTheRecordsEditionAndTheVersion) {
               "7,,,,,,\"input error: b.csv:8: ethane: '0,5' is not a number\",,,,,,,,,,,,,,,,,,," + v + "\n");
 }
 
+// US customary units where the quantity has them, checked against values known in both systems.
+TEST(Report, OutputUnits) {
+    struct Case {
+        std::int32_t type;
+        double si, us;
+        const char* unit;
+    };
+    const Case cases[] = {
+        {1, 15.0, 59.0, "degF"},           {1, -40.0, -40.0, "degF"},
+        {16, 16.018463373960138, 1.0, "lb/ft3"},   // 1 lb/ft3 in kg/m3
+        {128, 37.258945807, 1000.0, "Btu/ft3"},    // 1000 Btu/ft3 in MJ/m3
+        {30, 2.326, 1.0, "Btu/lb"},                // 1 Btu/lb = 2.326 kJ/kg exactly
+        {21, 2.326, 1.0, "Btu/lbmol"},
+        {4, 0.45359237, 1.0, "lb/h"},
+        {174, 12.5, 12.5, "mg/Sm3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        EXPECT_NEAR(OutputValue(c.type, c.si, true), c.us, 1e-9 * std::max(1.0, std::fabs(c.us)));
+        EXPECT_EQ(OutputUnit(c.type, true), c.unit);
+        EXPECT_EQ(OutputValue(c.type, c.si, false), c.si);
+        EXPECT_EQ(OutputUnit(c.type, false), UnitOfResultType(c.type));
+    }
+    const FluidResult result = Result();
+    RunDescription us{15.0, false};
+    us.usUnits = true;
+    const std::string table = FormatTable(us, result);
+    EXPECT_NE(table.find("Fluid: 59.00 degF, 725.2 psia"), std::string::npos) << table;
+    EXPECT_NE(table.find("Btu/ft3"), std::string::npos) << table;
+    EXPECT_NE(FormatCsv(us, std::span(&result, 1)).find(",WaterDewPt,Water Dew Point,1,degF,ok,9.7779"), std::string::npos);
+}
+
 TEST(Report, ImpossibleValuesAreNotPlausible) {
     struct Case {
         std::int32_t type;
