@@ -29,8 +29,6 @@ namespace calorix::host {
 namespace {
 
 constexpr char kProgram[] = "calorix-host";
-// Batches shorter than this finish before a progress bar would help.
-constexpr std::size_t kProgressBarFluids = 200;
 
 constexpr char kFluidHelp[] = R"(Fluid file (JSON):
   {
@@ -251,8 +249,7 @@ int Program::RunOne() {
                                  kProgram, probe.phases.size(), probe.temperatureC, probe.pressureKPa);
     }
 
-    RunDescription run = DescribeRun(settings, classes);
-    run.usUnits = m_options.outputUnits == "us";
+    const RunDescription run = DescribeRun(settings, classes, m_options.outputUnits == "us");
     if (m_options.format == "json")
         m_out << FormatJson(run, std::span(&result, 1), false);
     else if (m_options.format == "csv")
@@ -286,8 +283,7 @@ int Program::RunBatch() {
     Inputs in;
     if (const auto status = Prepare(true, in)) return *status;
     const auto& [fluids, classes, optional, settings, manager] = in;
-    RunDescription run = DescribeRun(settings, classes);
-    run.usUnits = m_options.outputUnits == "us";
+    const RunDescription run = DescribeRun(settings, classes, m_options.outputUnits == "us");
     const bool json = m_options.format == "json";
 
     const bool bar = platform::StandardErrorIsTerminal();
@@ -334,7 +330,8 @@ int Program::RunBatch() {
             }
         });
     if (json) m_out << JsonBatchTail();
-    if (bar) m_err << ProgressBar({count, 1.0, seconds(), platform::StandardErrorColumns(), true}) << std::flush;
+    if (lastDrawn != start)   // a batch that ends within the first redraw needs no bar
+        m_err << ProgressBar({count, 1.0, seconds(), platform::StandardErrorColumns(), true}) << std::flush;
     for (const auto& word : leftOut) Warn(fmt::format("the module does not serve {}; left out", word));
     if (refused)
         Fail(kExitBadInput, fmt::format("{} of {} fluids refused (bad input; see the error rows)", refused, count));

@@ -156,7 +156,8 @@ std::string TableHeader(const RunDescription& run, const FluidResult& result) {
 
 std::string_view ProgramVersion() noexcept { return CALORIX_VERSION; }
 
-RunDescription DescribeRun(const EvaluationSettings& settings, std::span<const CatalogueEntry* const> classes) {
+RunDescription DescribeRun(const EvaluationSettings& settings, std::span<const CatalogueEntry* const> classes,
+                           bool usUnits) {
     const IsoEdition& chosen = settings.edition;
     IsoEdition head = chosen.year == 2016 ? IsoEdition{2016, chosen.combustionC, chosen.meteringC}
                                           : IsoEdition{1995, chosen.reference1995C, chosen.reference1995C};
@@ -169,7 +170,7 @@ RunDescription DescribeRun(const EvaluationSettings& settings, std::span<const C
         shared = edition;
     }
     if (shared && !mixed) head = *shared;
-    return RunDescription{head.meteringC, settings.flash, head.year, head.combustionC};
+    return RunDescription{head.meteringC, settings.flash, head.year, head.combustionC, usUnits};
 }
 
 std::string_view UnitOfResultType(std::int32_t resultType) noexcept {

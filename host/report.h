@@ -28,7 +28,8 @@ struct RunDescription {
     bool usUnits = false;                 // --output-units us: values in US customary units
 };
 
-RunDescription DescribeRun(const EvaluationSettings& settings, std::span<const CatalogueEntry* const> classes);
+RunDescription DescribeRun(const EvaluationSettings& settings, std::span<const CatalogueEntry* const> classes,
+                           bool usUnits = false);
 
 // A header echoing the fluid (conditions, the composition of the fluid and of each phase, the
 // phase fractions) and the reference temperature, then one line per correlation: unit and
