@@ -282,7 +282,11 @@ int Program::RunBatch() {
     }
     Inputs in;
     if (const auto status = Prepare(true, in)) return *status;
-    const auto& [fluids, classes, optional, settings, manager] = in;
+    // Named references, not structured bindings: clang 14 does not let lambdas capture those.
+    const auto& classes = in.classes;
+    const auto& settings = in.settings;
+    const auto& manager = in.manager;
+    const bool optional = in.optional;
     const RunDescription run = DescribeRun(settings, classes, m_options.outputUnits == "us");
     const bool json = m_options.format == "json";
 
