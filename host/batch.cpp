@@ -44,7 +44,11 @@ std::vector<std::string> StreamBatch(const CorrelationManager& manager, std::spa
             if (!leftOutTaken) leftOut = evaluator.LeftOut();
             leftOutTaken = true;
             for (;;) {
-                work.wait(guard, [&] { return stop || taken < front + slots.size(); });
+                work.wait(guard, [&] {
+                    // Refused inputs are written without a worker: the writer may have passed them.
+                    taken = std::max(taken, front);
+                    return stop || taken < front + slots.size();
+                });
                 if (failure || taken >= front + slots.size()) break;
                 Slot& slot = slots[taken++ - front];
                 if (slot.done) continue;
