@@ -18,7 +18,7 @@ bool OneLine(const std::string& message) {
 
 void CheckFractions(const std::vector<double>& fractions, std::size_t count) {
     FUZZ_CHECK(fractions.size() == count);
-    for (double x : fractions) FUZZ_CHECK(std::isfinite(x));
+    for (double x : fractions) FUZZ_CHECK(std::isfinite(x) && x >= 0.0);
 }
 
 }  // namespace
@@ -33,8 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const calorix::host::Fluid& fluid = parsed.fluid;
-    FUZZ_CHECK(std::isfinite(fluid.temperatureC) && fluid.temperatureC > -273.15);
-    FUZZ_CHECK(std::isfinite(fluid.pressureKPa) && fluid.pressureKPa > 0.0);
+    FUZZ_CHECK(fluid.temperatureC > -273.15 && fluid.temperatureC <= calorix::host::kMaxTemperatureC);
+    FUZZ_CHECK(fluid.pressureKPa > 0.0 && fluid.pressureKPa <= calorix::host::kMaxPressureKPa);
     FUZZ_CHECK(std::isfinite(fluid.molarFlowKmolPerH) && fluid.molarFlowKmolPerH >= 0.0);
     const std::size_t n = fluid.components.size();
     FUZZ_CHECK(n > 0);

@@ -1,5 +1,6 @@
 #include "host/cli.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -28,8 +29,6 @@ namespace calorix::host {
 namespace {
 
 constexpr char kProgram[] = "calorix-host";
-// Batches shorter than this finish before a progress bar would help.
-constexpr std::size_t kProgressBarFluids = 200;
 
 constexpr char kFluidHelp[] = R"(Fluid file (JSON):
   {
@@ -53,15 +52,15 @@ A batch (calorix-host batch --fluid F) is a JSON list of such objects, or a CSV 
 header (id, temperature_C, pressure_kPa, molar_flow_kmol_h, then one column per component).)";
 
 constexpr std::uint32_t kRunOptions = kOptFluid | kOptModule | kOptRefTemp | kOptFormat | kOptCorrelations | kOptFlash |
-                                     kOptNormalise | kOptEdition | kOptRef | kOptMethaneOrigin;
-constexpr std::uint32_t kEnvelopeOptions = kOptFluid | kOptModule | kOptFormat | kOptNormalise;
+                                     kOptNormalise | kOptEdition | kOptRef | kOptOutputUnits | kOptMethaneOrigin;
+constexpr std::uint32_t kBatchOptions = kRunOptions | kOptStrict | kOptDelimiter;
+constexpr std::uint32_t kEnvelopeOptions = kOptFluid | kOptModule | kOptFormat | kOptNormalise | kOptOutputUnits;
 
 struct PressureUnit {
     const char* name;
     double kPa;
 };
-// 1 psi = 6.894757293168361 kPa (NIST SP 811, B.8).
-constexpr PressureUnit kPressureUnits[] = {{"kPa", 1.0}, {"bar", 100.0}, {"MPa", 1000.0}, {"psia", 6.894757293168361}};
+constexpr PressureUnit kPressureUnits[] = {{"kPa", 1.0}, {"bar", 100.0}, {"MPa", 1000.0}, {"psia", kKPaPerPsi}};
 
 class Program {
 public:
@@ -83,8 +82,12 @@ private:
     int RunOne();
     int RunBatch();
     int RunEnvelope();
-    // The fluids of --fluid (the default gas without it); false after a message.
-    bool ReadFluids(bool batch, std::vector<Fluid>& fluids);
+    // The fluid of --fluid (the default gas without it); false after a message.
+    bool ReadFluids(std::vector<Fluid>& fluids);
+    FluidReadOptions ReadOptions() const;
+    // Warns when the fluid is no gas at the reference conditions of the ISO 6976 classes run.
+    void WarnIfNoGas(const Fluid& fluid, const std::string& where, std::span<const CatalogueEntry* const> classes,
+                     const IsoEdition& edition);
     struct Inputs {
         std::vector<Fluid> fluids;
         std::vector<const CatalogueEntry*> classes;
@@ -92,9 +95,9 @@ private:
         EvaluationSettings settings;
         CorrelationManager manager;
     };
-    // Reads the fluids, takes the settings, chooses the classes of --correlations and loads the
-    // module: the exit
-    // status after a message when one of them fails, else nothing.
+    // Reads the fluid (not for a batch, which streams), takes the settings, chooses the classes
+    // of --correlations and loads the module: the exit status after a message when one of them
+    // fails, else nothing.
     std::optional<int> Prepare(bool batch, Inputs& in);
 
     std::ostream& m_out;
@@ -103,7 +106,7 @@ private:
     std::string m_registerModule;
     std::string m_svg;
     std::vector<double> m_pressureRange;
-    std::string m_pressureUnit = "kPa";
+    std::string m_pressureUnit;   // default kPa (psia with --output-units us)
     int m_points = 40;
 };
 
@@ -173,14 +176,31 @@ int Program::ListCorrelations() {
     return kExitSuccess;
 }
 
-bool Program::ReadFluids(bool batch, std::vector<Fluid>& fluids) {
-    const FluidReadOptions readOptions{m_options.normalise};
+FluidReadOptions Program::ReadOptions() const {
+    return FluidReadOptions{m_options.normalise, m_options.delimiter == "tab" ? '\t'
+                                                 : m_options.delimiter == ";" ? ';'
+                                                                              : ','};
+}
+
+void Program::WarnIfNoGas(const Fluid& fluid, const std::string& where, std::span<const CatalogueEntry* const> classes,
+                          const IsoEdition& edition) {
+    std::optional<double> metering;
+    for (const CatalogueEntry* e : classes)
+        if (const auto own = EditionOfClass(*e, edition)) metering = std::min(metering.value_or(own->meteringC), own->meteringC);
+    if (!metering) return;
+    const double z = CompressionFactorAtReference(fluid, *metering);
+    if (z < kGasCompressionFactor)
+        Warn(fmt::format("{}compression factor {:.3f} at {:g} degC and 101.325 kPa, below {:g}: the fluid is no gas "
+                         "there, and ISO 6976 heating values and densities are for gases",
+                         where.empty() ? "" : where + ": ", z, *metering, kGasCompressionFactor));
+}
+
+bool Program::ReadFluids(std::vector<Fluid>& fluids) {
+    const FluidReadOptions readOptions = ReadOptions();
     std::vector<ParsedFluid> parsed;
     try {
         if (m_options.fluid.empty())
             parsed.push_back(ParseFluidJson(DefaultFluidJson(), "(default fluid)", readOptions));
-        else if (batch)
-            parsed = ReadFluidsFile(m_options.fluid, readOptions);
         else
             parsed.push_back(ReadFluidFile(m_options.fluid, readOptions));
     } catch (const FluidInputError& e) {
@@ -195,11 +215,15 @@ bool Program::ReadFluids(bool batch, std::vector<Fluid>& fluids) {
 }
 
 std::optional<int> Program::Prepare(bool batch, Inputs& in) {
-    if (!ReadFluids(batch, in.fluids)) return kExitBadInput;
+    if (!batch && !ReadFluids(in.fluids)) return kExitBadInput;
     std::string problem;
     if (!EvaluationSettingsOf(m_options, in.settings, problem)) return Fail(kExitBadInput, problem);
-    if (!SelectClasses(m_options.correlations, in.settings.edition, in.classes, in.optional, problem))
+    std::vector<std::string> notes;
+    if (!SelectClasses(m_options.correlations, in.settings.edition, in.classes, in.optional, problem, &notes))
         return Fail(kExitBadInput, "--correlations: " + problem);
+    for (const auto& note : notes) m_err << fmt::format("{}: note: --correlations: {}\n", kProgram, note);
+    for (const auto& w : ReferenceOptionWarnings(in.classes, m_options.ref, !m_options.refTemp.empty(), in.settings.edition))
+        Warn(w);
     std::string path;
     if (!LoadModule(in.manager, path)) return kExitFailure;
     return std::nullopt;
@@ -211,6 +235,7 @@ int Program::RunOne() {
     if (const auto status = Prepare(false, in)) return *status;
     const auto& [fluids, classes, optional, settings, manager] = in;
 
+    WarnIfNoGas(fluids[0], m_options.fluid, classes, settings.edition);
     FluidEvaluator evaluator(manager, classes, optional, settings);
     for (const auto& word : evaluator.LeftOut()) Warn(fmt::format("the module does not serve {}; left out", word));
     const FluidResult result = evaluator.Evaluate(fluids[0]);
@@ -225,7 +250,7 @@ int Program::RunOne() {
                                  kProgram, probe.phases.size(), probe.temperatureC, probe.pressureKPa);
     }
 
-    const RunDescription run = DescribeRun(settings);
+    const RunDescription run = DescribeRun(settings, classes, m_options.outputUnits == "us");
     if (m_options.format == "json")
         m_out << FormatJson(run, std::span(&result, 1), false);
     else if (m_options.format == "csv")
@@ -242,32 +267,93 @@ int Program::RunBatch() {
     if (m_options.format.empty()) m_options.format = "csv";
     if (m_options.format == "table") return Fail(kExitBadInput, "--format: a batch is written as csv or json");
     if (m_options.fluid.empty()) return Fail(kExitBadInput, "--fluid: a batch needs a file of fluids (JSON list or CSV)");
+    std::unique_ptr<FluidBatchReader> reader;
+    try {
+        reader = OpenFluidBatch(m_options.fluid, ReadOptions());
+        if (m_options.strict) {
+            // All or nothing: every input is checked before anything is computed.
+            for (BatchInput input; reader->Next(input);) {
+                if (!input.fluid) return Fail(kExitBadInput, input.problem);
+                for (const auto& w : input.fluid->warnings) Warn(w);
+            }
+            reader = OpenFluidBatch(m_options.fluid, ReadOptions());
+        }
+    } catch (const FluidInputError& e) {
+        return Fail(kExitBadInput, e.what());
+    }
     Inputs in;
     if (const auto status = Prepare(true, in)) return *status;
-    const auto& [fluids, classes, optional, settings, manager] = in;
+    // Named references, not structured bindings: clang 14 does not let lambdas capture those.
+    const auto& classes = in.classes;
+    const auto& settings = in.settings;
+    const auto& manager = in.manager;
+    const bool optional = in.optional;
+    const RunDescription run = DescribeRun(settings, classes, m_options.outputUnits == "us");
+    const bool json = m_options.format == "json";
 
-    std::function<void(std::size_t)> progress;
-    if (fluids.size() >= kProgressBarFluids && platform::StandardErrorIsTerminal())
-        progress = [this, total = fluids.size()](std::size_t done) { m_err << ProgressBar(done, total) << std::flush; };
-    const BatchRun batch = EvaluateBatch(manager, classes, optional, settings, fluids, 0, progress);
-    for (const auto& word : batch.leftOut) Warn(fmt::format("the module does not serve {}; left out", word));
-
-    const RunDescription run = DescribeRun(settings);
-    m_out << (m_options.format == "json" ? FormatJson(run, batch.results, true) : FormatCsv(run, batch.results));
-    std::size_t failed = 0;
-    for (const auto& r : batch.results) failed += r.Ok() ? 0 : 1;
-    if (failed) Fail(kExitFailure, fmt::format("{} of {} fluids have a failed or missing result (see status)", failed, fluids.size()));
-    return failed ? kExitFailure : kExitSuccess;
+    const bool bar = platform::StandardErrorIsTerminal();
+    const auto start = std::chrono::steady_clock::now();
+    auto lastDrawn = start;
+    auto seconds = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+    std::size_t count = 0, refused = 0, failed = 0;
+    std::string inputError;   // a failure of the whole file met after the first rows
+    m_out << (json ? JsonBatchHead(run) : CsvHeader());
+    const auto leftOut = StreamBatch(
+        manager, classes, optional, settings,
+        [&](BatchEntry& entry) {
+            BatchInput input;
+            try {
+                if (!inputError.empty() || !reader->Next(input)) return false;
+            } catch (const FluidInputError& e) {
+                input.problem = inputError = e.what();
+            }
+            if (input.fluid) {
+                if (!m_options.strict)
+                    for (const auto& w : input.fluid->warnings) Warn(w);
+                WarnIfNoGas(input.fluid->fluid, input.where, classes, settings.edition);
+                entry.fluid = std::move(input.fluid->fluid);
+            }
+            entry.problem = std::move(input.problem);
+            return true;
+        },
+        [&](const BatchEntry& entry, const FluidResult* result) {
+            ++count;
+            if (result) {
+                failed += result->Ok() ? 0 : 1;
+                m_out << (json ? JsonBatchFluid(run, *result, count == 1) : CsvRows(run, *result, count));
+            } else {
+                ++refused;
+                if (!bar) Fail(kExitBadInput, entry.problem);
+                m_out << (json ? JsonBatchInputError(entry.problem, count == 1) : CsvErrorRow(count, entry.problem));
+            }
+            m_out.flush();   // each fluid leaves as soon as it is written
+            const auto now = std::chrono::steady_clock::now();
+            if (bar && now - lastDrawn > std::chrono::milliseconds(100)) {
+                lastDrawn = now;
+                m_err << ProgressBar({count, reader->ShareRead(), seconds(), platform::StandardErrorColumns(), false})
+                      << std::flush;
+            }
+        });
+    if (json) m_out << JsonBatchTail();
+    if (lastDrawn != start)   // a batch that ends within the first redraw needs no bar
+        m_err << ProgressBar({count, 1.0, seconds(), platform::StandardErrorColumns(), true}) << std::flush;
+    for (const auto& word : leftOut) Warn(fmt::format("the module does not serve {}; left out", word));
+    if (refused)
+        Fail(kExitBadInput, fmt::format("{} of {} fluids refused (bad input; see the error rows)", refused, count));
+    if (failed) Fail(kExitFailure, fmt::format("{} of {} fluids have a failed result (see status)", failed, count));
+    return refused ? kExitBadInput : failed ? kExitFailure : kExitSuccess;
 }
 
 int Program::RunEnvelope() {
     if (m_options.format.empty()) m_options.format = "table";
+    const bool us = m_options.outputUnits == "us";
+    if (m_pressureUnit.empty()) m_pressureUnit = us ? "psia" : "kPa";
     const PressureUnit* unit = nullptr;
     for (const auto& u : kPressureUnits)
         if (m_pressureUnit == u.name) unit = &u;
     if (!unit) return Fail(kExitBadInput, "--pressure-unit: expected kPa, bar, MPa or psia");
     std::vector<Fluid> fluids;
-    if (!ReadFluids(false, fluids)) return kExitBadInput;
+    if (!ReadFluids(fluids)) return kExitBadInput;
     const Fluid& fluid = fluids[0];
     double from = 100.0, to = std::max(15000.0, 1.2 * fluid.pressureKPa);
     if (!m_pressureRange.empty()) {
@@ -284,7 +370,20 @@ int Program::RunEnvelope() {
     const CatalogueEntry* classes[] = {FindCatalogueEntry("HCDewPt"), FindCatalogueEntry("WaterDewPt")};
     FluidEvaluator both(manager, classes, false, EvaluationSettings{});
     FluidEvaluator hydrocarbon(manager, std::span(classes, 1), false, EvaluationSettings{});
-    const DewPointEnvelope env = TraceEnvelope(both, hydrocarbon, fluid, from, to, m_points);
+    DewPointEnvelope env = TraceEnvelope(both, hydrocarbon, fluid, from, to, m_points);
+    // Temperatures shown in the output's unit ("C" or "F").
+    const char* tUnit = us ? "F" : "C";
+    Fluid shown = fluid;
+    if (us) {
+        auto toF = [](std::optional<double>& t) {
+            if (t) *t = OutputValue(1, *t, true);
+        };
+        for (auto* list : {&env.points, &env.otherBranch})
+            for (auto& p : *list) toF(p.hcDewPointC), toF(p.waterDewPointC);
+        for (auto* p : {&env.cricondenbar, &env.cricondentherm})
+            if (*p) toF((*p)->hcDewPointC), toF((*p)->waterDewPointC);
+        shown.temperatureC = OutputValue(1, fluid.temperatureC, true);
+    }
 
     auto cell = [](const std::optional<double>& t) { return t ? fmt::format("{:.2f}", *t) : std::string("-"); };
     const double k = unit->kPa;
@@ -292,28 +391,33 @@ int Program::RunEnvelope() {
         std::string points;
         auto num = [](const std::optional<double>& t) { return t ? fmt::format("{}", *t) : std::string("null"); };
         for (const auto& p : env.points)
-            points += fmt::format("{}\n    {{\"pressure_kPa\": {}, \"hc_dew_point_C\": {}, \"water_dew_point_C\": {}}}",
-                                  points.empty() ? "" : ",", p.pressureKPa, num(p.hcDewPointC), num(p.waterDewPointC));
+            points += fmt::format("{}\n    {{\"pressure_kPa\": {}, \"hc_dew_point_{}\": {}, \"water_dew_point_{}\": {}}}",
+                                  points.empty() ? "" : ",", p.pressureKPa, tUnit, num(p.hcDewPointC), tUnit,
+                                  num(p.waterDewPointC));
         auto extreme = [&](const std::optional<EnvelopePoint>& p) {
-            return p ? fmt::format("{{\"pressure_kPa\": {}, \"temperature_C\": {}}}", p->pressureKPa, num(p->hcDewPointC))
+            return p ? fmt::format("{{\"pressure_kPa\": {}, \"temperature_{}\": {}}}", p->pressureKPa, tUnit,
+                                   num(p->hcDewPointC))
                      : std::string("null");
         };
         m_out << fmt::format("{{\n  \"program\": \"calorix-host\",\n  \"version\": \"{}\",\n  \"points\": [{}\n  ],\n"
                              "  \"cricondenbar\": {},\n  \"cricondentherm\": {}\n}}\n",
                              ProgramVersion(), points, extreme(env.cricondenbar), extreme(env.cricondentherm));
     } else if (m_options.format == "csv") {
-        m_out << fmt::format("pressure_{},hc_dew_point_C,water_dew_point_C,version\n", unit->name);
+        m_out << fmt::format("pressure_{0},hc_dew_point_{1},water_dew_point_{1},version\n", unit->name, tUnit);
         for (const auto& p : env.points)
             m_out << fmt::format("{},{},{},{}\n", p.pressureKPa / k, p.hcDewPointC ? fmt::format("{}", *p.hcDewPointC) : "",
                                  p.waterDewPointC ? fmt::format("{}", *p.waterDewPointC) : "", ProgramVersion());
     } else {
-        m_out << fmt::format("calorix-host {}; dew points of the fluid ({:.2f} degC, {:.1f} kPa) by HCDewPt and WaterDewPt\n\n",
-                             ProgramVersion(), fluid.temperatureC, fluid.pressureKPa);
-        m_out << fmt::format("{:>14}  {:>14}  {:>14}\n", fmt::format("P {}", unit->name), "HC dew degC", "water dew degC");
+        m_out << fmt::format("calorix-host {}; dew points of the fluid ({:.2f} deg{}, {:.1f} {}) by HCDewPt and WaterDewPt\n\n",
+                             ProgramVersion(), shown.temperatureC, tUnit, fluid.pressureKPa / (us ? k : 1.0),
+                             us ? unit->name : "kPa");
+        m_out << fmt::format("{:>14}  {:>14}  {:>14}\n", fmt::format("P {}", unit->name), fmt::format("HC dew deg{}", tUnit),
+                             fmt::format("water dew deg{}", tUnit));
         for (const auto& p : env.points)
             m_out << fmt::format("{:>14.2f}  {:>14}  {:>14}\n", p.pressureKPa / k, cell(p.hcDewPointC), cell(p.waterDewPointC));
         auto line = [&](const char* name, const std::optional<EnvelopePoint>& p) {
-            m_out << (p ? fmt::format("{}: {:.2f} {} at {} degC\n", name, p->pressureKPa / k, unit->name, cell(p->hcDewPointC))
+            m_out << (p ? fmt::format("{}: {:.2f} {} at {} deg{}\n", name, p->pressureKPa / k, unit->name,
+                                      cell(p->hcDewPointC), tUnit)
                         : fmt::format("{}: not reached in the range\n", name));
         };
         m_out << '\n';
@@ -321,17 +425,25 @@ int Program::RunEnvelope() {
         line("Cricondentherm", env.cricondentherm);
         if (!env.otherBranch.empty())
             m_out << fmt::format("Above the cricondenbar HCDewPt answered with temperatures of another branch "
-                                 "({} degC at {:.2f} {}, ...); they are left out of the curve.\n",
-                                 cell(env.otherBranch[0].hcDewPointC), env.otherBranch[0].pressureKPa / k, unit->name);
-    }
-    if (!m_svg.empty()) {
-        std::ofstream file(m_svg, std::ios::binary);
-        file << EnvelopeSvg(env, fluid, unit->name, unit->kPa);
-        if (!file.flush()) return Fail(kExitFailure, fmt::format("{}: cannot write the file", m_svg));
+                                 "({} deg{} at {:.2f} {}, ...); they are left out of the curve.\n",
+                                 cell(env.otherBranch[0].hcDewPointC), tUnit, env.otherBranch[0].pressureKPa / k,
+                                 unit->name);
     }
     bool any = false;
     for (const auto& p : env.points) any = any || p.hcDewPointC || p.waterDewPointC;
-    return any ? kExitSuccess : Fail(kExitFailure, "no dew point found at any pressure of the range");
+    if (!any)
+        return Fail(kExitFailure, fmt::format("no dew point found at any pressure from {:g} to {:g} {} (all above the "
+                                              "cricondenbar, or the dew-point search failed){}",
+                                              from / k, to / k, unit->name, m_svg.empty() ? "" : "; no plot written"));
+    if (!m_svg.empty()) {
+        const std::string name = !fluid.id.empty()       ? fluid.id
+                                 : m_options.fluid.empty() ? std::string("the default pipeline gas")
+                                                           : std::filesystem::path(m_options.fluid).stem().string();
+        std::ofstream file(m_svg, std::ios::binary);
+        file << EnvelopeSvg(env, shown, name, us ? "°F" : "°C", unit->name, unit->kPa);
+        if (!file.flush()) return Fail(kExitFailure, fmt::format("{}: cannot write the file", m_svg));
+    }
+    return kExitSuccess;
 }
 
 int Program::Run(int argc, const char* const* argv) {
@@ -344,7 +456,7 @@ int Program::Run(int argc, const char* const* argv) {
 
     auto* batch = app.add_subcommand("batch", "Many fluids (a JSON list or a CSV file), one CSV row per fluid and "
                                               "correlation (or one JSON document)");
-    AddOptions(*batch, m_options, kRunOptions);
+    AddOptions(*batch, m_options, kBatchOptions);
     auto* envelope = app.add_subcommand("envelope", "Hydrocarbon and water dew-point curves over a pressure range");
     AddOptions(*envelope, m_options, kEnvelopeOptions);
     envelope->add_option("--pressures", m_pressureRange, "FROM,TO pressure range (default 100 kPa to 15000 kPa)")
@@ -386,7 +498,7 @@ int Program::Run(int argc, const char* const* argv) {
         CLI::App* app;
         std::uint32_t options;
     };
-    const Command commands[] = {{batch, kRunOptions}, {envelope, kEnvelopeOptions}, {reg, kOptModule},
+    const Command commands[] = {{batch, kBatchOptions}, {envelope, kEnvelopeOptions}, {reg, kOptModule},
                                 {unreg, kOptModule},  {components, 0},             {correlations, 0}};
     for (const auto& c : commands) {
         if (!c.app->parsed()) continue;

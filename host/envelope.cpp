@@ -111,12 +111,35 @@ DewPointEnvelope TraceEnvelope(FluidEvaluator& curve, FluidEvaluator& hydrocarbo
     return env;
 }
 
-std::string EnvelopeSvg(const DewPointEnvelope& env, const Fluid& fluid, const std::string& pressureUnit,
-                        double kPaPerUnit) {
-    constexpr double kWidth = 760, kHeight = 520, kLeft = 80, kRight = 30, kTop = 50, kBottom = 70;
+namespace {
+
+// Text for an SVG element: the XML special characters escaped.
+std::string XmlText(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string EnvelopeSvg(const DewPointEnvelope& env, const Fluid& fluid, const std::string& name,
+                        const std::string& temperatureUnit, const std::string& pressureUnit, double kPaPerUnit) {
+    constexpr double kWidth = 760, kHeight = 540, kLeft = 80, kRight = 30, kTop = 80, kBottom = 60;
     double tMin = fluid.temperatureC, tMax = fluid.temperatureC;
     double pMax = fluid.pressureKPa / kPaPerUnit;
-    for (const auto& p : env.points) {
+    // The axes hold the curves' points and the marks (found between them, by refinement).
+    std::vector<EnvelopePoint> all = env.points;
+    for (const auto& p : {env.cricondenbar, env.cricondentherm})
+        if (p) all.push_back(*p);
+    for (const auto& p : all) {
         for (const auto& t : {p.hcDewPointC, p.waterDewPointC}) {
             if (!t) continue;
             tMin = std::min(tMin, *t);
@@ -138,8 +161,8 @@ std::string EnvelopeSvg(const DewPointEnvelope& env, const Fluid& fluid, const s
         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"{0}\" height=\"{1}\" viewBox=\"0 0 {0} {1}\" "
         "font-family=\"sans-serif\" font-size=\"13\">\n"
         "<rect width=\"{0}\" height=\"{1}\" fill=\"white\"/>\n"
-        "<text x=\"{2}\" y=\"28\" text-anchor=\"middle\" font-size=\"16\">Dew-point curves</text>\n",
-        kWidth, kHeight, kWidth / 2);
+        "<text x=\"{2}\" y=\"28\" text-anchor=\"middle\" font-size=\"16\">Dew-point curves of {3}</text>\n",
+        kWidth, kHeight, kWidth / 2, XmlText(name));
     // Grid, ticks and axis labels.
     for (double t = tMin; t <= tMax + 1e-9 * tStep; t += tStep)
         svg += fmt::format("<line x1=\"{0:.1f}\" y1=\"{1}\" x2=\"{0:.1f}\" y2=\"{2}\" stroke=\"#ddd\"/>"
@@ -151,8 +174,8 @@ std::string EnvelopeSvg(const DewPointEnvelope& env, const Fluid& fluid, const s
                            kLeft, y(p * kPaPerUnit), kWidth - kRight, kLeft - 6, y(p * kPaPerUnit) + 4, p);
     svg += fmt::format("<rect x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\" fill=\"none\" stroke=\"black\"/>\n", kLeft,
                        kTop, kWidth - kLeft - kRight, kHeight - kTop - kBottom);
-    svg += fmt::format("<text x=\"{}\" y=\"{}\" text-anchor=\"middle\">Temperature (°C)</text>\n",
-                       (kLeft + kWidth - kRight) / 2, kHeight - 25);
+    svg += fmt::format("<text x=\"{}\" y=\"{}\" text-anchor=\"middle\">Temperature ({})</text>\n",
+                       (kLeft + kWidth - kRight) / 2, kHeight - 20, temperatureUnit);
     svg += fmt::format("<text x=\"20\" y=\"{0}\" text-anchor=\"middle\" transform=\"rotate(-90 20 {0})\">"
                        "Pressure ({1}, absolute)</text>\n",
                        (kTop + kHeight - kBottom) / 2, pressureUnit);
@@ -180,27 +203,30 @@ std::string EnvelopeSvg(const DewPointEnvelope& env, const Fluid& fluid, const s
         points.pop_back();
         svg += fmt::format("<polyline id=\"{}\" fill=\"none\" stroke=\"{}\" stroke-width=\"2.5\" points=\"{}\"/>\n",
                            s.id, s.colour, points);
-        const double ly = kHeight - kBottom - 45 + 20 * legend++;
+        const double lx = kLeft + 200 * legend++, ly = kTop - 22;
         svg += fmt::format("<line x1=\"{0}\" y1=\"{1}\" x2=\"{2}\" y2=\"{1}\" stroke=\"{3}\" stroke-width=\"2.5\"/>"
                            "<text x=\"{4}\" y=\"{5}\">{6}</text>\n",
-                           kWidth - kRight - 200, ly, kWidth - kRight - 175, s.colour, kWidth - kRight - 168, ly + 4,
-                           s.label);
+                           lx, ly, lx + 25, s.colour, lx + 32, ly + 4, s.label);
     }
     // Cricondenbar, cricondentherm and the fluid's own point.
+    // A mark's label is written to its right, unless that would leave the axes.
     auto mark = [&](const std::optional<EnvelopePoint>& p, const char* id, const char* label) {
         if (!p || !p->hcDewPointC) return;
+        const double cx = x(*p->hcDewPointC), cy = y(p->pressureKPa);
+        const bool right = cx + 230 < kWidth - kRight;
         svg += fmt::format("<circle id=\"{}\" cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"4\" fill=\"#c0392b\"/>"
-                           "<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"11\">{}</text>\n",
-                           id, x(*p->hcDewPointC), y(p->pressureKPa), x(*p->hcDewPointC) + 7, y(p->pressureKPa) - 6,
-                           label);
+                           "<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"11\" text-anchor=\"{}\">{} ({:.2f} {}, {:.4g} {})</text>\n",
+                           id, cx, cy, cx + (right ? 7 : -7), cy < kTop + 20 ? cy + 16 : cy - 6, right ? "start" : "end",
+                           label, *p->hcDewPointC, temperatureUnit, p->pressureKPa / kPaPerUnit, pressureUnit);
     };
     mark(env.cricondenbar, "cricondenbar", "cricondenbar");
     mark(env.cricondentherm, "cricondentherm", "cricondentherm");
+    const double lx = kLeft + 200 * legend, ly = kTop - 22;
     svg += fmt::format("<path id=\"fluid\" d=\"M {0:.1f} {1:.1f} m -6 0 l 12 0 m -6 -6 l 0 12\" stroke=\"black\" "
-                       "stroke-width=\"2\"/><text x=\"{2:.1f}\" y=\"{3:.1f}\" font-size=\"11\" text-anchor=\"end\">fluid "
-                       "({4:.1f} °C, {5:g} {6})</text>\n",
-                       x(fluid.temperatureC), y(fluid.pressureKPa), x(fluid.temperatureC) - 8, y(fluid.pressureKPa) - 8,
-                       fluid.temperatureC, fluid.pressureKPa / kPaPerUnit, pressureUnit);
+                       "stroke-width=\"2\"/><path d=\"M {2:.1f} {3:.1f} m -6 0 l 12 0 m -6 -6 l 0 12\" stroke=\"black\" "
+                       "stroke-width=\"2\"/><text x=\"{4:.1f}\" y=\"{5:.1f}\">fluid ({6:.1f} {9}, {7:g} {8})</text>\n",
+                       x(fluid.temperatureC), y(fluid.pressureKPa), lx + 12, ly, lx + 32, ly + 4, fluid.temperatureC,
+                       fluid.pressureKPa / kPaPerUnit, pressureUnit, temperatureUnit);
     svg += "</svg>\n";
     return svg;
 }

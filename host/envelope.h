@@ -39,9 +39,12 @@ inline constexpr double kBranchStepK = 25.0;
 DewPointEnvelope TraceEnvelope(FluidEvaluator& curve, FluidEvaluator& hydrocarbon, const Fluid& fluid, double fromKPa,
                                double toKPa, int count);
 
-// An SVG drawing: temperature on x, pressure on y (in `pressureUnit`, kPa scaled by
-// `kPaPerUnit`), both curves, the cricondenbar and cricondentherm, and the fluid's own point.
-std::string EnvelopeSvg(const DewPointEnvelope& envelope, const Fluid& fluid, const std::string& pressureUnit,
-                        double kPaPerUnit);
+// An SVG drawing titled with the fluid's name: temperature on x (the envelope's and the fluid's
+// temperatures taken as written in `temperatureUnit`, "°C" or "°F"), pressure on y (in
+// `pressureUnit`, kPa scaled by `kPaPerUnit`), both curves, the cricondenbar and cricondentherm
+// with their values, and the fluid's own point; the axes hold every mark, the legend (the fluid's
+// label with it) sits above the axes, clear of the curves.
+std::string EnvelopeSvg(const DewPointEnvelope& envelope, const Fluid& fluid, const std::string& name,
+                        const std::string& temperatureUnit, const std::string& pressureUnit, double kPaPerUnit);
 
 }  // namespace calorix::host

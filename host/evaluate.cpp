@@ -78,6 +78,7 @@ bool PlausibleValue(std::int32_t resultType, double value) noexcept {
 std::string CorrelationResult::StatusText() const {
     if (FAILED(report.status)) return fmt::format("{} failed: {}", report.failedStep, FormatStatus(report.status));
     if (!problem.empty()) return problem;
+    if (phases[0].state != PhaseState::Ok) return "not computed: " + phases[0].reason;
     return "ok";
 }
 
@@ -140,12 +141,14 @@ FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<cons
             continue;
         }
         const char* step = "create";
-        if (SUCCEEDED(hr) && settings.edition.year == 2016 && FAILED(hr = SelectRefConditions(correlation.Get(), settings.edition)))
+        const auto edition = EditionOfClass(*entry, settings.edition);
+        if (SUCCEEDED(hr) && edition && edition->year == 2016 &&
+            FAILED(hr = SelectRefConditions(correlation.Get(), settings.edition)))
             step = "RefConditions";
         else if (SUCCEEDED(hr) && FAILED(hr = SelectEnumOption(correlation.Get(), "MethaneOrigin",
                                                                settings.methaneOriginOption)))
             step = "MethaneOrigin";
-        m_slots.push_back(Slot{entry, std::move(correlation), hr, step});
+        m_slots.push_back(Slot{entry, std::move(correlation), hr, step, edition});
     }
 }
 
@@ -156,6 +159,7 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
     auto source = MakeFluidSource({out.fluid});
     for (Slot& slot : m_slots) {
         CorrelationResult r;
+        r.edition = slot.edition;
         if (FAILED(slot.createStatus)) {
             r.report.word = slot.entry->word;
             r.report.status = slot.createStatus;

@@ -19,8 +19,8 @@ namespace calorix::host {
 
 struct EvaluationSettings {
     bool flash = false;                          // replace the phases by the host's flash at T, P
-    std::optional<std::int32_t> refTempOption;   // "RefTempOption": 0 for 15 degC, 1 for 0 degC
-    IsoEdition edition;                          // 2016: "RefConditions" chosen on every object
+    std::optional<std::int32_t> refTempOption;   // "RefTempOption" of the 1995 classes: 0 for 15 degC, 1 for 0 degC
+    IsoEdition edition;                          // "RefConditions" chosen on every 2016 object
     std::int32_t methaneOriginOption = 0;        // "MethaneOrigin" where a class has it: 0 fossil, 1 non-fossil
 };
 
@@ -42,8 +42,11 @@ struct CorrelationResult {
     CorrelationReport report;
     std::string problem;                                  // empty when every value is sound
     std::array<PhaseStatus, kOutputColumns> phases;
+    std::optional<IsoEdition> edition;                    // ISO 6976 classes: what the values were computed with
+    // Nothing failed (a value may still be missing for a reason, such as no dew point).
     bool Ok() const { return SUCCEEDED(report.status) && problem.empty(); }
-    std::string StatusText() const;                       // "ok", or what failed
+    // "ok" only when the overall value is there; else what failed or why it is missing.
+    std::string StatusText() const;
 };
 
 struct FluidResult {
@@ -71,6 +74,7 @@ private:
         platform::ComPtr<ICorrelation> correlation;
         HRESULT createStatus;
         const char* failedStep;
+        std::optional<IsoEdition> edition;
     };
     std::vector<Slot> m_slots;
     std::vector<std::string> m_leftOut;

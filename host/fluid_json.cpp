@@ -212,7 +212,7 @@ public:
         for (std::size_t i = 0; i < value.size(); ++i) {
             const std::string name = fmt::format("{}[{}]", field, i);
             const double given = Number(value[i], name);
-            if (given < 0.0) Warn(name, fmt::format("negative fraction {}", given));
+            if (given < 0.0) Fail(name, fmt::format("negative fraction {}; a mole fraction is 0 or more", given));
             out.push_back(given * scale);
             sum += given * scale;
         }
@@ -410,9 +410,15 @@ ParsedFluid ReadFluid(const Json& doc, const std::string& source, const FluidRea
     const UnitKey* t = reader.Quantity(doc, kTemperatureKeys, "temperature", "", true);
     fluid.temperatureC = reader.Number(doc[t->key], t->key) * t->scale + t->offset;
     if (!(fluid.temperatureC > -273.15)) reader.Fail(t->key, "below absolute zero");
+    if (!(fluid.temperatureC <= kMaxTemperatureC))
+        reader.Fail(t->key, fmt::format("{:g} is {:g} degC, above {:g} degC: not a temperature of a gas process",
+                                        doc[t->key].get<double>(), fluid.temperatureC, kMaxTemperatureC));
     const UnitKey* p = reader.Quantity(doc, kPressureKeys, "pressure", "", true);
     fluid.pressureKPa = reader.Number(doc[p->key], p->key) * p->scale;
     if (!(fluid.pressureKPa > 0.0)) reader.Fail(p->key, "must be positive (absolute pressure)");
+    if (!(fluid.pressureKPa <= kMaxPressureKPa))
+        reader.Fail(p->key, fmt::format("{:g} is {:g} kPa, above {:g} kPa: not a pressure of a gas process",
+                                        doc[p->key].get<double>(), fluid.pressureKPa, kMaxPressureKPa));
     fluid.molarFlowKmolPerH = 1.0;
     if (doc.contains("molar_flow_kmol_h")) {
         fluid.molarFlowKmolPerH = reader.Number(doc["molar_flow_kmol_h"], "molar_flow_kmol_h");
@@ -493,9 +499,14 @@ std::vector<ParsedFluid> ParseFluidsJson(std::string_view text, const std::strin
     return fluids;
 }
 
-std::string ReadInputFile(const std::string& path) {
+std::ifstream OpenInputFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw FluidInputError(fmt::format("{}: cannot open the file", path));
+    return in;
+}
+
+std::string ReadInputFile(const std::string& path) {
+    std::ifstream in = OpenInputFile(path);
     std::ostringstream text;
     text << in.rdbuf();
     if (in.bad()) throw FluidInputError(fmt::format("{}: cannot read the file", path));

@@ -27,14 +27,16 @@
 //
 // Errors name the source, the field and the problem in one line. A composition whose sum is
 // off 1 by more than kCompositionTolerance is refused unless FluidReadOptions::normalise asks
-// to scale it (and a warning says so); a smaller deviation, negative fractions and unknown
-// fields are warnings. A component given twice, a name that disagrees with its CAS number and
+// to scale it (and a warning says so); a smaller deviation and unknown fields are warnings; a
+// negative fraction, and a temperature or pressure that is not finite or beyond
+// kMaxTemperatureC or kMaxPressureKPa, are errors. A component given twice, a name that disagrees with its CAS number and
 // a plus fraction ("C7+") without "mw" are errors; a CAS number outside the host's list is
 // priced by the heating-value correlations as an alkane of its molar mass, with a warning.
 //
 // A batch file is a JSON list of such objects, or a CSV file (fluid_csv.h).
 #pragma once
 
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -52,9 +54,14 @@ public:
 };
 
 inline constexpr double kCompositionTolerance = 1e-3;
+// Bounds of the conditions a fluid may be given at, far beyond any natural-gas process (so that a
+// slip of unit or exponent, "pressure_bar": 1e308, is refused rather than computed).
+inline constexpr double kMaxTemperatureC = 1000.0;
+inline constexpr double kMaxPressureKPa = 1.0e6;  // 1000 MPa
 
 struct FluidReadOptions {
     bool normalise = false;   // scale every composition to sum 1 instead of refusing it
+    char delimiter = ',';     // separator of a CSV batch: ',', ';' or '\t'
 };
 
 struct ParsedFluid {
@@ -77,6 +84,8 @@ ParsedFluid ReadFluidFile(const std::string& path, const FluidReadOptions& optio
 
 // The whole text of a file. Throws FluidInputError naming the path.
 std::string ReadInputFile(const std::string& path);
+// A file opened for reading, in binary. Throws FluidInputError naming the path.
+std::ifstream OpenInputFile(const std::string& path);
 
 // The embedded default: a pipeline natural gas of twelve components at 5000 kPa, 15 degC,
 // 1000 kmol/h, one vapour phase.

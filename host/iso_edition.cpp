@@ -4,6 +4,9 @@
 #include <span>
 #include <string_view>
 
+#include <fmt/format.h>
+
+#include "calorific/iso6976_table.h"
 #include "platform/strings.h"
 
 namespace calorix::host {
@@ -46,33 +49,59 @@ bool ParsePairText(const std::string& text, double* combustion, double* metering
 bool ChooseIsoEdition(const std::string& edition, const std::string& ref, const std::string& refTemp,
                       bool refTempGiven, IsoEdition* chosen, std::string* problem) {
     IsoEdition e;
-    if (edition == "1995") {
-        if (!ref.empty()) {
-            *problem = "--ref: the 1995 edition has one reference temperature; use --ref-temp 15|0";
-            return false;
-        }
-        e.combustionC = e.meteringC = refTemp == "0" ? 0.0 : 15.0;
-    } else if (edition == "2016") {
-        if (refTempGiven) {
-            *problem = "--ref-temp: the 2016 edition takes a pair; use --ref COMB/MET";
-            return false;
-        }
-        e.year = 2016;
-        const std::string pair = ref.empty() ? "15/15" : ref;
-        const std::size_t slash = pair.find('/');
-        if (slash == std::string::npos || !ParseTemperature(pair.substr(0, slash), kCombustion, &e.combustionC) ||
-            !ParseTemperature(pair.substr(slash + 1), kMetering, &e.meteringC)) {
-            *problem = "--ref: '" + ref +
-                       "' is not a pair COMB/MET of combustion 0, 15, 15.55, 20 or 25 and metering 0, 15, 15.55 or "
-                       "20 degC";
-            return false;
-        }
-    } else {
+    if (edition != "1995" && edition != "2016") {
         *problem = "--edition: '" + edition + "' is neither 1995 nor 2016";
+        return false;
+    }
+    e.year = edition == "2016" ? 2016 : 1995;
+    if (refTempGiven && refTemp != "15" && refTemp != "0") {
+        *problem = "--ref-temp: '" + refTemp + "' is neither 15 nor 0";
+        return false;
+    }
+    e.reference1995C = refTemp == "0" ? 0.0 : 15.0;
+    const std::string pair = ref.empty() ? "15/15" : ref;
+    const std::size_t slash = pair.find('/');
+    if (slash == std::string::npos || !ParseTemperature(pair.substr(0, slash), kCombustion, &e.combustionC) ||
+        !ParseTemperature(pair.substr(slash + 1), kMetering, &e.meteringC)) {
+        *problem = "--ref: '" + ref +
+                   "' is not a pair COMB/MET of combustion 0, 15, 15.55, 20 or 25 and metering 0, 15, 15.55 or "
+                   "20 degC";
         return false;
     }
     *chosen = e;
     return true;
+}
+
+std::optional<IsoEdition> EditionOfClass(const CatalogueEntry& entry, const IsoEdition& chosen) noexcept {
+    if (IsEditionClass(entry, IsoEdition{2016}))
+        return IsoEdition{2016, chosen.combustionC, chosen.meteringC, chosen.reference1995C};
+    if (IsIso6976Class(entry))
+        return IsoEdition{1995, chosen.reference1995C, chosen.reference1995C, chosen.reference1995C};
+    return std::nullopt;
+}
+
+std::vector<std::string> ReferenceOptionWarnings(std::span<const CatalogueEntry* const> classes, const std::string& ref,
+                                                 bool refTempGiven, const IsoEdition& chosen) {
+    std::string of1995, of2016;
+    for (const CatalogueEntry* e : classes) {
+        const auto edition = EditionOfClass(*e, chosen);
+        if (!edition) continue;
+        std::string& list = edition->year == 2016 ? of2016 : of1995;
+        list += (list.empty() ? "" : ", ") + std::string(e->word);
+    }
+    std::vector<std::string> warnings;
+    if (!ref.empty() && (of2016.empty() || !of1995.empty()))
+        warnings.push_back(fmt::format(
+            "--ref {} applies to the ISO 6976:2016 classes only; {}", ref,
+            of1995.empty() ? std::string("none of them is run")
+                           : fmt::format("{} (ISO 6976:1995) take --ref-temp ({:g} degC)", of1995, chosen.reference1995C)));
+    if (refTempGiven && (of1995.empty() || !of2016.empty()))
+        warnings.push_back(fmt::format(
+            "--ref-temp {:g} applies to the ISO 6976:1995 classes only; {}", chosen.reference1995C,
+            of2016.empty() ? std::string("none of them is run")
+                           : fmt::format("{} (ISO 6976:2016) take --ref ({:g}/{:g} degC)", of2016, chosen.combustionC,
+                                         chosen.meteringC)));
+    return warnings;
 }
 
 bool IsEditionClass(const CatalogueEntry& entry, const IsoEdition& edition) noexcept {
@@ -85,7 +114,17 @@ bool IsEditionClass(const CatalogueEntry& entry, const IsoEdition& edition) noex
     return edition.year == 2016 ? is2016 : IsIso6976Class(entry);
 }
 
-std::int32_t RefTempOptionOf(const IsoEdition& edition) noexcept { return edition.meteringC == 0.0 ? 1 : 0; }
+double CompressionFactorAtReference(const Fluid& fluid, double meteringC) noexcept {
+    double sum = 0.0;
+    for (std::size_t i = 0; i < fluid.components.size() && i < fluid.moleFractions.size(); ++i) {
+        const Component& c = fluid.components[i];
+        const Iso6976Row row = LookUpIso6976Row(c.casKey, c.molarMassKgPerKmol).row;
+        sum += fluid.moleFractions[i] * (meteringC < 7.5 ? row.sqrtB0 : row.sqrtB15);
+    }
+    return 1.0 - sum * sum;
+}
+
+std::int32_t RefTempOptionOf(const IsoEdition& edition) noexcept { return edition.reference1995C == 0.0 ? 1 : 0; }
 
 namespace {
 

@@ -72,6 +72,22 @@ constexpr OptionRow kOptionTable[] = {
          app.add_flag("--normalise,--normalize", o.normalise,
                       "Scale compositions that do not sum to 1 (or 100 %) instead of refusing them");
      }},
+    {kOptStrict, "--strict",
+     [](CLI::App& app, CalculationOptions& o) {
+         app.add_flag("--strict", o.strict,
+                      "Refuse the whole batch when one fluid is bad (default: an error row for it, the others go on)");
+     }},
+    {kOptDelimiter, "--delimiter",
+     [](CLI::App& app, CalculationOptions& o) {
+         app.add_option("--delimiter", o.delimiter, "Separator of a CSV batch: ',' (default), ';' or 'tab'")
+             ->check(CLI::IsMember({",", ";", "tab"}));
+     }},
+    {kOptOutputUnits, "--output-units",
+     [](CLI::App& app, CalculationOptions& o) {
+         app.add_option("--output-units", o.outputUnits,
+                        "Units of the values: si (default) or us (degF, psia, Btu/ft3, lb/ft3, Btu/lb, Btu/lbmol, lb/h)")
+             ->check(CLI::IsMember({"si", "us"}));
+     }},
 };
 
 std::string Trim(std::string_view s) {
@@ -114,7 +130,7 @@ bool EvaluationSettingsOf(const CalculationOptions& options, EvaluationSettings&
 }
 
 bool SelectClasses(const std::string& selection, const IsoEdition& edition, std::vector<const CatalogueEntry*>& classes,
-                   bool& optional, std::string& problem) {
+                   bool& optional, std::string& problem, std::vector<std::string>* notes) {
     optional = false;
     const std::string all = Lower(Trim(selection));
     if (all == "iso6976") {
@@ -133,6 +149,12 @@ bool SelectClasses(const std::string& selection, const IsoEdition& edition, std:
         const std::string word = Trim(item);
         if (word.empty()) continue;
         const CatalogueEntry* e = FindCatalogueEntry(word);
+        // The 1995 Wobbe index class keeps its historical word; the usual spelling finds it.
+        if (!e && Lower(word) == "wobbeindex") {
+            e = FindCatalogueEntry("WobbleIndex");
+            if (notes) notes->push_back(fmt::format("'{}' taken as the class WobbleIndex (the ISO 6976:1995 Wobbe index; "
+                                                    "WobbeIndex2016 is the 2016 one)", word));
+        }
         if (!e) {
             std::vector<std::string_view> words;
             for (const auto& c : Catalogue()) words.emplace_back(c.word);

@@ -30,7 +30,10 @@ enum OptionBit : std::uint32_t {
     kOptNormalise = 1u << 6,
     kOptEdition = 1u << 7,
     kOptRef = 1u << 8,
-    kOptMethaneOrigin = 1u << 9,
+    kOptStrict = 1u << 9,
+    kOptDelimiter = 1u << 10,
+    kOptOutputUnits = 1u << 11,
+    kOptMethaneOrigin = 1u << 12,
 };
 
 struct CalculationOptions {
@@ -43,6 +46,9 @@ struct CalculationOptions {
     bool normalise = false;               // --normalise
     std::string edition = "1995";         // --edition 1995|2016
     std::string ref;                      // --ref COMB/MET (2016)
+    bool strict = false;                  // --strict: a batch with a bad row is refused whole
+    std::string delimiter;                // --delimiter of a CSV batch (empty: ',')
+    std::string outputUnits = "si";       // --output-units si|us
     std::string methaneOrigin = "fossil"; // --methane-origin fossil|non-fossil (CO2EAR6)
 };
 
@@ -60,8 +66,9 @@ bool EvaluationSettingsOf(const CalculationOptions& options, EvaluationSettings&
 // The classes to run from --correlations: "iso6976", "all", or class words separated by
 // commas (spaces around them and case ignored). `optional`: classes the module does not serve
 // may be left out. False, with the problem ("unknown correlation class 'HVV' (did you mean
-// 'HHV'?)"), on an unknown word.
+// 'HHV'?)"), on an unknown word. "WobbeIndex" is taken for the 1995 class WobbleIndex (whose word
+// stays), with a note in `notes`.
 bool SelectClasses(const std::string& selection, const IsoEdition& edition, std::vector<const CatalogueEntry*>& classes,
-                   bool& optional, std::string& problem);
+                   bool& optional, std::string& problem, std::vector<std::string>* notes = nullptr);
 
 }  // namespace calorix::host

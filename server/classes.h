@@ -1,4 +1,5 @@
-// The correlation classes (the fourteen, then the eight of ISO 6976:2016): one row each of
+// The correlation classes (the fourteen, ISO 6976:2016, the newer CO2 equivalents and the
+// line conditions): one row each of
 // class word, family, display name, result type code and the family's parameter. The order
 // of the object map and of registration is the catalogue's (resources/catalogue.csv), not
 // this table's.

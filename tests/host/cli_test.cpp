@@ -123,6 +123,14 @@ TEST_F(HostProgram, BadInputGivesOneLineAndStatusTwo) {
         {"format", "", "--format xml", "--format: xml not in {table,json,csv}"},
         {"correlation", "", "--correlations 'HHV, wobbe-index'",
          "--correlations: unknown correlation class 'wobbe-index' (did you mean 'WobbleIndex'?)"},
+        {"negative fraction", "{" + tp + c1c2 + R"("mole_fractions": [1.05, -0.05]})", "",
+         "mole_fractions[1]: negative fraction -0.05; a mole fraction is 0 or more"},
+        {"absurd pressure", R"({"temperature_C": 15, "pressure_bar": 1e308, )" + c1c2 + R"("mole_fractions": [0.9, 0.1]})",
+         "", "pressure_bar: 1e+308 is inf kPa, above 1e+06 kPa: not a pressure of a gas process"},
+        {"absurd temperature", R"({"temperature_F": 1e30, "pressure_bar": 50, )" + c1c2 + R"("mole_fractions": [0.9, 0.1]})",
+         "", "temperature_F: 1e+30 is 5.55556e+29 degC, above 1000 degC"},
+        {"delimiter", "", "batch --fluid x.csv --delimiter '|'", "--delimiter: | not in {,,;,tab}"},
+        {"strict outside batch", "", "--strict", "The following argument was not expected: --strict"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -315,6 +323,79 @@ TEST_F(HostProgram, BatchGivesOneRowPerFluidAndCorrelationInInputOrder) {
     EXPECT_EQ(doc["fluids"][23]["correlations"][0]["status"], "ok");
 }
 
+// A bad row in the middle: an error row with its line and reason, the others computed, exit
+// status 2 and the count on standard error; --strict refuses the whole batch. Separators and
+// decimal commas of another locale are explained.
+TEST_F(HostProgram, BatchGoesOnPastBadRowsUnlessStrict) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    const std::string csv = File("mixed.csv", "id,temperature_C,pressure_bar,methane,ethane\n"
+                                              "a,15,50,0.9,0.1\n"
+                                              "b,15,50,1.1,-0.1\n"
+                                              "c,15,1e308,0.9,0.1\n"
+                                              "d,15,50,0.9\n"
+                                              "e,15,50,0.8,0.2\n");
+    ProgramRun r = Start("batch --correlations HHV --fluid '" + csv + "'" + ModuleArg());
+    EXPECT_EQ(r.status, 2) << r.err;
+    ExpectRectangularCsv(r.out, 5);
+    EXPECT_NE(r.out.find("\n1,a,HHV,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n2,,,,,,input error: " + csv + ":3: mole_fractions[1]: negative fraction"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\n3,,,,,,\"input error: " + csv + ":4: pressure_bar: 1e+308 is inf kPa"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\n4,,,,,,input error: " + csv + ":5: 4 cells for 5 columns"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n5,e,HHV,"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("calorix-host: 3 of 5 fluids refused (bad input; see the error rows)"), std::string::npos) << r.err;
+
+    r = Start("batch --strict --correlations HHV --fluid '" + csv + "'" + ModuleArg());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_EQ(r.err, "calorix-host: " + csv + ":3: mole_fractions[1]: negative fraction -0.1; a mole fraction is 0 or more\n");
+
+    const std::string json = File("mixed.json", R"([{"temperature_C": 15, "pressure_kPa": 5000, "components": [{"name": "methane"}], "mole_fractions": [1]},
+        {"temperature_C": 15,, "x": 1},
+        {"temperature_C": 15, "pressure_kPa": 5000, "components": [{"name": "n-decane"}], "mole_fractions": [1]}])");
+    r = Start("batch --format json --correlations HHV --fluid '" + json + "'" + ModuleArg());
+    EXPECT_EQ(r.status, 2) << r.err;
+    const auto doc = nlohmann::json::parse(r.out);
+    ASSERT_EQ(doc["fluids"].size(), 3u);
+    EXPECT_EQ(doc["fluids"][1]["input_error"].get<std::string>().rfind(json + "[1]: malformed JSON", 0), 0u) << r.out;
+    EXPECT_EQ(doc["fluids"][2]["correlations"][0]["status"], "ok");
+    // Pure n-decane is no gas at 15 degC: ISO 6976 values come with a warning.
+    EXPECT_NE(r.err.find("warning: " + json + "[2]: compression factor"), std::string::npos) << r.err;
+
+    struct Locale {
+        const char* text;
+        const char* args;
+        const char* message;
+    };
+    const Locale locales[] = {
+        {"id;temperature_C;pressure_bar;methane\na;15;50;1\n", "", ":1: the header has no ',' separators but ';' ones; give --delimiter ';'"},
+        {"id;temperature_C;pressure_bar;methane;ethane\na;15;50;0,9;0,1\n", "--delimiter ';'",
+         ":2: methane: '0,9' is not a finite number (decimal commas are not read: write 0.9, not 0,9)"},
+        {"id,temperature_C,pressure_bar,methane,ethane\na,15,50,0,9,0,1\n", "",
+         ":2: 7 cells for 5 columns of the header (decimal commas, 0,9, are not read: write 0.9)"},
+    };
+    for (const auto& l : locales) {
+        SCOPED_TRACE(l.text);
+        const std::string path = File("locale.csv", l.text);
+        r = Start("batch --correlations HHV " + std::string(l.args) + " --fluid '" + path + "'" + ModuleArg());
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(path + l.message), std::string::npos) << r.err;
+    }
+    const std::string tabs = File("tabs.csv", "id\ttemperature_C\tpressure_bar\tmethane\na\t15\t50\t1\n");
+    r = Start("batch --correlations HHV --delimiter tab --fluid '" + tabs + "'" + ModuleArg());
+    EXPECT_EQ(r.status, 0) << r.err;
+    ExpectRectangularCsv(r.out, 1);
+}
+
+TEST_F(HostProgram, WobbeIndexIsTakenForThe1995Class) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    const ProgramRun r = Start("--format csv --correlations WobbeIndex" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\n1,,WobbleIndex,"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("note: --correlations: 'WobbeIndex' taken as the class WobbleIndex"), std::string::npos) << r.err;
+}
+
 TEST_F(HostProgram, EnvelopeDrawsBothCurves) {
     if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
     const std::string fluid = File("wet.json", R"({"temperature_C": 10, "pressure_bar": 50,
@@ -337,6 +418,22 @@ TEST_F(HostProgram, EnvelopeDrawsBothCurves) {
         EXPECT_GE(std::count(points.begin(), points.end(), ' '), 3) << id << ": " << points;
     }
     EXPECT_TRUE(doc.select_node("//*[@id='fluid']").node());
+    // Every mark inside the axes, with its values beside it; the title names the fluid.
+    const auto axes = doc.select_node("//*[local-name()='rect'][@fill='none']").node();
+    ASSERT_TRUE(axes);
+    const double left = axes.attribute("x").as_double(), top = axes.attribute("y").as_double();
+    const double right = left + axes.attribute("width").as_double(), bottom = top + axes.attribute("height").as_double();
+    for (const char* id : {"cricondenbar", "cricondentherm"}) {
+        const auto mark = doc.select_node(fmt::format("//*[@id='{}']", id).c_str()).node();
+        ASSERT_TRUE(mark) << id;
+        EXPECT_GE(mark.attribute("cx").as_double(), left) << id;
+        EXPECT_LE(mark.attribute("cx").as_double(), right) << id;
+        EXPECT_GE(mark.attribute("cy").as_double(), top) << id;
+        EXPECT_LE(mark.attribute("cy").as_double(), bottom) << id;
+        const std::string label = mark.next_sibling().child_value();
+        EXPECT_TRUE(std::regex_search(label, std::regex(std::string(id) + R"( \(-?[0-9.]+ °C, [0-9.]+ bar\))"))) << label;
+    }
+    EXPECT_NE(ReadAll(svg).find("Dew-point curves of wet</text>"), std::string::npos);
     EXPECT_NE(ReadAll(svg).find("Temperature (°C)"), std::string::npos);
     EXPECT_NE(ReadAll(svg).find("Pressure (bar, absolute)"), std::string::npos);
     // The drawing renders.
@@ -344,6 +441,21 @@ TEST_F(HostProgram, EnvelopeDrawsBothCurves) {
     const std::string png = (m_dir / "dew.png").string();
     ASSERT_EQ(std::system(("rsvg-convert '" + svg + "' -o '" + png + "'").c_str()), 0);
     EXPECT_EQ(ReadAll(png).substr(1, 3), "PNG");
+}
+
+// Without any dew point in the range there is nothing to draw: an error says why, and no file.
+TEST_F(HostProgram, EnvelopeWithoutDewPointWritesNoPlot) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    // Methane above its critical pressure.
+    const std::string fluid = File("methane.json", R"({"temperature_C": 10, "pressure_bar": 50,
+        "components": [{"name": "methane"}], "mole_fractions": [1]})");
+    const std::string svg = (m_dir / "none.svg").string();
+    const ProgramRun r = Start("envelope --pressure-unit bar --pressures 60,80 --points 3 --svg '" + svg + "' --fluid '" +
+                               fluid + "'" + ModuleArg());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no dew point found at any pressure from 60 to 80 bar"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("; no plot written"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(svg));
 }
 
 // Every ./run.sh command of the README, run with the built program on the README's own
@@ -427,8 +539,25 @@ TEST_F(HostProgram, Edition2016RunsItsEightClassesAtTheChosenPair) {
     r = Start(ModuleArg());
     EXPECT_NE(r.out.find("ISO 6976:1995 reference 15 degC"), std::string::npos) << r.out;
 
-    for (const char* bad : {"--edition 2016 --ref 25/25", "--edition 2016 --ref 25", "--edition 2016 --ref-temp 0",
-                            "--ref 25/0", "--edition 2000"}) {
+    // A 1995 class named under --edition 2016 --ref: computed at --ref-temp, labelled so, with a warning.
+    r = Start("--edition 2016 --ref 25/0 --format csv --correlations HHV,HHV2016" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(",15,1995,15,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(",0,2016,25,"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("warning: --ref 25/0 applies to the ISO 6976:2016 classes only; HHV (ISO 6976:1995) take "
+                         "--ref-temp (15 degC)"),
+              std::string::npos)
+        << r.err;
+    r = Start("--ref-temp 0 --correlations HHV2016 --format json" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(nlohmann::json::parse(r.out)["correlations"][0]["iso6976_edition"], 2016);
+    EXPECT_EQ(nlohmann::json::parse(r.out)["correlations"][0]["reference_temperature_C"], 15.0);
+    EXPECT_NE(r.err.find("warning: --ref-temp 0 applies to the ISO 6976:1995 classes only; HHV2016 (ISO 6976:2016) "
+                         "take --ref (15/15 degC)"),
+              std::string::npos)
+        << r.err;
+
+    for (const char* bad : {"--edition 2016 --ref 25/25", "--edition 2016 --ref 25", "--edition 2000"}) {
         r = Start(std::string(bad) + ModuleArg());
         EXPECT_EQ(r.status, 2) << bad;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
@@ -506,9 +635,59 @@ TEST(Batch, ThreadsGiveWhatOneThreadGives) {
     for (const auto& r : many.results) EXPECT_TRUE(r.Ok()) << FormatCsv(run, std::span(&r, 1));
 }
 
+// The stream writes each fluid in input order as soon as it and those before it are done, and
+// never holds more than its window: the first fluid leaves long before the last is read.
+TEST(Batch, StreamWritesInOrderWithinItsWindow) {
+    if (!std::filesystem::exists(CALORIX_MODULE_PATH)) GTEST_SKIP() << "Calorix.so not built";
+    CorrelationManager manager;
+    ASSERT_EQ(manager.Load(CALORIX_MODULE_PATH), S_OK);
+    const CatalogueEntry* classes[] = {FindCatalogueEntry("HHV")};
+    const Fluid gas = ParseFluidJson(DefaultFluidJson(), "default").fluid;
+    constexpr std::size_t kInputs = 300;
+    const StreamOptions options{3, 2};   // a window of 6
+    std::size_t read = 0, maxHeld = 0, readAtFirstWrite = 0;
+    std::vector<std::size_t> order;
+    StreamBatch(
+        manager, classes, false, EvaluationSettings{},
+        [&](BatchEntry& entry) {
+            if (read == kInputs) return false;
+            if (read % 7 == 3) {
+                entry.problem = fmt::format("bad {}", read);
+            } else {
+                entry.fluid = gas;
+                entry.fluid->id = std::to_string(read);
+            }
+            ++read;
+            return true;
+        },
+        [&](const BatchEntry& entry, const FluidResult* result) {
+            if (order.empty()) readAtFirstWrite = read;
+            maxHeld = std::max(maxHeld, read - order.size());
+            ASSERT_EQ(result == nullptr, !entry.fluid);
+            order.push_back(result ? std::stoul(result->fluid.id) : std::stoul(entry.problem.substr(4)));
+            if (result) {
+                EXPECT_TRUE(result->Ok());
+            }
+        },
+        options);
+    ASSERT_EQ(order.size(), kInputs);
+    for (std::size_t i = 0; i < kInputs; ++i) EXPECT_EQ(order[i], i);
+    EXPECT_LE(readAtFirstWrite, 6u);
+    EXPECT_LE(maxHeld, 6u);
+}
+
+// Percent, rate and time left, one column short of the terminal's width, redrawn in place.
 TEST(Batch, ProgressBar) {
-    EXPECT_EQ(ProgressBar(5, 10), "\r[####################....................]  5/10 fluids");
-    EXPECT_EQ(ProgressBar(10, 10), "\r[########################################] 10/10 fluids\n");
+    const std::string half = ProgressBar({500, 0.5, 10.0, 80, false});
+    EXPECT_EQ(half.rfind("\r[", 0), 0u) << half;
+    EXPECT_EQ(half.size(), 80u) << half;
+    EXPECT_NE(half.find("]  50%  500 fluids  50/s  0:10 left"), std::string::npos) << half;
+    const std::string narrow = ProgressBar({500, 0.5, 10.0, 30, false});
+    EXPECT_EQ(narrow.size(), 30u) << narrow;
+    const std::string done = ProgressBar({1000, 1.0, 20.0, 120, true});
+    EXPECT_EQ(done.back(), '\n');
+    EXPECT_EQ(done.find("left"), std::string::npos) << done;
+    EXPECT_NE(done.find("100%  1000 fluids  50/s"), std::string::npos) << done;
 }
 
 TEST_F(HostProgram, RegisterAndUnregister) {

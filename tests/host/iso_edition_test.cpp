@@ -15,17 +15,18 @@ TEST(IsoEdition, CommandLineChoices) {
         bool refTempGiven;
         bool ok;
         int year;
-        double combustion, metering;
+        double combustion, metering, reference1995;
     };
     const Case cases[] = {
-        {"1995", "", "15", false, true, 1995, 15, 15},     {"1995", "", "0", true, true, 1995, 0, 0},
-        {"2016", "", "15", false, true, 2016, 15, 15},     {"2016", "25/0", "15", false, true, 2016, 25, 0},
-        {"2016", "15.55/15.55", "15", false, true, 2016, 15.55, 15.55},
-        {"2016", "25.0/20", "15", false, true, 2016, 25, 20},
-        {"2016", "25/25", "15", false, false, 0, 0, 0},     {"2016", "15.5/15", "15", false, false, 0, 0, 0},
-        {"2016", "25", "15", false, false, 0, 0, 0},        {"2016", "25/0x", "15", false, false, 0, 0, 0},
-        {"2016", "", "0", true, false, 0, 0, 0},            {"1995", "25/0", "15", false, false, 0, 0, 0},
-        {"2000", "", "15", false, false, 0, 0, 0},
+        {"1995", "", "15", false, true, 1995, 15, 15, 15},     {"1995", "", "0", true, true, 1995, 15, 15, 0},
+        {"2016", "", "15", false, true, 2016, 15, 15, 15},     {"2016", "25/0", "15", false, true, 2016, 25, 0, 15},
+        {"2016", "15.55/15.55", "15", false, true, 2016, 15.55, 15.55, 15},
+        {"2016", "25.0/20", "15", false, true, 2016, 25, 20, 15},
+        {"2016", "25/25", "15", false, false, 0, 0, 0, 0},     {"2016", "15.5/15", "15", false, false, 0, 0, 0, 0},
+        {"2016", "25", "15", false, false, 0, 0, 0, 0},        {"2016", "25/0x", "15", false, false, 0, 0, 0, 0},
+        // Each option applies to its own edition's classes, whatever --edition says.
+        {"2016", "", "0", true, true, 2016, 15, 15, 0},        {"1995", "25/0", "15", false, true, 1995, 25, 0, 15},
+        {"2000", "", "15", false, false, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.edition) + " '" + c.ref + "' " + c.refTemp);
@@ -39,7 +40,43 @@ TEST(IsoEdition, CommandLineChoices) {
         EXPECT_EQ(chosen.year, c.year);
         EXPECT_EQ(chosen.combustionC, c.combustion);
         EXPECT_EQ(chosen.meteringC, c.metering);
+        EXPECT_EQ(chosen.reference1995C, c.reference1995);
     }
+}
+
+// Every value is labelled with what it was computed with; an option naming the other edition's
+// classes says which option applies to which.
+TEST(IsoEdition, ClassesCarryTheirOwnEditionAndOptionsWarnAcrossEditions) {
+    IsoEdition chosen;
+    std::string problem;
+    ASSERT_TRUE(ChooseIsoEdition("2016", "25/0", "0", true, &chosen, &problem)) << problem;
+    const CatalogueEntry* hhv = FindCatalogueEntry("HHV");
+    const CatalogueEntry* hhv2016 = FindCatalogueEntry("HHV2016");
+    const CatalogueEntry* dew = FindCatalogueEntry("HCDewPt");
+    const auto e1995 = EditionOfClass(*hhv, chosen);
+    const auto e2016 = EditionOfClass(*hhv2016, chosen);
+    ASSERT_TRUE(e1995 && e2016);
+    EXPECT_EQ(e1995->year, 1995);
+    EXPECT_EQ(e1995->meteringC, 0.0);
+    EXPECT_EQ(e1995->combustionC, 0.0);
+    EXPECT_EQ(e2016->year, 2016);
+    EXPECT_EQ(e2016->combustionC, 25.0);
+    EXPECT_EQ(e2016->meteringC, 0.0);
+    EXPECT_FALSE(EditionOfClass(*dew, chosen));
+
+    const CatalogueEntry* only1995[] = {hhv, dew};
+    auto warnings = ReferenceOptionWarnings(only1995, "25/0", false, chosen);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0], "--ref 25/0 applies to the ISO 6976:2016 classes only; HHV (ISO 6976:1995) take --ref-temp (0 degC)");
+    const CatalogueEntry* both[] = {hhv, hhv2016};
+    EXPECT_TRUE(ReferenceOptionWarnings(both, "", false, chosen).empty());
+    warnings = ReferenceOptionWarnings(both, "25/0", true, chosen);
+    ASSERT_EQ(warnings.size(), 2u);
+    EXPECT_EQ(warnings[1], "--ref-temp 0 applies to the ISO 6976:1995 classes only; HHV2016 (ISO 6976:2016) take --ref (25/0 degC)");
+    const CatalogueEntry* none[] = {dew};
+    warnings = ReferenceOptionWarnings(none, "", true, chosen);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("none of them is run"), std::string::npos);
 }
 
 TEST(IsoEdition, EachEditionHasItsEightClasses) {

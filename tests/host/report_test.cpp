@@ -34,6 +34,7 @@ FluidResult Result() {
     hhv.report.resultType = 128;
     hhv.report.phaseValues = {40.5, 40.5, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
     hhv.phases = phases(PhaseState::Ok, PhaseState::Absent);
+    hhv.edition = IsoEdition{1995, 15.0, 15.0};
     CorrelationResult dew;
     dew.report.word = "HCDewPt";
     dew.report.displayName = "HC Dew Point";
@@ -110,16 +111,70 @@ TEST(Report, TableIsFixedPointWithTheFluidAndTheReasons) {
     EXPECT_NE(table.find("Water Dew Point, Aqueous: no dew point found"), std::string::npos) << table;
 }
 
-TEST(Report, CsvHasEmptyCellsTheReferenceTemperatureAndTheVersion) {
-    const FluidResult result = Result();
+// Each record carries the edition it was computed with (none outside ISO 6976), and each phase
+// its status and reason; a record without its overall value is not "ok".
+TEST(Report, CsvHasEmptyCellsPhaseStatusesTheRecordsEditionAndTheVersion) {
+    FluidResult result = Result();
+    CorrelationResult hhv2016 = result.correlations[0];
+    hhv2016.report.word = "HHV2016";
+    hhv2016.report.displayName = "HHV";
+    hhv2016.edition = IsoEdition{2016, 25.0, 0.0};
+    CorrelationResult missing = result.correlations[2];
+    missing.report.phaseValues[0].reset();
+    missing.phases[0] = {PhaseState::NotComputed, "no dew point found, above the cricondenbar"};
+    result.correlations.push_back(hhv2016);
+    result.correlations.push_back(missing);
     const std::string csv = FormatCsv({15.0, false}, std::span(&result, 1));
     const std::string v(ProgramVersion());
+    const std::string failed = "not computed,the correlation failed,";
     EXPECT_EQ(csv,
               "fluid,id,class,display_name,result_type,unit,status,overall,vapour,hc_liquid,aqueous,phase3,"
-              "reference_temperature_C,iso6976_edition,combustion_temperature_C,version\n"
-              "1,,HHV,HHV Vol. Basis,128,MJ/m3,ok,40.5,40.5,,,,15,1995,15," + v + "\n"
-              "1,,HCDewPt,HC Dew Point,1,degC,Calculate failed: 0x80004005 (unspecified failure),,,,,,15,1995,15," + v + "\n"
-              "1,,WaterDewPt,Water Dew Point,1,degC,ok,-12.3456,-12.3456,,,,15,1995,15," + v + "\n");
+              "reference_temperature_C,iso6976_edition,combustion_temperature_C,overall_status,overall_reason,"
+              "vapour_status,vapour_reason,hc_liquid_status,hc_liquid_reason,aqueous_status,aqueous_reason,"
+              "phase3_status,phase3_reason,version\n"
+              "1,,HHV,HHV Vol. Basis,128,MJ/m3,ok,40.5,40.5,,,,15,1995,15,ok,,ok,,absent,,absent,,absent,," + v + "\n"
+              "1,,HCDewPt,HC Dew Point,1,degC,Calculate failed: 0x80004005 (unspecified failure),,,,,,,,," +
+                  failed + failed + failed + failed + failed + v + "\n"
+              "1,,WaterDewPt,Water Dew Point,1,degC,ok,-12.3456,-12.3456,,,,,,,ok,,ok,,absent,,"
+              "not computed,no dew point found,absent,," + v + "\n"
+              "1,,HHV2016,HHV,128,MJ/m3,ok,40.5,40.5,,,,0,2016,25,ok,,ok,,absent,,absent,,absent,," + v + "\n"
+              "1,,WaterDewPt,Water Dew Point,1,degC,\"not computed: no dew point found, above the cricondenbar\","
+              ",-12.3456,,,,,,,not computed,\"no dew point found, above the cricondenbar\",ok,,absent,,"
+              "not computed,no dew point found,absent,," + v + "\n");
+    EXPECT_EQ(CsvErrorRow(7, "b.csv:8: ethane: '0,5' is not a number"),
+              "7,,,,,,\"input error: b.csv:8: ethane: '0,5' is not a number\",,,,,,,,,,,,,,,,,,," + v + "\n");
+}
+
+// US customary units where the quantity has them, checked against values known in both systems.
+TEST(Report, OutputUnits) {
+    struct Case {
+        std::int32_t type;
+        double si, us;
+        const char* unit;
+    };
+    const Case cases[] = {
+        {1, 15.0, 59.0, "degF"},           {1, -40.0, -40.0, "degF"},
+        {16, 16.018463373960138, 1.0, "lb/ft3"},   // 1 lb/ft3 in kg/m3
+        {128, 37.258945807, 1000.0, "Btu/ft3"},    // 1000 Btu/ft3 in MJ/m3
+        {30, 2.326, 1.0, "Btu/lb"},                // 1 Btu/lb = 2.326 kJ/kg exactly
+        {21, 2.326, 1.0, "Btu/lbmol"},
+        {4, 0.45359237, 1.0, "lb/h"},
+        {174, 12.5, 12.5, "mg/Sm3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        EXPECT_NEAR(OutputValue(c.type, c.si, true), c.us, 1e-9 * std::max(1.0, std::fabs(c.us)));
+        EXPECT_EQ(OutputUnit(c.type, true), c.unit);
+        EXPECT_EQ(OutputValue(c.type, c.si, false), c.si);
+        EXPECT_EQ(OutputUnit(c.type, false), UnitOfResultType(c.type));
+    }
+    const FluidResult result = Result();
+    RunDescription us{15.0, false};
+    us.usUnits = true;
+    const std::string table = FormatTable(us, result);
+    EXPECT_NE(table.find("Fluid: 59.00 degF, 725.2 psia"), std::string::npos) << table;
+    EXPECT_NE(table.find("Btu/ft3"), std::string::npos) << table;
+    EXPECT_NE(FormatCsv(us, std::span(&result, 1)).find(",WaterDewPt,Water Dew Point,1,degF,ok,9.7779"), std::string::npos);
 }
 
 TEST(Report, ImpossibleValuesAreNotPlausible) {
