@@ -20,8 +20,8 @@ setup=$build/installer/calorix-$version-win64-setup.exe
 rm -rf "$scratch"
 mkdir -p "$scratch"
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
-cp "$data/client.vbs" "$scratch/client.vbs"
 $wine wineboot --init
+cp "$data/client.vbs" "$WINEPREFIX/drive_c/client.vbs"
 registry=$WINEPREFIX/system.reg
 folder="$WINEPREFIX/drive_c/Program Files/Calorix"
 uninstall_key='^\[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Calorix\]'
@@ -39,7 +39,7 @@ installed() {
     while read -r id; do grep -qiF "$id" "$registry" || fail "$1: $id not registered"; done <"$data/identifiers.txt"
     grep -qiF "$(head -n 1 "$data/host_identifiers.txt")" "$registry" || fail "$1: CORRMANLib not registered"
     # From the installed folder, where the system's search finds varbank2.dll.
-    output=$(cd "$folder" && $wine cscript //nologo "$scratch/client.vbs") || fail "$1: the script client: $output"
+    output=$(cd "$folder" && $wine cscript //nologo 'C:\client.vbs') || fail "$1: the script client: $output"
     grep -q 'every class created' <<<"$output" || fail "$1: the script client: $output"
 }
 
