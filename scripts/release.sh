@@ -59,5 +59,5 @@ if [ "$verify" = 1 ]; then
 fi
 
 echo "Made in dist/ (commit $(git rev-parse --short HEAD), SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH):"
-(cd "$root/dist" && ls -l --time-style=+ -- * | awk '{print "  " $NF "  " $5 " bytes"}')
+(cd "$root/dist" && stat -c "  %n  %s bytes" -- *)
 echo "Check them with: (cd dist && sha256sum -c SHA256SUMS)"
