@@ -218,8 +218,14 @@ function(calorix_add_type_library target idl tlb)
     add_custom_command(OUTPUT ${tlb}
         COMMAND ${CALORIX_WIDL} -m64 --win64 -t -I /usr/include/wine/wine/windows
                 -L /usr/lib/x86_64-linux-gnu/wine/x86_64-windows -o ${tlb} ${idl}
+        # widl stamps the time of its run into the library twice, as the text "Created by WIDL
+        # ... at <date>" and, right after it, as a 32-bit count of seconds; with
+        # SOURCE_DATE_EPOCH set (a release), both are written from it instead, in the same
+        # bytes, so that two builds of one commit give the same library.
+        COMMAND perl -0777 -pi -e "s/(Created by WIDL version \\S+ at ).{24}(\\nW*\\x13\\x00).{4}/\$1 . gmtime(\$ENV{SOURCE_DATE_EPOCH}) . \$2 . pack(q(V), \$ENV{SOURCE_DATE_EPOCH})/se if defined \$ENV{SOURCE_DATE_EPOCH}" ${tlb}
         DEPENDS ${idl}
-        COMMENT "Type library ${tlb}")
+        COMMENT "Type library ${tlb}"
+        VERBATIM)
     add_custom_target(${target} DEPENDS ${tlb})
 endfunction()
 

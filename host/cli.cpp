@@ -121,7 +121,20 @@ std::string ProgramFilePath() { return AbsolutePath(platform::ModuleFilePath());
 
 const platform::TypeLibraryInfo kHostTypeLibrary{&LIBID_CORRMANLib, 1, 0, "Correlation Manager 1.0 Type Library"};
 
-std::string DefaultModulePath() { return platform::PathIn(ProgramFolder(), platform::LibraryFileName("Calorix")); }
+// The module beside this program (a build folder, or the one folder of a Windows install), else
+// where an install puts it relative to the program's folder (bin/ -> lib/calorix/).
+std::string DefaultModulePath() {
+    const std::string name = platform::LibraryFileName("Calorix");
+    const std::string beside = platform::PathIn(ProgramFolder(), name);
+#ifdef CALORIX_INSTALLED_MODULE_DIR
+    std::error_code ec;
+    if (!std::filesystem::exists(beside, ec)) {
+        const std::string installed = platform::PathIn(ProgramFolder(), CALORIX_INSTALLED_MODULE_DIR "/" + name);
+        if (std::filesystem::exists(installed, ec)) return installed;
+    }
+#endif
+    return beside;
+}
 
 // Loads the module named on the command line (default: beside this program) into manager;
 // false, with a message, when it cannot be loaded.

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Calorix needs, if any is missing.
 # With the argument "windows", also those of the Windows build: the MinGW-w64 cross compiler,
-# widl, Wine to run the tests, and GoogleTest's sources to build it for the target.
+# widl, Wine to run the tests, GoogleTest's sources to build it for the target, and NSIS.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libpugixml-dev nlohmann-json3-dev libcli11-dev libfmt-dev libeigen3-dev
           libfccp-dev librsvg2-bin    # calorix-host batches (CSV) and the plot test
-          clang-14 libclang-rt-14-dev)  # the fuzz preset
+          clang-14 libclang-rt-14-dev  # the fuzz preset
+          help2man dpkg-dev)           # the man page of calorix-host; the .deb's dependencies
 if [ "${1:-}" = windows ]; then
     packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools wine64 libwine-dev
-               googletest)
+               googletest nsis)  # nsis: makensis, the Windows installer
 fi
 missing=()
 for p in "${packages[@]}"; do
