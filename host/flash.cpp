@@ -9,6 +9,7 @@
 #include <Eigen/Dense>
 
 #include "framework/empty_value.h"
+#include "host/flash_certificate.h"
 #include "host/portable_math.h"
 
 namespace calorix::host {
@@ -30,11 +31,6 @@ constexpr double kNearlyStationary = 1e-5;     // ln W step of a trial that is n
 constexpr double kClearlyStableTm = 1e-3;      // tangent-plane distance of a trial that is no threat
 constexpr double kUnboundedLnSum = 50.0;       // ln sum W of a trial that grows without bound
 constexpr double kSameComposition = 1e-4;       // a stationary point this close is a known phase
-
-// Certificate of an equilibrium.
-constexpr double kCertifiedLnFugacity = 1e-8;   // |ln f_ik - ln f_il|, every component and phase
-constexpr double kCertifiedBalance = 1e-10;     // |sum_k beta_k x_ik - z_i|
-constexpr double kCertifiedSum = 1e-12;         // sums of fractions and compositions
 
 // Bounds of the work: a flash that cannot be certified within them fails.
 constexpr int kMaxStabilityIterations = 150;
@@ -796,25 +792,12 @@ bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPha
 // phase on the root of lowest Gibbs energy. (The tangent-plane test is the caller's.)
 bool Certify(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases) {
     std::vector<double> scratch;
-    double betaSum = 0.0;
+    std::vector<CertifiedPhase> certified;
     for (auto& p : phases) {
-        if (!(p.beta >= 0.0 && p.beta <= 1.0)) return false;
-        betaSum += p.beta;
-        double sum = 0.0;
-        for (double v : p.x) {
-            if (!(v >= 0.0 && v <= 1.0)) return false;
-            sum += v;
-        }
-        if (!(std::fabs(sum - 1.0) <= kCertifiedSum)) return false;
         if (!EvaluatePhase(m, p, RootChoice::Stable, scratch)) return false;
+        certified.push_back({p.beta, p.x, p.lnPhi});
     }
-    if (!(std::fabs(betaSum - 1.0) <= kCertifiedSum)) return false;
-    for (std::size_t i = 0; i < m.n; ++i) {
-        double total = 0.0;
-        for (const auto& p : phases) total += p.beta * p.x[i];
-        if (!(std::fabs(total - z[i]) <= kCertifiedBalance)) return false;
-    }
-    return FugacityResidual(m, phases) <= kCertifiedLnFugacity;
+    return IsCertifiedSplit(z, certified);
 }
 
 double PolarFraction(const Model& m, const std::vector<double>& x) {
