@@ -9,6 +9,7 @@
 #include <Eigen/Dense>
 
 #include "framework/empty_value.h"
+#include "host/flash_certificate.h"
 #include "host/portable_math.h"
 
 namespace calorix::host {
@@ -33,11 +34,6 @@ constexpr double kSameComposition = 1e-4;       // a stationary point this close
 constexpr double kJoinsFoundPoint = 1e-3;       // a trial contracting this close to a stationary point found ends there
 constexpr double kPureTrialFraction = 1e-2;     // components of the feed with a trial phase of their own
 constexpr double kPureTrialLnIdealLiquid = -2.302585092994046;  // when x_k / K_k of Wilson exceeds 0.1
-
-// Certificate of an equilibrium.
-constexpr double kCertifiedLnFugacity = 1e-8;   // |ln f_ik - ln f_il|, every component and phase
-constexpr double kCertifiedBalance = 1e-10;     // |sum_k beta_k x_ik - z_i|
-constexpr double kCertifiedSum = 1e-12;         // sums of fractions and compositions
 
 // Bounds of the work: a flash that cannot be certified within them fails.
 constexpr int kMaxStabilityIterations = 150;
@@ -828,25 +824,12 @@ bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPha
 // phase on the root of lowest Gibbs energy. (The tangent-plane test is the caller's.)
 bool Certify(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases) {
     std::vector<double> scratch;
-    double betaSum = 0.0;
+    std::vector<CertifiedPhase> certified;
     for (auto& p : phases) {
-        if (!(p.beta >= 0.0 && p.beta <= 1.0)) return false;
-        betaSum += p.beta;
-        double sum = 0.0;
-        for (double v : p.x) {
-            if (!(v >= 0.0 && v <= 1.0)) return false;
-            sum += v;
-        }
-        if (!(std::fabs(sum - 1.0) <= kCertifiedSum)) return false;
         if (!EvaluatePhase(m, p, RootChoice::Stable, scratch)) return false;
+        certified.push_back({p.beta, p.x, p.lnPhi});
     }
-    if (!(std::fabs(betaSum - 1.0) <= kCertifiedSum)) return false;
-    for (std::size_t i = 0; i < m.n; ++i) {
-        double total = 0.0;
-        for (const auto& p : phases) total += p.beta * p.x[i];
-        if (!(std::fabs(total - z[i]) <= kCertifiedBalance)) return false;
-    }
-    return FugacityResidual(m, phases) <= kCertifiedLnFugacity;
+    return IsCertifiedSplit(z, certified);
 }
 
 double PolarFraction(const Model& m, const std::vector<double>& x) {

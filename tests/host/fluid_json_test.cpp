@@ -159,6 +159,11 @@ TEST(FluidJson, EverydayMistakesAreRefused) {
          "name the list mole_percent)"},
         {"{" + tp + c1c2 + R"("mole_percent": [0.95, 0.05]})",
          "g.json: mole_percent: fractions sum to 1 %, not 100 %; use --normalise to scale them"},
+        // An analysis 1 % off is refused; a tolerance of 0.1 % is all that is forgiven.
+        {"{" + tp + c1c2 + R"("mole_fractions": [0.94, 0.05]})",
+         "g.json: mole_fractions: fractions sum to 0.99, not 1; use --normalise to scale them"},
+        {"{" + tp + c1c2 + R"("mole_percent": [96, 5]})",
+         "g.json: mole_percent: fractions sum to 101 %, not 100 %; use --normalise to scale them"},
         {"{" + tp + c1c2 + R"("mole_fractions": [0.95, 0.05], "mole_percent": [95, 5]})",
          "g.json: mole_percent: the composition is given twice (mole_fractions and mole_percent); give one"},
         {"{" + tp + R"("temperature_K": 288.15, )" + c1c2 + R"("mole_fractions": [0.95, 0.05]})",
