@@ -9,6 +9,8 @@
 
 #include <fmt/format.h>
 
+#include "platform/program.h"
+
 namespace calorix::host {
 
 BatchRun EvaluateBatch(const CorrelationManager& manager, std::span<const CatalogueEntry* const> classes, bool optional,
@@ -24,6 +26,7 @@ BatchRun EvaluateBatch(const CorrelationManager& manager, std::span<const Catalo
     bool leftOutTaken = false;
     std::exception_ptr failure;
     auto work = [&] {
+        platform::ComApartment apartment;  // creating a correlation needs one on Windows
         try {
             FluidEvaluator evaluator(manager, classes, optional, settings);
             {

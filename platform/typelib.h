@@ -18,6 +18,9 @@ struct TypeLibraryInfo {
 
 HRESULT RegisterModuleTypeLibrary(const std::string& modulePath, const TypeLibraryInfo& info) noexcept;
 HRESULT UnregisterModuleTypeLibrary(const std::string& modulePath, const TypeLibraryInfo& info) noexcept;
+// Whether a failed unregistration only found the type library not registered (a second
+// uninstall): an uninstaller takes it as done.
+bool IsAlreadyUnregistered(HRESULT status) noexcept;
 
 // IDispatch of an interface described in a registered type library (version 1.0). The type
 // information is loaded once per interface and module, on first use under a lock, and

@@ -12,7 +12,7 @@ namespace platform {
 namespace {
 // The type library of the module file, else of the file beside it with the extension ".tlb".
 HRESULT LoadModuleTypeLibrary(const std::string& modulePath, ITypeLib** library, WideString* loadedFrom) {
-    WideString path = AnsiToWide(modulePath);
+    WideString path = Utf8ToWide(modulePath);
     HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library);
     if (FAILED(hr)) {
         const auto dot = path.find_last_of(OLESTR('.'));
@@ -58,6 +58,11 @@ HRESULT UnregisterModuleTypeLibrary(const std::string& modulePath, const TypeLib
     } catch (...) {
         return E_OUTOFMEMORY;
     }
+}
+
+bool IsAlreadyUnregistered(HRESULT status) noexcept {
+    return status == TYPE_E_LIBNOTREGISTERED || status == TYPE_E_REGISTRYACCESS ||
+           status == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 }
 
 namespace {
