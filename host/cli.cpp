@@ -142,7 +142,7 @@ int Program::Register(bool install) {
     const std::string registry = platform::DefaultRegistryFilePath();
     HRESULT hr = manager.CallExport(exportName);
     // A second uninstall: the module's type library is already gone, and so is the rest.
-    if (!install && platform::IsAlreadyUnregistered(hr)) hr = S_OK;
+    if (!install && platform::IsAlreadyUnregistered(path, hr)) hr = S_OK;
     if (FAILED(hr))
         return Fail(kExitFailure, fmt::format("{} in {} failed: {}{}", exportName, path, FormatStatus(hr),
                                               registry.empty() ? "" : fmt::format(" (registry {})", registry)));
@@ -151,7 +151,7 @@ int Program::Register(bool install) {
     const std::string program = ProgramFilePath();
     hr = install ? platform::RegisterModuleTypeLibrary(program, kHostTypeLibrary)
                  : platform::UnregisterModuleTypeLibrary(program, kHostTypeLibrary);
-    if (!install && platform::IsAlreadyUnregistered(hr)) hr = S_OK;
+    if (!install && platform::IsAlreadyUnregistered(program, hr)) hr = S_OK;
     if (FAILED(hr))
         return Fail(kExitFailure, fmt::format("{} the type library CORRMANLib of {} failed: {}",
                                               install ? "registering" : "unregistering", program, FormatStatus(hr)));

@@ -56,7 +56,7 @@ HRESULT UnregisterModuleTypeLibrary(const std::string&, const TypeLibraryInfo& i
 }
 
 // Deleting what is not there succeeds here.
-bool IsAlreadyUnregistered(HRESULT) noexcept { return false; }
+bool IsAlreadyUnregistered(const std::string&, HRESULT) noexcept { return false; }
 
 // No type information without type libraries.
 HRESULT DispatchGetTypeInfoCount(UINT* count) noexcept {

@@ -60,9 +60,26 @@ HRESULT UnregisterModuleTypeLibrary(const std::string& modulePath, const TypeLib
     }
 }
 
-bool IsAlreadyUnregistered(HRESULT status) noexcept {
-    return status == TYPE_E_LIBNOTREGISTERED || status == TYPE_E_REGISTRYACCESS ||
-           status == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+bool IsAlreadyUnregistered(const std::string& modulePath, HRESULT status) noexcept {
+    if (SUCCEEDED(status)) return false;
+    try {
+        ITypeLib* library = nullptr;
+        WideString path;
+        if (FAILED(LoadModuleTypeLibrary(modulePath, &library, &path))) return false;
+        TLIBATTR* attributes = nullptr;
+        bool registered = true;
+        if (SUCCEEDED(library->GetLibAttr(&attributes))) {
+            BSTR registeredPath = nullptr;
+            registered = SUCCEEDED(QueryPathOfRegTypeLib(attributes->guid, attributes->wMajorVerNum,
+                                                         attributes->wMinorVerNum, attributes->lcid, &registeredPath));
+            SysFreeString(registeredPath);
+            library->ReleaseTLibAttr(attributes);
+        }
+        library->Release();
+        return !registered;
+    } catch (...) {
+        return false;
+    }
 }
 
 namespace {
