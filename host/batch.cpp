@@ -9,6 +9,8 @@
 
 #include <fmt/format.h>
 
+#include "platform/program.h"
+
 namespace calorix::host {
 
 std::vector<std::string> StreamBatch(const CorrelationManager& manager, std::span<const CatalogueEntry* const> classes,
@@ -36,6 +38,7 @@ std::vector<std::string> StreamBatch(const CorrelationManager& manager, std::spa
     bool leftOutTaken = false;
 
     auto worker = [&] {
+        platform::ComApartment apartment;  // creating a correlation needs one on Windows
         std::unique_lock guard(lock);
         try {
             guard.unlock();

@@ -112,8 +112,8 @@ private:
 
 std::string AbsolutePath(const std::string& path) {
     std::error_code ec;
-    auto p = std::filesystem::absolute(path, ec);
-    return ec ? path : p.lexically_normal().string();
+    auto p = std::filesystem::absolute(platform::FileSystemPath(path), ec);
+    return ec ? path : platform::Utf8Path(p.lexically_normal());
 }
 
 // This program's file, absolute.
@@ -157,6 +157,8 @@ int Program::Register(bool install) {
     if (!LoadModule(manager, path)) return kExitFailure;
     const std::string registry = platform::DefaultRegistryFilePath();
     HRESULT hr = manager.CallExport(exportName);
+    // A second uninstall: the module's type library is already gone, and so is the rest.
+    if (!install && platform::IsAlreadyUnregistered(path, hr)) hr = S_OK;
     if (FAILED(hr))
         return Fail(kExitFailure, fmt::format("{} in {} failed: {}{}", exportName, path, FormatStatus(hr),
                                               registry.empty() ? "" : fmt::format(" (registry {})", registry)));
@@ -165,6 +167,7 @@ int Program::Register(bool install) {
     const std::string program = ProgramFilePath();
     hr = install ? platform::RegisterModuleTypeLibrary(program, kHostTypeLibrary)
                  : platform::UnregisterModuleTypeLibrary(program, kHostTypeLibrary);
+    if (!install && platform::IsAlreadyUnregistered(program, hr)) hr = S_OK;
     if (FAILED(hr))
         return Fail(kExitFailure, fmt::format("{} the type library CORRMANLib of {} failed: {}",
                                               install ? "registering" : "unregistering", program, FormatStatus(hr)));
@@ -451,8 +454,8 @@ int Program::RunEnvelope() {
     if (!m_svg.empty()) {
         const std::string name = !fluid.id.empty()       ? fluid.id
                                  : m_options.fluid.empty() ? std::string("the default pipeline gas")
-                                                           : std::filesystem::path(m_options.fluid).stem().string();
-        std::ofstream file(m_svg, std::ios::binary);
+                                                           : platform::FileSystemPath(m_options.fluid).stem().string();
+        std::ofstream file(platform::FileSystemPath(m_svg), std::ios::binary);
         file << EnvelopeSvg(env, shown, name, us ? "°F" : "°C", unit->name, unit->kPa);
         if (!file.flush()) return Fail(kExitFailure, fmt::format("{}: cannot write the file", m_svg));
     }
@@ -482,7 +485,7 @@ int Program::Run(int argc, const char* const* argv) {
     auto* unreg = app.add_subcommand("unregister", "Unregister the module (calls its DllUnregisterServer)");
     for (auto* r : {reg, unreg}) {
         AddOptions(*r, m_options, kOptModule);
-        r->add_option("MODULE", m_registerModule, "The module (default: Calorix.so beside this program)");
+        r->add_option("MODULE", m_registerModule, "The module (default: " + platform::LibraryFileName("Calorix") + " beside this program)");
     }
     auto* components = app.add_subcommand("components", "List the host's components (CAS, molar mass, class, name)");
     auto* correlations = app.add_subcommand("correlations", "List the correlation classes");

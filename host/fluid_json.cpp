@@ -12,6 +12,7 @@
 
 #include "host/components.h"
 #include "host/suggest.h"
+#include "platform/library.h"
 
 namespace calorix::host {
 
@@ -500,7 +501,7 @@ std::vector<ParsedFluid> ParseFluidsJson(std::string_view text, const std::strin
 }
 
 std::ifstream OpenInputFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::FileSystemPath(path), std::ios::binary);
     if (!in) throw FluidInputError(fmt::format("{}: cannot open the file", path));
     return in;
 }

@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "host/suggest.h"
+#include "platform/library.h"
 
 namespace calorix::host {
 
@@ -27,7 +28,7 @@ constexpr OptionRow kOptionTable[] = {
      }},
     {kOptModule, "--module",
      [](CLI::App& app, CalculationOptions& o) {
-         app.add_option("--module", o.module, "Correlation module (default: Calorix.so beside this program)");
+         app.add_option("--module", o.module, "Correlation module (default: " + platform::LibraryFileName("Calorix") + " beside this program)");
      }},
     {kOptRefTemp, "--ref-temp",
      [](CLI::App& app, CalculationOptions& o) {

@@ -2,6 +2,9 @@
 // its main thread, and standard streams that write bytes as they are given.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/com.h"
 
 namespace platform {
@@ -19,6 +22,10 @@ public:
 private:
     HRESULT m_status;
 };
+
+// The program's arguments in UTF-8 (Windows: from the UTF-16 command line, so that a path
+// outside the code page arrives whole; elsewhere argv as given).
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 // Standard output and error without line-end translation (Windows writes CR LF otherwise).
 void UseBinaryStandardStreams() noexcept;

@@ -2,6 +2,7 @@
 // string values, then commit. Paths are relative to HKEY_CLASSES_ROOT, components separated by
 // backslashes ("CLSID\{...}\InprocServer32"); the empty path is the root itself. Key and value
 // names compare without regard to ASCII case and keep the case they were first written with.
+// Names and values are UTF-8 (on Windows too: they reach the registry as UTF-16).
 //
 // POSIX backend: a text file in the REGEDIT4 format, named by the environment variable
 // CALORIX_REGISTRY, else $XDG_DATA_HOME/calorix/registry.reg, else

@@ -19,6 +19,11 @@ WideString AnsiToWide(std::string_view text);
 // Wide to narrow with the ANSI code page. Unpaired surrogates give replacement characters.
 std::string WideToAnsi(WideStringView text);
 
+// Narrow to wide and back as UTF-8, whatever the code page: file paths, registry entries and
+// the command line, which must hold every character a folder name can have.
+WideString Utf8ToWide(std::string_view text);
+std::string WideToUtf8(WideStringView text);
+
 // Length of a null-terminated wide string.
 std::size_t WideLength(const OLECHAR* text) noexcept;
 

@@ -18,6 +18,10 @@ struct TypeLibraryInfo {
 
 HRESULT RegisterModuleTypeLibrary(const std::string& modulePath, const TypeLibraryInfo& info) noexcept;
 HRESULT UnregisterModuleTypeLibrary(const std::string& modulePath, const TypeLibraryInfo& info) noexcept;
+// Whether a failed unregistration of the module only met its type library not registered
+// (a second uninstall; the system answers E_INVALIDARG or a registry error): an uninstaller
+// takes it as done.
+bool IsAlreadyUnregistered(const std::string& modulePath, HRESULT status) noexcept;
 
 // IDispatch of an interface described in a registered type library (version 1.0). The type
 // information is loaded once per interface and module, on first use under a lock, and

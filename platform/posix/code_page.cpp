@@ -86,4 +86,8 @@ std::string WideToAnsi(std::u16string_view text) {
     return out;
 }
 
+// The ANSI code page is UTF-8 here.
+std::u16string Utf8ToWide(std::string_view text) { return AnsiToWide(text); }
+std::string WideToUtf8(std::u16string_view text) { return WideToAnsi(text); }
+
 }  // namespace platform

@@ -100,6 +100,8 @@ void InstallTaskAllocatorSpy(TaskAllocatorSpy*) noexcept {}
 ComApartment::ComApartment() noexcept : m_status(S_OK) {}
 ComApartment::~ComApartment() = default;
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
 void UseBinaryStandardStreams() noexcept {}
 
 }  // namespace platform

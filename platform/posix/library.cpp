@@ -45,17 +45,22 @@ std::string LibraryFileName(const std::string& stem) { return stem + ".so"; }
 
 std::string PathIn(const std::string& folder, const std::string& name) { return folder + "/" + name; }
 
+std::filesystem::path FileSystemPath(const std::string& utf8) { return std::filesystem::path(utf8); }
+
+std::string Utf8Path(const std::filesystem::path& path) { return path.string(); }
+
 HRESULT LoadComponentLibrary(const std::string& fileName, LibraryHandle* library) noexcept {
     if (!library) return E_POINTER;
     *library = nullptr;
     try {
         std::string name = PosixFileName(fileName);
-        void* handle = nullptr;
-        if (name.find('/') == std::string::npos) {
+        // The loader's search first, so that a copy the host provides wins; then, for a bare
+        // file name, the file beside this module.
+        void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle && name.find('/') == std::string::npos) {
             std::string folder = FolderOf(ModuleFilePath());
-            if (!folder.empty()) handle = dlopen((folder + "/" + name).c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (!folder.empty()) handle = dlopen(PathIn(folder, name).c_str(), RTLD_NOW | RTLD_LOCAL);
         }
-        if (!handle) handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
         // Kept for the life of the process: the handle is never closed.
         *library = handle;

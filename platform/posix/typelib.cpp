@@ -55,6 +55,9 @@ HRESULT UnregisterModuleTypeLibrary(const std::string&, const TypeLibraryInfo& i
     }
 }
 
+// Deleting what is not there succeeds here.
+bool IsAlreadyUnregistered(const std::string&, HRESULT) noexcept { return false; }
+
 // No type information without type libraries.
 HRESULT DispatchGetTypeInfoCount(UINT* count) noexcept {
     if (!count) return E_POINTER;

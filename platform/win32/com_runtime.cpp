@@ -5,6 +5,9 @@
 #include <cstdio>
 
 #include "platform/program.h"
+#include "platform/strings.h"
+
+#include <shellapi.h>  // after the system headers that platform/com.h includes
 #include "platform/task_allocator.h"
 
 namespace platform {
@@ -73,6 +76,21 @@ void InstallTaskAllocatorSpy(TaskAllocatorSpy* spy) noexcept {
 ComApartment::ComApartment() noexcept : m_status(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
 ComApartment::~ComApartment() {
     if (SUCCEEDED(m_status)) CoUninitialize();
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide) return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> arguments;
+    try {
+        for (int i = 0; i < count; ++i) arguments.push_back(WideToUtf8(wide[i]));
+    } catch (...) {
+        LocalFree(wide);
+        throw;
+    }
+    LocalFree(wide);
+    return arguments;
 }
 
 void UseBinaryStandardStreams() noexcept {

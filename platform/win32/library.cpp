@@ -1,5 +1,6 @@
 // Libraries are loaded by file name with the system's own search order, as the host's own
-// copy of a library would be.
+// copy of a library would be, then from this module's folder. Paths are UTF-8 here and
+// reach the system as UTF-16.
 #include "platform/library.h"
 
 #include "platform/strings.h"
@@ -14,7 +15,7 @@ std::string ModuleFilePath() {
         if (n == 0) return {};
         if (n < path.size()) {
             path.resize(n);
-            return WideToAnsi(path);
+            return WideToUtf8(path);
         }
         path.resize(path.size() * 2);
     }
@@ -29,13 +30,27 @@ std::string LibraryFileName(const std::string& stem) { return stem + ".dll"; }
 
 std::string PathIn(const std::string& folder, const std::string& name) { return folder + "\\" + name; }
 
+std::filesystem::path FileSystemPath(const std::string& utf8) { return std::filesystem::path(Utf8ToWide(utf8)); }
+
+std::string Utf8Path(const std::filesystem::path& path) { return WideToUtf8(path.native()); }
+
 HRESULT LoadComponentLibrary(const std::string& fileName, LibraryHandle* library) noexcept {
     if (!library) return E_POINTER;
     *library = nullptr;
     try {
-        WideString name = AnsiToWide(fileName);
+        // The system's search first, so that a copy the host ships wins; then, for a bare file
+        // name, the file beside this module by its full path (the search looks in the client
+        // program's folder, not in ours).
+        WideString name = Utf8ToWide(fileName);
         // Kept for the life of the process: the library is never freed.
         HINSTANCE handle = CoLoadLibrary(name.data(), FALSE);
+        if (!handle && fileName.find_first_of("\\/") == std::string::npos) {
+            const std::string folder = FolderOf(ModuleFilePath());
+            if (!folder.empty()) {
+                WideString beside = Utf8ToWide(PathIn(folder, fileName));
+                handle = CoLoadLibrary(beside.data(), FALSE);
+            }
+        }
         if (!handle) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
         *library = handle;
         return S_OK;
@@ -46,7 +61,7 @@ HRESULT LoadComponentLibrary(const std::string& fileName, LibraryHandle* library
 
 LibraryHandle OpenLibraryFile(const std::string& path) noexcept {
     try {
-        return LoadLibraryW(AnsiToWide(path).c_str());
+        return LoadLibraryW(Utf8ToWide(path).c_str());
     } catch (...) {
         return nullptr;
     }

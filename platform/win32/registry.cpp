@@ -1,6 +1,6 @@
 // The registry below HKEY_CLASSES_ROOT over the Win32 registry functions. Every change is
-// applied at once; Commit() only ends the transaction. Names cross the API in the ANSI code
-// page.
+// applied at once; Commit() only ends the transaction. Names and values are UTF-8 here and
+// cross the API as UTF-16, so a path holds any character whatever the code page.
 #include "platform/registry.h"
 
 #include "platform/strings.h"
@@ -25,7 +25,7 @@ private:
 HRESULT FromWin32(LSTATUS status) { return HRESULT_FROM_WIN32(static_cast<DWORD>(status)); }
 
 HRESULT Open(std::string_view path, REGSAM access, Key* key) {
-    return FromWin32(RegOpenKeyExW(HKEY_CLASSES_ROOT, AnsiToWide(path).c_str(), 0, access, key->Put()));
+    return FromWin32(RegOpenKeyExW(HKEY_CLASSES_ROOT, Utf8ToWide(path).c_str(), 0, access, key->Put()));
 }
 
 bool Valid(std::string_view text) { return text.find_first_of("\r\n") == std::string_view::npos; }
@@ -77,7 +77,7 @@ HRESULT RegistryTransaction::EnumSubkeys(std::string_view path, std::vector<std:
             LSTATUS status = RegEnumKeyExW(key.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
             if (status == ERROR_NO_MORE_ITEMS) return S_OK;
             if (status != ERROR_SUCCESS) return FromWin32(status);
-            names->push_back(WideToAnsi(WideStringView(name, length)));
+            names->push_back(WideToUtf8(WideStringView(name, length)));
         }
     } catch (...) {
         return E_OUTOFMEMORY;
@@ -98,7 +98,7 @@ HRESULT RegistryTransaction::EnumValues(std::string_view path, std::vector<Regis
             if (status == ERROR_NO_MORE_ITEMS) return S_OK;
             if (status != ERROR_SUCCESS) return FromWin32(status);
             RegistryValue value;
-            value.name = WideToAnsi(WideStringView(name, length));
+            value.name = WideToUtf8(WideStringView(name, length));
             value.isString = type == REG_SZ;
             if (value.isString) {
                 hr = QueryValue(path, value.name, &value.data);
@@ -118,7 +118,7 @@ HRESULT RegistryTransaction::QueryValue(std::string_view path, std::string_view 
         Key key;
         HRESULT hr = Open(path, KEY_READ, &key);
         if (FAILED(hr)) return hr;
-        const WideString valueName = AnsiToWide(name);
+        const WideString valueName = Utf8ToWide(name);
         DWORD type = 0, bytes = 0;
         LSTATUS status = RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &type, nullptr, &bytes);
         if (status != ERROR_SUCCESS) return FromWin32(status);
@@ -129,7 +129,7 @@ HRESULT RegistryTransaction::QueryValue(std::string_view path, std::string_view 
         if (status != ERROR_SUCCESS) return FromWin32(status);
         text.resize(bytes / sizeof(OLECHAR));
         while (!text.empty() && text.back() == 0) text.pop_back();
-        *data = WideToAnsi(text);
+        *data = WideToUtf8(text);
         return S_OK;
     } catch (...) {
         return E_OUTOFMEMORY;
@@ -142,7 +142,7 @@ HRESULT RegistryTransaction::CreateKey(std::string_view path) noexcept {
     try {
         Key key;
         DWORD disposition = 0;
-        LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, AnsiToWide(path).c_str(), 0, nullptr, 0, KEY_WRITE,
+        LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, Utf8ToWide(path).c_str(), 0, nullptr, 0, KEY_WRITE,
                                          nullptr, key.Put(), &disposition);
         if (status != ERROR_SUCCESS) return FromWin32(status);
         return disposition == REG_CREATED_NEW_KEY ? S_OK : S_FALSE;
@@ -156,11 +156,11 @@ HRESULT RegistryTransaction::SetValue(std::string_view path, std::string_view na
     if (!Valid(path) || !Valid(name) || !Valid(data)) return E_INVALIDARG;
     try {
         Key key;
-        LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, AnsiToWide(path).c_str(), 0, nullptr, 0, KEY_WRITE,
+        LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, Utf8ToWide(path).c_str(), 0, nullptr, 0, KEY_WRITE,
                                          nullptr, key.Put(), nullptr);
         if (status != ERROR_SUCCESS) return FromWin32(status);
-        const WideString text = AnsiToWide(data);
-        status = RegSetValueExW(key.Get(), AnsiToWide(name).c_str(), 0, REG_SZ,
+        const WideString text = Utf8ToWide(data);
+        status = RegSetValueExW(key.Get(), Utf8ToWide(name).c_str(), 0, REG_SZ,
                                 reinterpret_cast<const BYTE*>(text.c_str()),
                                 static_cast<DWORD>((text.size() + 1) * sizeof(OLECHAR)));
         return FromWin32(status);
@@ -178,7 +178,7 @@ HRESULT RegistryTransaction::DeleteKey(std::string_view path) noexcept {
         HRESULT hr = EnumSubkeys(path, &subkeys);
         if (FAILED(hr)) return hr;
         if (!subkeys.empty()) return E_ACCESSDENIED;
-        return FromWin32(RegDeleteKeyW(HKEY_CLASSES_ROOT, AnsiToWide(path).c_str()));
+        return FromWin32(RegDeleteKeyW(HKEY_CLASSES_ROOT, Utf8ToWide(path).c_str()));
     } catch (...) {
         return E_OUTOFMEMORY;
     }
@@ -189,7 +189,7 @@ HRESULT RegistryTransaction::DeleteTree(std::string_view path) noexcept {
     if (path.empty()) return E_INVALIDARG;
     try {
         if (!KeyExists(path)) return S_FALSE;
-        const WideString key = AnsiToWide(path);
+        const WideString key = Utf8ToWide(path);
         HRESULT hr = FromWin32(RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str()));
         if (FAILED(hr)) return hr;
         // Some versions of the system delete the key itself too, others only what is below it.

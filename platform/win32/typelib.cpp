@@ -12,7 +12,7 @@ namespace platform {
 namespace {
 // The type library of the module file, else of the file beside it with the extension ".tlb".
 HRESULT LoadModuleTypeLibrary(const std::string& modulePath, ITypeLib** library, WideString* loadedFrom) {
-    WideString path = AnsiToWide(modulePath);
+    WideString path = Utf8ToWide(modulePath);
     HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library);
     if (FAILED(hr)) {
         const auto dot = path.find_last_of(OLESTR('.'));
@@ -57,6 +57,28 @@ HRESULT UnregisterModuleTypeLibrary(const std::string& modulePath, const TypeLib
         return hr;
     } catch (...) {
         return E_OUTOFMEMORY;
+    }
+}
+
+bool IsAlreadyUnregistered(const std::string& modulePath, HRESULT status) noexcept {
+    if (SUCCEEDED(status)) return false;
+    try {
+        ITypeLib* library = nullptr;
+        WideString path;
+        if (FAILED(LoadModuleTypeLibrary(modulePath, &library, &path))) return false;
+        TLIBATTR* attributes = nullptr;
+        bool registered = true;
+        if (SUCCEEDED(library->GetLibAttr(&attributes))) {
+            BSTR registeredPath = nullptr;
+            registered = SUCCEEDED(QueryPathOfRegTypeLib(attributes->guid, attributes->wMajorVerNum,
+                                                         attributes->wMinorVerNum, attributes->lcid, &registeredPath));
+            SysFreeString(registeredPath);
+            library->ReleaseTLibAttr(attributes);
+        }
+        library->Release();
+        return !registered;
+    } catch (...) {
+        return false;
     }
 }
 

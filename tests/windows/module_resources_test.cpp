@@ -16,7 +16,7 @@
 namespace {
 
 std::wstring ModulePath() {
-    return platform::AnsiToWide(platform::FolderOf(platform::ModuleFilePath()) + "\\Calorix.dll");
+    return platform::Utf8ToWide(platform::FolderOf(platform::ModuleFilePath()) + "\\Calorix.dll");
 }
 
 struct CatalogueClass {

@@ -3,7 +3,10 @@
 # VBScript client creates every class by its ProgID and reads the interface name through
 # IDispatch's type information, and regsvr32 /u removes every key it wrote. Then the same
 # prefix again with "calorix-host.exe register", which also registers the host's type library
-# CORRMANLib, and "calorix-host.exe unregister".
+# CORRMANLib, and "calorix-host.exe unregister" (twice: a second uninstall finds nothing left
+# and succeeds). The module sits in a folder named outside the code page, so its path must
+# reach the registry whole, and the script also runs from another folder, where the system's
+# search does not find varbank2.dll and the module loads the one beside it.
 #   registration_test.sh <folder of Calorix.dll> <client.vbs> <identifiers> <host identifiers>
 #                        <scratch folder>
 # <identifiers> lists the module's GUIDs, one a line: every one is registered, and none may be
@@ -15,9 +18,10 @@ wine=/usr/lib/wine/wine64
 export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="winedbg.exe=d;mscoree=;mshtml="
 
 rm -rf "$scratch"
-mkdir -p "$scratch/module"
+module="$scratch/Газ Tools"
+mkdir -p "$module" "$scratch/elsewhere"
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
-cp "$bin/Calorix.dll" "$bin/varbank2.dll" "$bin/calorix-host.exe" "$scratch/module/"
+cp "$bin/Calorix.dll" "$bin/varbank2.dll" "$bin/calorix-host.exe" "$module/"
 cp "$script" "$scratch/client.vbs"
 $wine wineboot --init
 
@@ -42,7 +46,7 @@ all_removed() {
     grep -q '^\[Software\\\\Classes\\\\CLSID\]' "$registry" || fail "$1: HKCR\\CLSID is gone"
 }
 
-cd "$scratch/module"
+cd "$module"
 $wine regsvr32 /s Calorix.dll || fail "regsvr32 Calorix.dll exited with $?"
 flush
 all_registered "$identifiers" regsvr32
@@ -53,6 +57,13 @@ if grep -qiF "$host_library" "$registry"; then fail "Calorix.dll registered CORR
 # simulator's own copy in the simulator's folder.
 output=$($wine cscript //nologo ../client.vbs) || fail "the script client failed: $output"
 grep -q 'every class created' <<<"$output" || fail "the script client failed: $output"
+# The module's path as written into the registry, in Wine's escaped UTF-16 (\x0413 ...).
+grep -qiF 'Tools\\Calorix.dll' "$registry" || fail "the module's path is not in the registry"
+grep -qF '?? Tools' "$registry" && fail "the module's path went through the code page"
+# From another folder: the data server is found beside the module.
+output=$(cd "$scratch/elsewhere" && $wine cscript //nologo ../client.vbs) ||
+    fail "the script client in another folder failed: $output"
+grep -q 'every class created' <<<"$output" || fail "the script client in another folder failed: $output"
 
 $wine regsvr32 /s /u Calorix.dll || fail "regsvr32 /u Calorix.dll exited with $?"
 flush
@@ -67,4 +78,5 @@ grep -qiF "$host_library" "$registry" && grep -qi 'Correlation Manager 1.0 Type 
 output=$($wine calorix-host.exe unregister) || fail "calorix-host.exe unregister failed: $output"
 flush
 all_removed "calorix-host.exe unregister"
+output=$($wine calorix-host.exe unregister) || fail "a second calorix-host.exe unregister failed: $output"
 echo "registered, created by ProgID and unregistered cleanly, by regsvr32 and by calorix-host.exe"
