@@ -155,6 +155,30 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
+// The class's own enumeration parameter ("RefTempOption" of the 1995 classes, "RefConditions"
+// of the 2016 classes, "MethaneOrigin" of CO2EAR6), set to one of all its options. A class
+// with a parameter set that holds anything else, or a parameter that refuses one of its own
+// options, stops the run.
+void SelectAnyOption(ICorrelation* correlation, std::uint32_t draw) {
+    ComPtr<IVariableSet> parameters;
+    FUZZ_CHECK(correlation->GetParameters(parameters.Put()) == S_OK && parameters);
+    std::int32_t count = -1;
+    FUZZ_CHECK(parameters->GetCount(&count) == S_OK);
+    if (count == 0) return;
+    FUZZ_CHECK(count == 1);
+    for (const OLECHAR* name : {OLESTR("RefTempOption"), OLESTR("RefConditions"), OLESTR("MethaneOrigin")}) {
+        ComPtr<IVariable> variable;
+        if (FAILED(parameters->GetVariable(name, variable.Put())) || !variable) continue;
+        ComPtr<IEnumVariable> enumeration;
+        FUZZ_CHECK(SUCCEEDED(variable.As(&enumeration)) && enumeration);
+        std::int32_t options = 0;
+        FUZZ_CHECK(enumeration->GetOptionCount(&options) == S_OK && options > 0);
+        FUZZ_CHECK(enumeration->SetValue(0, static_cast<std::int32_t>(draw % static_cast<std::uint32_t>(options))) == S_OK);
+        return;
+    }
+    FUZZ_CHECK(!"a parameter of no known name");
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     const std::vector<moduleclient::ClassInfo>& classes = moduleclient::Classes();
@@ -164,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         FakeHost host;
         BuildHost(in, host);
-        const std::int32_t refTemp = in.ConsumeIntegralInRange(-1, 2);
+        const std::uint32_t optionDraw = in.ConsumeIntegral<std::uint32_t>();
         const std::int32_t fluidIndex = in.ConsumeBool() ? 0 : in.ConsumeIntegral<std::int32_t>();
         const int calculations = in.ConsumeIntegralInRange(1, 2);
         const bool wrongKey = in.ConsumeIntegralInRange(0, 15) == 0;
@@ -173,7 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             moduleclient::Attached a;
             a.correlation = moduleclient::Create(g_module, *info.clsid);
             FUZZ_CHECK(a.correlation);
-            moduleclient::SetRefTempOption(a.correlation.Get(), refTemp);  // the ISO 6976 classes have it
+            SelectAnyOption(a.correlation.Get(), optionDraw);
             IVariableSet* set = nullptr;
             if (a.correlation->Attach(host.Source(), fluidIndex, &a.key, &set) == S_OK) {
                 a.results = ComPtr<IVariableSet>(set);

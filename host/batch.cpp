@@ -148,9 +148,12 @@ std::string ProgressBar(const Progress& p) {
     const std::size_t columns = std::max<std::size_t>(p.columns, 20) - 1;
     const std::size_t width = std::min<std::size_t>(columns > tail.size() + 12 ? columns - tail.size() - 2 : 0, 50);
     const auto filled = static_cast<std::size_t>(share * static_cast<double>(width));
-    std::string line = width ? "[" + std::string(filled, '#') + std::string(width - filled, '.') + "]" + tail : tail;
-    line.resize(columns, ' ');
-    return "\r" + line + (p.last ? "\n" : "");
+    std::string line = "\r";
+    if (width) line.append("[").append(filled, '#').append(width - filled, '.').append("]");
+    line.append(tail);
+    line.resize(columns + 1, ' ');
+    if (p.last) line.push_back('\n');
+    return line;
 }
 
 }  // namespace calorix::host

@@ -141,14 +141,9 @@ void DetailMixture::SetTemperature(double temperature_K) {
 
 LineState DetailMixture::State(double temperature_K, double pressure_kPa, Root root) {
     LineState state;
-    if (!valid_ || !std::isfinite(temperature_K) || !std::isfinite(pressure_kPa) || temperature_K <= 0 ||
-        pressure_kPa <= 0)
-        return state;
-    if (temperature_K < kDetailMinTemperature_K || temperature_K > kDetailMaxTemperature_K ||
-        pressure_kPa > kDetailMaxPressure_kPa) {
-        state.status = LineStatus::OutOfRange;
-        return state;
-    }
+    state.status = CheckStateInput(valid_, temperature_K, pressure_kPa, kDetailMinTemperature_K,
+                                   kDetailMaxTemperature_K, kDetailMaxPressure_kPa);
+    if (state.status != LineStatus::Ok) return state;
     SetTemperature(temperature_K);
     const double rt = dt::kR_J_molK * temperature_K;
     // Z - 1 (s1) and D^2 d2(alpha_r)/dD^2 (s2) at molar density rho.

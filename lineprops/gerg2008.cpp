@@ -262,14 +262,9 @@ Gerg2008Mixture::Residual Gerg2008Mixture::Evaluate(double delta) const {
 
 LineState Gerg2008Mixture::State(double temperature_K, double pressure_kPa, Root root) {
     LineState state;
-    if (!valid_ || !std::isfinite(temperature_K) || !std::isfinite(pressure_kPa) || temperature_K <= 0 ||
-        pressure_kPa <= 0)
-        return state;
-    if (temperature_K < kGergMinTemperature_K || temperature_K > kGergMaxTemperature_K ||
-        pressure_kPa > kGergMaxPressure_kPa) {
-        state.status = LineStatus::OutOfRange;
-        return state;
-    }
+    state.status = CheckStateInput(valid_, temperature_K, pressure_kPa, kGergMinTemperature_K,
+                                   kGergMaxTemperature_K, kGergMaxPressure_kPa);
+    if (state.status != LineStatus::Ok) return state;
     SetTemperature(temperature_K);
     const double rt = g::kR_J_molK * temperature_K;
     Residual r;

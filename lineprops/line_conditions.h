@@ -2,6 +2,8 @@
 // DETAIL): which density root a phase takes, why a state has no value, what a state gives.
 #pragma once
 
+#include <cmath>
+
 #include <cstddef>
 #include <string_view>
 
@@ -31,5 +33,18 @@ struct LineState {
     double speed_of_sound_m_s = 0.0;        // GERG-2008 only
     double isentropic_exponent = 0.0;       // GERG-2008 only: kappa = w^2 rho_mass / p
 };
+
+// Whether a state may be solved: BadInput for a mixture that is not usable or a temperature or
+// pressure that is not finite or not positive, OutOfRange outside the model's extended range,
+// otherwise Ok.
+inline LineStatus CheckStateInput(bool usableMixture, double temperature_K, double pressure_kPa, double minTemperature_K,
+                                  double maxTemperature_K, double maxPressure_kPa) {
+    if (!usableMixture || !std::isfinite(temperature_K) || !std::isfinite(pressure_kPa) || temperature_K <= 0 ||
+        pressure_kPa <= 0)
+        return LineStatus::BadInput;
+    if (temperature_K < minTemperature_K || temperature_K > maxTemperature_K || pressure_kPa > maxPressure_kPa)
+        return LineStatus::OutOfRange;
+    return LineStatus::Ok;
+}
 
 }  // namespace calorix::lineprops

@@ -81,6 +81,19 @@ Outputs Calculate(const std::vector<Component>& gas, std::int32_t option) {
     return out;
 }
 
+// The gases of the worked examples D.2, D.3 and D.4 of ISO 6976:2016, Annex D.
+std::vector<Component> AnnexDExample(int n) {
+    if (n == 1)
+        return Gas({{kMethane, 0.933212}, {kEthane, 0.025656}, {kPropane, 0.015368}, {kNitrogen, 0.010350},
+                    {kCarbonDioxide, 0.015414}});
+    if (n == 2)
+        return Gas({{kMethane, 0.931819}, {kEthane, 0.025618}, {kNitrogen, 0.010335}, {kCarbonDioxide, 0.015391},
+                    {kWater, 0.016837}});
+    return Gas({{kMethane, 0.922393}, {kEthane, 0.025358}, {kPropane, 0.015190}, {kNButane, 0.000523},
+                {kIsobutane, 0.001512}, {kNPentane, 0.002846}, {kIsopentane, 0.002832}, {kNeopentane, 0.001015},
+                {kNHexane, 0.002865}, {kNitrogen, 0.010230}, {kCarbonDioxide, 0.015236}});
+}
+
 // value agrees with a figure printed with n decimals when it rounds to it.
 void ExpectPrinted(const char* what, double value, const std::string& printed) {
     const std::size_t point = printed.find('.');
@@ -109,14 +122,7 @@ Figures FiguresOf(const Outputs& o, double meteringKelvin) {
 
 TEST(Iso6976Edition2016, AnnexDWorkedExamplesToThePrintedDigits) {
     // ISO 6976:2016, Annex D (the uncertainties it prints are not computed by the correlations).
-    const std::vector<Component> example1 = Gas({{kMethane, 0.933212}, {kEthane, 0.025656}, {kPropane, 0.015368},
-                                                 {kNitrogen, 0.010350}, {kCarbonDioxide, 0.015414}});
-    const std::vector<Component> example2 = Gas({{kMethane, 0.931819}, {kEthane, 0.025618}, {kNitrogen, 0.010335},
-                                                 {kCarbonDioxide, 0.015391}, {kWater, 0.016837}});
-    const std::vector<Component> example3 =
-        Gas({{kMethane, 0.922393}, {kEthane, 0.025358}, {kPropane, 0.015190}, {kNButane, 0.000523},
-             {kIsobutane, 0.001512}, {kNPentane, 0.002846}, {kIsopentane, 0.002832}, {kNeopentane, 0.001015},
-             {kNHexane, 0.002865}, {kNitrogen, 0.010230}, {kCarbonDioxide, 0.015236}});
+    const std::vector<Component> example1 = AnnexDExample(1), example2 = AnnexDExample(2), example3 = AnnexDExample(3);
     struct Case {
         const char* name;
         const std::vector<Component>* gas;
@@ -251,14 +257,7 @@ TEST(Iso6976Edition2016, AFailingHostOrOptionReadFailsTheCalculationAndWritesNot
 // Relative density, compression factor and net Wobbe index as classes of their own: each to
 // the digits Annex D prints for it, and the same number as formed from the eight classes.
 TEST(Iso6976Edition2016, RelativeDensityCompressionFactorAndNetWobbeIndexToAnnexD) {
-    const std::vector<Component> example1 = Gas({{kMethane, 0.933212}, {kEthane, 0.025656}, {kPropane, 0.015368},
-                                                 {kNitrogen, 0.010350}, {kCarbonDioxide, 0.015414}});
-    const std::vector<Component> example2 = Gas({{kMethane, 0.931819}, {kEthane, 0.025618}, {kNitrogen, 0.010335},
-                                                 {kCarbonDioxide, 0.015391}, {kWater, 0.016837}});
-    const std::vector<Component> example3 =
-        Gas({{kMethane, 0.922393}, {kEthane, 0.025358}, {kPropane, 0.015190}, {kNButane, 0.000523},
-             {kIsobutane, 0.001512}, {kNPentane, 0.002846}, {kIsopentane, 0.002832}, {kNeopentane, 0.001015},
-             {kNHexane, 0.002865}, {kNitrogen, 0.010230}, {kCarbonDioxide, 0.015236}});
+    const std::vector<Component> example1 = AnnexDExample(1), example2 = AnnexDExample(2), example3 = AnnexDExample(3);
     struct Case {
         const char* name;
         const std::vector<Component>* gas;
