@@ -1,6 +1,6 @@
 // CHHV Calculate through ICorrelation on a 21-component fluid with three phases present,
 // the same four slots computed by the engine alone, and creating and releasing an object;
-// the ISO 6976:2016 class and engine beside the 1995 ones.
+// the ISO 6976:2016 class and engine beside the 1995 ones; the line-condition classes.
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -52,6 +52,38 @@ BENCHMARK(BM_HHVCalculate);
 // ISO 6976:2016 at its default pair, 15/15 degC.
 void BM_HHV2016Calculate(benchmark::State& state) { CalculateOnThreePhases(state, CLSID_HHV2016); }
 BENCHMARK(BM_HHV2016Calculate);
+
+// ZGERG2008 and ZDetail through ICorrelation: the pipeline gas of line_conditions_bench (methane
+// 0.9, nitrogen 0.02, CO2 0.015, ethane 0.045, propane 0.012, isobutane 0.003, n-butane 0.003,
+// n-pentane 0.002) as one vapour at 15 degC and 5000 kPa, so the overall and vapour slots.
+void CalculateLineConditions(benchmark::State& state, const CLSID& clsid) {
+    fakehost::FakeHost host;
+    const std::vector<fakehost::Component> gas{{74828, 16.043, 0.9},    {7727379, 28.0135, 0.02},
+                                               {124389, 44.0095, 0.015}, {74840, 30.069, 0.045},
+                                               {74986, 44.097, 0.012},   {75285, 58.123, 0.003},
+                                               {106978, 58.123, 0.003},  {109660, 72.15, 0.002}};
+    std::vector<double> x;
+    for (const auto& c : gas) x.push_back(c.moleFraction);
+    host.SetGas(gas);
+    host.SetPhase(0, 1.0, x);
+    host.temperature = 15.0;
+    host.pressure = 5000.0;
+    host.recordCalls = false;
+    ComPtr<ICorrelation> correlation = moduleclient::Create(Calorix(), clsid);
+    std::int32_t key = 0;
+    IVariableSet* results = nullptr;
+    if (!correlation || FAILED(correlation->Attach(host.Source(), 0, &key, &results))) {
+        state.SkipWithError("cannot create and attach the correlation");
+        return;
+    }
+    for (auto _ : state) benchmark::DoNotOptimize(correlation->Calculate(key));
+}
+
+void BM_ZGERG2008Calculate(benchmark::State& state) { CalculateLineConditions(state, CLSID_ZGERG2008); }
+BENCHMARK(BM_ZGERG2008Calculate);
+
+void BM_ZDetailCalculate(benchmark::State& state) { CalculateLineConditions(state, CLSID_ZDetail); }
+BENCHMARK(BM_ZDetailCalculate);
 
 // The gas as the engines' input arrays.
 struct GasArrays {

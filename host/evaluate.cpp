@@ -6,9 +6,11 @@
 
 #include <fmt/format.h>
 
+#include "host/components.h"
 #include "host/flash.h"
 #include "host/fluid.h"
 #include "host/report.h"
+#include "lineprops/line_evaluation.h"
 
 namespace calorix::host {
 
@@ -41,6 +43,38 @@ bool HasWater(const Fluid& fluid, std::size_t k) {
     return false;
 }
 
+// Why a line-condition class (GERG-2008, AGA8 DETAIL) gave no value for output column k: the
+// engine asked again with the phase's composition, at the fluid's temperature and pressure.
+std::string LineValueReason(const Fluid& fluid, std::size_t k, std::string_view word) {
+    if (k == 0 && fluid.phases.size() > 1) return "the fluid is not one phase; each phase has its own value";
+    // Column 0 of a fluid of one phase is that phase.
+    const std::vector<double>* x = &fluid.moleFractions;
+    int slot = k == 0 ? kVapourSlot : static_cast<int>(k) - 1;
+    for (const auto& p : fluid.phases)
+        if (k == 0 || p.slot == slot) {
+            x = &p.moleFractions;
+            slot = p.slot;
+        }
+    std::vector<double> cas;
+    for (const auto& c : fluid.components) cas.push_back(static_cast<double>(c.casKey));
+    using namespace calorix::lineprops;
+    const LineModel model = word.find("Detail") != std::string_view::npos ? LineModel::Detail : LineModel::Gerg2008;
+    const Root root = slot == kVapourSlot ? Root::Gas : Root::Liquid;
+    const LineOutcome outcome =
+        EvaluateLineState(model, *x, cas, fluid.temperatureC + 273.15, fluid.pressureKPa, root);
+    if (outcome.state.status == LineStatus::ForeignComponent)
+        for (const auto& c : fluid.components)
+            if (c.casKey == outcome.foreign_cas)
+                return fmt::format("{} ({}) is not one of the model's 21 components", c.name, FormatCasNumber(c.casKey));
+    if (outcome.state.status == LineStatus::Ok) return "the correlation gave no value";
+    return std::string(Describe(outcome.state.status));
+}
+
+bool IsLineClass(std::string_view word) {
+    return word.starts_with("ZGERG") || word.starts_with("ZDetail") || word.starts_with("LineDensity") ||
+           word.starts_with("SoundSpeed") || word.starts_with("IsentropicExp");
+}
+
 void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, CorrelationResult& r) {
     for (std::size_t k = 0; k < kOutputColumns; ++k) {
         PhaseStatus& s = r.phases[k];
@@ -54,7 +88,8 @@ void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, Corre
             s = {PhaseState::NotComputed, "the correlation failed"};
         } else if (!value) {
             s = {PhaseState::NotComputed,
-                 !IsDewPointClass(r.report.resultType) ? "the correlation gave no value"
+                 IsLineClass(r.report.word)              ? LineValueReason(fluid, k, r.report.word)
+                 : !IsDewPointClass(r.report.resultType) ? "the correlation gave no value"
                  : r.report.word == "WaterDewPt" && !HasWater(fluid, k)
                      ? "no water dew point: no water in the fluid"
                      : "no dew point found (above the cricondenbar, or the dew-point search failed)"};

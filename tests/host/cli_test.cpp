@@ -396,6 +396,33 @@ TEST_F(HostProgram, WobbeIndexIsTakenForThe1995Class) {
     EXPECT_NE(r.err.find("note: --correlations: 'WobbeIndex' taken as the class WobbleIndex"), std::string::npos) << r.err;
 }
 
+// A line-condition value that does not exist says why: the component outside the 21, the
+// state outside the model's range.
+TEST_F(HostProgram, LineConditionsSayWhyAValueIsMissing) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    struct Case {
+        const char* fluid;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {R"({"temperature_C": 15, "pressure_bar": 50, "components": [{"name": "methane"}, {"name": "neopentane"}],
+             "mole_fractions": [0.99, 0.01]})",
+         "neopentane (463-82-1) is not one of the model's 21 components"},
+        {R"({"temperature_C": 500, "pressure_bar": 50, "components": [{"name": "methane"}, {"name": "ethane"}],
+             "mole_fractions": [0.99, 0.01]})",
+         "temperature or pressure outside the model's range"},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun r = Start("--format csv --correlations ZGERG2008,ZDetail --fluid '" + File("line.json", c.fluid) +
+                                   "'" + ModuleArg());
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find(std::string("ZGERG2008,Compressibility Factor (GERG-2008),50,-,not computed: ") + c.reason),
+                  std::string::npos)
+            << r.out;
+        EXPECT_NE(r.out.find(std::string("ZDetail,")), std::string::npos) << r.out;
+    }
+}
+
 TEST_F(HostProgram, EnvelopeDrawsBothCurves) {
     if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
     const std::string fluid = File("wet.json", R"({"temperature_C": 10, "pressure_bar": 50,
