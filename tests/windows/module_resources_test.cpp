@@ -68,6 +68,47 @@ TEST(ModuleResources, VersionResource) {
     }
 }
 
+// calorix-host.exe and varbank2.dll carry the project's version and vendor too, and so does
+// Calorix.dll's vendor.
+TEST(ModuleResources, VersionResourcesOfTheProgramAndTheDataServer) {
+    const struct {
+        const char* file;
+        DWORD fileType;
+        const wchar_t* description;
+    } files[] = {
+        {"calorix-host.exe", VFT_APP, L"Calorix reference host"},
+        {"varbank2.dll", VFT_DLL, L"Calorix stand-in data server"},
+        {"Calorix.dll", VFT_DLL, L"Calorix Module"},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.file);
+        const std::wstring path =
+            platform::Utf8ToWide(platform::FolderOf(platform::ModuleFilePath()) + "\\" + f.file);
+        DWORD handle = 0;
+        const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+        ASSERT_GT(size, 0u);
+        std::vector<BYTE> block(size);
+        ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+        EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(0, 38));
+        EXPECT_EQ(fixed->dwFileType, f.fileType);
+        const struct {
+            const wchar_t* key;
+            const wchar_t* value;
+        } strings[] = {{L"CompanyName", L"Calorix developers"},
+                       {L"LegalCopyright", L"Copyright (C) Calorix developers"},
+                       {L"FileDescription", f.description}};
+        for (const auto& [key, expected] : strings) {
+            wchar_t* value = nullptr;
+            const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + key;
+            ASSERT_TRUE(VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length));
+            EXPECT_EQ(std::wstring(value ? value : L""), expected);
+        }
+    }
+}
+
 TEST(ModuleResources, StringTable) {
     HMODULE module = LoadLibraryExW(ModulePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_TRUE(module);
