@@ -59,14 +59,9 @@ int Half(double u) { return static_cast<int>(u * 2); }
 }  // namespace
 
 DetailMixture::DetailMixture(std::span<const double, kComponents> fractions) {
-    double sum = 0;
-    for (double x : fractions) {
-        if (!std::isfinite(x) || x < 0) return;
-        sum += x;
-    }
-    if (!(sum > 0) || !std::isfinite(sum)) return;
-    std::array<double, kComponents> x{};
-    for (std::size_t i = 0; i < kComponents; ++i) x[i] = fractions[i] / sum;
+    const auto normalised = NormalisedFractions(fractions);
+    if (!normalised) return;
+    const std::array<double, kComponents>& x = *normalised;
 
     // Mixture size K^5, energy U^5, orientation G, quadrupole Q, high-temperature F.
     double size_sum = 0, energy_sum = 0, orientation = 0, quadrupole = 0, high_temperature = 0;

@@ -124,13 +124,9 @@ constexpr double kRstarOverR = g::kRstar_J_molK / g::kR_J_molK;
 }  // namespace
 
 Gerg2008Mixture::Gerg2008Mixture(std::span<const double, kComponents> fractions) {
-    double sum = 0;
-    for (double x : fractions) {
-        if (!std::isfinite(x) || x < 0) return;
-        sum += x;
-    }
-    if (!(sum > 0) || !std::isfinite(sum)) return;
-    for (std::size_t i = 0; i < kComponents; ++i) x_[i] = fractions[i] / sum;
+    const auto normalised = NormalisedFractions(fractions);
+    if (!normalised) return;
+    x_ = *normalised;
 
     // Reducing functions, molar mass, pseudo-critical density.
     double volume = 0, temperature = 0, pseudo_volume = 0;

@@ -2,9 +2,11 @@
 // DETAIL): which density root a phase takes, why a state has no value, what a state gives.
 #pragma once
 
+#include <array>
 #include <cmath>
-
 #include <cstddef>
+#include <optional>
+#include <span>
 #include <string_view>
 
 namespace calorix::lineprops {
@@ -33,6 +35,21 @@ struct LineState {
     double speed_of_sound_m_s = 0.0;        // GERG-2008 only
     double isentropic_exponent = 0.0;       // GERG-2008 only: kappa = w^2 rho_mass / p
 };
+
+// The fractions scaled to sum 1; nothing for one that is not finite or negative, or a sum that
+// is not positive.
+template <std::size_t N>
+std::optional<std::array<double, N>> NormalisedFractions(std::span<const double, N> fractions) {
+    double sum = 0;
+    for (double x : fractions) {
+        if (!std::isfinite(x) || x < 0) return std::nullopt;
+        sum += x;
+    }
+    if (!(sum > 0) || !std::isfinite(sum)) return std::nullopt;
+    std::array<double, N> x{};
+    for (std::size_t i = 0; i < N; ++i) x[i] = fractions[i] / sum;
+    return x;
+}
 
 // Whether a state may be solved: BadInput for a mixture that is not usable or a temperature or
 // pressure that is not finite or not positive, OutOfRange outside the model's extended range,
