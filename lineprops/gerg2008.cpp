@@ -103,7 +103,11 @@ constexpr bool EveryPairHasItsFunction() {
         if (DepartureFunctionOf(pair) == kDepartureFunctions.size()) return false;
     return true;
 }
+// GCC does not fold the comparison of two objects' addresses when the address or thread
+// sanitizer instruments them; the other builds check the table.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 static_assert(EveryPairHasItsFunction());
+#endif
 
 constexpr std::size_t BinaryIndex(std::size_t i, std::size_t j) {
     return i * g::kComponentCount - i * (i + 1) / 2 + (j - i - 1);
