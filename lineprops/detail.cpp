@@ -179,12 +179,7 @@ LineState DetailMixture::State(double temperature_K, double pressure_kPa, Root r
         state.status = LineStatus::NoConvergence;
         return state;
     }
-    state.status = LineStatus::Ok;
-    state.molar_density_mol_l = *rho;
-    state.compressibility = z;
-    state.molar_mass_g_mol = molar_mass_;
-    state.mass_density_kg_m3 = *rho * molar_mass_;
-    return state;
+    return SolvedState(*rho, z, molar_mass_);
 }
 
 }  // namespace calorix::lineprops

@@ -289,11 +289,7 @@ LineState Gerg2008Mixture::State(double temperature_K, double pressure_kPa, Root
         state.status = LineStatus::NoConvergence;
         return state;
     }
-    state.status = LineStatus::Ok;
-    state.molar_density_mol_l = *rho;
-    state.compressibility = z;
-    state.molar_mass_g_mol = molar_mass_;
-    state.mass_density_kg_m3 = *rho * molar_mass_;
+    state = SolvedState(*rho, z, molar_mass_);
     state.speed_of_sound_m_s = std::sqrt(w2);
     state.isentropic_exponent = w2 * molar_mass_ / (1000 * rt * z);
     return state;

@@ -36,6 +36,18 @@ struct LineState {
     double isentropic_exponent = 0.0;       // GERG-2008 only: kappa = w^2 rho_mass / p
 };
 
+// A solved state: its molar density (mol/l), Z and the model's molar mass (g/mol), with the
+// mass density from them.
+inline LineState SolvedState(double molarDensity_mol_l, double compressibility, double molarMass_g_mol) {
+    LineState state;
+    state.status = LineStatus::Ok;
+    state.molar_density_mol_l = molarDensity_mol_l;
+    state.compressibility = compressibility;
+    state.molar_mass_g_mol = molarMass_g_mol;
+    state.mass_density_kg_m3 = molarDensity_mol_l * molarMass_g_mol;
+    return state;
+}
+
 // The fractions scaled to sum 1; nothing for one that is not finite or negative, or a sum that
 // is not positive.
 template <std::size_t N>

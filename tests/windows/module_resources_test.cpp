@@ -30,15 +30,20 @@ const std::vector<CatalogueClass> kClasses = {CALORIX_CATALOGUE(CALORIX_ROW)};
 
 std::wstring Wide(const std::string& s) { return platform::AnsiToWide(s); }
 
+// The version information block of a file; empty when it has none.
+std::vector<BYTE> VersionBlock(const std::wstring& path) {
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+    std::vector<BYTE> block(size);
+    if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, block.data())) block.clear();
+    return block;
+}
+
 }  // namespace
 
 TEST(ModuleResources, VersionResource) {
-    const std::wstring path = ModulePath();
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
-    ASSERT_GT(size, 0u);
-    std::vector<BYTE> block(size);
-    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+    std::vector<BYTE> block = VersionBlock(ModulePath());
+    ASSERT_FALSE(block.empty());
 
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
@@ -82,13 +87,9 @@ TEST(ModuleResources, VersionResourcesOfTheProgramAndTheDataServer) {
     };
     for (const auto& f : files) {
         SCOPED_TRACE(f.file);
-        const std::wstring path =
-            platform::Utf8ToWide(platform::FolderOf(platform::ModuleFilePath()) + "\\" + f.file);
-        DWORD handle = 0;
-        const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
-        ASSERT_GT(size, 0u);
-        std::vector<BYTE> block(size);
-        ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+        std::vector<BYTE> block =
+            VersionBlock(platform::Utf8ToWide(platform::FolderOf(platform::ModuleFilePath()) + "\\" + f.file));
+        ASSERT_FALSE(block.empty());
         VS_FIXEDFILEINFO* fixed = nullptr;
         UINT length = 0;
         ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
