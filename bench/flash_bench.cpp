@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "host/components.h"
-#include "host/flash.h"
+#include "host/fluid/components.h"
+#include "host/thermo/flash.h"
 
 using namespace calorix::host;
 

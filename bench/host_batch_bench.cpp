@@ -5,9 +5,9 @@
 #include <thread>
 #include <vector>
 
-#include "host/batch.h"
-#include "host/fluid_json.h"
-#include "host/options.h"
+#include "host/cli/options.h"
+#include "host/fluid/fluid_json.h"
+#include "host/manager/batch.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_check.h"
-#include "host/fluid_json.h"
+#include "host/fluid/fluid_json.h"
 
 namespace {
 

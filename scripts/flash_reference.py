@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Reference values for the host flash's tests, from a separate Peng-Robinson solver.
 
-Shares only the data with host/flash.cpp (host/data/components.csv, the same interaction
+Shares only the data with host/thermo/ (host/data/components.csv, the same interaction
 parameters and the same alpha functions), not the code or the method: the phase split is
 found by plain successive substitution on the K-values with a multiphase Rachford-Rice
 solution by damped Newton steps on the phase shares, from starts given per case, and every

@@ -17,12 +17,12 @@
 #include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 
-#include "host/batch.h"
-#include "host/correlation_manager.h"
-#include "host/options.h"
-#include "host/report.h"
-#include "host/fluid.h"
-#include "host/fluid_json.h"
+#include "host/cli/options.h"
+#include "host/cli/report.h"
+#include "host/fluid/fluid_json.h"
+#include "host/manager/batch.h"
+#include "host/manager/correlation_manager.h"
+#include "host/manager/fluid.h"
 #include "platform/strings.h"
 #include "tests/support/fake_host.h"
 

@@ -4,7 +4,7 @@
 #include <set>
 #include <string>
 
-#include "host/components.h"
+#include "host/fluid/components.h"
 
 namespace calorix::host {
 namespace {

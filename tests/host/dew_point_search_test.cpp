@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "host/correlation_manager.h"
-#include "host/fluid.h"
-#include "host/fluid_json.h"
+#include "host/fluid/fluid_json.h"
+#include "host/manager/correlation_manager.h"
+#include "host/manager/fluid.h"
 #include "platform/library.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <vector>
 
-#include "host/components.h"
-#include "host/flash.h"
-#include "host/flash_certificate.h"
+#include "host/fluid/components.h"
+#include "host/thermo/flash.h"
+#include "host/thermo/flash_certificate.h"
 
 namespace calorix::host {
 namespace {

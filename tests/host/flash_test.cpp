@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "framework/empty_value.h"
-#include "host/components.h"
-#include "host/flash.h"
+#include "host/fluid/components.h"
+#include "host/thermo/flash.h"
 #include "tests/support/fake_host.h"
 
 namespace calorix::host {

@@ -3,8 +3,8 @@
 
 #include <fstream>
 
-#include "host/fluid_csv.h"
-#include "host/fluid_json.h"
+#include "host/fluid/fluid_csv.h"
+#include "host/fluid/fluid_json.h"
 
 namespace calorix::host {
 namespace {

@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "framework/empty_value.h"
+#include "host/fluid/components.h"
+#include "host/manager/fluid.h"
 #include "platform/strings.h"
-#include "host/components.h"
-#include "host/fluid.h"
 #include "tests/support/fake_host.h"
 
 namespace calorix::host {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "host/iso_edition.h"
+#include "host/manager/iso_edition.h"
 
 namespace {
 

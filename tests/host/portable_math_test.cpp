@@ -7,7 +7,7 @@
 #include <numbers>
 #include <vector>
 
-#include "host/portable_math.h"
+#include "host/thermo/portable_math.h"
 
 namespace pmath = calorix::host::pmath;
 

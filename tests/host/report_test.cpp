@@ -3,8 +3,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/correlation_manager.h"
-#include "host/report.h"
+#include "host/cli/report.h"
+#include "host/manager/correlation_manager.h"
 
 #include <cmath>
 

@@ -1,0 +1,63 @@
+// Many fluids through the same correlations on every core, streamed. Each worker thread makes its
+// own FluidEvaluator (its own correlation objects, created, used and released on that thread)
+// and takes the next fluid read; results are handed back in input order as soon as they and all
+// before them are done. At most a window of inputs (a few per thread) is held at any time, so
+// memory does not grow with the batch.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "host/manager/evaluate.h"
+
+namespace calorix::host {
+
+// One input of a stream: a fluid, or why it was refused (then it is written, not evaluated).
+struct BatchEntry {
+    std::optional<Fluid> fluid;
+    std::string problem;
+};
+
+struct StreamOptions {
+    unsigned threads = 0;              // 0: one per hardware thread
+    std::size_t inputsPerThread = 4;   // the window: inputs read and not yet written, per thread
+};
+
+// Reads entries with `next` (false at the end), evaluates them and calls `write` with each entry
+// and its result (null for a refused entry) in input order; `next` and `write` run on the calling
+// thread. Returns the classes the module does not serve. An exception thrown by `next`, `write`
+// or an evaluator stops the stream and is rethrown after the workers have ended.
+std::vector<std::string> StreamBatch(const CorrelationManager& manager, std::span<const CatalogueEntry* const> classes,
+                                     bool optional, const EvaluationSettings& settings,
+                                     const std::function<bool(BatchEntry&)>& next,
+                                     const std::function<void(const BatchEntry&, const FluidResult*)>& write,
+                                     StreamOptions options = {});
+
+struct BatchRun {
+    std::vector<FluidResult> results;      // one per fluid, in input order
+    std::vector<std::string> leftOut;      // classes the module does not serve
+};
+
+// The fluids of a list, results kept. `threads` 0: one per hardware thread. `progress`, when
+// given, is called on the calling thread with the number of fluids done, the last time with all.
+BatchRun EvaluateBatch(const CorrelationManager& manager, std::span<const CatalogueEntry* const> classes, bool optional,
+                       const EvaluationSettings& settings, std::span<const Fluid> fluids, unsigned threads = 0,
+                       const std::function<void(std::size_t done)>& progress = {});
+
+struct Progress {
+    std::size_t done = 0;       // fluids written
+    double share = 0.0;         // of the input, 0 to 1
+    double seconds = 0.0;       // since the start
+    std::size_t columns = 80;   // width of the terminal
+    bool last = false;          // the final redraw: ends the line
+};
+
+// A progress bar for standard error, redrawn in place: "\r[#####.....]  42%  512 fluids  850/s
+// 0:12 left", as wide as the terminal allows, ended by a newline on the last redraw.
+std::string ProgressBar(const Progress& progress);
+
+}  // namespace calorix::host

@@ -1,0 +1,226 @@
+#include "host/manager/evaluate.h"
+
+#include <cmath>
+#include <mutex>
+#include <string_view>
+
+#include <fmt/format.h>
+
+#include "host/fluid/components.h"
+#include "host/manager/fluid.h"
+#include "host/thermo/flash.h"
+#include "lineprops/line_evaluation.h"
+
+namespace calorix::host {
+
+namespace {
+
+// The CO2-equivalent correlations share one calculator in the module, which must not run two
+// calculations at once; the host serialises them.
+std::mutex& Co2eCalculatorLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+bool IsCo2eClass(const CatalogueEntry& entry) { return std::string_view(entry.word).starts_with("CO2E"); }
+bool IsDewPointClass(std::int32_t resultType) { return resultType == 1; }
+
+bool PhasePresent(const Fluid& fluid, int slot) {
+    if (fluid.phases.empty()) return slot == kVapourSlot;
+    for (const auto& p : fluid.phases)
+        if (p.slot == slot) return true;
+    return false;
+}
+
+// Whether the composition of output column k (0 overall, then the slots) holds water.
+bool HasWater(const Fluid& fluid, std::size_t k) {
+    const std::vector<double>* x = &fluid.moleFractions;
+    for (const auto& p : fluid.phases)
+        if (k > 0 && p.slot == static_cast<int>(k) - 1) x = &p.moleFractions;
+    for (std::size_t i = 0; i < fluid.components.size() && i < x->size(); ++i)
+        if (fluid.components[i].casKey == kWaterCasKey && (*x)[i] > 0.0) return true;
+    return false;
+}
+
+// Why a line-condition class (GERG-2008, AGA8 DETAIL) gave no value for output column k: the
+// engine asked again with the phase's composition, at the fluid's temperature and pressure.
+std::string LineValueReason(const Fluid& fluid, std::size_t k, std::string_view word) {
+    if (k == 0 && fluid.phases.size() > 1) return "the fluid is not one phase; each phase has its own value";
+    // Column 0 of a fluid of one phase is that phase.
+    const std::vector<double>* x = &fluid.moleFractions;
+    int slot = k == 0 ? kVapourSlot : static_cast<int>(k) - 1;
+    for (const auto& p : fluid.phases)
+        if (k == 0 || p.slot == slot) {
+            x = &p.moleFractions;
+            slot = p.slot;
+        }
+    std::vector<double> cas;
+    for (const auto& c : fluid.components) cas.push_back(static_cast<double>(c.casKey));
+    using namespace calorix::lineprops;
+    const LineModel model = word.find("Detail") != std::string_view::npos ? LineModel::Detail : LineModel::Gerg2008;
+    const Root root = slot == kVapourSlot ? Root::Gas : Root::Liquid;
+    const LineOutcome outcome =
+        EvaluateLineState(model, *x, cas, fluid.temperatureC + 273.15, fluid.pressureKPa, root);
+    if (outcome.state.status == LineStatus::ForeignComponent)
+        for (const auto& c : fluid.components)
+            if (c.casKey == outcome.foreign_cas)
+                return fmt::format("{} ({}) is not one of the model's 21 components", c.name, FormatCasNumber(c.casKey));
+    if (outcome.state.status == LineStatus::Ok) return "the correlation gave no value";
+    return std::string(Describe(outcome.state.status));
+}
+
+bool IsLineClass(std::string_view word) {
+    return word.starts_with("ZGERG") || word.starts_with("ZDetail") || word.starts_with("LineDensity") ||
+           word.starts_with("SoundSpeed") || word.starts_with("IsentropicExp");
+}
+
+void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, CorrelationResult& r) {
+    for (std::size_t k = 0; k < kOutputColumns; ++k) {
+        PhaseStatus& s = r.phases[k];
+        const bool present = k == 0 || PhasePresent(fluid, static_cast<int>(k) - 1);
+        const bool value = r.report.phaseValues[kPhaseValueIndex[k]].has_value();
+        if (!flashProblem.empty()) {
+            s = {PhaseState::NotComputed, "the flash failed"};
+        } else if (!present) {
+            s = {PhaseState::Absent, ""};
+        } else if (FAILED(r.report.status)) {
+            s = {PhaseState::NotComputed, "the correlation failed"};
+        } else if (!value) {
+            s = {PhaseState::NotComputed,
+                 IsLineClass(r.report.word)              ? LineValueReason(fluid, k, r.report.word)
+                 : !IsDewPointClass(r.report.resultType) ? "the correlation gave no value"
+                 : r.report.word == "WaterDewPt" && !HasWater(fluid, k)
+                     ? "no water dew point: no water in the fluid"
+                     : "no dew point found (above the cricondenbar, or the dew-point search failed)"};
+        } else {
+            s = {PhaseState::Ok, ""};
+        }
+    }
+}
+
+}  // namespace
+
+bool PlausibleValue(std::int32_t resultType, double value) noexcept {
+    if (!std::isfinite(value)) return false;
+    switch (resultType) {
+        case 1: return value > -273.15;
+        case 16: return value > 0.0;
+        default: return value >= 0.0;
+    }
+}
+
+std::string CorrelationResult::StatusText() const {
+    if (FAILED(report.status)) return fmt::format("{} failed: {}", report.failedStep, FormatStatus(report.status));
+    if (!problem.empty()) return problem;
+    if (phases[0].state != PhaseState::Ok) return "not computed: " + phases[0].reason;
+    return "ok";
+}
+
+std::vector<std::string> SolidPhaseWarnings(const Fluid& fluid) {
+    // Carbon dioxide's triple point, -56.558 degC (Span and Wagner, J. Phys. Chem. Ref. Data 25,
+    // 1996): below it a liquid that is mostly carbon dioxide would be solid, a phase the host's
+    // flash does not have.
+    constexpr double kCo2TriplePointC = -56.558;
+    constexpr std::int32_t kCo2CasKey = 124389;
+    std::vector<std::string> warnings;
+    if (!(fluid.temperatureC < kCo2TriplePointC)) return warnings;
+    for (const auto& p : fluid.phases) {
+        if (p.slot == kVapourSlot) continue;
+        for (std::size_t i = 0; i < fluid.components.size() && i < p.moleFractions.size(); ++i)
+            if (fluid.components[i].casKey == kCo2CasKey && p.moleFractions[i] > 0.5)
+                warnings.push_back(fmt::format(
+                    "the phase \"{}\" is {:.0f} % carbon dioxide at {:.2f} degC, below carbon dioxide's triple point "
+                    "(-56.6 degC): solid carbon dioxide would form, which the host's flash does not model",
+                    kPhaseKey[static_cast<std::size_t>(p.slot) + 1], 100.0 * p.moleFractions[i], fluid.temperatureC));
+    }
+    return warnings;
+}
+
+bool FluidResult::Ok() const {
+    if (!flashProblem.empty()) return false;
+    for (const auto& c : correlations)
+        if (!c.Ok()) return false;
+    return true;
+}
+
+bool Equilibrate(Fluid& fluid, std::string& problem) {
+    PengRobinsonFlash flash(fluid.components);
+    FlashFailure failure = FlashFailure::None;
+    auto result = flash.FlashTP(fluid.temperatureC + 273.15, fluid.pressureKPa, fluid.moleFractions, &failure);
+    if (!result) {
+        problem = fmt::format("the flash at {:.2f} degC and {:.1f} kPa {}", fluid.temperatureC, fluid.pressureKPa,
+                              failure == FlashFailure::NoSlot
+                                  ? "found more phases than the host has slots for (vapour, hydrocarbon liquid, "
+                                    "aqueous, phase 3)"
+                                  : "did not converge");
+        return false;
+    }
+    fluid.phases.clear();
+    for (std::size_t slot = 0; slot < result->phases.size(); ++slot) {
+        const auto& p = result->phases[slot];
+        if (p.present) fluid.phases.push_back(Phase{static_cast<int>(slot), p.fraction, p.moleFractions});
+    }
+    return true;
+}
+
+FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<const CatalogueEntry* const> classes,
+                               bool optional, EvaluationSettings settings)
+    : m_settings(settings) {
+    for (const CatalogueEntry* entry : classes) {
+        platform::ComPtr<ICorrelation> correlation;
+        HRESULT hr = manager.Create(*entry->classId, &correlation);
+        if (SUCCEEDED(hr) && !correlation) hr = E_POINTER;
+        if (FAILED(hr) && optional && hr == CLASS_E_CLASSNOTAVAILABLE) {
+            m_leftOut.emplace_back(entry->word);
+            continue;
+        }
+        const char* step = "create";
+        const auto edition = EditionOfClass(*entry, settings.edition);
+        if (SUCCEEDED(hr) && edition && edition->year == 2016 &&
+            FAILED(hr = SelectRefConditions(correlation.Get(), settings.edition)))
+            step = "RefConditions";
+        else if (SUCCEEDED(hr) && FAILED(hr = SelectEnumOption(correlation.Get(), "MethaneOrigin",
+                                                               settings.methaneOriginOption)))
+            step = "MethaneOrigin";
+        m_slots.push_back(Slot{entry, std::move(correlation), hr, step, edition});
+    }
+}
+
+FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
+    FluidResult out;
+    out.fluid = input;
+    if (m_settings.flash) Equilibrate(out.fluid, out.flashProblem);
+    auto source = MakeFluidSource({out.fluid});
+    for (Slot& slot : m_slots) {
+        CorrelationResult r;
+        r.edition = slot.edition;
+        if (FAILED(slot.createStatus)) {
+            r.report.word = slot.entry->word;
+            r.report.status = slot.createStatus;
+            r.report.failedStep = slot.failedStep;
+        } else if (!out.flashProblem.empty()) {
+            r.report.word = slot.entry->word;
+            r.problem = "not computed: " + out.flashProblem;
+        } else {
+            std::unique_lock<std::mutex> lock;
+            if (IsCo2eClass(*slot.entry)) lock = std::unique_lock(Co2eCalculatorLock());
+            r.report = RunCorrelation(slot.correlation.Get(), slot.entry->word, source.Get(), 0,
+                                      m_settings.refTempOption);
+        }
+        for (std::size_t k = 0; k < kOutputColumns && r.problem.empty() && SUCCEEDED(r.report.status); ++k) {
+            auto& v = r.report.phaseValues[kPhaseValueIndex[k]];
+            if (v && !PlausibleValue(r.report.resultType, *v)) {
+                r.problem = fmt::format("invalid value {} for the {} phase", *v, kPhaseKey[k]);
+                v.reset();
+            }
+        }
+        SetPhaseStatuses(out.fluid, out.flashProblem, r);
+        if (!r.problem.empty() && out.flashProblem.empty())
+            for (auto& s : r.phases)
+                if (s.state == PhaseState::Ok || s.state == PhaseState::NotComputed) s = {PhaseState::NotComputed, r.problem};
+        out.correlations.push_back(std::move(r));
+    }
+    return out;
+}
+
+}  // namespace calorix::host

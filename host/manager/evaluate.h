@@ -1,0 +1,95 @@
+// One fluid through a set of correlations: the host's flash first when asked, then every
+// correlation, then a check of every value. An evaluator owns its correlation objects; they
+// are created, used and released on the thread that made the evaluator (the objects are
+// apartment-threaded), so a batch makes one evaluator per worker thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "host/fluid/fluid_model.h"
+#include "host/manager/correlation_manager.h"
+#include "host/manager/iso_edition.h"
+
+namespace calorix::host {
+
+struct EvaluationSettings {
+    bool flash = false;                          // replace the phases by the host's flash at T, P
+    std::optional<std::int32_t> refTempOption;   // "RefTempOption" of the 1995 classes: 0 for 15 degC, 1 for 0 degC
+    IsoEdition edition;                          // "RefConditions" chosen on every 2016 object
+    std::int32_t methaneOriginOption = 0;        // "MethaneOrigin" where a class has it: 0 fossil, 1 non-fossil
+};
+
+// What a phase column of the output says.
+enum class PhaseState { Ok, Absent, NotComputed };
+struct PhaseStatus {
+    PhaseState state = PhaseState::Absent;
+    std::string reason;   // why a phase present has no value
+};
+
+// Outputs, in "Phase_Values" order of the columns shown: overall, vapour, HC liquid, aqueous,
+// phase 3 (indexes 0, 1, 2, 3, 5).
+inline constexpr std::size_t kOutputColumns = 5;
+inline constexpr std::array<std::size_t, kOutputColumns> kPhaseValueIndex = {0, 1, 2, 3, 5};
+inline constexpr std::array<const char*, kOutputColumns> kPhaseKey = {"overall", "vapour", "hc_liquid", "aqueous",
+                                                                     "phase3"};
+
+struct CorrelationResult {
+    CorrelationReport report;
+    std::string problem;                                  // empty when every value is sound
+    std::array<PhaseStatus, kOutputColumns> phases;
+    std::optional<IsoEdition> edition;                    // ISO 6976 classes: what the values were computed with
+    // Nothing failed (a value may still be missing for a reason, such as no dew point).
+    bool Ok() const { return SUCCEEDED(report.status) && problem.empty(); }
+    // "ok" only when the overall value is there; else what failed or why it is missing.
+    std::string StatusText() const;
+};
+
+struct FluidResult {
+    Fluid fluid;                                          // as calculated (after the flash)
+    std::string flashProblem;                             // the flash failed: why
+    std::vector<CorrelationResult> correlations;
+    bool Ok() const;
+};
+
+class FluidEvaluator {
+public:
+    // Creates one object of each class. Classes the module does not serve are left out when
+    // `optional` (see LeftOut()); any other failure shows in every result of that class.
+    FluidEvaluator(const CorrelationManager& manager, std::span<const CatalogueEntry* const> classes, bool optional,
+                   EvaluationSettings settings);
+    FluidEvaluator(const FluidEvaluator&) = delete;
+    FluidEvaluator& operator=(const FluidEvaluator&) = delete;
+
+    FluidResult Evaluate(const Fluid& fluid);
+    const std::vector<std::string>& LeftOut() const { return m_leftOut; }
+
+private:
+    struct Slot {
+        const CatalogueEntry* entry;
+        platform::ComPtr<ICorrelation> correlation;
+        HRESULT createStatus;
+        const char* failedStep;
+        std::optional<IsoEdition> edition;
+    };
+    std::vector<Slot> m_slots;
+    std::vector<std::string> m_leftOut;
+    EvaluationSettings m_settings;
+};
+
+// The fluid at its own temperature and pressure by the host's flash, phases replaced; false,
+// with the reason, when the flash fails.
+bool Equilibrate(Fluid& fluid, std::string& problem);
+// Warnings for phases of a flashed fluid that the host's flash cannot tell apart from a solid:
+// a liquid that is mostly carbon dioxide below its triple point.
+std::vector<std::string> SolidPhaseWarnings(const Fluid& fluid);
+
+// Is a value of this result type physically possible? (finite; dew points above absolute zero;
+// densities positive; everything else not negative)
+bool PlausibleValue(std::int32_t resultType, double value) noexcept;
+
+}  // namespace calorix::host

@@ -1,0 +1,63 @@
+// The ISO 6976 editions calorix-host runs: 1995 (the eight classes with "RefTempOption", 15 or
+// 0 degC, chosen by --ref-temp) and 2016 (the eight classes with "RefConditions", a pair of
+// combustion and metering temperatures chosen by --ref COMB/MET). --edition says which eight
+// "iso6976" means; each option applies to the classes of its own edition whatever --edition says,
+// and every value is labelled with the edition and temperatures it was computed with.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "host/fluid/fluid_model.h"
+#include "host/manager/correlation_manager.h"
+
+namespace calorix::host {
+
+struct IsoEdition {
+    int year = 1995;
+    double combustionC = 15.0;  // 2016 classes (a 1995 label: the one reference temperature)
+    double meteringC = 15.0;
+    double reference1995C = 15.0;  // 1995 classes: --ref-temp
+};
+
+// From --edition ("1995" or "2016"), --ref ("COMB/MET" for the 2016 classes; empty: 15/15) and
+// --ref-temp ("15" or "0" for the 1995 classes). False, with the problem, for an unknown edition
+// or a pair the 2016 edition does not allow.
+bool ChooseIsoEdition(const std::string& edition, const std::string& ref, const std::string& refTemp,
+                      bool refTempGiven, IsoEdition* chosen, std::string* problem);
+
+// The edition and reference temperatures a class computes with under `chosen` (year, combustion
+// and metering temperature; a 1995 class has both at its one reference temperature); nothing for
+// a class outside ISO 6976.
+std::optional<IsoEdition> EditionOfClass(const CatalogueEntry& entry, const IsoEdition& chosen) noexcept;
+
+// Warnings for --ref or --ref-temp given while classes of the other edition (or none of theirs)
+// run: which option applies to which classes.
+std::vector<std::string> ReferenceOptionWarnings(std::span<const CatalogueEntry* const> classes, const std::string& ref,
+                                                 bool refTempGiven, const IsoEdition& chosen);
+
+// The eight classes of the edition.
+bool IsEditionClass(const CatalogueEntry& entry, const IsoEdition& edition) noexcept;
+
+// ISO 6976 is for gases. The compression factor of the fluid at the metering temperature and
+// 101.325 kPa, Z = 1 - (sum of x_j sqrt(b_j))^2 with the summation factors of ISO 6976:1995
+// (its 0 degC column below 7.5 degC, else its 15 degC column); below kGasCompressionFactor the
+// fluid is no gas there and the heating values are outside the standard's range.
+inline constexpr double kGasCompressionFactor = 0.9;
+double CompressionFactorAtReference(const Fluid& fluid, double meteringC) noexcept;
+
+// "RefTempOption" of a 1995 class: 0 for 15 degC, 1 for 0 degC.
+std::int32_t RefTempOptionOf(const IsoEdition& edition) noexcept;
+
+// Selects option of the enumeration parameter `name` of a correlation. S_FALSE for a class
+// without that parameter.
+HRESULT SelectEnumOption(ICorrelation* correlation, const char* name, std::int32_t option);
+
+// Selects the pair in the "RefConditions" of a 2016 class: the option whose text names the
+// pair ("Combustion 25.0 deg C, metering 0.0 deg C"). S_FALSE for a class without the
+// parameter; E_INVALIDARG when no option names the pair.
+HRESULT SelectRefConditions(ICorrelation* correlation, const IsoEdition& edition);
+
+}  // namespace calorix::host

@@ -1,0 +1,116 @@
+// Peng-Robinson equilibrium flash of the reference host: vapour, hydrocarbon liquid, aqueous
+// liquid and a second non-aqueous liquid (phase 3). Stability by Michelsen's tangent-plane
+// analysis with the trial phases used for wet natural gas (Wilson's vapour and liquid, water, a
+// water-free hydrocarbon liquid, the heaviest component) and, where those find the phase
+// stable, a nearly pure trial of every component above 1 % of the feed that could condense on
+// its own; the split by accelerated successive substitution with a multiphase Rachford-Rice
+// solution, then Newton's method (Eigen). A result is returned only when it is certified: equal
+// fugacities (|d ln f| <= 1e-8), material balance within 1e-10, fractions in [0, 1] adding to
+// 1, no trial phase below the tangent plane. The work of one flash is bounded, so a failure
+// costs milliseconds. Dew points: a stability scan that searches every jump of the vapour's
+// density for a narrow two-phase window, bisection, then Michelsen's saturation-point Newton;
+// a single component by its saturation curve. Phases are put in their slots by their water,
+// alcohol and glycol content, the phase identification parameter of Venkatarathnam and
+// Oellrich and the phase's own pseudo-critical temperature (a vapour slot for a vapour only).
+//
+// Units: temperature K, pressure kPa, R = 8.31446261815324 kPa m3/(kmol K).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "framework/host_interfaces.h"
+#include "host/fluid/fluid_model.h"
+
+namespace calorix::host {
+
+enum class RootChoice {
+    Vapour,    // largest compressibility root
+    Liquid,    // smallest root above the covolume
+    Stable,    // the root of lower Gibbs energy
+};
+
+// Why a flash gave no result.
+enum class FlashFailure {
+    None,
+    UnusableInput,   // non-finite or non-positive conditions, no positive fraction, unusable component data
+    NotCertified,    // no equilibrium certified within the bounded work
+    NoSlot,          // a certified split with more phases, or more liquids, than the host has slots for
+};
+
+struct FlashPhase {
+    bool present = false;
+    double fraction = 0.0;               // mole share of the feed
+    double compressibility = 0.0;        // Z of the phase
+    std::vector<double> moleFractions;   // one per component of the model (zeros when absent)
+};
+
+struct FlashResult {
+    double temperatureK = 0.0;
+    double pressureKPa = 0.0;
+    std::array<FlashPhase, 4> phases;    // by slot: 0 vapour, 1 hydrocarbon liquid, 2 aqueous, 3 phase 3
+    int iterations = 0;                  // successive-substitution steps of the split
+    int PresentCount() const;
+};
+
+class PengRobinsonFlash {
+public:
+    explicit PengRobinsonFlash(std::span<const Component> components);
+
+    std::size_t ComponentCount() const { return m_components.size(); }
+    const std::vector<Component>& Components() const { return m_components; }
+
+    // Binary interaction parameters: 0 by default except the pairs of DefaultInteraction.
+    double InteractionParameter(std::size_t i, std::size_t j) const;
+    void SetInteractionParameter(std::size_t i, std::size_t j, double kij);
+
+    // Z of one phase of composition x, or nothing for unusable input.
+    std::optional<double> Compressibility(double temperatureK, double pressureKPa,
+                                          std::span<const double> x, RootChoice root) const;
+    // ln of the fugacity coefficient of every component in a phase of composition x.
+    std::optional<std::vector<double>> LnFugacityCoefficients(double temperatureK, double pressureKPa,
+                                                              std::span<const double> x,
+                                                              RootChoice root) const;
+
+    // Equilibrium of the feed at temperature and pressure. Nothing when the input is unusable
+    // (non-finite, no positive fraction, T or P not positive), no equilibrium can be certified
+    // within the bounded work, or its phases do not fit the four slots (vapour, hydrocarbon
+    // liquid, aqueous liquid, a second non-aqueous liquid).
+    // Why, when asked, in *failure.
+    std::optional<FlashResult> FlashTP(double temperatureK, double pressureKPa, std::span<const double> feed,
+                                       FlashFailure* failure = nullptr) const;
+
+    // Highest temperature at which the feed, all vapour, forms a liquid at the pressure. The
+    // result holds the vapour (fraction 1, the feed) and the incipient liquid (fraction 0) in
+    // its slot, their fugacities equal within 1e-8. Nothing when the feed has no dew point at
+    // this pressure (above the cricondenbar, or a single component at or above its critical
+    // pressure) or the dew point cannot be certified.
+    std::optional<FlashResult> DewPoint(double pressureKPa, std::span<const double> feed) const;
+
+    // The host's flash protocol on a FluidComposition record (pressure in kPa, temperature in
+    // deg C, feed in moleFractions[4]):
+    //   temperature EMPTY_VALUE and phaseFraction[0] 1.0: dew-point flash, writes temperature;
+    //   temperature given: temperature-pressure flash.
+    // Writes phasePresent, phaseFraction and moleFractions of slots 0 to 3 (arrays that are null
+    // are allocated with the task allocator and belong to the caller). On failure nothing but
+    // the phase flags (all 0) is written.
+    HRESULT Flash(FluidComposition* record) const noexcept;
+
+private:
+    std::vector<Component> m_components;
+    std::vector<double> m_kij;  // n x n, symmetric
+};
+
+// Interaction parameter of a pair of the default set. Water with methane 0.4850, ethane 0.4920,
+// propane 0.5525, n-butane 0.5091, nitrogen 0.4778, carbon dioxide 0.1896, hydrogen sulfide
+// 0.19031 (Soreide and Whitson 1992, non-aqueous phase), other hydrocarbons 0.5, methanol
+// -0.08; typical Peng-Robinson values otherwise: carbon dioxide with hydrocarbons 0.12;
+// nitrogen with methane 0.03, ethane 0.05, heavier hydrocarbons 0.08; hydrogen sulfide with
+// hydrocarbons 0.08; methanol with hydrocarbons 0.2; a few inorganic pairs; otherwise 0.
+double DefaultInteraction(const Component& a, const Component& b) noexcept;
+
+}  // namespace calorix::host

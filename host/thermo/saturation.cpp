@@ -1,0 +1,258 @@
+#include "host/thermo/peng_robinson.h"
+
+#include <Eigen/Dense>
+
+#include "host/thermo/flash_certificate.h"
+
+namespace calorix::host {
+
+using namespace pr;
+
+namespace {
+
+
+// Saturation temperature of a pure component at a pressure below its critical pressure: the
+// temperature at which its liquid and vapour roots have equal fugacity, by bisection on which
+// side of it a temperature lies (liquid root of lower Gibbs energy, or a single liquid-like
+// root: below). Nothing at or above the critical pressure.
+std::optional<double> PureSaturationTemperature(const std::vector<Component>& components,
+                                                const std::vector<double>& kij, std::size_t index,
+                                                double pressureKPa) {
+    const Component& c = components[index];
+    if (!(pressureKPa < c.criticalPressureKPa)) return std::nullopt;
+    const std::vector<std::size_t> active{index};
+    const double x[] = {1.0};
+    std::vector<double> scratch;
+    auto below = [&](double t) {
+        const Model m = BuildModel(components, kij, active, t, pressureKPa);
+        double lnL, lnV;
+        PhaseEval liquid, vapour;
+        if (!Evaluate(m, x, RootChoice::Liquid, &lnL, &liquid, scratch) ||
+            !Evaluate(m, x, RootChoice::Vapour, &lnV, &vapour, scratch))
+            return std::optional<bool>{};
+        if (liquid.z < vapour.z) return std::optional<bool>{lnL < lnV};
+        return std::optional<bool>{PhaseIdentificationParameter(m, x, liquid.z) > 1.0};
+    };
+    double lo = 0.2 * c.criticalTemperatureK, hi = c.criticalTemperatureK;
+    const auto atLo = below(lo), atHi = below(hi);
+    if (!atLo || !atHi || !*atLo || *atHi) return std::nullopt;
+    for (int it = 0; it < 80 && hi - lo > 1e-12 * hi; ++it) {
+        const double t = 0.5 * (lo + hi);
+        const auto side = below(t);
+        if (!side) return std::nullopt;
+        (*side ? lo : hi) = t;
+    }
+    return 0.5 * (lo + hi);
+}
+
+// Michelsen's saturation-point Newton for a dew point: unknowns ln K_i and ln T, equations
+// ln K_i + ln phi_i(x, liquid root) - ln phi_i(z, vapour root) = 0 and sum z_i K_i = 1, with
+// x_i = z_i K_i; the Jacobian by forward differences. x and T hold the start and the result.
+bool SaturationNewton(const std::vector<Component>& components, const std::vector<double>& kij,
+                      const std::vector<std::size_t>& active, double pressureKPa, const std::vector<double>& z,
+                      std::vector<double>& x, double& temperatureK) {
+    const std::size_t n = active.size();
+    Eigen::VectorXd u(Eigen::Index(n + 1));
+    for (std::size_t i = 0; i < n; ++i) u(Eigen::Index(i)) = pmath::Log(std::max(x[i], 1e-300) / z[i]);
+    u(Eigen::Index(n)) = pmath::Log(temperatureK);
+    std::vector<double> xs(n), lnL(n), lnV(n), scratch;
+    auto residual = [&](const Eigen::VectorXd& v, Eigen::VectorXd& r) {
+        const Model m = BuildModel(components, kij, active, pmath::Exp(v(Eigen::Index(n))), pressureKPa);
+        double sum = 0.0;
+        for (std::size_t i = 0; i < n; ++i) sum += z[i] * pmath::Exp(v(Eigen::Index(i)));
+        if (!(sum > 0.0) || !std::isfinite(sum)) return false;
+        for (std::size_t i = 0; i < n; ++i) xs[i] = z[i] * pmath::Exp(v(Eigen::Index(i))) / sum;
+        if (!Evaluate(m, xs.data(), RootChoice::Liquid, lnL.data(), nullptr, scratch) ||
+            !Evaluate(m, z.data(), RootChoice::Vapour, lnV.data(), nullptr, scratch))
+            return false;
+        r.resize(Eigen::Index(n + 1));
+        for (std::size_t i = 0; i < n; ++i) r(Eigen::Index(i)) = v(Eigen::Index(i)) + lnL[i] - lnV[i];
+        r(Eigen::Index(n)) = sum - 1.0;
+        return r.allFinite();
+    };
+    Eigen::VectorXd r, rPlus;
+    if (!residual(u, r)) return false;
+    for (int it = 0; it < kMaxNewtonIterations; ++it) {
+        if (r.lpNorm<Eigen::Infinity>() < 1e-12) break;
+        Eigen::MatrixXd jacobian(Eigen::Index(n + 1), Eigen::Index(n + 1));
+        for (std::size_t j = 0; j <= n; ++j) {
+            Eigen::VectorXd v = u;
+            const double h = j == n ? 1e-8 : 1e-7;
+            v(Eigen::Index(j)) += h;
+            if (!residual(v, rPlus)) return false;
+            jacobian.col(Eigen::Index(j)) = (rPlus - r) / h;
+        }
+        Eigen::VectorXd delta = jacobian.partialPivLu().solve(-r);
+        if (!delta.allFinite()) return false;
+        // At most 2 % in temperature and a change of 2 in ln K per step.
+        const double scale = std::min({1.0, 0.02 / std::max(std::fabs(delta(Eigen::Index(n))), 1e-300),
+                                       2.0 / std::max(delta.head(Eigen::Index(n)).lpNorm<Eigen::Infinity>(), 1e-300)});
+        u += scale * delta;
+        if (!residual(u, r)) return false;
+    }
+    if (!(r.lpNorm<Eigen::Infinity>() < 1e-10)) return false;
+    x = xs;
+    double sum = 0.0;
+    for (double v : x) sum += v;
+    for (double& v : x) v /= sum;
+    temperatureK = pmath::Exp(u(Eigen::Index(n)));
+    return true;
+}
+
+}  // namespace
+
+std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::span<const double> feed) const {
+    try {
+        const std::size_t n = m_components.size();
+        std::vector<std::size_t> active;
+        std::vector<double> z;
+        if (!UsableConditions(300.0, pressureKPa) || !PrepareFeed(feed, n, active, z) ||
+            !UsableComponents(m_components, active))
+            return std::nullopt;
+
+        double dewT = 0.0;
+        std::vector<double> incipient;
+        if (active.size() == 1) {
+            // A single component condenses at its saturation temperature, into itself.
+            auto t = PureSaturationTemperature(m_components, m_kij, active[0], pressureKPa);
+            if (!t) return std::nullopt;
+            dewT = *t;
+            incipient = z;
+        } else {
+            double maxTc = 0.0;
+            for (std::size_t i : active) maxTc = std::max(maxTc, m_components[i].criticalTemperatureK);
+            // Once the fluid has gone dense (above the hydrocarbon cricondenbar) only water, an
+            // alcohol or a glycol can still drop out of it: from then on an instability counts
+            // only when its incipient phase is mostly such a polar liquid.
+            bool polarOnly = false;
+            auto polarFraction = [&](const std::vector<double>& w) {
+                double s = 0.0;
+                for (std::size_t i = 0; i < w.size(); ++i)
+                    if (IsPolar(m_components[active[i]])) s += w[i];
+                return s;
+            };
+            auto test = [&](double t) {
+                const Model m = BuildModel(m_components, m_kij, active, t, pressureKPa);
+                auto s = TestFeed(m, z, RootChoice::Vapour);
+                if (s && s->unstable && polarOnly && !(polarFraction(s->best.w) > 0.5)) s->unstable = false;
+                return s;
+            };
+            bool hasPolar = false;
+            for (std::size_t i : active) hasPolar = hasPolar || IsPolar(m_components[i]);
+            // A temperature at which the vapour is stable.
+            double high = std::max(1.1 * maxTc, 50.0);
+            std::optional<Stability> above;
+            for (int attempt = 0; attempt < 4; ++attempt, high *= 1.5) {
+                above = test(high);
+                if (above && !above->unstable) break;
+                above.reset();
+            }
+            if (!above) return std::nullopt;
+
+            // Step down until the vapour is unstable. Where the vapour's density jumps between
+            // two steps, or it turns liquid-like, a narrow two-phase window may lie between
+            // them: it lies next to the jump, so halve towards the jump until it is found or
+            // the interval is a ten-thousandth of a kelvin.
+            constexpr double kFloorK = 5.0;
+            double stableT = high, unstableT = 0.0, stableZ = above->z;
+            StationaryPoint best;
+            bool found = false, dense = false;
+            while (!found && !dense && stableT > kFloorK) {
+                const double t = std::max(stableT - std::max(0.5, 0.02 * stableT), kFloorK);
+                auto s = test(t);
+                if (!s) return std::nullopt;
+                if (s->unstable) {
+                    unstableT = t;
+                    best = s->best;
+                    found = true;
+                    break;
+                }
+                if (s->liquidLike || std::fabs(pmath::Log(s->z / stableZ)) > 0.2) {
+                    double lo = t, hi = stableT, zLo = s->z, zHi = stableZ;
+                    for (int it = 0; it < 40 && hi - lo > 1e-4; ++it) {
+                        const double mid = 0.5 * (lo + hi);
+                        auto sm = test(mid);
+                        if (!sm) return std::nullopt;
+                        if (sm->unstable) {
+                            unstableT = mid;
+                            stableT = hi;
+                            best = sm->best;
+                            found = true;
+                            break;
+                        }
+                        if (std::fabs(pmath::Log(sm->z / zHi)) >= std::fabs(pmath::Log(zLo / sm->z))) {
+                            lo = mid;
+                            zLo = sm->z;
+                        } else {
+                            hi = mid;
+                            zHi = sm->z;
+                        }
+                    }
+                    if (found) break;
+                    // No vapour left to condense: the fluid went over to a dense liquid-like
+                    // state without splitting (above the cricondenbar). A polar liquid may
+                    // still drop out of it further down.
+                    if (s->liquidLike && hasPolar)
+                        polarOnly = true;
+                    else
+                        dense = s->liquidLike;
+                }
+                stableT = t;
+                stableZ = s->z;
+            }
+            if (!found) return std::nullopt;
+
+            // Bisection to a thousandth of a kelvin, then Newton on the saturation condition. Newton
+            // must stay at the dew point the search bracketed, with a phase of its own; when it
+            // fails or leaves the bracket, bisection narrows the bracket a thousandfold and
+            // Newton starts again from there.
+            bool converged = false;
+            for (double width = 1e-3; !converged && width > 1e-8; width *= 1e-3) {
+                while (stableT - unstableT > width) {
+                    const double t = 0.5 * (stableT + unstableT);
+                    auto s = test(t);
+                    if (!s) return std::nullopt;
+                    if (s->unstable) {
+                        unstableT = t;
+                        best = s->best;
+                    } else {
+                        stableT = t;
+                    }
+                }
+                dewT = stableT;
+                incipient = best.w;
+                converged = SaturationNewton(m_components, m_kij, active, pressureKPa, z, incipient, dewT) &&
+                            dewT > unstableT - 1e-3 && dewT < stableT + 1e-3 && Distance(incipient, z) >= 1e-9;
+            }
+            if (!converged) return std::nullopt;
+        }
+
+        // Certificate: the feed is a vapour and the incipient phase has the same fugacities.
+        const Model m = BuildModel(m_components, m_kij, active, dewT, pressureKPa);
+        std::vector<double> lnV(m.n), lnL(m.n), scratch;
+        PhaseEval vapour, liquid;
+        if (!Evaluate(m, z.data(), RootChoice::Vapour, lnV.data(), &vapour, scratch) ||
+            !Evaluate(m, incipient.data(), RootChoice::Liquid, lnL.data(), &liquid, scratch))
+            return std::nullopt;
+        double sum = 0.0;
+        for (std::size_t i = 0; i < m.n; ++i) {
+            sum += incipient[i];
+            if (!(std::fabs(SafeLog(incipient[i]) + lnL[i] - SafeLog(z[i]) - lnV[i]) <= kCertifiedLnFugacity))
+                return std::nullopt;
+        }
+        if (!(std::fabs(sum - 1.0) <= kCertifiedSum)) return std::nullopt;
+
+        FlashResult result;
+        result.temperatureK = dewT;
+        result.pressureKPa = pressureKPa;
+        EmptyPhases(result, n);
+        result.phases[kVapourSlot] = FullPhase(m, n, z, 1.0, vapour.z);
+        const bool aqueous = PolarFraction(m, incipient) > 0.5;
+        result.phases[aqueous ? kAqueousSlot : kHydrocarbonLiquidSlot] = FullPhase(m, n, incipient, 0.0, liquid.z);
+        return result;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace calorix::host
