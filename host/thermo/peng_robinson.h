@@ -40,8 +40,13 @@ constexpr double kPureTrialLnIdealLiquid = -2.302585092994046;  // when x_k / K_
 // Bounds of the work: a flash that cannot be certified within them fails.
 constexpr int kMaxStabilityIterations = 150;
 constexpr int kSubstitutionsBeforeNewton = 20;
+constexpr int kSubstitutionsBeforeStabilityNewton = 40;  // a trial phase still not stationary then is slow
 constexpr int kMaxSubstitutions = 100;
 constexpr int kMaxNewtonIterations = 12;
+constexpr double kNearCriticalLnK = 1.0;         // max |ln K| of a split near a critical point, where
+constexpr int kSubstitutionsBeforeNearCriticalNewton = 3;  // Newton takes over after these substitutions
+constexpr int kMaxNearCriticalNewtonIterations = 40;
+constexpr int kNewtonProgressPeriod = 8;        // Newton steps in which the residual must fall tenfold
 constexpr int kMaxPhaseFractionIterations = 100;
 constexpr int kMaxRounds = 4;                   // stability tests of one flash
 constexpr int kMaxCandidates = 2;               // unstable trial phases tried per round

@@ -185,10 +185,25 @@ double FugacityResidual(const Model& m, const std::vector<SplitPhase>& phases) {
     return std::isfinite(r) ? r : std::numeric_limits<double>::infinity();
 }
 
+// Whether a split is near a critical point: every phase has a share and two of them differ
+// little, max |ln K| below kNearCriticalLnK. Substitution converges slowly there.
+bool NearlyCritical(const std::vector<SplitPhase>& phases) {
+    for (const auto& p : phases)
+        if (!(p.beta > 0.0)) return false;
+    for (std::size_t k = 0; k < phases.size(); ++k)
+        for (std::size_t l = k + 1; l < phases.size(); ++l) {
+            double lnK = 0.0;
+            for (std::size_t i = 0; i < phases[k].x.size(); ++i)
+                lnK = std::max(lnK, std::fabs(SafeLog(phases[k].x[i]) - SafeLog(phases[l].x[i])));
+            if (lnK < kNearCriticalLnK) return true;
+        }
+    return false;
+}
+
 // Successive substitution on the fugacity coefficients, every few steps extrapolated. False
 // when a phase cannot be evaluated; *residual is the fugacity residual of the last evaluation.
 bool Substitute(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases, int maxIterations,
-                double* residual, int* iterations) {
+                double* residual, int* iterations, bool* nearCritical = nullptr) {
     std::vector<double> scratch, all, step, previousStep, previous;
     *residual = std::numeric_limits<double>::infinity();
     for (int it = 0; it < maxIterations; ++it) {
@@ -196,6 +211,10 @@ bool Substitute(const Model& m, const std::vector<double>& z, std::vector<SplitP
             if (!EvaluatePhase(m, p, RootChoice::Stable, scratch)) return false;
         *residual = FugacityResidual(m, phases);
         if (*residual < 1e-11) return true;
+        if (nearCritical && it == kSubstitutionsBeforeNearCriticalNewton && NearlyCritical(phases)) {
+            *nearCritical = true;
+            return true;
+        }
         ++*iterations;
         all.clear();
         for (const auto& p : phases) all.insert(all.end(), p.lnPhi.begin(), p.lnPhi.end());
@@ -234,10 +253,17 @@ bool Substitute(const Model& m, const std::vector<double>& z, std::vector<SplitP
 }
 
 // Newton's method on the mole numbers of all phases but the largest, whose mole numbers close
-// the material balance (Michelsen and Mollerup, "Thermodynamic Models", ch. 10). The Jacobian
-// is the sum of the phases' Hessians of ln f, their ln phi part by forward differences; each
-// phase keeps the root it converged on. Every phase must have a positive share.
-bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases) {
+// the material balance (Michelsen and Mollerup, "Thermodynamic Models", ch. 10): a minimisation
+// of the Gibbs energy of the split, G/RT = sum_k sum_i n_ik ln f_ik, whose gradient is the
+// difference of ln f from the largest phase and whose Hessian is the sum of the phases'
+// Hessians of ln f, their ln phi part by central differences (near a critical point the
+// Hessian nearly vanishes, and forward differences would leave the step to their error). Each
+// phase keeps the root it converged on. Where the Hessian is not positive definite (phases
+// still inside the region of instability, as near a critical point) it is shifted along the
+// ideal part until it is, and every step must lower G: the split cannot fall back onto the
+// feed, which lies higher. Every phase must have a positive share.
+bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases, int maxIterations,
+                 bool fromStart) {
     const std::size_t np = phases.size(), n = m.n;
     if (np < 2) return true;
     std::size_t ref = 0;
@@ -250,20 +276,24 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
         roots[k] = phases[k].eval.smallestRoot ? RootChoice::Liquid : RootChoice::Vapour;
         for (std::size_t i = 0; i < n; ++i) moles[k][i] = phases[k].beta * phases[k].x[i];
     }
+    std::vector<std::size_t> others;
+    for (std::size_t k = 0; k < np; ++k)
+        if (k != ref) others.push_back(k);
     auto closeBalance = [&](std::vector<std::vector<double>>& nk) {
         for (std::size_t i = 0; i < n; ++i) {
             double rest = z[i];
-            for (std::size_t k = 0; k < np; ++k)
-                if (k != ref) rest -= nk[k][i];
+            for (std::size_t k : others) rest -= nk[k][i];
             nk[ref][i] = rest;
         }
     };
     closeBalance(moles);
-    std::vector<double> scratch, x(n), lnPhiPlus(n);
+    std::vector<double> scratch, x(n), lnPhiPlus(n), lnPhiMinus(n);
     std::vector<std::vector<double>> lnPhi(np, std::vector<double>(n));
-    // ln f of every phase; false when a mole number is not positive or a phase cannot be evaluated.
-    auto fugacities = [&](const std::vector<std::vector<double>>& nk, Eigen::VectorXd& g) {
+    // ln f differences from the largest phase and G/RT; false when a mole number is not
+    // positive or a phase cannot be evaluated.
+    auto fugacities = [&](const std::vector<std::vector<double>>& nk, Eigen::VectorXd& g, double& gibbs) {
         std::vector<std::vector<double>> lnF(np, std::vector<double>(n));
+        gibbs = 0.0;
         for (std::size_t k = 0; k < np; ++k) {
             double total = 0.0;
             for (double v : nk[k]) {
@@ -272,51 +302,68 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
             }
             for (std::size_t i = 0; i < n; ++i) x[i] = nk[k][i] / total;
             if (!Evaluate(m, x.data(), roots[k], lnPhi[k].data(), nullptr, scratch)) return false;
-            for (std::size_t i = 0; i < n; ++i) lnF[k][i] = pmath::Log(x[i]) + lnPhi[k][i];
+            for (std::size_t i = 0; i < n; ++i) {
+                lnF[k][i] = pmath::Log(x[i]) + lnPhi[k][i];
+                gibbs += nk[k][i] * lnF[k][i];
+            }
         }
         g.resize(Eigen::Index(n * (np - 1)));
         Eigen::Index row = 0;
-        for (std::size_t k = 0; k < np; ++k)
-            if (k != ref)
-                for (std::size_t i = 0; i < n; ++i) g(row++) = lnF[k][i] - lnF[ref][i];
-        return g.allFinite();
+        for (std::size_t k : others)
+            for (std::size_t i = 0; i < n; ++i) g(row++) = lnF[k][i] - lnF[ref][i];
+        return g.allFinite() && std::isfinite(gibbs);
     };
     Eigen::VectorXd g;
-    if (!fugacities(moles, g)) return false;
+    double gibbs = 0.0;
+    if (!fugacities(moles, g, gibbs)) return false;
     double norm = g.lpNorm<Eigen::Infinity>();
-    for (int it = 0; it < kMaxNewtonIterations && norm >= 1e-11; ++it) {
+    const auto size = Eigen::Index(n * (np - 1));
+    double shift = 0.0, checkedNorm = norm;
+    for (int it = 0; it < maxIterations && norm >= 1e-11; ++it) {
         // Hessian of ln f of each phase with respect to its own mole numbers.
         std::vector<Eigen::MatrixXd> hessian(np, Eigen::MatrixXd(Eigen::Index(n), Eigen::Index(n)));
         for (std::size_t k = 0; k < np; ++k) {
             double total = 0.0;
             for (double v : moles[k]) total += v;
-            for (std::size_t i = 0; i < n; ++i) x[i] = moles[k][i] / total;
-            std::vector<double> base(n);
-            if (!Evaluate(m, x.data(), roots[k], base.data(), nullptr, scratch)) return false;
-            const double h = 1e-7 * total;
+            const double h = 1e-5 * total;
             for (std::size_t j = 0; j < n; ++j) {
                 for (std::size_t i = 0; i < n; ++i) x[i] = (moles[k][i] + (i == j ? h : 0.0)) / (total + h);
                 if (!Evaluate(m, x.data(), roots[k], lnPhiPlus.data(), nullptr, scratch)) return false;
+                for (std::size_t i = 0; i < n; ++i) x[i] = (moles[k][i] - (i == j ? h : 0.0)) / (total - h);
+                if (!Evaluate(m, x.data(), roots[k], lnPhiMinus.data(), nullptr, scratch)) return false;
                 for (std::size_t i = 0; i < n; ++i)
-                    hessian[k](Eigen::Index(i), Eigen::Index(j)) =
-                        (lnPhiPlus[i] - base[i]) / h + (i == j ? 1.0 / moles[k][i] : 0.0) - 1.0 / total;
+                    hessian[k](Eigen::Index(i), Eigen::Index(j)) = (lnPhiPlus[i] - lnPhiMinus[i]) / (2.0 * h) +
+                                                                   (i == j ? 1.0 / moles[k][i] : 0.0) - 1.0 / total;
             }
+            hessian[k] = 0.5 * (hessian[k] + hessian[k].transpose()).eval();
         }
-        const auto size = Eigen::Index(n * (np - 1));
         Eigen::MatrixXd jacobian = Eigen::MatrixXd::Zero(size, size);
-        std::vector<std::size_t> others;
-        for (std::size_t k = 0; k < np; ++k)
-            if (k != ref) others.push_back(k);
-        for (std::size_t a = 0; a < others.size(); ++a)
+        Eigen::VectorXd ideal(size);  // the ideal part of the diagonal, 1/n_ki + 1/n_ref,i
+        for (std::size_t a = 0; a < others.size(); ++a) {
             for (std::size_t b = 0; b < others.size(); ++b) {
                 auto block = jacobian.block(Eigen::Index(a * n), Eigen::Index(b * n), Eigen::Index(n), Eigen::Index(n));
                 block = hessian[ref];
                 if (a == b) block += hessian[others[a]];
             }
-        const Eigen::VectorXd delta = jacobian.partialPivLu().solve(-g);
-        if (!delta.allFinite()) return false;
-        // The longest step that keeps every mole number positive, then halving until the
-        // residual falls.
+            for (std::size_t i = 0; i < n; ++i)
+                ideal(Eigen::Index(a * n + i)) = 1.0 / moles[others[a]][i] + 1.0 / moles[ref][i];
+        }
+        // The Newton step on a positive definite Hessian, shifted as needed (Levenberg and
+        // Marquardt: less after a full step, more after a shortened one).
+        Eigen::VectorXd delta;
+        bool descent = false;
+        for (; shift < 1e8 && !descent; shift = std::max(1e-6, 10.0 * shift)) {
+            Eigen::MatrixXd shifted = jacobian;
+            shifted.diagonal() += shift * ideal;
+            const Eigen::LLT<Eigen::MatrixXd> llt(shifted);
+            if (llt.info() != Eigen::Success) continue;
+            delta = llt.solve(-g);
+            descent = delta.allFinite() && g.dot(delta) < 0.0;
+            if (descent) break;
+        }
+        if (!descent) return false;
+        // The longest step that keeps every mole number positive, then halving until G falls
+        // (or, where G no longer changes in double precision, the residual).
         double alpha = 1.0;
         for (std::size_t a = 0; a < others.size(); ++a)
             for (std::size_t i = 0; i < n; ++i) {
@@ -328,23 +375,37 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
             for (std::size_t a = 0; a < others.size(); ++a) d -= delta(Eigen::Index(a * n + i));
             if (d < 0.0) alpha = std::min(alpha, 0.9 * moles[ref][i] / -d);
         }
+        const double slope = g.dot(delta);
         bool accepted = false;
-        for (int ls = 0; ls < 6 && !accepted; ++ls, alpha *= 0.5) {
+        const bool bounded = alpha < 1.0;
+        int ls = 0;
+        for (; ls < 20 && !accepted; ++ls, alpha *= 0.5) {
             auto trial = moles;
             for (std::size_t a = 0; a < others.size(); ++a)
                 for (std::size_t i = 0; i < n; ++i) trial[others[a]][i] += alpha * delta(Eigen::Index(a * n + i));
             closeBalance(trial);
             Eigen::VectorXd trialG;
-            if (!fugacities(trial, trialG)) continue;
+            double trialGibbs = 0.0;
+            if (!fugacities(trial, trialG, trialGibbs)) continue;
             const double trialNorm = trialG.lpNorm<Eigen::Infinity>();
-            if (trialNorm < norm) {
+            const double roundOff = 1e-14 * (1.0 + std::fabs(gibbs));
+            if (trialGibbs <= gibbs + 1e-4 * alpha * slope || (trialGibbs <= gibbs + roundOff && trialNorm < norm)) {
                 moles = std::move(trial);
                 g = std::move(trialG);
+                gibbs = trialGibbs;
                 norm = trialNorm;
                 accepted = true;
             }
         }
         if (!accepted) return false;
+        // From the start of a split, creeping (towards a point where the Hessian is singular,
+        // the phases merging) rather than converging leaves the split to substitution: the
+        // residual must fall tenfold every few steps.
+        if (fromStart && (it + 1) % kNewtonProgressPeriod == 0) {
+            if (norm > 0.1 * checkedNorm) return false;
+            checkedNorm = norm;
+        }
+        shift = ls == 1 && !bounded ? (shift < 1e-5 ? 0.0 : 0.1 * shift) : ls > 1 ? std::max(1e-6, 10.0 * shift) : shift;
     }
     if (!(norm < 1e-11)) return false;
     for (std::size_t k = 0; k < np; ++k) {
@@ -366,7 +427,18 @@ bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPha
     int budget = kSubstitutionsBeforeNewton;
     for (int attempt = 0; attempt < 4; ++attempt) {
         double residual = 0.0;
-        if (!Substitute(m, z, phases, budget, &residual, iterations)) return false;
+        bool nearCritical = false;
+        if (!Substitute(m, z, phases, budget, &residual, iterations, attempt == 0 ? &nearCritical : nullptr))
+            return false;
+        // Near a critical point, second-order steps from the start; substitution if they fail.
+        if (nearCritical) {
+            auto newton = phases;
+            if (NewtonSplit(m, z, newton, kMaxNearCriticalNewtonIterations, true)) {
+                phases = std::move(newton);
+                return true;
+            }
+            if (!Substitute(m, z, phases, budget, &residual, iterations)) return false;
+        }
         budget = kMaxSubstitutions;
         const bool shareless = std::any_of(phases.begin(), phases.end(), [](const SplitPhase& p) { return !(p.beta > 0.0); });
         if (shareless) {
@@ -376,7 +448,10 @@ bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPha
             if (phases.size() <= 1) return !phases.empty();
             continue;
         }
-        if (residual < 1e-11 || NewtonSplit(m, z, phases)) return true;
+        if (residual < 1e-11 ||
+            NewtonSplit(m, z, phases, NearlyCritical(phases) ? kMaxNearCriticalNewtonIterations : kMaxNewtonIterations,
+                        false))
+            return true;
     }
     return false;
 }

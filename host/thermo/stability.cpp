@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include <Eigen/Dense>
+
 namespace calorix::host::pr {
 
 namespace {
@@ -58,6 +60,102 @@ bool ClearlyStable(const std::vector<double>& w, const std::vector<double>& step
     return 1.0 - sum - sum * weighted > kClearlyStableTm;
 }
 
+
+// Newton's method on a trial phase that substitution brings on only slowly (near a critical
+// point, where the substitution's rate of convergence tends to 1): the minimisation of the
+// modified tangent-plane distance tm = 1 + sum W_i (ln W_i + ln phi_i(W) - d_i - 1) in the
+// variables a_i = 2 sqrt(W_i), whose Hessian is I + sqrt(W_i W_j) d ln phi_i / d W_j near a
+// stationary point (Michelsen, Fluid Phase Equilib. 9, 1982), ln phi derivatives by central
+// differences, shifted along the identity until positive definite; every step lowers tm. On
+// convergence lnW holds ln W and lnPhi the coefficients at W.
+bool StationaryByNewton(const Model& m, const std::vector<double>& d, std::vector<double>& lnW,
+                        std::vector<double>& lnPhi) {
+    const std::size_t n = m.n;
+    const auto size = Eigen::Index(n);
+    std::vector<double> w(n), x(n), plus(n), minus(n), scratch, trialLnW(n), trialPhi(n);
+    // tm and its gradient in ln W at ln W = v; false when the trial cannot be evaluated.
+    auto evaluate = [&](const std::vector<double>& v, std::vector<double>& phi, Eigen::VectorXd& g, double& tm) {
+        const double lnSum = Normalise(v, w);
+        if (lnSum > kUnboundedLnSum || !Evaluate(m, w.data(), RootChoice::Stable, phi.data(), nullptr, scratch))
+            return false;
+        g.resize(size);
+        tm = 1.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            g(Eigen::Index(i)) = v[i] + phi[i] - d[i];
+            tm += pmath::Exp(v[i]) * (g(Eigen::Index(i)) - 1.0);
+        }
+        return std::isfinite(tm) && g.allFinite();
+    };
+    Eigen::VectorXd g, trialG;
+    double tm = 0.0, shift = 0.0;
+    if (!evaluate(lnW, lnPhi, g, tm)) return false;
+    for (int it = 0; it < kMaxNewtonIterations; ++it) {
+        if (g.lpNorm<Eigen::Infinity>() < 1e-11) return true;
+        Eigen::VectorXd sqrtW(size), gradient(size);
+        for (std::size_t i = 0; i < n; ++i) {
+            sqrtW(Eigen::Index(i)) = pmath::Exp(0.5 * lnW[i]);
+            gradient(Eigen::Index(i)) = sqrtW(Eigen::Index(i)) * g(Eigen::Index(i));
+        }
+        // d ln phi_i / d W_j at W, the total kept as it is.
+        double total = 0.0;
+        for (std::size_t i = 0; i < n; ++i) total += pmath::Exp(lnW[i]);
+        const double h = 1e-5 * total;
+        Eigen::MatrixXd hessian = Eigen::MatrixXd::Identity(size, size);
+        for (std::size_t j = 0; j < n; ++j) {
+            for (std::size_t i = 0; i < n; ++i) x[i] = (pmath::Exp(lnW[i]) + (i == j ? h : 0.0)) / (total + h);
+            if (!Evaluate(m, x.data(), RootChoice::Stable, plus.data(), nullptr, scratch)) return false;
+            for (std::size_t i = 0; i < n; ++i) x[i] = (pmath::Exp(lnW[i]) - (i == j ? h : 0.0)) / (total - h);
+            if (!Evaluate(m, x.data(), RootChoice::Stable, minus.data(), nullptr, scratch)) return false;
+            for (std::size_t i = 0; i < n; ++i)
+                hessian(Eigen::Index(i), Eigen::Index(j)) +=
+                    sqrtW(Eigen::Index(i)) * sqrtW(Eigen::Index(j)) * (plus[i] - minus[i]) / (2.0 * h);
+        }
+        hessian = 0.5 * (hessian + hessian.transpose()).eval();
+        Eigen::VectorXd delta;
+        bool descent = false;
+        for (; shift < 1e8 && !descent; shift = std::max(1e-6, 10.0 * shift)) {
+            Eigen::MatrixXd shifted = hessian;
+            shifted.diagonal().array() += shift;
+            const Eigen::LLT<Eigen::MatrixXd> llt(shifted);
+            if (llt.info() != Eigen::Success) continue;
+            delta = llt.solve(-gradient);
+            descent = delta.allFinite() && gradient.dot(delta) < 0.0;
+            if (descent) break;
+        }
+        if (!descent) return false;
+        // Steps in a = 2 sqrt(W) that keep a positive, halved until tm falls.
+        double alpha = 1.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double a = 2.0 * sqrtW(Eigen::Index(i)), da = delta(Eigen::Index(i));
+            if (da < 0.0) alpha = std::min(alpha, 0.9 * a / -da);
+        }
+        const bool bounded = alpha < 1.0;
+        const double slope = gradient.dot(delta);
+        bool accepted = false;
+        int ls = 0;
+        for (; ls < 20 && !accepted; ++ls, alpha *= 0.5) {
+            for (std::size_t i = 0; i < n; ++i) {
+                const double a = 2.0 * sqrtW(Eigen::Index(i)) + alpha * delta(Eigen::Index(i));
+                trialLnW[i] = ClampLn(2.0 * SafeLog(0.5 * a));
+            }
+            double trialTm = 0.0;
+            if (!evaluate(trialLnW, trialPhi, trialG, trialTm)) continue;
+            const double roundOff = 1e-14 * (1.0 + std::fabs(tm));
+            if (trialTm <= tm + 1e-4 * alpha * slope ||
+                (trialTm <= tm + roundOff && trialG.lpNorm<Eigen::Infinity>() < g.lpNorm<Eigen::Infinity>())) {
+                lnW = trialLnW;
+                lnPhi = trialPhi;
+                g = trialG;
+                tm = trialTm;
+                accepted = true;
+            }
+        }
+        if (!accepted) return false;
+        shift = ls == 1 && !bounded ? (shift < 1e-5 ? 0.0 : 0.1 * shift) : ls > 1 ? std::max(1e-6, 10.0 * shift) : shift;
+    }
+    return g.lpNorm<Eigen::Infinity>() < 1e-11;
+}
+
 }  // namespace
 
 // Stationary points of the tangent-plane distance of a phase with d_i = ln x_i + ln phi_i,
@@ -106,6 +204,16 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
             if (it > 0 && delta < 0.9 * previousDelta)
                 for (const auto& p : points) joined = joined || Distance(w, p.w) < kJoinsFoundPoint;
             if (it % kAccelerationPeriod == kAccelerationPeriod - 1) Accelerate(lnW, step, previousStep);
+            // Slow: second-order steps from here (if they fail, the substitution goes on).
+            if (it + 1 == kSubstitutionsBeforeStabilityNewton) {
+                std::vector<double> newtonLnW = lnW, newtonLnPhi(m.n);
+                if (StationaryByNewton(m, d, newtonLnW, newtonLnPhi)) {
+                    lnW = std::move(newtonLnW);
+                    lnPhi = std::move(newtonLnPhi);
+                    converged = true;
+                    break;
+                }
+            }
         }
         if (!usable || trivial || joined) continue;
         // Converged, the last fugacity coefficients hold for w within the last step; otherwise w
