@@ -46,6 +46,7 @@ constexpr int kMaxNewtonIterations = 12;
 constexpr double kNearCriticalLnK = 1.0;         // max |ln K| of a split near a critical point, where
 constexpr int kSubstitutionsBeforeNearCriticalNewton = 3;  // Newton takes over after these substitutions
 constexpr int kMaxNearCriticalNewtonIterations = 40;
+constexpr int kNewtonHalvings = 6;              // of a Newton step that does not lower the objective
 constexpr int kNewtonProgressPeriod = 8;        // Newton steps in which the residual must fall tenfold
 constexpr int kMaxPhaseFractionIterations = 100;
 constexpr int kMaxRounds = 4;                   // stability tests of one flash

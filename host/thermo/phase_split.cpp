@@ -256,14 +256,15 @@ bool Substitute(const Model& m, const std::vector<double>& z, std::vector<SplitP
 // the material balance (Michelsen and Mollerup, "Thermodynamic Models", ch. 10): a minimisation
 // of the Gibbs energy of the split, G/RT = sum_k sum_i n_ik ln f_ik, whose gradient is the
 // difference of ln f from the largest phase and whose Hessian is the sum of the phases'
-// Hessians of ln f, their ln phi part by central differences (near a critical point the
-// Hessian nearly vanishes, and forward differences would leave the step to their error). Each
+// Hessians of ln f, their ln phi part by forward differences, or central ones near a critical
+// point (where the Hessian nearly vanishes and forward differences would leave the step to
+// their error). Each
 // phase keeps the root it converged on. Where the Hessian is not positive definite (phases
 // still inside the region of instability, as near a critical point) it is shifted along the
 // ideal part until it is, and every step must lower G: the split cannot fall back onto the
 // feed, which lies higher. Every phase must have a positive share.
 bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases, int maxIterations,
-                 bool fromStart) {
+                 bool requireProgress) {
     const std::size_t np = phases.size(), n = m.n;
     if (np < 2) return true;
     std::size_t ref = 0;
@@ -279,6 +280,7 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
     std::vector<std::size_t> others;
     for (std::size_t k = 0; k < np; ++k)
         if (k != ref) others.push_back(k);
+    const bool central = NearlyCritical(phases);
     auto closeBalance = [&](std::vector<std::vector<double>>& nk) {
         for (std::size_t i = 0; i < n; ++i) {
             double rest = z[i];
@@ -325,14 +327,21 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
         for (std::size_t k = 0; k < np; ++k) {
             double total = 0.0;
             for (double v : moles[k]) total += v;
-            const double h = 1e-5 * total;
+            // Forward differences from x itself, or central ones near a critical point.
+            const double h = (central ? 1e-5 : 1e-7) * total;
+            if (!central) {
+                for (std::size_t i = 0; i < n; ++i) x[i] = moles[k][i] / total;
+                if (!Evaluate(m, x.data(), roots[k], lnPhiMinus.data(), nullptr, scratch)) return false;
+            }
             for (std::size_t j = 0; j < n; ++j) {
                 for (std::size_t i = 0; i < n; ++i) x[i] = (moles[k][i] + (i == j ? h : 0.0)) / (total + h);
                 if (!Evaluate(m, x.data(), roots[k], lnPhiPlus.data(), nullptr, scratch)) return false;
-                for (std::size_t i = 0; i < n; ++i) x[i] = (moles[k][i] - (i == j ? h : 0.0)) / (total - h);
-                if (!Evaluate(m, x.data(), roots[k], lnPhiMinus.data(), nullptr, scratch)) return false;
+                if (central) {
+                    for (std::size_t i = 0; i < n; ++i) x[i] = (moles[k][i] - (i == j ? h : 0.0)) / (total - h);
+                    if (!Evaluate(m, x.data(), roots[k], lnPhiMinus.data(), nullptr, scratch)) return false;
+                }
                 for (std::size_t i = 0; i < n; ++i)
-                    hessian[k](Eigen::Index(i), Eigen::Index(j)) = (lnPhiPlus[i] - lnPhiMinus[i]) / (2.0 * h) +
+                    hessian[k](Eigen::Index(i), Eigen::Index(j)) = (lnPhiPlus[i] - lnPhiMinus[i]) / (central ? 2.0 * h : h) +
                                                                    (i == j ? 1.0 / moles[k][i] : 0.0) - 1.0 / total;
             }
             hessian[k] = 0.5 * (hessian[k] + hessian[k].transpose()).eval();
@@ -379,7 +388,7 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
         bool accepted = false;
         const bool bounded = alpha < 1.0;
         int ls = 0;
-        for (; ls < 20 && !accepted; ++ls, alpha *= 0.5) {
+        for (; ls < kNewtonHalvings && !accepted; ++ls, alpha *= 0.5) {
             auto trial = moles;
             for (std::size_t a = 0; a < others.size(); ++a)
                 for (std::size_t i = 0; i < n; ++i) trial[others[a]][i] += alpha * delta(Eigen::Index(a * n + i));
@@ -398,10 +407,10 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
             }
         }
         if (!accepted) return false;
-        // From the start of a split, creeping (towards a point where the Hessian is singular,
-        // the phases merging) rather than converging leaves the split to substitution: the
-        // residual must fall tenfold every few steps.
-        if (fromStart && (it + 1) % kNewtonProgressPeriod == 0) {
+        // Creeping (towards a point where the Hessian is singular, the phases merging, or
+        // through a region where G falls but the split is no nearer) rather than converging:
+        // unless asked to persist, the residual must fall tenfold every few steps.
+        if (requireProgress && (it + 1) % kNewtonProgressPeriod == 0) {
             if (norm > 0.1 * checkedNorm) return false;
             checkedNorm = norm;
         }
@@ -448,9 +457,9 @@ bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPha
             if (phases.size() <= 1) return !phases.empty();
             continue;
         }
-        if (residual < 1e-11 ||
-            NewtonSplit(m, z, phases, NearlyCritical(phases) ? kMaxNearCriticalNewtonIterations : kMaxNewtonIterations,
-                        false))
+        // Near a critical point Newton may take long to leave the region of instability.
+        const bool near = NearlyCritical(phases);
+        if (residual < 1e-11 || NewtonSplit(m, z, phases, near ? kMaxNearCriticalNewtonIterations : kMaxNewtonIterations, !near))
             return true;
     }
     return false;

@@ -133,7 +133,7 @@ bool StationaryByNewton(const Model& m, const std::vector<double>& d, std::vecto
         const double slope = gradient.dot(delta);
         bool accepted = false;
         int ls = 0;
-        for (; ls < 20 && !accepted; ++ls, alpha *= 0.5) {
+        for (; ls < kNewtonHalvings && !accepted; ++ls, alpha *= 0.5) {
             for (std::size_t i = 0; i < n; ++i) {
                 const double a = 2.0 * sqrtW(Eigen::Index(i)) + alpha * delta(Eigen::Index(i));
                 trialLnW[i] = ClampLn(2.0 * SafeLog(0.5 * a));
