@@ -5,6 +5,7 @@
 #include <Eigen/Dense>
 
 #include "host/thermo/flash_certificate.h"
+#include "host/thermo/newton.h"
 
 namespace calorix::host::pr {
 
@@ -256,15 +257,13 @@ bool Substitute(const Model& m, const std::vector<double>& z, std::vector<SplitP
 // the material balance (Michelsen and Mollerup, "Thermodynamic Models", ch. 10): a minimisation
 // of the Gibbs energy of the split, G/RT = sum_k sum_i n_ik ln f_ik, whose gradient is the
 // difference of ln f from the largest phase and whose Hessian is the sum of the phases'
-// Hessians of ln f, their ln phi part by forward differences, or central ones near a critical
-// point (where the Hessian nearly vanishes and forward differences would leave the step to
-// their error). Each
-// phase keeps the root it converged on. Where the Hessian is not positive definite (phases
-// still inside the region of instability, as near a critical point) it is shifted along the
-// ideal part until it is, and every step must lower G: the split cannot fall back onto the
-// feed, which lies higher. Every phase must have a positive share.
+// Hessians of ln f (their ln phi part by differences, central ones near a critical point).
+// Each phase keeps the root it converged on. Where the Hessian is not positive definite
+// (phases still inside the region of instability, as near a critical point) it is shifted
+// along the ideal part until it is, and every step must lower G: the split cannot fall back
+// onto the feed, which lies higher. Every phase must have a positive share.
 bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases, int maxIterations,
-                 bool requireProgress) {
+                 int progressPeriod) {
     const std::size_t np = phases.size(), n = m.n;
     if (np < 2) return true;
     std::size_t ref = 0;
@@ -289,7 +288,7 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
         }
     };
     closeBalance(moles);
-    std::vector<double> scratch, x(n), lnPhiPlus(n), lnPhiMinus(n);
+    std::vector<double> scratch, x(n);
     std::vector<std::vector<double>> lnPhi(np, std::vector<double>(n));
     // ln f differences from the largest phase and G/RT; false when a mole number is not
     // positive or a phase cannot be evaluated.
@@ -323,27 +322,13 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
     double shift = 0.0, checkedNorm = norm;
     for (int it = 0; it < maxIterations && norm >= 1e-11; ++it) {
         // Hessian of ln f of each phase with respect to its own mole numbers.
-        std::vector<Eigen::MatrixXd> hessian(np, Eigen::MatrixXd(Eigen::Index(n), Eigen::Index(n)));
+        std::vector<Eigen::MatrixXd> hessian(np);
         for (std::size_t k = 0; k < np; ++k) {
+            if (!LnPhiDerivatives(m, moles[k], roots[k], central, hessian[k])) return false;
             double total = 0.0;
             for (double v : moles[k]) total += v;
-            // Forward differences from x itself, or central ones near a critical point.
-            const double h = (central ? 1e-5 : 1e-7) * total;
-            if (!central) {
-                for (std::size_t i = 0; i < n; ++i) x[i] = moles[k][i] / total;
-                if (!Evaluate(m, x.data(), roots[k], lnPhiMinus.data(), nullptr, scratch)) return false;
-            }
-            for (std::size_t j = 0; j < n; ++j) {
-                for (std::size_t i = 0; i < n; ++i) x[i] = (moles[k][i] + (i == j ? h : 0.0)) / (total + h);
-                if (!Evaluate(m, x.data(), roots[k], lnPhiPlus.data(), nullptr, scratch)) return false;
-                if (central) {
-                    for (std::size_t i = 0; i < n; ++i) x[i] = (moles[k][i] - (i == j ? h : 0.0)) / (total - h);
-                    if (!Evaluate(m, x.data(), roots[k], lnPhiMinus.data(), nullptr, scratch)) return false;
-                }
-                for (std::size_t i = 0; i < n; ++i)
-                    hessian[k](Eigen::Index(i), Eigen::Index(j)) = (lnPhiPlus[i] - lnPhiMinus[i]) / (central ? 2.0 * h : h) +
-                                                                   (i == j ? 1.0 / moles[k][i] : 0.0) - 1.0 / total;
-            }
+            hessian[k].array() -= 1.0 / total;
+            for (std::size_t i = 0; i < n; ++i) hessian[k](Eigen::Index(i), Eigen::Index(i)) += 1.0 / moles[k][i];
             hessian[k] = 0.5 * (hessian[k] + hessian[k].transpose()).eval();
         }
         Eigen::MatrixXd jacobian = Eigen::MatrixXd::Zero(size, size);
@@ -357,20 +342,9 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
             for (std::size_t i = 0; i < n; ++i)
                 ideal(Eigen::Index(a * n + i)) = 1.0 / moles[others[a]][i] + 1.0 / moles[ref][i];
         }
-        // The Newton step on a positive definite Hessian, shifted as needed (Levenberg and
-        // Marquardt: less after a full step, more after a shortened one).
+        // The Newton step on a positive definite Hessian, shifted as needed.
         Eigen::VectorXd delta;
-        bool descent = false;
-        for (; shift < 1e8 && !descent; shift = std::max(1e-6, 10.0 * shift)) {
-            Eigen::MatrixXd shifted = jacobian;
-            shifted.diagonal() += shift * ideal;
-            const Eigen::LLT<Eigen::MatrixXd> llt(shifted);
-            if (llt.info() != Eigen::Success) continue;
-            delta = llt.solve(-g);
-            descent = delta.allFinite() && g.dot(delta) < 0.0;
-            if (descent) break;
-        }
-        if (!descent) return false;
+        if (!ShiftedNewtonStep(jacobian, ideal, g, shift, delta)) return false;
         // The longest step that keeps every mole number positive, then halving until G falls
         // (or, where G no longer changes in double precision, the residual).
         double alpha = 1.0;
@@ -397,8 +371,7 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
             double trialGibbs = 0.0;
             if (!fugacities(trial, trialG, trialGibbs)) continue;
             const double trialNorm = trialG.lpNorm<Eigen::Infinity>();
-            const double roundOff = 1e-14 * (1.0 + std::fabs(gibbs));
-            if (trialGibbs <= gibbs + 1e-4 * alpha * slope || (trialGibbs <= gibbs + roundOff && trialNorm < norm)) {
+            if (Lowers(trialGibbs, gibbs, alpha, slope, trialNorm, norm)) {
                 moles = std::move(trial);
                 g = std::move(trialG);
                 gibbs = trialGibbs;
@@ -409,12 +382,12 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
         if (!accepted) return false;
         // Creeping (towards a point where the Hessian is singular, the phases merging, or
         // through a region where G falls but the split is no nearer) rather than converging:
-        // unless asked to persist, the residual must fall tenfold every few steps.
-        if (requireProgress && (it + 1) % kNewtonProgressPeriod == 0) {
+        // the residual must fall tenfold every progressPeriod steps (if not 0).
+        if (progressPeriod > 0 && (it + 1) % progressPeriod == 0) {
             if (norm > 0.1 * checkedNorm) return false;
             checkedNorm = norm;
         }
-        shift = ls == 1 && !bounded ? (shift < 1e-5 ? 0.0 : 0.1 * shift) : ls > 1 ? std::max(1e-6, 10.0 * shift) : shift;
+        shift = NextShift(shift, ls, bounded);
     }
     if (!(norm < 1e-11)) return false;
     for (std::size_t k = 0; k < np; ++k) {
@@ -442,7 +415,7 @@ bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPha
         // Near a critical point, second-order steps from the start; substitution if they fail.
         if (nearCritical) {
             auto newton = phases;
-            if (NewtonSplit(m, z, newton, kMaxNearCriticalNewtonIterations, true)) {
+            if (NewtonSplit(m, z, newton, kMaxNearCriticalNewtonIterations, kNearCriticalProgressPeriod)) {
                 phases = std::move(newton);
                 return true;
             }
@@ -459,7 +432,8 @@ bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPha
         }
         // Near a critical point Newton may take long to leave the region of instability.
         const bool near = NearlyCritical(phases);
-        if (residual < 1e-11 || NewtonSplit(m, z, phases, near ? kMaxNearCriticalNewtonIterations : kMaxNewtonIterations, !near))
+        if (residual < 1e-11 || NewtonSplit(m, z, phases, near ? kMaxNearCriticalNewtonIterations : kMaxNewtonIterations,
+                                              near ? 0 : kNewtonProgressPeriod))
             return true;
     }
     return false;

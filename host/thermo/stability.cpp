@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include <Eigen/Dense>
+#include "host/thermo/newton.h"
 
 namespace calorix::host::pr {
 
@@ -60,7 +60,6 @@ bool ClearlyStable(const std::vector<double>& w, const std::vector<double>& step
     return 1.0 - sum - sum * weighted > kClearlyStableTm;
 }
 
-
 // Newton's method on a trial phase that substitution brings on only slowly (near a critical
 // point, where the substitution's rate of convergence tends to 1): the minimisation of the
 // modified tangent-plane distance tm = 1 + sum W_i (ln W_i + ln phi_i(W) - d_i - 1) in the
@@ -72,7 +71,7 @@ bool StationaryByNewton(const Model& m, const std::vector<double>& d, std::vecto
                         std::vector<double>& lnPhi) {
     const std::size_t n = m.n;
     const auto size = Eigen::Index(n);
-    std::vector<double> w(n), x(n), plus(n), minus(n), scratch, trialLnW(n), trialPhi(n);
+    std::vector<double> w(n), scratch, trialLnW(n), trialPhi(n);
     // tm and its gradient in ln W at ln W = v; false when the trial cannot be evaluated.
     auto evaluate = [&](const std::vector<double>& v, std::vector<double>& phi, Eigen::VectorXd& g, double& tm) {
         const double lnSum = Normalise(v, w);
@@ -96,33 +95,15 @@ bool StationaryByNewton(const Model& m, const std::vector<double>& d, std::vecto
             sqrtW(Eigen::Index(i)) = pmath::Exp(0.5 * lnW[i]);
             gradient(Eigen::Index(i)) = sqrtW(Eigen::Index(i)) * g(Eigen::Index(i));
         }
-        // d ln phi_i / d W_j at W, the total kept as it is.
-        double total = 0.0;
-        for (std::size_t i = 0; i < n; ++i) total += pmath::Exp(lnW[i]);
-        const double h = 1e-5 * total;
+        std::vector<double> moles(n);
+        for (std::size_t i = 0; i < n; ++i) moles[i] = pmath::Exp(lnW[i]);
+        Eigen::MatrixXd derivatives;
+        if (!LnPhiDerivatives(m, moles, RootChoice::Stable, true, derivatives)) return false;
         Eigen::MatrixXd hessian = Eigen::MatrixXd::Identity(size, size);
-        for (std::size_t j = 0; j < n; ++j) {
-            for (std::size_t i = 0; i < n; ++i) x[i] = (pmath::Exp(lnW[i]) + (i == j ? h : 0.0)) / (total + h);
-            if (!Evaluate(m, x.data(), RootChoice::Stable, plus.data(), nullptr, scratch)) return false;
-            for (std::size_t i = 0; i < n; ++i) x[i] = (pmath::Exp(lnW[i]) - (i == j ? h : 0.0)) / (total - h);
-            if (!Evaluate(m, x.data(), RootChoice::Stable, minus.data(), nullptr, scratch)) return false;
-            for (std::size_t i = 0; i < n; ++i)
-                hessian(Eigen::Index(i), Eigen::Index(j)) +=
-                    sqrtW(Eigen::Index(i)) * sqrtW(Eigen::Index(j)) * (plus[i] - minus[i]) / (2.0 * h);
-        }
+        hessian += sqrtW.asDiagonal() * derivatives * sqrtW.asDiagonal();
         hessian = 0.5 * (hessian + hessian.transpose()).eval();
         Eigen::VectorXd delta;
-        bool descent = false;
-        for (; shift < 1e8 && !descent; shift = std::max(1e-6, 10.0 * shift)) {
-            Eigen::MatrixXd shifted = hessian;
-            shifted.diagonal().array() += shift;
-            const Eigen::LLT<Eigen::MatrixXd> llt(shifted);
-            if (llt.info() != Eigen::Success) continue;
-            delta = llt.solve(-gradient);
-            descent = delta.allFinite() && gradient.dot(delta) < 0.0;
-            if (descent) break;
-        }
-        if (!descent) return false;
+        if (!ShiftedNewtonStep(hessian, Eigen::VectorXd::Ones(size), gradient, shift, delta)) return false;
         // Steps in a = 2 sqrt(W) that keep a positive, halved until tm falls.
         double alpha = 1.0;
         for (std::size_t i = 0; i < n; ++i) {
@@ -140,9 +121,7 @@ bool StationaryByNewton(const Model& m, const std::vector<double>& d, std::vecto
             }
             double trialTm = 0.0;
             if (!evaluate(trialLnW, trialPhi, trialG, trialTm)) continue;
-            const double roundOff = 1e-14 * (1.0 + std::fabs(tm));
-            if (trialTm <= tm + 1e-4 * alpha * slope ||
-                (trialTm <= tm + roundOff && trialG.lpNorm<Eigen::Infinity>() < g.lpNorm<Eigen::Infinity>())) {
+            if (Lowers(trialTm, tm, alpha, slope, trialG.lpNorm<Eigen::Infinity>(), g.lpNorm<Eigen::Infinity>())) {
                 lnW = trialLnW;
                 lnPhi = trialPhi;
                 g = trialG;
@@ -151,7 +130,7 @@ bool StationaryByNewton(const Model& m, const std::vector<double>& d, std::vecto
             }
         }
         if (!accepted) return false;
-        shift = ls == 1 && !bounded ? (shift < 1e-5 ? 0.0 : 0.1 * shift) : ls > 1 ? std::max(1e-6, 10.0 * shift) : shift;
+        shift = NextShift(shift, ls, bounded);
     }
     return g.lpNorm<Eigen::Infinity>() < 1e-11;
 }
