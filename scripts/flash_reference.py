@@ -160,17 +160,21 @@ def flash(comps, zin, t, p, starts):
     return m, z, beta, xs
 
 
-def min_tm(m, x):
+def min_tm(m, x, iterations=400):
     """Smallest tangent-plane distance over trials started from every nearly pure component."""
     lp, _ = m.ln_phi(x)
     d = [math.log(max(x[i], 1e-300)) + lp[i] for i in range(m.n)]
     worst = math.inf
     for k in range(m.n):
         w = [0.999 if i == k else 0.001 / m.n for i in range(m.n)]
-        for _ in range(400):
+        for _ in range(iterations):
             lw, _ = m.ln_phi(w)
             W = [math.exp(d[i] - lw[i]) for i in range(m.n)]
-            w = [v / sum(W) for v in W]
+            new = [v / sum(W) for v in W]
+            settled = max(abs(a - b) for a, b in zip(new, w)) < 1e-12
+            w = new
+            if settled:
+                break
         lw, _ = m.ln_phi(w)
         worst = min(worst, 1 - sum(math.exp(d[i] - lw[i]) for i in range(m.n)))  # at a stationary point
     return worst
