@@ -403,8 +403,10 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
 }  // namespace
 
 // The split of the feed over the given phases: substitution, then Newton; more substitution
-// if Newton fails. A phase whose share is 0 stays a trial phase while the substitution goes on
-// and is dropped when it has converged (or the work for it is spent) without a share.
+// if Newton fails. Near a critical point (max |ln K| below kNearCriticalLnK after the first
+// substitutions), where substitution would crawl, Newton from the start. A phase whose share
+// is 0 stays a trial phase while the substitution goes on and is dropped when it has converged
+// (or the work for it is spent) without a share.
 bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases, int* iterations) {
     int budget = kSubstitutionsBeforeNewton;
     for (int attempt = 0; attempt < 4; ++attempt) {
