@@ -61,7 +61,10 @@ class Model(flash_reference.Model):
 
 def min_tm(m, x):
     """The reference's check, with room for the slow substitution near a critical point."""
-    return flash_reference.min_tm(m, x, 4000)
+    return flash_reference.min_tm(m, x, 2000)
+
+
+D1, D2 = 1 + SQ2, 1 - SQ2
 
 
 def ln_f_tv(m, t, v, n):
