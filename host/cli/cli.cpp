@@ -361,7 +361,8 @@ int Program::RunEnvelope() {
     std::vector<Fluid> fluids;
     if (!ReadFluids(fluids)) return kExitBadInput;
     const Fluid& fluid = fluids[0];
-    double from = 100.0, to = std::max(15000.0, 1.2 * fluid.pressureKPa);
+    const auto range = DefaultEnvelopePressures(fluid);
+    double from = range.first, to = range.second;
     if (!m_pressureRange.empty()) {
         if (m_pressureRange.size() != 2 || !(m_pressureRange[0] > 0.0) || !(m_pressureRange[1] > m_pressureRange[0]))
             return Fail(kExitBadInput, "--pressures: expected FROM,TO with 0 < FROM < TO");

@@ -325,7 +325,8 @@ Fluid Flash(const Fluid& fluid) {
 }
 
 py::dict Envelope(const Fluid& fluid, std::optional<std::pair<double, double>> pressures, int points) {
-    double from = 100.0, to = std::max(15000.0, 1.2 * fluid.pressureKPa);
+    const auto range = DefaultEnvelopePressures(fluid);
+    double from = range.first, to = range.second;
     if (pressures) {
         if (!(pressures->first > 0.0) || !(pressures->second > pressures->first))
             throw py::value_error("pressures_kPa: expected (FROM, TO) with 0 < FROM < TO");
