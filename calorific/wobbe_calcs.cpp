@@ -36,6 +36,39 @@ constexpr bool TakesPart(double moleFraction) noexcept {
 // that is not a number passes through.
 constexpr bool HasMolarMass(double molarMass) noexcept { return !(molarMass <= 0.0); }
 
+// The five sums of a mixture over the components taking part, each term added in component
+// order: s (summation factors), hi and hs (ideal net and gross calorific values; a missing column
+// value adds nothing), M (molar mass) and the ideal relative density d (each term taken relative
+// to air before it is added; a missing molar mass adds nothing to M and d). One pass fills them
+// all and writes each fraction into its component record on the way.
+struct MixtureSums {
+    double s = 0.0;
+    double hi = 0.0;
+    double hs = 0.0;
+    double m = 0.0;
+    double d = 0.0;
+};
+
+template <const ReferenceColumns& ref>
+MixtureSums SumComponents(WobbeComponent* components, std::int32_t count, const double* fractions) noexcept {
+    MixtureSums sums;
+    for (std::int32_t i = 0; i < count; ++i) {
+        WobbeComponent& c = components[i];
+        const double x = fractions != nullptr ? fractions[i] : 0.0;
+        c.moleFraction = x;
+        if (!TakesPart(x)) continue;
+        if (IsSet(c.*ref.sqrtB)) sums.s += c.*ref.sqrtB * x;
+        if (IsSet(c.*ref.netCv)) sums.hi += c.*ref.netCv * x;
+        if (IsSet(c.*ref.grossCv)) sums.hs += c.*ref.grossCv * x;
+        if (HasMolarMass(c.molarMass)) {
+            const double mx = c.molarMass * x;
+            sums.m += mx;
+            sums.d += mx / kAirMolarMass_kg_per_kmol;
+        }
+    }
+    return sums;
+}
+
 }  // namespace
 
 std::int32_t CasKeyFromDouble(double casNumber) noexcept {
@@ -132,46 +165,21 @@ std::int32_t WobbeCalcs::CalculateMixture(std::int32_t refTempOption) noexcept {
     m_grossCvMolar = EMPTY_VALUE;
 
     const std::int32_t count = m_components != nullptr ? m_componentCount : 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        m_components[i].moleFraction = m_moleFractions != nullptr ? m_moleFractions[i] : 0.0;
-    }
-
-    const ReferenceColumns& ref = refTempOption == kRefTemp15C ? kAt15C : kAt0C;
-
-    // Sum of x * column over the components taking part, skipping missing column values.
-    const auto columnSum = [&](double WobbeComponent::*column) {
-        double sum = 0.0;
-        for (std::int32_t i = 0; i < count; ++i) {
-            const WobbeComponent& c = m_components[i];
-            if (TakesPart(c.moleFraction) && IsSet(c.*column)) {
-                sum += c.*column * c.moleFraction;
-            }
-        }
-        return sum;
-    };
+    const bool at15C = refTempOption == kRefTemp15C;
+    const ReferenceColumns& ref = at15C ? kAt15C : kAt0C;
+    const MixtureSums sums = at15C ? SumComponents<kAt15C>(m_components, count, m_moleFractions)
+                                   : SumComponents<kAt0C>(m_components, count, m_moleFractions);
 
     // Compression factor of the mixture.
-    const double s = columnSum(ref.sqrtB);
-    const double z = 1.0 - s * s;
+    const double z = 1.0 - sums.s * sums.s;
     const bool zUsable = IsUsableZ(z);
-
-    const double hi = columnSum(ref.netCv);
     if (zUsable) {
-        m_netCvVolume = hi / z;
-    }
-    const double hs = columnSum(ref.grossCv);
-    if (zUsable) {
-        m_grossCvVolume = hs / z;
+        m_netCvVolume = sums.hi / z;
+        m_grossCvVolume = sums.hs / z;
     }
 
     // Molar mass of the mixture.
-    double m = 0.0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const WobbeComponent& c = m_components[i];
-        if (TakesPart(c.moleFraction) && HasMolarMass(c.molarMass)) {
-            m += c.molarMass * c.moleFraction;
-        }
-    }
+    const double m = sums.m;
     if (zUsable && m != 0.0) {
         m_density = m * kRefPressure_kPa / kGasConstant_kJ_per_kmolK / ref.temperature_K / z;
     }
@@ -186,13 +194,7 @@ std::int32_t WobbeCalcs::CalculateMixture(std::int32_t refTempOption) noexcept {
     }
 
     // Ideal relative density, each term taken relative to air before it is added.
-    double d = 0.0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const WobbeComponent& c = m_components[i];
-        if (TakesPart(c.moleFraction) && HasMolarMass(c.molarMass)) {
-            d += c.molarMass * c.moleFraction / kAirMolarMass_kg_per_kmol;
-        }
-    }
+    double d = sums.d;
     if (zUsable) {
         if (d == 0.0) {
             return 0;
