@@ -1,7 +1,6 @@
 #include "calorific/iso6976_2016.h"
 
 #include <cmath>
-#include <new>
 
 #include "calorific/wobbe_calcs.h"
 #include "framework/empty_value.h"
@@ -24,7 +23,7 @@ Iso2016Calcs::Iso2016Calcs(std::int32_t count, const double* moleFractions, cons
       m_moleFractions(moleFractions),
       m_molecularWeights(molecularWeights),
       m_casNumbers(casNumbers) {
-    if (m_count > 0) m_components.reset(new (std::nothrow) Component[static_cast<std::size_t>(m_count)]);
+    if (m_count > 0) m_components = m_records.Allocate(static_cast<std::size_t>(m_count));
     if (m_components) {
         for (std::int32_t i = 0; i < m_count; ++i) {
             const double hostMolarMass = m_molecularWeights[i];

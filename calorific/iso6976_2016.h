@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
+#include "calorific/inline_buffer.h"
 #include "calorific/iso6976_2016_table.h"
 
 class Iso2016Calcs {
@@ -48,7 +48,8 @@ private:
     };
 
     std::int32_t m_count;
-    std::unique_ptr<Component[]> m_components;
+    InlineBuffer<Component, 32> m_records;  // a fluid of more components allocates them
+    Component* m_components = nullptr;      // m_count records in m_records; null when not allocated
     const double* m_moleFractions;
     const double* m_molecularWeights;
     const double* m_casNumbers;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "calorific/inline_buffer.h"
 #include "framework/correlation_core.h"
 
 // An engine result times the class's factor; EMPTY_VALUE stays EMPTY_VALUE.
@@ -31,8 +32,9 @@ HRESULT EvaluateIso6976Slots(IComponentData* data, const FluidComposition& recor
     if (FAILED(RequestProperty(data, "CAS_Numbers", &count, &casNumbers))) return E_FAIL;
     const std::int32_t usable = std::min({std::max(record.componentCount, 0), weightCount, count});
 
-    TaskArray workFractions;
-    if (!workFractions.Allocate(count)) return E_FAIL;
+    InlineBuffer<double, 32> workBuffer;
+    double* const workFractions = workBuffer.Allocate(static_cast<std::size_t>(count));
+    if (!workFractions) return E_FAIL;
     bool prepared = false;
     for (int slot = 0; slot < kSlotCount; ++slot) {
         results[slot] = EMPTY_VALUE;
@@ -40,9 +42,9 @@ HRESULT EvaluateIso6976Slots(IComponentData* data, const FluidComposition& recor
         const double* fractions = record.moleFractions[slot];
         if (!fractions && usable > 0) continue;  // a present phase without fractions
         for (std::int32_t i = 0; i < usable; ++i)
-            workFractions.Data()[i] = fractions[i] < 0.0 ? 0.0 : fractions[i];
+            workFractions[i] = fractions[i] < 0.0 ? 0.0 : fractions[i];
         if (!prepared) {
-            const HRESULT hr = prepare(workFractions.Get(), molecularWeights.Get(), casNumbers.Get(), usable);
+            const HRESULT hr = prepare(workFractions, molecularWeights.Get(), casNumbers.Get(), usable);
             if (FAILED(hr)) return hr;
             prepared = true;
         }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
 
 #include "calorific/iso6976_table.h"
 #include "framework/empty_value.h"
@@ -71,16 +70,6 @@ MixtureSums SumComponents(WobbeComponent* components, std::int32_t count, const 
 
 }  // namespace
 
-std::int32_t CasKeyFromDouble(double casNumber) noexcept {
-    // Both bounds are exact doubles; every value strictly between them truncates into int32.
-    constexpr double kBelowMin = -2147483649.0;
-    constexpr double kAboveMax = 2147483648.0;
-    if (!(casNumber > kBelowMin && casNumber < kAboveMax)) {
-        return 0;
-    }
-    return static_cast<std::int32_t>(casNumber);
-}
-
 WobbeCalcs::WobbeCalcs(FluidComposition* composition) noexcept
     : m_components(nullptr),
       m_wobbeIndex(EMPTY_VALUE),
@@ -99,7 +88,6 @@ WobbeCalcs::WobbeCalcs(FluidComposition* composition) noexcept
       m_availableCount(-1) {}
 
 WobbeCalcs::~WobbeCalcs() {
-    delete[] m_components;
     m_components = nullptr;
     m_moleFractions = nullptr;
     m_molecularWeights = nullptr;
@@ -112,7 +100,7 @@ void WobbeCalcs::SetAvailableCount(std::int32_t available) noexcept {
 }
 
 std::int32_t WobbeCalcs::LoadComponentTable() noexcept {
-    delete[] m_components;
+    m_records.Release();
     m_components = nullptr;
 
     std::int32_t count = m_fluidComposition != nullptr ? m_fluidComposition->componentCount : 0;
@@ -129,7 +117,7 @@ std::int32_t WobbeCalcs::LoadComponentTable() noexcept {
         return 0;
     }
 
-    m_components = new (std::nothrow) WobbeComponent[static_cast<std::size_t>(count)];
+    m_components = m_records.Allocate(static_cast<std::size_t>(count));
     if (m_components == nullptr) {
         return 1;
     }

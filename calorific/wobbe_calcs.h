@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "calorific/inline_buffer.h"
+
 struct FluidComposition;
 
 // One component's data for a calculation.
@@ -27,6 +29,8 @@ public:
     // refTempOption of CalculateMixture: 0 the 15 degC column, anything else 0 degC.
     static constexpr std::int32_t kRefTemp15C = 0;
     static constexpr std::int32_t kRefTemp0C = 1;
+    // Component records held in the engine itself; a fluid with more allocates them.
+    static constexpr std::size_t kInlineComponents = 32;
 
     explicit WobbeCalcs(FluidComposition* composition) noexcept;
     virtual ~WobbeCalcs();
@@ -46,7 +50,7 @@ public:
     // Forms the eight results; those that cannot be formed are EMPTY_VALUE. Returns 0.
     std::int32_t CalculateMixture(std::int32_t refTempOption) noexcept;
 
-    WobbeComponent* m_components;  // owned, m_componentCount records
+    WobbeComponent* m_components;  // m_componentCount records, in m_records
     double m_wobbeIndex;           // superior Wobbe index, MJ/m3
     double m_density;              // real-gas density, kg/m3
     double m_grossCvVolume;        // real-gas gross calorific value, MJ/m3
@@ -63,8 +67,17 @@ public:
 
 private:
     std::int32_t m_availableCount;  // negative: not limited
+    InlineBuffer<WobbeComponent, kInlineComponents> m_records;
 };
 
 // The integer key of a CAS number given as a double: truncated toward zero; a value outside
 // the 32-bit range or not a number gives 0, which no component carries.
-std::int32_t CasKeyFromDouble(double casNumber) noexcept;
+constexpr std::int32_t CasKeyFromDouble(double casNumber) noexcept {
+    // Both bounds are exact doubles; every value strictly between them truncates into int32.
+    constexpr double kBelowMin = -2147483649.0;
+    constexpr double kAboveMax = 2147483648.0;
+    if (!(casNumber > kBelowMin && casNumber < kAboveMax)) {
+        return 0;
+    }
+    return static_cast<std::int32_t>(casNumber);
+}
