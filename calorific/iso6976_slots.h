@@ -3,6 +3,8 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "calorific/inline_buffer.h"
 #include "framework/correlation_core.h"
@@ -12,12 +14,18 @@ inline double ScaledResult(double result, double factor) noexcept {
     return result == EMPTY_VALUE ? EMPTY_VALUE : result * factor;
 }
 
+// True when two slots' arrays of count fractions hold the same bits.
+inline bool SameFractions(const double* a, const double* b, std::int32_t count) noexcept {
+    return count <= 0 || a == b || std::memcmp(a, b, static_cast<std::size_t>(count) * sizeof(double)) == 0;
+}
+
 // Requests "Molecular Weight" and "CAS_Numbers", then for the overall fluid and every present
 // phase fills one work array with the slot's fractions, negative ones counted as 0 (the host's
 // flash leaves some slightly below 0; a not-a-number passes), and calls slotValue(&value).
 // Before the first slot calculated, prepare(fractions, molecularWeights, casNumbers, count) is
 // called once with that work array: what depends only on the components (the table rows, the
 // reference conditions) is done there, once per calculation, and nothing is allocated per slot.
+// A slot whose fractions equal, bit for bit, those of the slot calculated last takes its value.
 // E_FAIL when a request fails; a failing prepare or slotValue ends the step with its status.
 // The host may report a count that differs from the record's: the smallest is used, so that no
 // array is read past its end.
@@ -35,21 +43,27 @@ HRESULT EvaluateIso6976Slots(IComponentData* data, const FluidComposition& recor
     InlineBuffer<double, 32> workBuffer;
     double* const workFractions = workBuffer.Allocate(static_cast<std::size_t>(count));
     if (!workFractions) return E_FAIL;
-    bool prepared = false;
+    int calculated = -1;  // the last slot calculated
     for (int slot = 0; slot < kSlotCount; ++slot) {
         results[slot] = EMPTY_VALUE;
         if (slot < kPhaseCount && record.phasePresent[slot] != 1) continue;
         const double* fractions = record.moleFractions[slot];
         if (!fractions && usable > 0) continue;  // a present phase without fractions
+        if (calculated >= 0 && SameFractions(fractions, record.moleFractions[calculated], usable)) {
+            // The host's fractions of the slot calculated last, bit for bit (a single-phase
+            // fluid's overall and vapour slots): the engine would form the same value again.
+            results[slot] = results[calculated];
+            continue;
+        }
         for (std::int32_t i = 0; i < usable; ++i)
             workFractions[i] = fractions[i] < 0.0 ? 0.0 : fractions[i];
-        if (!prepared) {
+        if (calculated < 0) {
             const HRESULT hr = prepare(workFractions, molecularWeights.Get(), casNumbers.Get(), usable);
             if (FAILED(hr)) return hr;
-            prepared = true;
         }
         const HRESULT hr = slotValue(&results[slot]);
         if (FAILED(hr)) return hr;
+        calculated = slot;
     }
     return S_OK;
 }

@@ -153,6 +153,41 @@ TEST(Iso6976, OnlyPresentPhasesAreEvaluatedEachFromItsOwnComposition) {
     EXPECT_EQ(v[5], EMPTY_VALUE);
 }
 
+// A slot whose fractions repeat those of the slot calculated before it takes that slot's value;
+// a slot differing only in its last fraction, or repeating an earlier slot, is calculated anew.
+// Every slot must carry exactly the value of a fluid of its own composition alone.
+TEST(Iso6976, EverySlotHasTheValueOfItsOwnCompositionWhereSlotsRepeatFractions) {
+    const std::vector<double> overall{0.9, 0.06, 0.04}, lastDiffers{0.9, 0.06, 0.0400001};
+    const auto withFractions = [](const std::vector<double>& x) {
+        return std::vector<Component>{{kMethane, M, x[0]}, {kEthane, 30.07, x[1]}, {kNitrogen, 28.0135, x[2]}};
+    };
+    FakeHost host;
+    host.SetGas(withFractions(overall));
+    host.SetPhase(0, 0.5, overall);      // calculated first
+    host.SetPhase(1, 0.3, lastDiffers);  // differs from phase 0 in its last fraction only
+    host.SetPhase(2, 0.2, overall);      // repeats phase 0, after a different slot
+    // The overall fluid comes last and repeats phase 2.
+    for (const Figure& figure : kFigures) {
+        SCOPED_TRACE(figure.name);
+        auto a = AttachFilled(*figure.clsid, host);
+        ASSERT_EQ(a.Calculate(), S_OK);
+        const auto v = a.Values();
+        double alone[2];
+        for (int i = 0; i < 2; ++i) {
+            FakeHost single;
+            OneVapour(single, withFractions(i == 0 ? overall : lastDiffers));
+            auto b = AttachFilled(*figure.clsid, single);
+            ASSERT_EQ(b.Calculate(), S_OK);
+            alone[i] = b.Values()[0];
+        }
+        EXPECT_NE(alone[0], alone[1]);
+        EXPECT_EQ(v[0], alone[0]);
+        EXPECT_EQ(v[1], alone[0]);
+        EXPECT_EQ(v[2], alone[1]);
+        EXPECT_EQ(v[3], alone[0]);
+    }
+}
+
 TEST(Iso6976, NegativeFractionsCountAsZeroAndNaNPassesThrough) {
     FakeHost clamped, zero, nan;
     OneVapour(clamped, {{kMethane, M, 1.0}, {kEthane, 30.07, -0.001}});
