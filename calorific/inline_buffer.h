@@ -6,7 +6,10 @@
 #include <cstddef>
 #include <new>
 
-template <typename T, std::size_t N>
+// The components a calculation holds in place; a fluid of more allocates its records.
+inline constexpr std::size_t kInlineComponents = 32;
+
+template <typename T, std::size_t N = kInlineComponents>
 class InlineBuffer {
 public:
     InlineBuffer() noexcept {}  // the records in place are left for the owner to fill

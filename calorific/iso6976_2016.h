@@ -48,8 +48,8 @@ private:
     };
 
     std::int32_t m_count;
-    InlineBuffer<Component, 32> m_records;  // a fluid of more components allocates them
-    Component* m_components = nullptr;      // m_count records in m_records; null when not allocated
+    InlineBuffer<Component> m_records;
+    Component* m_components = nullptr;  // m_count records in m_records; null when not allocated
     const double* m_moleFractions;
     const double* m_molecularWeights;
     const double* m_casNumbers;

@@ -40,7 +40,7 @@ HRESULT EvaluateIso6976Slots(IComponentData* data, const FluidComposition& recor
     if (FAILED(RequestProperty(data, "CAS_Numbers", &count, &casNumbers))) return E_FAIL;
     const std::int32_t usable = std::min({std::max(record.componentCount, 0), weightCount, count});
 
-    InlineBuffer<double, 32> workBuffer;
+    InlineBuffer<double> workBuffer;
     double* const workFractions = workBuffer.Allocate(static_cast<std::size_t>(count));
     if (!workFractions) return E_FAIL;
     int calculated = -1;  // the last slot calculated

@@ -29,8 +29,6 @@ public:
     // refTempOption of CalculateMixture: 0 the 15 degC column, anything else 0 degC.
     static constexpr std::int32_t kRefTemp15C = 0;
     static constexpr std::int32_t kRefTemp0C = 1;
-    // Component records held in the engine itself; a fluid with more allocates them.
-    static constexpr std::size_t kInlineComponents = 32;
 
     explicit WobbeCalcs(FluidComposition* composition) noexcept;
     virtual ~WobbeCalcs();
@@ -67,7 +65,7 @@ public:
 
 private:
     std::int32_t m_availableCount;  // negative: not limited
-    InlineBuffer<WobbeComponent, kInlineComponents> m_records;
+    InlineBuffer<WobbeComponent> m_records;
 };
 
 // The integer key of a CAS number given as a double: truncated toward zero; a value outside

@@ -188,6 +188,26 @@ TEST(Iso6976, EverySlotHasTheValueOfItsOwnCompositionWhereSlotsRepeatFractions) 
     }
 }
 
+// A fluid of more components than a calculation holds in place (32) has its records and work
+// array on the heap: padded with components of zero fraction, it gives the bits of the fluid
+// without them, in both editions.
+TEST(Iso6976, AFluidOfManyComponentsGivesTheBitsOfTheComponentsTakingPart) {
+    const std::vector<Component> gas{{kMethane, M, 0.9}, {kEthane, 30.07, 0.06}, {kNitrogen, 28.0135, 0.04}};
+    std::vector<Component> padded = gas;
+    for (int i = 0; i < 40; ++i) padded.push_back({kCarbonDioxide, 44.0095, 0.0});
+    for (const CLSID* clsid : {&CLSID_HHV, &CLSID_WobbleIndex, &CLSID_MolarLHV, &CLSID_HHV2016, &CLSID_Density2016}) {
+        FakeHost few, many;
+        OneVapour(few, gas);
+        OneVapour(many, padded);
+        auto a = AttachFilled(*clsid, few), b = AttachFilled(*clsid, many);
+        ASSERT_EQ(a.Calculate(), S_OK);
+        ASSERT_EQ(b.Calculate(), S_OK);
+        EXPECT_NE(a.Values()[0], EMPTY_VALUE);
+        EXPECT_EQ(a.Values()[0], b.Values()[0]);
+        EXPECT_EQ(a.Values()[1], b.Values()[1]);
+    }
+}
+
 TEST(Iso6976, NegativeFractionsCountAsZeroAndNaNPassesThrough) {
     FakeHost clamped, zero, nan;
     OneVapour(clamped, {{kMethane, M, 1.0}, {kEthane, 30.07, -0.001}});
