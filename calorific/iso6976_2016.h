@@ -20,6 +20,10 @@ public:
     // Forms every result; those that cannot be formed are EMPTY_VALUE.
     void Calculate(const iso6976_2016::RefConditions& conditions) noexcept;
 
+    // Points the engine at another array of count fractions (not null when count > 0), read by
+    // the next Calculate; the rows stay.
+    void SetMoleFractions(const double* moleFractions) noexcept { m_moleFractions = moleFractions; }
+
     // False when the rows could not be allocated; Calculate then forms nothing.
     bool Loaded() const noexcept { return m_count == 0 || m_components != nullptr; }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "calorific/inline_buffer.h"
 #include "framework/correlation_core.h"
@@ -14,10 +15,38 @@ inline double ScaledResult(double result, double factor) noexcept {
     return result == EMPTY_VALUE ? EMPTY_VALUE : result * factor;
 }
 
-// True when two slots' arrays of count fractions hold the same bits.
-inline bool SameFractions(const double* a, const double* b, std::int32_t count) noexcept {
+// True when two arrays of count values hold the same bits.
+inline bool SameBits(const double* a, const double* b, std::int32_t count) noexcept {
     return count <= 0 || a == b || std::memcmp(a, b, static_cast<std::size_t>(count) * sizeof(double)) == 0;
 }
+
+// The components an engine was last loaded for, kept by a correlation object from one Calculate
+// to the next: when the host reports the same CAS numbers and molecular weights, bit for bit,
+// the engine keeps its table rows instead of looking every component up again (the host's
+// component list rarely changes between calculations). The engine reads these copies.
+class LoadedComponents {
+public:
+    bool Same(const double* molecularWeights, const double* casNumbers, std::int32_t count) const noexcept {
+        return m_loaded && count == Count() && SameBits(molecularWeights, m_molecularWeights.data(), count) &&
+               SameBits(casNumbers, m_casNumbers.data(), count);
+    }
+    // Copies the arrays; the engine is then loaded from MolecularWeights() and CasNumbers() and,
+    // once it is, marked by Loaded(). A failure to copy throws std::bad_alloc.
+    void Copy(const double* molecularWeights, const double* casNumbers, std::int32_t count) {
+        m_loaded = false;
+        m_molecularWeights.assign(molecularWeights, molecularWeights + std::max(count, 0));
+        m_casNumbers.assign(casNumbers, casNumbers + std::max(count, 0));
+    }
+    void Loaded() noexcept { m_loaded = true; }
+    const double* MolecularWeights() const noexcept { return m_molecularWeights.data(); }
+    const double* CasNumbers() const noexcept { return m_casNumbers.data(); }
+    std::int32_t Count() const noexcept { return static_cast<std::int32_t>(m_casNumbers.size()); }
+
+private:
+    std::vector<double> m_molecularWeights;
+    std::vector<double> m_casNumbers;
+    bool m_loaded = false;  // an engine holds the rows of these components
+};
 
 // Requests "Molecular Weight" and "CAS_Numbers", then for the overall fluid and every present
 // phase fills one work array with the slot's fractions, negative ones counted as 0 (the host's
@@ -49,7 +78,7 @@ HRESULT EvaluateIso6976Slots(IComponentData* data, const FluidComposition& recor
         if (slot < kPhaseCount && record.phasePresent[slot] != 1) continue;
         const double* fractions = record.moleFractions[slot];
         if (!fractions && usable > 0) continue;  // a present phase without fractions
-        if (calculated >= 0 && SameFractions(fractions, record.moleFractions[calculated], usable)) {
+        if (calculated >= 0 && SameBits(fractions, record.moleFractions[calculated], usable)) {
             // The host's fractions of the slot calculated last, bit for bit (a single-phase
             // fluid's overall and vapour slots): the engine would form the same value again.
             results[slot] = results[calculated];

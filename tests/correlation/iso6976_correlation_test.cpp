@@ -208,6 +208,37 @@ TEST(Iso6976, AFluidOfManyComponentsGivesTheBitsOfTheComponentsTakingPart) {
     }
 }
 
+// An object keeps its engine's table rows from one calculation to the next while the host's
+// components stay the same; a changed CAS number, molecular weight or component count loads
+// them anew. After every change the object gives the bits of a new object on that fluid.
+TEST(Iso6976, ACalculationAfterTheHostChangesItsComponentsUsesTheNewOnes) {
+    const auto gas = [](double thirdCas, double thirdMass) {
+        return std::vector<Component>{{kMethane, M, 0.9}, {kEthane, 30.07, 0.06}, {thirdCas, thirdMass, 0.04}};
+    };
+    const std::vector<std::vector<Component>> sequence{
+        gas(kNitrogen, 28.0135),       gas(kNitrogen, 28.0135),  // unchanged
+        gas(kCarbonDioxide, 28.0135),                            // another CAS number
+        gas(kCarbonDioxide, 44.0095),                            // another molecular weight
+        gas(888888, 70.0),             gas(888888, 100.0),       // unlisted: the row goes by the weight
+        {{kMethane, M, 1.0}},                                    // fewer components
+        gas(kNitrogen, 28.0135)};
+    for (const CLSID* clsid : {&CLSID_HHV, &CLSID_Density, &CLSID_HHV2016, &CLSID_Density2016}) {
+        FakeHost host;
+        OneVapour(host, sequence.front());
+        auto a = AttachFilled(*clsid, host);
+        for (std::size_t step = 0; step < sequence.size(); ++step) {
+            SCOPED_TRACE(step);
+            OneVapour(host, sequence[step]);
+            ASSERT_EQ(a.Calculate(), S_OK);
+            FakeHost fresh;
+            OneVapour(fresh, sequence[step]);
+            auto b = AttachFilled(*clsid, fresh);
+            ASSERT_EQ(b.Calculate(), S_OK);
+            EXPECT_EQ(a.Values()[0], b.Values()[0]);
+        }
+    }
+}
+
 TEST(Iso6976, NegativeFractionsCountAsZeroAndNaNPassesThrough) {
     FakeHost clamped, zero, nan;
     OneVapour(clamped, {{kMethane, M, 1.0}, {kEthane, 30.07, -0.001}});
