@@ -9,9 +9,6 @@ namespace {
 
 using namespace iso6976_2016;
 
-constexpr bool TakesPart(double moleFraction) noexcept {
-    return moleFraction != 0.0 && moleFraction != EMPTY_VALUE;
-}
 // A molecular weight that is missing (0, negative, EMPTY_VALUE) adds nothing to M.
 constexpr bool HasMolarMass(double molarMass) noexcept { return !(molarMass <= 0.0); }
 

@@ -28,9 +28,6 @@ constexpr ReferenceColumns kAt0C{273.15, 0.99941, &WobbeComponent::sqrtB0,
 
 constexpr bool IsSet(double value) noexcept { return value != EMPTY_VALUE; }
 constexpr bool IsUsableZ(double z) noexcept { return z != 0.0 && z != EMPTY_VALUE; }
-constexpr bool TakesPart(double moleFraction) noexcept {
-    return moleFraction != 0.0 && moleFraction != EMPTY_VALUE;
-}
 // A molar mass that is missing (0, negative, EMPTY_VALUE) adds nothing to M and D; a value
 // that is not a number passes through.
 constexpr bool HasMolarMass(double molarMass) noexcept { return !(molarMass <= 0.0); }

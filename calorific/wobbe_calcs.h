@@ -1,11 +1,14 @@
 // ISO 6976 mixture engine: real-gas density, gross and net calorific values on volume, mass and
 // molar basis and the superior Wobbe index of one composition at 101.325 kPa and 15 degC or
-// 0 degC. One engine serves one composition and one calculation.
+// 0 degC. LoadComponentTable takes the rows of one list of components; CalculateMixture may then
+// run any number of times, on whatever fractions m_moleFractions points to at the time.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 #include "calorific/inline_buffer.h"
+#include "framework/empty_value.h"
 
 struct FluidComposition;
 
@@ -78,4 +81,13 @@ constexpr std::int32_t CasKeyFromDouble(double casNumber) noexcept {
         return 0;
     }
     return static_cast<std::int32_t>(casNumber);
+}
+
+// A mole fraction that takes part in the sums: neither 0 nor EMPTY_VALUE (a not-a-number does).
+// Written on the bits, two integer comparisons instead of two unordered floating-point ones, for
+// the same answer: +0 and -0 are the only doubles equal to 0, and EMPTY_VALUE, a number other
+// than 0, is the only double equal to itself.
+constexpr bool TakesPart(double moleFraction) noexcept {
+    const auto bits = std::bit_cast<std::uint64_t>(moleFraction);
+    return (bits << 1) != 0 && bits != std::bit_cast<std::uint64_t>(EMPTY_VALUE);
 }
