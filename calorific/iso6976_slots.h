@@ -53,7 +53,8 @@ private:
 // flash leaves some slightly below 0; a not-a-number passes), and calls slotValue(&value).
 // Before the first slot calculated, prepare(fractions, molecularWeights, casNumbers, count) is
 // called once with that work array: what depends only on the components (the table rows, the
-// reference conditions) is done there, once per calculation, and nothing is allocated per slot.
+// reference conditions) is done there, at most once per calculation (LoadedComponents keeps the
+// rows for the next while the components stay), and nothing is allocated per slot.
 // A slot whose fractions equal, bit for bit, those of the slot calculated last takes its value.
 // E_FAIL when a request fails; a failing prepare or slotValue ends the step with its status.
 // The host may report a count that differs from the record's: the smallest is used, so that no
