@@ -517,6 +517,36 @@ TEST(PengRobinsonFlash, LiquidsRichInOneComponentAgainstAnIndependentSolver) {
     }
 }
 
+// Mostly water: the stability of the split is tested on the aqueous phase, which holds the
+// hydrocarbons at fractions of 1e-13 and less but at the fugacities of the other phases. The
+// vapour beside it was once missed (the first case certified with a hydrocarbon liquid and
+// water only, the second with a hydrocarbon liquid in place of the vapour). Shares against
+// scripts/flash_reference.py.
+TEST(PengRobinsonFlash, VapourBesideMostlyWaterAgainstAnIndependentSolver) {
+    struct Case {
+        std::vector<const char*> components;
+        std::vector<double> feed;
+        double temperatureC, pressureKPa;
+        std::array<double, 4> shares;  // by slot, 0 when absent
+    };
+    const Case cases[] = {
+        {{"ethane", "propylene", "isopentane", "water"}, {0.10, 0.10, 0.02, 0.78}, -46.0, 265.0,
+         {0.060769022, 0.159233982, 0.779996996, 0.0}},
+        {{"cyclopentane", "ethylene", "water"}, {0.0166, 0.0001, 0.9833}, 48.0, 106.0,
+         {0.018648020, 0.0, 0.981351980, 0.0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.components[0]);
+        auto r = FlashCase(c.components, c.feed, c.temperatureC, c.pressureKPa);
+        ASSERT_TRUE(r.has_value());
+        for (std::size_t k = 0; k < 4; ++k) {
+            EXPECT_EQ(r->phases[k].present, c.shares[k] > 0.0) << "slot " << k;
+            EXPECT_NEAR(r->phases[k].fraction, c.shares[k], 1e-7) << "slot " << k;
+        }
+        ExpectEquilibrium(PengRobinsonFlash(Named(c.components)), *r, c.feed);
+    }
+}
+
 // Dew points up to the cricondenbar: at 100 to 160 bar, above the cricondenbar of the dry
 // pipeline gas and across that of the rich gas without water and the README's wet gas, the dew-point flash
 // either gives a temperature at which the TP flash goes from one phase (0.01 K above) to a
