@@ -1190,9 +1190,13 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
             std::vector<StationaryPoint> points;
             std::vector<const StationaryPoint*> candidates;
             for (int stage = 0; stage < 2 && candidates.empty(); ++stage) {
-                points = StationaryPoints(m, ref->x, d,
-                                          stage == 0 ? TrialStarts(m, ref->x) : PureTrialStarts(m, ref->x, z),
-                                          std::move(points));
+                // Beside a split, the usual starts from the feed as well: Wilson's estimates
+                // from the tested phase alone end at that phase again (the vapour of a little
+                // n-octane boiling with water lies far from both its liquid and the water).
+                auto starts = stage == 0 ? TrialStarts(m, ref->x) : PureTrialStarts(m, ref->x, z);
+                if (stage == 0 && phases.size() > 1)
+                    for (auto& s : TrialStarts(m, z)) starts.push_back(std::move(s));
+                points = StationaryPoints(m, ref->x, d, starts, std::move(points));
                 for (const auto& p : points) {
                     if (!(p.tm < kUnstableTm)) continue;
                     bool known = false;
