@@ -548,6 +548,20 @@ TEST(PengRobinsonFlash, VapourBesideMostlyWaterAgainstAnIndependentSolver) {
     }
 }
 
+// A light gas boiling off a liquid: Wilson's estimate puts helium's K near 1 at 6 MPa, so that
+// only a nearly pure helium trial reaches the helium-rich vapour; the liquid was once certified
+// as a single phase. Shares against scripts/flash_reference.py.
+TEST(PengRobinsonFlash, HeliumRichVapourOverLiquidCarbonDioxide) {
+    const std::vector<const char*> components{"helium", "carbon dioxide"};
+    const std::vector<double> feed{0.076, 0.924};
+    auto r = FlashCase(components, feed, -6.0, 6145.0);
+    ASSERT_TRUE(r.has_value());
+    ASSERT_TRUE(r->phases[kVapourSlot].present && r->phases[kHydrocarbonLiquidSlot].present);
+    EXPECT_NEAR(r->phases[kVapourSlot].fraction, 0.116431942, 1e-7);
+    EXPECT_NEAR(r->phases[kHydrocarbonLiquidSlot].fraction, 0.883568058, 1e-7);
+    ExpectEquilibrium(PengRobinsonFlash(Named(components)), *r, feed);
+}
+
 // Dew points up to the cricondenbar: at 100 to 160 bar, above the cricondenbar of the dry
 // pipeline gas and across that of the rich gas without water and the README's wet gas, the dew-point flash
 // either gives a temperature at which the TP flash goes from one phase (0.01 K above) to a
