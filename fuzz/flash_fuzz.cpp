@@ -25,7 +25,7 @@
 // Input layout (bytes past the end read as 0):
 //   flags: 1 water, 2 dew point, 4 flash protocol, 8 protocol arrays left for the flash to
 //          allocate, 0x30 the state (0 and 1 anywhere, 2 near the feed's pseudo-critical point by
-//          Kay's rule, 3 near the critical point of one of its components)
+//          Kay's rule, 3 near the critical point of its largest component)
 //   count: 1 + count % 8 components
 //   one byte per component: below 192 a component of natural gas, else any of the list
 //   two bytes per fraction (per component, then water), 0 none, else log-uniform 1e-10 .. 1
