@@ -107,10 +107,11 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
                                               const std::vector<double>& d,
                                               const std::vector<std::vector<double>>& starts,
                                               std::vector<StationaryPoint> points = {});
-// The usual trial phases of a phase x, and the pure-component trials for certifying it.
+// The usual trial phases of a phase x, and the pure-component trials for certifying it (of
+// every component above 1 % of the feed z when x is liquid-like).
 std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<double>& x);
 std::vector<std::vector<double>> PureTrialStarts(const Model& m, const std::vector<double>& x,
-                                                 const std::vector<double>& z);
+                                                 const std::vector<double>& z, bool liquid);
 
 struct Stability {
     bool unstable = false;
