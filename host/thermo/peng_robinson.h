@@ -120,8 +120,10 @@ struct Stability {
     StationaryPoint best;
 };
 
-// Stability of the feed at T and P, the feed evaluated with the given root.
-std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, RootChoice root);
+// Stability of the feed at T and P, the feed evaluated with the given root; every stationary
+// point found, when asked, in *found.
+std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, RootChoice root,
+                                  std::vector<StationaryPoint>* found = nullptr);
 
 // --- The phase split (phase_split.cpp)
 // One phase of a split: composition, share, and the state of its last evaluation.

@@ -131,11 +131,55 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     if (IsPolar(m_components[active[i]])) s += w[i];
                 return s;
             };
+            // The usual stability test of the vapour (every trial phase); the stationary points
+            // it finds are kept in `tracked` for the tests that follow.
+            std::vector<StationaryPoint> tracked;
+            auto polarFilter = [&](std::optional<Stability>& s) {
+                if (s && s->unstable && polarOnly && !(polarFraction(s->best.w) > 0.5)) s->unstable = false;
+            };
             auto test = [&](double t) {
                 const Model m = BuildModel(m_components, m_kij, active, t, pressureKPa);
-                auto s = TestFeed(m, z, RootChoice::Vapour);
-                if (s && s->unstable && polarOnly && !(polarFraction(s->best.w) > 0.5)) s->unstable = false;
+                auto s = TestFeed(m, z, RootChoice::Vapour, &tracked);
+                polarFilter(s);
                 return s;
+            };
+            // The warm test: the stationary points of the last test as the only trial phases.
+            // Each lies close to its counterpart here, so that it converges in a few steps;
+            // the answer is the usual test's as long as no other kind of phase turns up, which
+            // the usual tests around it watch for. With nothing to follow, the usual test.
+            auto warmTest = [&](double t) {
+                if (tracked.empty()) return test(t);
+                const Model m = BuildModel(m_components, m_kij, active, t, pressureKPa);
+                std::vector<double> lnPhi(m.n), scratch, d(m.n);
+                if (!Evaluate(m, z.data(), RootChoice::Vapour, lnPhi.data(), nullptr, scratch))
+                    return std::optional<Stability>{};
+                for (std::size_t i = 0; i < m.n; ++i) d[i] = SafeLog(z[i]) + lnPhi[i];
+                std::vector<std::vector<double>> starts;
+                for (const auto& p : tracked) {
+                    starts.emplace_back(m.n);
+                    for (std::size_t i = 0; i < m.n; ++i) starts.back()[i] = SafeLog(p.w[i]);
+                }
+                tracked = StationaryPoints(m, z, d, starts);
+                std::optional<Stability> s = Stability{};
+                for (const auto& p : tracked)
+                    if (p.tm < kUnstableTm && (!s->unstable || p.tm < s->best.tm)) {
+                        s->unstable = true;
+                        s->best = p;
+                    }
+                polarFilter(s);
+                return s;
+            };
+            // The compressibility of the vapour root and whether it is liquid-like, as the usual
+            // test finds them.
+            auto vapourRoot = [&](double t) {
+                const Model m = BuildModel(m_components, m_kij, active, t, pressureKPa);
+                std::vector<double> lnPhi(m.n), scratch;
+                PhaseEval eval;
+                if (!Evaluate(m, z.data(), RootChoice::Vapour, lnPhi.data(), &eval, scratch))
+                    return std::optional<std::pair<double, bool>>{};
+                return std::optional<std::pair<double, bool>>{std::pair{
+                    eval.z, PhaseIdentificationParameter(m, z.data(), eval.z) > 1.0 &&
+                                !(InverseReducedTemperature(m, z) < 1.0)}};
             };
             bool hasPolar = false;
             for (std::size_t i : active) hasPolar = hasPolar || IsPolar(m_components[i]);
@@ -153,20 +197,56 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             // two steps, or it turns liquid-like, a narrow two-phase window may lie between
             // them: it lies next to the jump, so halve towards the jump until it is found or
             // the interval is a ten-thousandth of a kelvin.
+            // Of kStride steps where the vapour stays a vapour of smooth density, only the last
+            // takes the usual test, the others the warm one; when the usual test finds the
+            // vapour unstable, the steps before it take theirs, in order, so that the search
+            // stops at the same step as one with the usual test at every step.
             constexpr double kFloorK = 5.0;
+            constexpr std::size_t kStride = 4;
             double stableT = high, unstableT = 0.0, stableZ = above->z;
+            std::vector<double> skipped;  // steps found stable by the warm test only
+            double confirmedT = high;      // the last step the usual test found stable
             StationaryPoint best;
             bool found = false, dense = false;
             while (!found && !dense && stableT > kFloorK) {
                 const double t = std::max(stableT - std::max(0.5, 0.02 * stableT), kFloorK);
+                const auto root = vapourRoot(t);
+                if (!root) return std::nullopt;
+                const bool smooth = !root->second && !(std::fabs(pmath::Log(root->first / stableZ)) > 0.2);
+                if (smooth && t > kFloorK && skipped.size() + 1 < kStride) {
+                    // Without a stationary point to follow, no phase is in sight.
+                    const auto warm = tracked.empty() ? std::optional<Stability>{Stability{}} : warmTest(t);
+                    if (!warm) return std::nullopt;
+                    if (!warm->unstable) {
+                        skipped.push_back(t);
+                        stableT = t;
+                        stableZ = root->first;
+                        continue;
+                    }
+                }
                 auto s = test(t);
                 if (!s) return std::nullopt;
                 if (s->unstable) {
                     unstableT = t;
                     best = s->best;
                     found = true;
+                    // Back up over the steps that took the warm test, while the usual test
+                    // finds them unstable.
+                    auto pointsHere = tracked;
+                    while (!skipped.empty()) {
+                        auto earlier = test(skipped.back());
+                        if (!earlier) return std::nullopt;
+                        if (!earlier->unstable) break;
+                        unstableT = skipped.back();
+                        best = earlier->best;
+                        pointsHere = tracked;
+                        skipped.pop_back();
+                    }
+                    stableT = skipped.empty() ? confirmedT : skipped.back();
+                    tracked = std::move(pointsHere);
                     break;
                 }
+                skipped.clear();
                 if (s->liquidLike || std::fabs(pmath::Log(s->z / stableZ)) > 0.2) {
                     double lo = t, hi = stableT, zLo = s->z, zHi = stableZ;
                     for (int it = 0; it < 40 && hi - lo > 1e-4; ++it) {
@@ -198,6 +278,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                         dense = s->liquidLike;
                 }
                 stableT = t;
+                confirmedT = t;
                 stableZ = s->z;
             }
             if (!found) return std::nullopt;
@@ -205,24 +286,49 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             // Bisection to a thousandth of a kelvin, then Newton on the saturation condition. Newton
             // must stay at the dew point the search bracketed, with a phase of its own; when it
             // fails or leaves the bracket, bisection narrows the bracket a thousandfold and
-            // Newton starts again from there.
+            // Newton starts again from there. The bisection takes the warm test, from the
+            // stationary points of the last step; Newton starts from the incipient phase of
+            // the usual test at the unstable end, which must agree (else the bisection is done
+            // again with the usual test throughout).
+            const double firstStableT = stableT, firstUnstableT = unstableT;
+            const StationaryPoint firstBest = best;
+            const auto firstTracked = tracked;
             bool converged = false;
-            for (double width = 1e-3; !converged && width > 1e-8; width *= 1e-3) {
-                while (stableT - unstableT > width) {
-                    const double t = 0.5 * (stableT + unstableT);
-                    auto s = test(t);
-                    if (!s) return std::nullopt;
-                    if (s->unstable) {
-                        unstableT = t;
-                        best = s->best;
-                    } else {
-                        stableT = t;
-                    }
+            for (bool warm : {true, false}) {
+                if (!warm) {
+                    stableT = firstStableT;
+                    unstableT = firstUnstableT;
+                    best = firstBest;
+                    tracked = firstTracked;
                 }
-                dewT = stableT;
-                incipient = best.w;
-                converged = SaturationNewton(m_components, m_kij, active, pressureKPa, z, incipient, dewT) &&
-                            dewT > unstableT - 1e-3 && dewT < stableT + 1e-3 && Distance(incipient, z) >= 1e-9;
+                bool agreed = true;
+                for (double width = 1e-3; !converged && agreed && width > 1e-8; width *= 1e-3) {
+                    bool bestKnown = true;
+                    while (stableT - unstableT > width) {
+                        const double t = 0.5 * (stableT + unstableT);
+                        auto s = warm ? warmTest(t) : test(t);
+                        if (!s) return std::nullopt;
+                        if (s->unstable) {
+                            unstableT = t;
+                            best = s->best;
+                            bestKnown = !warm;
+                        } else {
+                            stableT = t;
+                        }
+                    }
+                    if (!bestKnown) {
+                        const auto checked = test(unstableT);
+                        if (!checked) return std::nullopt;
+                        agreed = checked->unstable;
+                        best = checked->best;
+                        if (!agreed) break;
+                    }
+                    dewT = stableT;
+                    incipient = best.w;
+                    converged = SaturationNewton(m_components, m_kij, active, pressureKPa, z, incipient, dewT) &&
+                                dewT > unstableT - 1e-3 && dewT < stableT + 1e-3 && Distance(incipient, z) >= 1e-9;
+                }
+                if (agreed) break;
             }
             if (!converged) return std::nullopt;
         }
