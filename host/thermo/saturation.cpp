@@ -56,15 +56,25 @@ bool SaturationNewton(const std::vector<Component>& components, const std::vecto
     for (std::size_t i = 0; i < n; ++i) u(Eigen::Index(i)) = pmath::Log(std::max(x[i], 1e-300) / z[i]);
     u(Eigen::Index(n)) = pmath::Log(temperatureK);
     std::vector<double> xs(n), lnL(n), lnV(n), scratch;
+    // The model and the vapour's ln phi at the temperature of the last residual: the ln K
+    // columns of the Jacobian share them.
+    std::optional<Model> model;
+    double modelT = 0.0;
     auto residual = [&](const Eigen::VectorXd& v, Eigen::VectorXd& r) {
-        const Model m = BuildModel(components, kij, active, pmath::Exp(v(Eigen::Index(n))), pressureKPa);
+        const double t = pmath::Exp(v(Eigen::Index(n)));
+        if (!model || t != modelT) {
+            model = BuildModel(components, kij, active, t, pressureKPa);
+            modelT = t;
+            if (!Evaluate(*model, z.data(), RootChoice::Vapour, lnV.data(), nullptr, scratch)) {
+                model.reset();
+                return false;
+            }
+        }
         double sum = 0.0;
         for (std::size_t i = 0; i < n; ++i) sum += z[i] * pmath::Exp(v(Eigen::Index(i)));
         if (!(sum > 0.0) || !std::isfinite(sum)) return false;
         for (std::size_t i = 0; i < n; ++i) xs[i] = z[i] * pmath::Exp(v(Eigen::Index(i))) / sum;
-        if (!Evaluate(m, xs.data(), RootChoice::Liquid, lnL.data(), nullptr, scratch) ||
-            !Evaluate(m, z.data(), RootChoice::Vapour, lnV.data(), nullptr, scratch))
-            return false;
+        if (!Evaluate(*model, xs.data(), RootChoice::Liquid, lnL.data(), nullptr, scratch)) return false;
         r.resize(Eigen::Index(n + 1));
         for (std::size_t i = 0; i < n; ++i) r(Eigen::Index(i)) = v(Eigen::Index(i)) + lnL[i] - lnV[i];
         r(Eigen::Index(n)) = sum - 1.0;
@@ -137,23 +147,35 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             auto polarFilter = [&](std::optional<Stability>& s) {
                 if (s && s->unstable && polarOnly && !(polarFraction(s->best.w) > 0.5)) s->unstable = false;
             };
-            auto test = [&](double t) {
-                const Model m = BuildModel(m_components, m_kij, active, t, pressureKPa);
-                auto s = TestFeed(m, z, RootChoice::Vapour, &tracked);
+            auto at = [&](double t) { return BuildModel(m_components, m_kij, active, t, pressureKPa); };
+            auto test = [&](const Model& m) {
+                std::vector<StationaryPoint> found;
+                auto s = TestFeed(m, z, RootChoice::Vapour, &found);
                 polarFilter(s);
+                // The points followed so far stay followed (the usual test may miss one of
+                // them): each is a trial phase of the next warm test, which drops those that
+                // join another or turn into the vapour itself.
+                for (auto& p : tracked)
+                    if (std::none_of(found.begin(), found.end(),
+                                     [&](const StationaryPoint& f) { return Distance(f.w, p.w) < kJoinsFoundPoint; }))
+                        found.push_back(std::move(p));
+                tracked = std::move(found);
                 return s;
+            };
+            // The vapour root of the feed: d_i = ln z_i + ln phi_i, its compressibility in *eval.
+            auto vapourRoot = [&](const Model& m, PhaseEval& eval) {
+                std::vector<double> d(m.n), scratch;
+                if (!Evaluate(m, z.data(), RootChoice::Vapour, d.data(), &eval, scratch))
+                    return std::optional<std::vector<double>>{};
+                for (std::size_t i = 0; i < m.n; ++i) d[i] += SafeLog(z[i]);
+                return std::optional<std::vector<double>>{std::move(d)};
             };
             // The warm test: the stationary points of the last test as the only trial phases.
             // Each lies close to its counterpart here, so that it converges in a few steps;
             // the answer is the usual test's as long as no other kind of phase turns up, which
             // the usual tests around it watch for. With nothing to follow, the usual test.
-            auto warmTest = [&](double t) {
-                if (tracked.empty()) return test(t);
-                const Model m = BuildModel(m_components, m_kij, active, t, pressureKPa);
-                std::vector<double> lnPhi(m.n), scratch, d(m.n);
-                if (!Evaluate(m, z.data(), RootChoice::Vapour, lnPhi.data(), nullptr, scratch))
-                    return std::optional<Stability>{};
-                for (std::size_t i = 0; i < m.n; ++i) d[i] = SafeLog(z[i]) + lnPhi[i];
+            auto warmTest = [&](const Model& m, const std::vector<double>& d) {
+                if (tracked.empty()) return test(m);
                 std::vector<std::vector<double>> starts;
                 for (const auto& p : tracked) {
                     starts.emplace_back(m.n);
@@ -169,25 +191,13 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                 polarFilter(s);
                 return s;
             };
-            // The compressibility of the vapour root and whether it is liquid-like, as the usual
-            // test finds them.
-            auto vapourRoot = [&](double t) {
-                const Model m = BuildModel(m_components, m_kij, active, t, pressureKPa);
-                std::vector<double> lnPhi(m.n), scratch;
-                PhaseEval eval;
-                if (!Evaluate(m, z.data(), RootChoice::Vapour, lnPhi.data(), &eval, scratch))
-                    return std::optional<std::pair<double, bool>>{};
-                return std::optional<std::pair<double, bool>>{std::pair{
-                    eval.z, PhaseIdentificationParameter(m, z.data(), eval.z) > 1.0 &&
-                                !(InverseReducedTemperature(m, z) < 1.0)}};
-            };
             bool hasPolar = false;
             for (std::size_t i : active) hasPolar = hasPolar || IsPolar(m_components[i]);
             // A temperature at which the vapour is stable.
             double high = std::max(1.1 * maxTc, 50.0);
             std::optional<Stability> above;
             for (int attempt = 0; attempt < 4; ++attempt, high *= 1.5) {
-                above = test(high);
+                above = test(at(high));
                 if (above && !above->unstable) break;
                 above.reset();
             }
@@ -202,7 +212,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             // vapour unstable, the steps before it take theirs, in order, so that the search
             // stops at the same step as one with the usual test at every step.
             constexpr double kFloorK = 5.0;
-            constexpr std::size_t kStride = 4;
+            constexpr std::size_t kStride = 8;
             double stableT = high, unstableT = 0.0, stableZ = above->z;
             std::vector<double> skipped;  // steps found stable by the warm test only
             double confirmedT = high;      // the last step the usual test found stable
@@ -210,21 +220,26 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             bool found = false, dense = false;
             while (!found && !dense && stableT > kFloorK) {
                 const double t = std::max(stableT - std::max(0.5, 0.02 * stableT), kFloorK);
-                const auto root = vapourRoot(t);
-                if (!root) return std::nullopt;
-                const bool smooth = !root->second && !(std::fabs(pmath::Log(root->first / stableZ)) > 0.2);
+                const Model m = at(t);
+                PhaseEval root;
+                const auto d = vapourRoot(m, root);
+                if (!d) return std::nullopt;
+                // Liquid-like as the usual test has it (the cheaper condition first).
+                const bool smooth = !(std::fabs(pmath::Log(root.z / stableZ)) > 0.2) &&
+                                    (InverseReducedTemperature(m, z) < 1.0 ||
+                                     !(PhaseIdentificationParameter(m, z.data(), root.z) > 1.0));
                 if (smooth && t > kFloorK && skipped.size() + 1 < kStride) {
                     // Without a stationary point to follow, no phase is in sight.
-                    const auto warm = tracked.empty() ? std::optional<Stability>{Stability{}} : warmTest(t);
+                    const auto warm = tracked.empty() ? std::optional<Stability>{Stability{}} : warmTest(m, *d);
                     if (!warm) return std::nullopt;
                     if (!warm->unstable) {
                         skipped.push_back(t);
                         stableT = t;
-                        stableZ = root->first;
+                        stableZ = root.z;
                         continue;
                     }
                 }
-                auto s = test(t);
+                auto s = test(m);
                 if (!s) return std::nullopt;
                 if (s->unstable) {
                     unstableT = t;
@@ -232,18 +247,15 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     found = true;
                     // Back up over the steps that took the warm test, while the usual test
                     // finds them unstable.
-                    auto pointsHere = tracked;
                     while (!skipped.empty()) {
-                        auto earlier = test(skipped.back());
+                        auto earlier = test(at(skipped.back()));
                         if (!earlier) return std::nullopt;
                         if (!earlier->unstable) break;
                         unstableT = skipped.back();
                         best = earlier->best;
-                        pointsHere = tracked;
                         skipped.pop_back();
                     }
                     stableT = skipped.empty() ? confirmedT : skipped.back();
-                    tracked = std::move(pointsHere);
                     break;
                 }
                 skipped.clear();
@@ -251,7 +263,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     double lo = t, hi = stableT, zLo = s->z, zHi = stableZ;
                     for (int it = 0; it < 40 && hi - lo > 1e-4; ++it) {
                         const double mid = 0.5 * (lo + hi);
-                        auto sm = test(mid);
+                        auto sm = test(at(mid));
                         if (!sm) return std::nullopt;
                         if (sm->unstable) {
                             unstableT = mid;
@@ -287,26 +299,28 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             // must stay at the dew point the search bracketed, with a phase of its own; when it
             // fails or leaves the bracket, bisection narrows the bracket a thousandfold and
             // Newton starts again from there. The bisection takes the warm test, from the
-            // stationary points of the last step; Newton starts from the incipient phase of
-            // the usual test at the unstable end, which must agree (else the bisection is done
-            // again with the usual test throughout).
+            // stationary points followed so far; the usual test at both ends of the bracket
+            // must agree with it (else the bisection is done again with the usual test
+            // throughout), and Newton starts from its incipient phase at the unstable end.
             const double firstStableT = stableT, firstUnstableT = unstableT;
             const StationaryPoint firstBest = best;
-            const auto firstTracked = tracked;
             bool converged = false;
             for (bool warm : {true, false}) {
                 if (!warm) {
                     stableT = firstStableT;
                     unstableT = firstUnstableT;
                     best = firstBest;
-                    tracked = firstTracked;
                 }
                 bool agreed = true;
                 for (double width = 1e-3; !converged && agreed && width > 1e-8; width *= 1e-3) {
-                    bool bestKnown = true;
+                    bool bestKnown = true, stableKnown = true;
                     while (stableT - unstableT > width) {
                         const double t = 0.5 * (stableT + unstableT);
-                        auto s = warm ? warmTest(t) : test(t);
+                        const Model m = at(t);
+                        PhaseEval root;
+                        const auto d = vapourRoot(m, root);
+                        if (!d) return std::nullopt;
+                        auto s = warm ? warmTest(m, *d) : test(m);
                         if (!s) return std::nullopt;
                         if (s->unstable) {
                             unstableT = t;
@@ -314,10 +328,17 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                             bestKnown = !warm;
                         } else {
                             stableT = t;
+                            stableKnown = !warm;
                         }
                     }
+                    if (!stableKnown) {
+                        const auto checked = test(at(stableT));
+                        if (!checked) return std::nullopt;
+                        agreed = !checked->unstable;
+                        if (!agreed) break;
+                    }
                     if (!bestKnown) {
-                        const auto checked = test(unstableT);
+                        const auto checked = test(at(unstableT));
                         if (!checked) return std::nullopt;
                         agreed = checked->unstable;
                         best = checked->best;
