@@ -79,6 +79,8 @@ struct Model {
 // --- The model (peng_robinson.cpp)
 Model BuildModel(const std::vector<Component>& components, const std::vector<double>& kij,
                  const std::vector<std::size_t>& active, double temperatureK, double pressureKPa);
+// The same model at another temperature and pressure (its work counted afresh).
+void SetConditions(Model& m, const std::vector<Component>& components, double temperatureK, double pressureKPa);
 
 struct PhaseEval {
     double z = 0.0;

@@ -63,7 +63,10 @@ bool SaturationNewton(const std::vector<Component>& components, const std::vecto
     auto residual = [&](const Eigen::VectorXd& v, Eigen::VectorXd& r) {
         const double t = pmath::Exp(v(Eigen::Index(n)));
         if (!model || t != modelT) {
-            model = BuildModel(components, kij, active, t, pressureKPa);
+            if (model)
+                SetConditions(*model, components, t, pressureKPa);
+            else
+                model = BuildModel(components, kij, active, t, pressureKPa);
             modelT = t;
             if (!Evaluate(*model, z.data(), RootChoice::Vapour, lnV.data(), nullptr, scratch)) {
                 model.reset();
@@ -71,9 +74,12 @@ bool SaturationNewton(const std::vector<Component>& components, const std::vecto
             }
         }
         double sum = 0.0;
-        for (std::size_t i = 0; i < n; ++i) sum += z[i] * pmath::Exp(v(Eigen::Index(i)));
+        for (std::size_t i = 0; i < n; ++i) {
+            xs[i] = z[i] * pmath::Exp(v(Eigen::Index(i)));
+            sum += xs[i];
+        }
         if (!(sum > 0.0) || !std::isfinite(sum)) return false;
-        for (std::size_t i = 0; i < n; ++i) xs[i] = z[i] * pmath::Exp(v(Eigen::Index(i))) / sum;
+        for (std::size_t i = 0; i < n; ++i) xs[i] /= sum;
         if (!Evaluate(*model, xs.data(), RootChoice::Liquid, lnL.data(), nullptr, scratch)) return false;
         r.resize(Eigen::Index(n + 1));
         for (std::size_t i = 0; i < n; ++i) r(Eigen::Index(i)) = v(Eigen::Index(i)) + lnL[i] - lnV[i];
@@ -147,7 +153,12 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             auto polarFilter = [&](std::optional<Stability>& s) {
                 if (s && s->unstable && polarOnly && !(polarFraction(s->best.w) > 0.5)) s->unstable = false;
             };
-            auto at = [&](double t) { return BuildModel(m_components, m_kij, active, t, pressureKPa); };
+            const Model base = BuildModel(m_components, m_kij, active, maxTc, pressureKPa);
+            auto at = [&](double t) {
+                Model m = base;
+                SetConditions(m, m_components, t, pressureKPa);
+                return m;
+            };
             auto test = [&](const Model& m) {
                 std::vector<StationaryPoint> found;
                 auto s = TestFeed(m, z, RootChoice::Vapour, &found);
@@ -191,6 +202,12 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                 polarFilter(s);
                 return s;
             };
+            auto warmAt = [&](double t) {
+                const Model m = at(t);
+                PhaseEval root;
+                const auto d = vapourRoot(m, root);
+                return d ? warmTest(m, *d) : std::optional<Stability>{};
+            };
             bool hasPolar = false;
             for (std::size_t i : active) hasPolar = hasPolar || IsPolar(m_components[i]);
             // A temperature at which the vapour is stable.
@@ -207,17 +224,38 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             // two steps, or it turns liquid-like, a narrow two-phase window may lie between
             // them: it lies next to the jump, so halve towards the jump until it is found or
             // the interval is a ten-thousandth of a kelvin.
-            // Of kStride steps where the vapour stays a vapour of smooth density, only the last
-            // takes the usual test, the others the warm one; when the usual test finds the
-            // vapour unstable, the steps before it take theirs, in order, so that the search
-            // stops at the same step as one with the usual test at every step.
+            // While the vapour stays a vapour of smooth density, only one step in kStride
+            // (in twice as many while no stationary point is followed) takes the usual test,
+            // the others the warm one. Along such a stretch the vapour, once unstable, stays
+            // so until its density changes (a retrograde window closes where the fluid goes
+            // dense): so when the usual test finds a step unstable, or the density jumps, the
+            // steps before it take the usual test from the last one up while it finds them
+            // unstable, and the search stops at the same step as with the usual test at every
+            // step.
             constexpr double kFloorK = 5.0;
             constexpr std::size_t kStride = 8;
+            constexpr double kSmoothStretch = 0.05;  // change of ln Z along which steps may be left out
             double stableT = high, unstableT = 0.0, stableZ = above->z;
             std::vector<double> skipped;  // steps found stable by the warm test only
-            double confirmedT = high;      // the last step the usual test found stable
+            double confirmedT = high, confirmedZ = above->z;  // the last step the usual test found stable
             StationaryPoint best;
             bool found = false, dense = false;
+            // The first unstable one of the skipped steps, if any; they are settled after.
+            auto backUp = [&]() -> std::optional<bool> {
+                bool unstable = false;
+                for (; !skipped.empty(); skipped.pop_back()) {
+                    auto earlier = test(at(skipped.back()));
+                    if (!earlier) return std::nullopt;
+                    if (!earlier->unstable) break;
+                    unstableT = skipped.back();
+                    best = earlier->best;
+                    unstable = true;
+                }
+                stableT = confirmedT = skipped.empty() ? confirmedT : skipped.back();
+                confirmedZ = stableZ;
+                skipped.clear();
+                return unstable;
+            };
             while (!found && !dense && stableT > kFloorK) {
                 const double t = std::max(stableT - std::max(0.5, 0.02 * stableT), kFloorK);
                 const Model m = at(t);
@@ -228,7 +266,8 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                 const bool smooth = !(std::fabs(pmath::Log(root.z / stableZ)) > 0.2) &&
                                     (InverseReducedTemperature(m, z) < 1.0 ||
                                      !(PhaseIdentificationParameter(m, z.data(), root.z) > 1.0));
-                if (smooth && t > kFloorK && skipped.size() + 1 < kStride) {
+                if (smooth && t > kFloorK && skipped.size() + 1 < (tracked.empty() ? 2 * kStride : kStride) &&
+                    !(std::fabs(pmath::Log(root.z / confirmedZ)) > kSmoothStretch)) {
                     // Without a stationary point to follow, no phase is in sight.
                     const auto warm = tracked.empty() ? std::optional<Stability>{Stability{}} : warmTest(m, *d);
                     if (!warm) return std::nullopt;
@@ -239,23 +278,21 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                         continue;
                     }
                 }
+                if (!smooth) {
+                    const auto earlier = backUp();
+                    if (!earlier) return std::nullopt;
+                    if (*earlier) {
+                        found = true;
+                        break;
+                    }
+                }
                 auto s = test(m);
                 if (!s) return std::nullopt;
                 if (s->unstable) {
                     unstableT = t;
                     best = s->best;
                     found = true;
-                    // Back up over the steps that took the warm test, while the usual test
-                    // finds them unstable.
-                    while (!skipped.empty()) {
-                        auto earlier = test(at(skipped.back()));
-                        if (!earlier) return std::nullopt;
-                        if (!earlier->unstable) break;
-                        unstableT = skipped.back();
-                        best = earlier->best;
-                        skipped.pop_back();
-                    }
-                    stableT = skipped.empty() ? confirmedT : skipped.back();
+                    if (!backUp()) return std::nullopt;
                     break;
                 }
                 skipped.clear();
@@ -291,7 +328,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                 }
                 stableT = t;
                 confirmedT = t;
-                stableZ = s->z;
+                stableZ = confirmedZ = s->z;
             }
             if (!found) return std::nullopt;
 
@@ -316,11 +353,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     bool bestKnown = true, stableKnown = true;
                     while (stableT - unstableT > width) {
                         const double t = 0.5 * (stableT + unstableT);
-                        const Model m = at(t);
-                        PhaseEval root;
-                        const auto d = vapourRoot(m, root);
-                        if (!d) return std::nullopt;
-                        auto s = warm ? warmTest(m, *d) : test(m);
+                        auto s = warm ? warmAt(t) : test(at(t));
                         if (!s) return std::nullopt;
                         if (s->unstable) {
                             unstableT = t;
@@ -331,17 +364,19 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                             stableKnown = !warm;
                         }
                     }
-                    if (!stableKnown) {
-                        const auto checked = test(at(stableT));
-                        if (!checked) return std::nullopt;
-                        agreed = !checked->unstable;
-                        if (!agreed) break;
-                    }
                     if (!bestKnown) {
                         const auto checked = test(at(unstableT));
                         if (!checked) return std::nullopt;
                         agreed = checked->unstable;
                         best = checked->best;
+                        if (!agreed) break;
+                    }
+                    // The stable end again, now also from the points the usual test found at
+                    // the unstable end: a thousandth of a kelvin away, what it would find here.
+                    if (!stableKnown) {
+                        const auto checked = warmAt(stableT);
+                        if (!checked) return std::nullopt;
+                        agreed = !checked->unstable;
                         if (!agreed) break;
                     }
                     dewT = stableT;
