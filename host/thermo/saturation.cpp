@@ -337,8 +337,10 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             // fails or leaves the bracket, bisection narrows the bracket a thousandfold and
             // Newton starts again from there. The bisection takes the warm test, from the
             // stationary points followed so far; the usual test at both ends of the bracket
-            // must agree with it (else the bisection is done again with the usual test
-            // throughout), and Newton starts from its incipient phase at the unstable end.
+            // must agree with it, and Newton starts from its incipient phase at the unstable
+            // end. Should they disagree, or Newton fail (near a critical point a point followed
+            // may turn into the vapour itself and be lost), the bisection is done again with
+            // the usual test throughout.
             const double firstStableT = stableT, firstUnstableT = unstableT;
             const StationaryPoint firstBest = best;
             bool converged = false;
@@ -371,10 +373,8 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                         best = checked->best;
                         if (!agreed) break;
                     }
-                    // The stable end again, now also from the points the usual test found at
-                    // the unstable end: a thousandth of a kelvin away, what it would find here.
                     if (!stableKnown) {
-                        const auto checked = warmAt(stableT);
+                        const auto checked = test(at(stableT));
                         if (!checked) return std::nullopt;
                         agreed = !checked->unstable;
                         if (!agreed) break;
@@ -384,7 +384,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     converged = SaturationNewton(m_components, m_kij, active, pressureKPa, z, incipient, dewT) &&
                                 dewT > unstableT - 1e-3 && dewT < stableT + 1e-3 && Distance(incipient, z) >= 1e-9;
                 }
-                if (agreed) break;
+                if (converged) break;
             }
             if (!converged) return std::nullopt;
         }
