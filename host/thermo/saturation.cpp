@@ -224,14 +224,14 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             // two steps, or it turns liquid-like, a narrow two-phase window may lie between
             // them: it lies next to the jump, so halve towards the jump until it is found or
             // the interval is a ten-thousandth of a kelvin.
-            // While the vapour stays a vapour of smooth density, only one step in kStride
-            // (in twice as many while no stationary point is followed) takes the usual test,
-            // the others the warm one. Along such a stretch the vapour, once unstable, stays
-            // so until its density changes (a retrograde window closes where the fluid goes
-            // dense): so when the usual test finds a step unstable, or the density jumps, the
-            // steps before it take the usual test from the last one up while it finds them
-            // unstable, and the search stops at the same step as with the usual test at every
-            // step.
+            // Along a stretch where the vapour's density stays nearly the same (ln Z within
+            // kSmoothStretch of the last step that took the usual test), only one step in
+            // kStride (twice as many while no stationary point is followed) takes the usual
+            // test, the others the warm one. Along such a stretch the vapour, once unstable,
+            // stays so (a retrograde window closes only as the fluid densifies): so when the
+            // usual test finds a step unstable, or the density jumps, the steps before it take
+            // the usual test from the last one up while it finds them unstable, and the search
+            // stops at the same step as with the usual test at every step.
             constexpr double kFloorK = 5.0;
             constexpr std::size_t kStride = 8;
             constexpr double kSmoothStretch = 0.05;  // change of ln Z along which steps may be left out
