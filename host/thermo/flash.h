@@ -9,6 +9,8 @@
 // 1, no trial phase below the tangent plane. The work of one flash is bounded, so a failure
 // costs milliseconds. Dew points: a stability scan that searches every jump of the vapour's
 // density for a narrow two-phase window, bisection, then Michelsen's saturation-point Newton;
+// the scan and the bisection follow the stationary points of the tests before them (warm
+// starts), with the full test where a phase could appear unseen and at the bracket's ends;
 // a single component by its saturation curve. Phases are put in their slots by their water,
 // alcohol and glycol content, the phase identification parameter of Venkatarathnam and
 // Oellrich and the phase's own pseudo-critical temperature (a vapour slot for a vapour only).

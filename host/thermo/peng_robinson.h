@@ -79,6 +79,8 @@ struct Model {
 // --- The model (peng_robinson.cpp)
 Model BuildModel(const std::vector<Component>& components, const std::vector<double>& kij,
                  const std::vector<std::size_t>& active, double temperatureK, double pressureKPa);
+// The same model at another temperature and pressure (its work counted afresh).
+void SetConditions(Model& m, const std::vector<Component>& components, double temperatureK, double pressureKPa);
 
 struct PhaseEval {
     double z = 0.0;
@@ -121,8 +123,10 @@ struct Stability {
     StationaryPoint best;
 };
 
-// Stability of the feed at T and P, the feed evaluated with the given root.
-std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, RootChoice root);
+// Stability of the feed at T and P, the feed evaluated with the given root; every stationary
+// point found, when asked, in *found.
+std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, RootChoice root,
+                                  std::vector<StationaryPoint>* found = nullptr);
 
 // --- The phase split (phase_split.cpp)
 // One phase of a split: composition, share, and the state of its last evaluation.

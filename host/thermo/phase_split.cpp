@@ -185,13 +185,28 @@ double FugacityResidual(const Model& m, const std::vector<SplitPhase>& phases) {
     return std::isfinite(r) ? r : std::numeric_limits<double>::infinity();
 }
 
+// Compositions and shares of every phase, end to end: what a substitution step starts from.
+void SplitState(const std::vector<SplitPhase>& phases, std::vector<double>& state) {
+    state.clear();
+    for (const auto& p : phases) {
+        state.insert(state.end(), p.x.begin(), p.x.end());
+        state.push_back(p.beta);
+    }
+}
+
 // Successive substitution on the fugacity coefficients, every few steps extrapolated. False
 // when a phase cannot be evaluated; *residual is the fugacity residual of the last evaluation.
+// A step without extrapolation that gives back the compositions and shares it started from is
+// a fixed point: every further step would repeat it, so the substitution ends there as if it
+// had spent its steps (counted as such), and *stalled says so.
 bool Substitute(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases, int maxIterations,
-                double* residual, int* iterations) {
-    std::vector<double> scratch, all, step, previousStep, previous;
+                double* residual, int* iterations, bool* stalled) {
+    std::vector<double> scratch, all, step, previousStep, previous, start, end;
     *residual = std::numeric_limits<double>::infinity();
+    *stalled = false;
     for (int it = 0; it < maxIterations; ++it) {
+        SplitState(phases, start);
+        bool extrapolated = false;
         for (auto& p : phases)
             if (!EvaluatePhase(m, p, RootChoice::Stable, scratch)) return false;
         *residual = FugacityResidual(m, phases);
@@ -206,6 +221,7 @@ bool Substitute(const Model& m, const std::vector<double>& z, std::vector<SplitP
             previous = all;
             if (previousStep.size() == step.size() && it % kAccelerationPeriod == kAccelerationPeriod - 1) {
                 Accelerate(all, step, previousStep);
+                extrapolated = true;
                 std::size_t offset = 0;
                 for (auto& p : phases) {
                     std::copy(all.begin() + std::ptrdiff_t(offset), all.begin() + std::ptrdiff_t(offset + m.n),
@@ -229,6 +245,14 @@ bool Substitute(const Model& m, const std::vector<double>& z, std::vector<SplitP
                     ++l;
                 }
             }
+        if (!extrapolated) {
+            SplitState(phases, end);
+            if (end == start) {
+                *iterations += maxIterations - 1 - it;
+                *stalled = true;
+                return true;
+            }
+        }
     }
     return true;
 }
@@ -366,7 +390,10 @@ bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPha
     int budget = kSubstitutionsBeforeNewton;
     for (int attempt = 0; attempt < 4; ++attempt) {
         double residual = 0.0;
-        if (!Substitute(m, z, phases, budget, &residual, iterations)) return false;
+        bool stalled = false;
+        std::vector<double> stalledAt, now;
+        if (!Substitute(m, z, phases, budget, &residual, iterations, &stalled)) return false;
+        if (stalled) SplitState(phases, stalledAt);
         budget = kMaxSubstitutions;
         const bool shareless = std::any_of(phases.begin(), phases.end(), [](const SplitPhase& p) { return !(p.beta > 0.0); });
         if (shareless) {
@@ -377,6 +404,15 @@ bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPha
             continue;
         }
         if (residual < 1e-11 || NewtonSplit(m, z, phases)) return true;
+        // Newton failed from a fixed point of the substitution and left the phases there:
+        // every further attempt would repeat both.
+        if (stalled) {
+            SplitState(phases, now);
+            if (now == stalledAt) {
+                *iterations += kMaxSubstitutions * (3 - attempt);
+                return false;
+            }
+        }
     }
     return false;
 }

@@ -192,7 +192,8 @@ std::vector<std::vector<double>> PureTrialStarts(const Model& m, const std::vect
 }
 
 // Stability of the feed at T and P, the feed evaluated with the given root.
-std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, RootChoice root) {
+std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, RootChoice root,
+                                  std::vector<StationaryPoint>* found) {
     std::vector<double> lnPhi(m.n), scratch, d(m.n);
     PhaseEval eval;
     if (!Evaluate(m, z.data(), root, lnPhi.data(), &eval, scratch)) return std::nullopt;
@@ -210,6 +211,7 @@ std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, 
                 s.best = p;
             }
     }
+    if (found) *found = std::move(points);
     return s;
 }
 

@@ -588,6 +588,27 @@ TEST(PengRobinsonFlash, DewPointSweepAcrossTheCricondenbar) {
     }
 }
 
+// Dew points where a search that follows stationary points and leaves the full stability test
+// out at some steps could go wrong: the retrograde window of a dry gas at 81.6 bar, which closes
+// again (at some 212 K) while the gas densifies smoothly, without a jump in Z between two
+// steps; and a sour gas with methanol at 115.9 bar, whose full test at 283.7 K reports a
+// shallow instability but not the deep one that sets the dew point. The temperatures are
+// those of the search with the full test at every step, to the last bit.
+TEST(PengRobinsonFlash, DewPointsOfARetrogradeWindowAndOfADeepInstability) {
+    auto dewPointC = [](const std::vector<const char*>& names, const std::vector<double>& percent, double kPa) {
+        auto dew = PengRobinsonFlash(Named(names)).DewPoint(kPa, percent);
+        return dew ? dew->temperatureK - kZeroC : EMPTY_VALUE;
+    };
+    EXPECT_NEAR(dewPointC({"methane", "ethane", "propane", "n-butane", "n-hexane"}, {90.0, 5.0, 3.0, 1.5, 0.5},
+                          8160.7594936708865),
+                3.1673779933893798, 1e-9);
+    EXPECT_NEAR(dewPointC({"methane", "propane", "n-pentane", "methanol", "hydrogen sulfide", "nitrogen"},
+                          {78.90902486006577, 9.225879192761214, 2.7361710842309384, 0.569349550421912,
+                           7.07572396779263, 1.4838513447275214},
+                          11592.307692307691),
+                16.330584046278489, 1e-9);
+}
+
 // A dry, a wet and a rich wet gas cooled through their phase boundaries at several pressures:
 // a coarse scan in 1 K steps whose results move smoothly while the phases stay the same, and
 // around every boundary a dense sweep in 2 mK steps. Every flash is certified here, and the
