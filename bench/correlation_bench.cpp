@@ -18,8 +18,10 @@ namespace {
 using platform::ComPtr;
 
 
-// Vapour, hydrocarbon liquid and aqueous liquid, each with the overall composition.
-void ThreePhaseGas(fakehost::FakeHost& host) {
+// Vapour, hydrocarbon liquid and aqueous liquid, each with the overall composition, or with
+// distinct compositions: each phase's methane fraction moved a little, so no slot repeats
+// another and the engine runs for all four.
+void ThreePhaseGas(fakehost::FakeHost& host, bool distinctPhases = false) {
     std::vector<fakehost::Component> components;
     std::vector<double> x;
     for (const auto& c : bench::kGas) {
@@ -27,9 +29,11 @@ void ThreePhaseGas(fakehost::FakeHost& host) {
         x.push_back(c.fraction);
     }
     host.SetGas(components);
-    host.SetPhase(0, 0.8, x);
-    host.SetPhase(1, 0.15, x);
-    host.SetPhase(2, 0.05, x);
+    const double phaseFractions[] = {0.8, 0.15, 0.05};
+    for (int phase = 0; phase < 3; ++phase) {
+        if (distinctPhases) x[0] = bench::kGas[0].fraction - 0.001 * (phase + 1);
+        host.SetPhase(phase, phaseFractions[phase], x);
+    }
     host.recordCalls = false;
 }
 
@@ -45,18 +49,26 @@ void TimeCalculate(benchmark::State& state, fakehost::FakeHost& host, const CLSI
     for (auto _ : state) benchmark::DoNotOptimize(correlation->Calculate(key));
 }
 
-void CalculateOnThreePhases(benchmark::State& state, const CLSID& clsid) {
+void CalculateOnThreePhases(benchmark::State& state, const CLSID& clsid, bool distinctPhases = false) {
     fakehost::FakeHost host;
-    ThreePhaseGas(host);
+    ThreePhaseGas(host, distinctPhases);
     TimeCalculate(state, host, clsid);
 }
 
 void BM_HHVCalculate(benchmark::State& state) { CalculateOnThreePhases(state, CLSID_HHV); }
 BENCHMARK(BM_HHVCalculate);
 
+void BM_HHVCalculateDistinctPhases(benchmark::State& state) { CalculateOnThreePhases(state, CLSID_HHV, true); }
+BENCHMARK(BM_HHVCalculateDistinctPhases);
+
 // ISO 6976:2016 at its default pair, 15/15 degC.
 void BM_HHV2016Calculate(benchmark::State& state) { CalculateOnThreePhases(state, CLSID_HHV2016); }
 BENCHMARK(BM_HHV2016Calculate);
+
+void BM_HHV2016CalculateDistinctPhases(benchmark::State& state) {
+    CalculateOnThreePhases(state, CLSID_HHV2016, true);
+}
+BENCHMARK(BM_HHV2016CalculateDistinctPhases);
 
 // ZGERG2008 and ZDetail through ICorrelation: the pipeline gas of line_conditions_bench (methane
 // 0.9, nitrogen 0.02, CO2 0.015, ethane 0.045, propane 0.012, isobutane 0.003, n-butane 0.003,

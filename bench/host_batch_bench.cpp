@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/cli/options.h"
+#include "host/manager.h"
 #include "host/fluid/fluid_json.h"
 #include "host/manager/batch.h"
 

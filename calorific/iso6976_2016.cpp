@@ -1,7 +1,6 @@
 #include "calorific/iso6976_2016.h"
 
 #include <cmath>
-#include <new>
 
 #include "calorific/wobbe_calcs.h"
 #include "framework/empty_value.h"
@@ -10,9 +9,6 @@ namespace {
 
 using namespace iso6976_2016;
 
-constexpr bool TakesPart(double moleFraction) noexcept {
-    return moleFraction != 0.0 && moleFraction != EMPTY_VALUE;
-}
 // A molecular weight that is missing (0, negative, EMPTY_VALUE) adds nothing to M.
 constexpr bool HasMolarMass(double molarMass) noexcept { return !(molarMass <= 0.0); }
 
@@ -24,7 +20,7 @@ Iso2016Calcs::Iso2016Calcs(std::int32_t count, const double* moleFractions, cons
       m_moleFractions(moleFractions),
       m_molecularWeights(molecularWeights),
       m_casNumbers(casNumbers) {
-    if (m_count > 0) m_components.reset(new (std::nothrow) Component[static_cast<std::size_t>(m_count)]);
+    if (m_count > 0) m_components = m_records.Allocate(static_cast<std::size_t>(m_count));
     if (m_components) {
         for (std::int32_t i = 0; i < m_count; ++i) {
             const double hostMolarMass = m_molecularWeights[i];

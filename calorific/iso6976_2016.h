@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
+#include "calorific/inline_buffer.h"
 #include "calorific/iso6976_2016_table.h"
 
 class Iso2016Calcs {
@@ -19,6 +19,10 @@ public:
 
     // Forms every result; those that cannot be formed are EMPTY_VALUE.
     void Calculate(const iso6976_2016::RefConditions& conditions) noexcept;
+
+    // Points the engine at another array of count fractions (not null when count > 0), read by
+    // the next Calculate; the rows stay.
+    void SetMoleFractions(const double* moleFractions) noexcept { m_moleFractions = moleFractions; }
 
     // False when the rows could not be allocated; Calculate then forms nothing.
     bool Loaded() const noexcept { return m_count == 0 || m_components != nullptr; }
@@ -48,7 +52,8 @@ private:
     };
 
     std::int32_t m_count;
-    std::unique_ptr<Component[]> m_components;
+    InlineBuffer<Component> m_records;
+    Component* m_components = nullptr;  // m_count records in m_records; null when not allocated
     const double* m_moleFractions;
     const double* m_molecularWeights;
     const double* m_casNumbers;

@@ -1,9 +1,5 @@
 #include "calorific/iso6976_2016_correlation.h"
 
-#include "calorific/iso6976_slots.h"
-
-#include <optional>
-
 Iso2016Correlation::~Iso2016Correlation() {
     TeardownCore();
     m_refConditions = nullptr;
@@ -25,21 +21,26 @@ HRESULT Iso2016Correlation::ReadRefConditions(iso6976_2016::RefConditions* condi
 
 HRESULT Iso2016Correlation::EvaluateSlots(IComponentData* data, const FluidComposition& record,
                                           double results[kSlotCount]) {
-    // One engine for every slot: the table rows are looked up once; each slot only refills the
-    // fractions the engine reads.
-    std::optional<Iso2016Calcs> engine;
+    // One engine for every slot, its table rows looked up only when the host's components differ
+    // from those of the last calculation; each slot only refills the fractions the engine reads.
     iso6976_2016::RefConditions conditions{};
     return EvaluateIso6976Slots(
         data, record, results,
         [&](const double* fractions, const double* molecularWeights, const double* casNumbers,
             std::int32_t count) -> HRESULT {
             if (FAILED(ReadRefConditions(&conditions))) return E_FAIL;
-            engine.emplace(count, fractions, molecularWeights, casNumbers);
-            return engine->Loaded() ? S_OK : E_OUTOFMEMORY;
+            if (!m_loaded.Same(molecularWeights, casNumbers, count)) {
+                m_loaded.Copy(molecularWeights, casNumbers, count);
+                m_engine.emplace(count, fractions, m_loaded.MolecularWeights(), m_loaded.CasNumbers());
+                if (!m_engine->Loaded()) return E_OUTOFMEMORY;
+                m_loaded.Loaded();
+            }
+            m_engine->SetMoleFractions(fractions);
+            return S_OK;
         },
         [&](double* value) -> HRESULT {
-            engine->Calculate(conditions);
-            *value = ScaledResult((*engine).*m_parameter.result, m_parameter.factor);
+            m_engine->Calculate(conditions);
+            *value = ScaledResult((*m_engine).*m_parameter.result, m_parameter.factor);
             return S_OK;
         });
 }

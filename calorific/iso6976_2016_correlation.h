@@ -4,7 +4,10 @@
 // the layout of "Phase_Values" are those of the 1995 family.
 #pragma once
 
+#include <optional>
+
 #include "calorific/iso6976_2016.h"
+#include "calorific/iso6976_slots.h"
 #include "framework/correlation_core.h"
 
 inline constexpr char kRefConditionsName[] = "RefConditions";
@@ -33,4 +36,7 @@ private:
 
     platform::ComPtr<IEnumVariable> m_refConditions;
     const Parameter m_parameter;
+    // The engine, kept from one calculation to the next with the components it was loaded for.
+    std::optional<Iso2016Calcs> m_engine;
+    LoadedComponents m_loaded;
 };

@@ -36,6 +36,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "calorific/cas_key_index.h"
+
 namespace iso6976_2016 {
 
 inline constexpr double kGasConstant_J_per_molK = 8.3144621;     // Table A.1
@@ -136,10 +138,12 @@ static_assert(std::is_sorted(kTable.begin(), kTable.end(),
 
 inline constexpr std::int32_t kWaterKey = 7732185;
 
+inline constexpr cas_key_index::Index kKeyIndex = cas_key_index::MakeIndex(kTable);
+static_assert(cas_key_index::FindsEveryKey(kTable, kKeyIndex), "every key of the table must find its row");
+
 constexpr const Row* FindListed(std::int32_t casKey) noexcept {
-    const auto* it = std::lower_bound(kTable.begin(), kTable.end(), casKey,
-                                      [](const Entry& e, std::int32_t key) { return e.casKey < key; });
-    return it != kTable.end() && it->casKey == casKey ? &it->row : nullptr;
+    const std::size_t at = cas_key_index::Find(kTable, kKeyIndex, casKey);
+    return at < kTable.size() ? &kTable[at].row : nullptr;
 }
 
 // Standard enthalpy of vaporisation of water, kJ/mol, at each combustion temperature.

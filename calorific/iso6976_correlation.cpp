@@ -1,7 +1,5 @@
 #include "calorific/iso6976_correlation.h"
 
-#include "calorific/iso6976_slots.h"
-
 Iso6976Correlation::~Iso6976Correlation() {
     TeardownCore();
     m_refTempOption = nullptr;
@@ -18,24 +16,28 @@ HRESULT Iso6976Correlation::ReadRefTempOption(std::int32_t* option) const {
 
 HRESULT Iso6976Correlation::EvaluateSlots(IComponentData* data, const FluidComposition& record,
                                           double results[kSlotCount]) {
-    // One engine for every slot: the table rows are looked up once; each slot only refills the
-    // fractions the engine reads.
-    WobbeCalcs engine(const_cast<FluidComposition*>(&record));
+    // One engine for every slot, its table rows looked up only when the host's components differ
+    // from those of the last calculation; each slot only refills the fractions the engine reads.
     std::int32_t option = 0;
     return EvaluateIso6976Slots(
         data, record, results,
         [&](const double* fractions, const double* molecularWeights, const double* casNumbers,
             std::int32_t count) -> HRESULT {
-            engine.m_moleFractions = fractions;
-            engine.m_molecularWeights = molecularWeights;
-            engine.m_casNumbers = casNumbers;
-            engine.SetAvailableCount(count);
-            if (engine.LoadComponentTable() != 0) return E_OUTOFMEMORY;
+            m_engine.m_moleFractions = fractions;
+            if (!m_loaded.Same(molecularWeights, casNumbers, count)) {
+                m_loaded.Copy(molecularWeights, casNumbers, count);
+                m_engineRecord.componentCount = count;
+                m_engine.m_molecularWeights = m_loaded.MolecularWeights();
+                m_engine.m_casNumbers = m_loaded.CasNumbers();
+                m_engine.SetAvailableCount(count);
+                if (m_engine.LoadComponentTable() != 0) return E_OUTOFMEMORY;
+                m_loaded.Loaded();
+            }
             return FAILED(ReadRefTempOption(&option)) ? E_FAIL : S_OK;
         },
         [&](double* value) -> HRESULT {
-            engine.CalculateMixture(option);
-            *value = ScaledResult(engine.*m_parameter.result, m_parameter.factor);
+            m_engine.CalculateMixture(option);
+            *value = ScaledResult(m_engine.*m_parameter.result, m_parameter.factor);
             return S_OK;
         });
 }

@@ -2,6 +2,7 @@
 // values. Each class reports one result of the mixture engine, times a factor.
 #pragma once
 
+#include "calorific/iso6976_slots.h"
 #include "calorific/wobbe_calcs.h"
 #include "framework/correlation_core.h"
 
@@ -28,4 +29,8 @@ private:
 
     platform::ComPtr<IEnumVariable> m_refTempOption;
     const Parameter m_parameter;
+    // The engine, kept from one calculation to the next with the components it was loaded for.
+    FluidComposition m_engineRecord{};  // the engine reads only its component count
+    WobbeCalcs m_engine{&m_engineRecord};
+    LoadedComponents m_loaded;
 };

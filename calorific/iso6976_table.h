@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "calorific/cas_key_index.h"
 #include "framework/empty_value.h"
 
 struct Iso6976Row {
@@ -137,12 +138,12 @@ static_assert(std::ranges::adjacent_find(kAlkaneBounds, [](const AlkaneBound& a,
 
 inline constexpr std::size_t kNotListed = kTable.size();
 
+inline constexpr cas_key_index::Index kKeyIndex = cas_key_index::MakeIndex(kTable);
+static_assert(cas_key_index::FindsEveryKey(kTable, kKeyIndex), "every key of the table must find its row");
+
 // Position of a listed key in kTable, or kNotListed.
 constexpr std::size_t FindIndex(std::int32_t casKey) noexcept {
-    const auto it = std::ranges::lower_bound(kTable, casKey, {}, &Entry::casKey);
-    return (it != kTable.end() && it->casKey == casKey)
-               ? static_cast<std::size_t>(it - kTable.begin())
-               : kNotListed;
+    return cas_key_index::Find(kTable, kKeyIndex, casKey);
 }
 
 constexpr std::int32_t AlkaneKeyForMolarMass(double molarMass) noexcept {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
 
 #include "calorific/iso6976_table.h"
 #include "framework/empty_value.h"
@@ -29,24 +28,44 @@ constexpr ReferenceColumns kAt0C{273.15, 0.99941, &WobbeComponent::sqrtB0,
 
 constexpr bool IsSet(double value) noexcept { return value != EMPTY_VALUE; }
 constexpr bool IsUsableZ(double z) noexcept { return z != 0.0 && z != EMPTY_VALUE; }
-constexpr bool TakesPart(double moleFraction) noexcept {
-    return moleFraction != 0.0 && moleFraction != EMPTY_VALUE;
-}
 // A molar mass that is missing (0, negative, EMPTY_VALUE) adds nothing to M and D; a value
 // that is not a number passes through.
 constexpr bool HasMolarMass(double molarMass) noexcept { return !(molarMass <= 0.0); }
 
-}  // namespace
+// The five sums of a mixture over the components taking part, each term added in component
+// order: s (summation factors), hi and hs (ideal net and gross calorific values; a missing column
+// value adds nothing), M (molar mass) and the ideal relative density d (each term taken relative
+// to air before it is added; a missing molar mass adds nothing to M and d). One pass fills them
+// all and writes each fraction into its component record on the way.
+struct MixtureSums {
+    double s = 0.0;
+    double hi = 0.0;
+    double hs = 0.0;
+    double m = 0.0;
+    double d = 0.0;
+};
 
-std::int32_t CasKeyFromDouble(double casNumber) noexcept {
-    // Both bounds are exact doubles; every value strictly between them truncates into int32.
-    constexpr double kBelowMin = -2147483649.0;
-    constexpr double kAboveMax = 2147483648.0;
-    if (!(casNumber > kBelowMin && casNumber < kAboveMax)) {
-        return 0;
+template <const ReferenceColumns& ref>
+MixtureSums SumComponents(WobbeComponent* components, std::int32_t count, const double* fractions) noexcept {
+    MixtureSums sums;
+    for (std::int32_t i = 0; i < count; ++i) {
+        WobbeComponent& c = components[i];
+        const double x = fractions != nullptr ? fractions[i] : 0.0;
+        c.moleFraction = x;
+        if (!TakesPart(x)) continue;
+        if (IsSet(c.*ref.sqrtB)) sums.s += c.*ref.sqrtB * x;
+        if (IsSet(c.*ref.netCv)) sums.hi += c.*ref.netCv * x;
+        if (IsSet(c.*ref.grossCv)) sums.hs += c.*ref.grossCv * x;
+        if (HasMolarMass(c.molarMass)) {
+            const double mx = c.molarMass * x;
+            sums.m += mx;
+            sums.d += mx / kAirMolarMass_kg_per_kmol;
+        }
     }
-    return static_cast<std::int32_t>(casNumber);
+    return sums;
 }
+
+}  // namespace
 
 WobbeCalcs::WobbeCalcs(FluidComposition* composition) noexcept
     : m_components(nullptr),
@@ -66,7 +85,6 @@ WobbeCalcs::WobbeCalcs(FluidComposition* composition) noexcept
       m_availableCount(-1) {}
 
 WobbeCalcs::~WobbeCalcs() {
-    delete[] m_components;
     m_components = nullptr;
     m_moleFractions = nullptr;
     m_molecularWeights = nullptr;
@@ -79,7 +97,7 @@ void WobbeCalcs::SetAvailableCount(std::int32_t available) noexcept {
 }
 
 std::int32_t WobbeCalcs::LoadComponentTable() noexcept {
-    delete[] m_components;
+    m_records.Release();
     m_components = nullptr;
 
     std::int32_t count = m_fluidComposition != nullptr ? m_fluidComposition->componentCount : 0;
@@ -96,7 +114,7 @@ std::int32_t WobbeCalcs::LoadComponentTable() noexcept {
         return 0;
     }
 
-    m_components = new (std::nothrow) WobbeComponent[static_cast<std::size_t>(count)];
+    m_components = m_records.Allocate(static_cast<std::size_t>(count));
     if (m_components == nullptr) {
         return 1;
     }
@@ -132,46 +150,21 @@ std::int32_t WobbeCalcs::CalculateMixture(std::int32_t refTempOption) noexcept {
     m_grossCvMolar = EMPTY_VALUE;
 
     const std::int32_t count = m_components != nullptr ? m_componentCount : 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        m_components[i].moleFraction = m_moleFractions != nullptr ? m_moleFractions[i] : 0.0;
-    }
-
-    const ReferenceColumns& ref = refTempOption == kRefTemp15C ? kAt15C : kAt0C;
-
-    // Sum of x * column over the components taking part, skipping missing column values.
-    const auto columnSum = [&](double WobbeComponent::*column) {
-        double sum = 0.0;
-        for (std::int32_t i = 0; i < count; ++i) {
-            const WobbeComponent& c = m_components[i];
-            if (TakesPart(c.moleFraction) && IsSet(c.*column)) {
-                sum += c.*column * c.moleFraction;
-            }
-        }
-        return sum;
-    };
+    const bool at15C = refTempOption == kRefTemp15C;
+    const ReferenceColumns& ref = at15C ? kAt15C : kAt0C;
+    const MixtureSums sums = at15C ? SumComponents<kAt15C>(m_components, count, m_moleFractions)
+                                   : SumComponents<kAt0C>(m_components, count, m_moleFractions);
 
     // Compression factor of the mixture.
-    const double s = columnSum(ref.sqrtB);
-    const double z = 1.0 - s * s;
+    const double z = 1.0 - sums.s * sums.s;
     const bool zUsable = IsUsableZ(z);
-
-    const double hi = columnSum(ref.netCv);
     if (zUsable) {
-        m_netCvVolume = hi / z;
-    }
-    const double hs = columnSum(ref.grossCv);
-    if (zUsable) {
-        m_grossCvVolume = hs / z;
+        m_netCvVolume = sums.hi / z;
+        m_grossCvVolume = sums.hs / z;
     }
 
     // Molar mass of the mixture.
-    double m = 0.0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const WobbeComponent& c = m_components[i];
-        if (TakesPart(c.moleFraction) && HasMolarMass(c.molarMass)) {
-            m += c.molarMass * c.moleFraction;
-        }
-    }
+    const double m = sums.m;
     if (zUsable && m != 0.0) {
         m_density = m * kRefPressure_kPa / kGasConstant_kJ_per_kmolK / ref.temperature_K / z;
     }
@@ -186,13 +179,7 @@ std::int32_t WobbeCalcs::CalculateMixture(std::int32_t refTempOption) noexcept {
     }
 
     // Ideal relative density, each term taken relative to air before it is added.
-    double d = 0.0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const WobbeComponent& c = m_components[i];
-        if (TakesPart(c.moleFraction) && HasMolarMass(c.molarMass)) {
-            d += c.molarMass * c.moleFraction / kAirMolarMass_kg_per_kmol;
-        }
-    }
+    double d = sums.d;
     if (zUsable) {
         if (d == 0.0) {
             return 0;

@@ -1,9 +1,14 @@
 // ISO 6976 mixture engine: real-gas density, gross and net calorific values on volume, mass and
 // molar basis and the superior Wobbe index of one composition at 101.325 kPa and 15 degC or
-// 0 degC. One engine serves one composition and one calculation.
+// 0 degC. LoadComponentTable takes the rows of one list of components; CalculateMixture may then
+// run any number of times, on whatever fractions m_moleFractions points to at the time.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+
+#include "calorific/inline_buffer.h"
+#include "framework/empty_value.h"
 
 struct FluidComposition;
 
@@ -46,7 +51,7 @@ public:
     // Forms the eight results; those that cannot be formed are EMPTY_VALUE. Returns 0.
     std::int32_t CalculateMixture(std::int32_t refTempOption) noexcept;
 
-    WobbeComponent* m_components;  // owned, m_componentCount records
+    WobbeComponent* m_components;  // m_componentCount records, in m_records
     double m_wobbeIndex;           // superior Wobbe index, MJ/m3
     double m_density;              // real-gas density, kg/m3
     double m_grossCvVolume;        // real-gas gross calorific value, MJ/m3
@@ -63,8 +68,26 @@ public:
 
 private:
     std::int32_t m_availableCount;  // negative: not limited
+    InlineBuffer<WobbeComponent> m_records;
 };
 
 // The integer key of a CAS number given as a double: truncated toward zero; a value outside
 // the 32-bit range or not a number gives 0, which no component carries.
-std::int32_t CasKeyFromDouble(double casNumber) noexcept;
+constexpr std::int32_t CasKeyFromDouble(double casNumber) noexcept {
+    // Both bounds are exact doubles; every value strictly between them truncates into int32.
+    constexpr double kBelowMin = -2147483649.0;
+    constexpr double kAboveMax = 2147483648.0;
+    if (!(casNumber > kBelowMin && casNumber < kAboveMax)) {
+        return 0;
+    }
+    return static_cast<std::int32_t>(casNumber);
+}
+
+// A mole fraction that takes part in the sums: neither 0 nor EMPTY_VALUE (a not-a-number does).
+// Written on the bits, two integer comparisons instead of two unordered floating-point ones, for
+// the same answer: +0 and -0 are the only doubles equal to 0, and EMPTY_VALUE, a number other
+// than 0, is the only double equal to itself.
+constexpr bool TakesPart(double moleFraction) noexcept {
+    const auto bits = std::bit_cast<std::uint64_t>(moleFraction);
+    return (bits << 1) != 0 && bits != std::bit_cast<std::uint64_t>(EMPTY_VALUE);
+}

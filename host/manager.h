@@ -1,6 +1,7 @@
 // The host's correlation manager, for programs: loading a correlation module, the catalogue of
 // its classes, the ISO 6976 editions, one fluid through a set of correlations (with the host's
-// flash when asked), batches on every core, and the dew-point envelope.
+// flash when asked), batches on every core, the dew-point envelope, and the choice of classes,
+// settings and module by words.
 #pragma once
 
 #include "host/fluids.h"
@@ -9,4 +10,5 @@
 #include "host/manager/envelope.h"
 #include "host/manager/evaluate.h"
 #include "host/manager/iso_edition.h"
+#include "host/manager/selection.h"
 #include "host/thermo.h"

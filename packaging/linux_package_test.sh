@@ -42,3 +42,23 @@ check_host "$scratch/root/usr" ".deb"
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 check_host "$scratch/prefix" "cmake --install"
 echo "the .deb and cmake --install: calorix-host $version runs from where it was installed"
+
+# The Python package, which the .deb does not carry: "cmake --install --component python" into
+# the prefix's package folder, imported by the interpreter it was built for, with the module found
+# beside it.
+# (A package folder outside the prefix, such as a virtual environment's, is not installed into here.)
+python=$(sed -n 's/^CALORIX_PYTHON_EXECUTABLE:INTERNAL=//p' "$build/CMakeCache.txt")
+site=$(sed -n 's/^CALORIX_PYTHON_INSTALL_DIR:PATH=//p' "$build/CMakeCache.txt")
+if dpkg-deb -c "$deb" | grep -q '/calorix/_calorix'; then fail "the .deb carries the Python package"; fi
+if [ -n "$python" ] && [[ $site != /* ]]; then
+    cmake --build "$build" --target calorix_python >/dev/null
+    cmake --install "$build" --component python --prefix "$scratch/python" >/dev/null
+    site=$scratch/python/$site
+    out=$(cd "$scratch" && env -u CALORIX_MODULE PYTHONPATH="$site" "$python" -c 'import calorix
+hhv = calorix.evaluate(calorix.Fluid.default(), "HHV")["HHV"]["overall"]
+assert hhv is not None, "no HHV for the embedded gas"
+print(calorix.__version__, calorix.module_path())') ||
+        fail "cmake --install --component python: the package does not run: $out"
+    [ "$out" = "$version $site/calorix/Calorix.so" ] || fail "cmake --install --component python: $out"
+    echo "cmake --install --component python: the package calorix $version runs from $site"
+fi

@@ -8,7 +8,8 @@ packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmar
           libpugixml-dev nlohmann-json3-dev libcli11-dev libfmt-dev libeigen3-dev
           libfccp-dev librsvg2-bin    # calorix-host batches (CSV) and the plot test
           clang-14 libclang-rt-14-dev  # the fuzz preset
-          help2man dpkg-dev)           # the man page of calorix-host; the .deb's dependencies
+          help2man dpkg-dev            # the man page of calorix-host; the .deb's dependencies
+          python3-dev pybind11-dev python3-pybind11 python3-pytest python3-matplotlib)  # the Python package and its tests
 if [ "${1:-}" = windows ]; then
     packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools wine64 libwine-dev
                googletest nsis)  # nsis: makensis, the Windows installer

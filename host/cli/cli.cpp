@@ -117,23 +117,19 @@ const platform::TypeLibraryInfo kHostTypeLibrary{&LIBID_CORRMANLib, 1, 0, "Corre
 
 // The module beside this program (a build folder, or the one folder of a Windows install), else
 // where an install puts it relative to the program's folder (bin/ -> lib/calorix/).
-std::string DefaultModulePath() {
-    const std::string name = platform::LibraryFileName("Calorix");
-    const std::string beside = platform::PathIn(ProgramFolder(), name);
+std::string ProgramModulePath() {
 #ifdef CALORIX_INSTALLED_MODULE_DIR
-    std::error_code ec;
-    if (!std::filesystem::exists(beside, ec)) {
-        const std::string installed = platform::PathIn(ProgramFolder(), CALORIX_INSTALLED_MODULE_DIR "/" + name);
-        if (std::filesystem::exists(installed, ec)) return installed;
-    }
+    const std::string installed[] = {CALORIX_INSTALLED_MODULE_DIR};
+    return DefaultModulePath(installed);
+#else
+    return DefaultModulePath();
 #endif
-    return beside;
 }
 
 // Loads the module named on the command line (default: beside this program) into manager;
 // false, with a message, when it cannot be loaded.
 bool Program::LoadModule(CorrelationManager& manager, std::string& path) {
-    path = AbsolutePath(m_options.module.empty() ? DefaultModulePath() : m_options.module);
+    path = AbsolutePath(m_options.module.empty() ? ProgramModulePath() : m_options.module);
     HRESULT hr = manager.Load(path);
     if (FAILED(hr)) Fail(kExitFailure, fmt::format("cannot load {}: {}", path, FormatStatus(hr)));
     return SUCCEEDED(hr);
@@ -365,7 +361,8 @@ int Program::RunEnvelope() {
     std::vector<Fluid> fluids;
     if (!ReadFluids(fluids)) return kExitBadInput;
     const Fluid& fluid = fluids[0];
-    double from = 100.0, to = std::max(15000.0, 1.2 * fluid.pressureKPa);
+    const auto range = DefaultEnvelopePressures(fluid);
+    double from = range.first, to = range.second;
     if (!m_pressureRange.empty()) {
         if (m_pressureRange.size() != 2 || !(m_pressureRange[0] > 0.0) || !(m_pressureRange[1] > m_pressureRange[0]))
             return Fail(kExitBadInput, "--pressures: expected FROM,TO with 0 < FROM < TO");

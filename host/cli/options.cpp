@@ -1,14 +1,11 @@
 #include "host/cli/options.h"
 
-#include <algorithm>
-#include <sstream>
 #include <string_view>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
-#include "host/fluids.h"
 #include "platform/library.h"
 
 namespace calorix::host {
@@ -91,19 +88,6 @@ constexpr OptionRow kOptionTable[] = {
      }},
 };
 
-std::string Trim(std::string_view s) {
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string_view::npos) return {};
-    const auto e = s.find_last_not_of(" \t");
-    return std::string(s.substr(b, e - b + 1));
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 }  // namespace
 
 void AddOptions(CLI::App& command, CalculationOptions& options, std::uint32_t bits) {
@@ -121,56 +105,9 @@ std::string OptionOutside(const CLI::App& app, std::uint32_t bits) {
 }
 
 bool EvaluationSettingsOf(const CalculationOptions& options, EvaluationSettings& settings, std::string& problem) {
-    settings.flash = options.flash;
-    if (!ChooseIsoEdition(options.edition, options.ref, options.refTemp.empty() ? "15" : options.refTemp,
-                          !options.refTemp.empty(), &settings.edition, &problem))
-        return false;
-    settings.refTempOption = RefTempOptionOf(settings.edition);
-    settings.methaneOriginOption = options.methaneOrigin == "non-fossil" ? 1 : 0;
-    return true;
-}
-
-bool SelectClasses(const std::string& selection, const IsoEdition& edition, std::vector<const CatalogueEntry*>& classes,
-                   bool& optional, std::string& problem, std::vector<std::string>* notes) {
-    optional = false;
-    const std::string all = Lower(Trim(selection));
-    if (all == "iso6976") {
-        for (const auto& e : Catalogue())
-            if (IsEditionClass(e, edition)) classes.push_back(&e);
-        return true;
-    }
-    if (all == "all") {
-        for (const auto& e : Catalogue()) classes.push_back(&e);
-        optional = true;  // classes the module does not serve are left out with a warning
-        return true;
-    }
-    std::stringstream list(selection);
-    std::string item;
-    while (std::getline(list, item, ',')) {
-        const std::string word = Trim(item);
-        if (word.empty()) continue;
-        const CatalogueEntry* e = FindCatalogueEntry(word);
-        // The 1995 Wobbe index class keeps its historical word; the usual spelling finds it.
-        if (!e && Lower(word) == "wobbeindex") {
-            e = FindCatalogueEntry("WobbleIndex");
-            if (notes) notes->push_back(fmt::format("'{}' taken as the class WobbleIndex (the ISO 6976:1995 Wobbe index; "
-                                                    "WobbeIndex2016 is the 2016 one)", word));
-        }
-        if (!e) {
-            std::vector<std::string_view> words;
-            for (const auto& c : Catalogue()) words.emplace_back(c.word);
-            const std::string suggestion = ClosestName(word, words);
-            problem = fmt::format("unknown correlation class '{}'{}", word,
-                                  suggestion.empty() ? "" : fmt::format(" (did you mean '{}'?)", suggestion));
-            return false;
-        }
-        if (std::find(classes.begin(), classes.end(), e) == classes.end()) classes.push_back(e);
-    }
-    if (classes.empty()) {
-        problem = "no correlation class given";
-        return false;
-    }
-    return true;
+    return MakeEvaluationSettings(
+        RunChoices{options.flash, options.edition, options.ref, options.refTemp, options.methaneOrigin}, settings,
+        problem);
 }
 
 }  // namespace calorix::host

@@ -63,12 +63,4 @@ std::string OptionOutside(const CLI::App& app, std::uint32_t bits);
 // problem, for an edition and reference temperatures that do not go together.
 bool EvaluationSettingsOf(const CalculationOptions& options, EvaluationSettings& settings, std::string& problem);
 
-// The classes to run from --correlations: "iso6976", "all", or class words separated by
-// commas (spaces around them and case ignored). `optional`: classes the module does not serve
-// may be left out. False, with the problem ("unknown correlation class 'HVV' (did you mean
-// 'HHV'?)"), on an unknown word. "WobbeIndex" is taken for the 1995 class WobbleIndex (whose word
-// stays), with a note in `notes`.
-bool SelectClasses(const std::string& selection, const IsoEdition& edition, std::vector<const CatalogueEntry*>& classes,
-                   bool& optional, std::string& problem, std::vector<std::string>* notes = nullptr);
-
 }  // namespace calorix::host

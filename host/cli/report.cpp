@@ -173,21 +173,6 @@ RunDescription DescribeRun(const EvaluationSettings& settings, std::span<const C
     return RunDescription{head.meteringC, settings.flash, head.year, head.combustionC, usUnits};
 }
 
-std::string_view UnitOfResultType(std::int32_t resultType) noexcept {
-    switch (resultType) {
-        case 1: return "degC";
-        case 4: return "kg/h";
-        case 16: return "kg/m3";
-        case 21: return "kJ/kmol";
-        case 30: return "kJ/kg";
-        case 40: return "m/s";
-        case 50: return "-";
-        case 128: return "MJ/m3";
-        case 174: return "mg/Sm3";
-        default: return "";
-    }
-}
-
 namespace {
 
 // NIST SP 811 (2008), appendix B: 1 ft = 0.3048 m, 1 lb = 0.45359237 kg, 1 Btu (IT) =

@@ -13,10 +13,6 @@ namespace calorix::host {
 // The program's version, "38.0.0".
 std::string_view ProgramVersion() noexcept;
 
-// Unit of a correlation's result type code: 1 "degC", 4 "kg/h", 16 "kg/m3", 21 "kJ/kmol",
-// 30 "kJ/kg", 128 "MJ/m3", 174 "mg/Sm3", 40 "m/s", 50 "-" (compressibility factor, isentropic exponent); "" for any other code.
-std::string_view UnitOfResultType(std::int32_t resultType) noexcept;
-
 // What the head of a JSON document says of the run. Each record carries its own edition and
 // reference temperatures; the head repeats them when every ISO 6976 class of the run shares
 // them, else it names the edition of --edition with its temperatures.

@@ -27,6 +27,16 @@ bool SameWord(std::string_view a, std::string_view b) {
 
 std::string Narrow(BSTR text) { return text ? platform::WideToAnsi(platform::WideStringView(text, SysStringLen(text))) : std::string(); }
 
+void DescribeCorrelation(ICorrelation* correlation, CorrelationReport& report) {
+    BSTR text = nullptr;
+    if (SUCCEEDED(correlation->GetDisplayName(&text))) report.displayName = Narrow(text);
+    SysFreeString(text);
+    text = nullptr;
+    if (SUCCEEDED(correlation->GetClassIdString(&text))) report.classId = Narrow(text);
+    SysFreeString(text);
+    correlation->GetIntProperty2(&report.resultType);
+}
+
 }  // namespace
 
 std::span<const CatalogueEntry> Catalogue() noexcept { return kCatalogue; }
@@ -93,6 +103,19 @@ HRESULT CorrelationManager::CallExport(const char* name) const noexcept {
     return fn();
 }
 
+CorrelationReport DescribeClass(const CorrelationManager& manager, const CatalogueEntry& entry) {
+    CorrelationReport report;
+    report.word = entry.word;
+    platform::ComPtr<ICorrelation> correlation;
+    report.status = manager.Create(*entry.classId, &correlation);
+    if (SUCCEEDED(report.status) && !correlation) report.status = E_POINTER;
+    if (FAILED(report.status))
+        report.failedStep = "create";
+    else
+        DescribeCorrelation(correlation.Get(), report);
+    return report;
+}
+
 CorrelationReport RunCorrelation(ICorrelation* correlation, std::string_view word, IUnknown* host,
                                  std::int32_t fluidIndex, std::optional<std::int32_t> refTempOption) {
     CorrelationReport report;
@@ -106,13 +129,7 @@ CorrelationReport RunCorrelation(ICorrelation* correlation, std::string_view wor
         report.status = hr;
         report.failedStep = step;
     };
-    BSTR text = nullptr;
-    if (SUCCEEDED(correlation->GetDisplayName(&text))) report.displayName = Narrow(text);
-    SysFreeString(text);
-    text = nullptr;
-    if (SUCCEEDED(correlation->GetClassIdString(&text))) report.classId = Narrow(text);
-    SysFreeString(text);
-    correlation->GetIntProperty2(&report.resultType);
+    DescribeCorrelation(correlation, report);
 
     if (refTempOption) {
         platform::ComPtr<IVariableSet> parameters;
@@ -192,6 +209,21 @@ std::string FormatStatus(HRESULT status) {
     for (const auto& k : kKnown)
         if (k.code == status) return fmt::format("0x{:08X} ({})", static_cast<std::uint32_t>(status), k.text);
     return fmt::format("0x{:08X}", static_cast<std::uint32_t>(status));
+}
+
+std::string_view UnitOfResultType(std::int32_t resultType) noexcept {
+    switch (resultType) {
+        case 1: return "degC";
+        case 4: return "kg/h";
+        case 16: return "kg/m3";
+        case 21: return "kJ/kmol";
+        case 30: return "kJ/kg";
+        case 40: return "m/s";
+        case 50: return "-";
+        case 128: return "MJ/m3";
+        case 174: return "mg/Sm3";
+        default: return "";
+    }
 }
 
 }  // namespace calorix::host

@@ -67,6 +67,14 @@ struct CorrelationReport {
     std::array<std::optional<double>, 6> phaseValues;
 };
 
+// The word, display name, class id and result type of a class, read from an object of it made
+// for the purpose; when it cannot be made, the status and "create" as the failed step.
+CorrelationReport DescribeClass(const CorrelationManager& manager, const CatalogueEntry& entry);
+
+// Unit of a correlation's result type code: 1 "degC", 4 "kg/h", 16 "kg/m3", 21 "kJ/kmol",
+// 30 "kJ/kg", 128 "MJ/m3", 174 "mg/Sm3", 40 "m/s", 50 "-" (compressibility factor, isentropic exponent); "" for any other code.
+std::string_view UnitOfResultType(std::int32_t resultType) noexcept;
+
 // Sets "RefTempOption" when the correlation has it (refTempOption: 0 for 15 degC, 1 for 0 degC),
 // attaches the correlation to fluid `fluidIndex` of `host`, calculates, reads "Phase_Values"
 // from the attachment's result set and detaches. The result set that Attach hands back carries

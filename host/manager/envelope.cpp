@@ -48,6 +48,10 @@ double TickStep(double range, int target) {
 
 }  // namespace
 
+std::pair<double, double> DefaultEnvelopePressures(const Fluid& fluid) noexcept {
+    return {100.0, std::max(15000.0, 1.2 * fluid.pressureKPa)};
+}
+
 DewPointEnvelope TraceEnvelope(FluidEvaluator& curve, FluidEvaluator& hydrocarbon, const Fluid& fluid, double fromKPa,
                                double toKPa, int count) {
     DewPointEnvelope env;

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/manager/evaluate.h"
@@ -36,6 +37,9 @@ struct DewPointEnvelope {
 // kBranchStepK); it is reported only when the range goes beyond it. The cricondentherm is
 // refined by a golden-section search around the warmest point.
 inline constexpr double kBranchStepK = 25.0;
+// The pressures of an envelope when none are asked for: 100 kPa to 15000 kPa, or to 1.2 times
+// the fluid's pressure when that is higher.
+std::pair<double, double> DefaultEnvelopePressures(const Fluid& fluid) noexcept;
 DewPointEnvelope TraceEnvelope(FluidEvaluator& curve, FluidEvaluator& hydrocarbon, const Fluid& fluid, double fromKPa,
                                double toKPa, int count);
 

@@ -160,18 +160,30 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
         int iterations = 0;
         bool stable = false;
         for (int round = 0; round < kMaxRounds && !stable; ++round) {
-            // Every phase of an equilibrium lies on the same tangent plane: test the largest.
-            const auto ref = std::max_element(phases.begin(), phases.end(),
-                                              [](const SplitPhase& a, const SplitPhase& b) { return a.beta < b.beta; });
+            // Every phase of an equilibrium lies on the same tangent plane: test the largest, a
+            // non-aqueous one where there is one. The trial phases start from the tested phase's
+            // composition, and an aqueous phase holds the hydrocarbons at fractions of 1e-13 and
+            // less, however much of them the other phases hold: a vapour or liquid missing beside
+            // it would go unseen.
+            const auto ref = std::max_element(phases.begin(), phases.end(), [&](const SplitPhase& a, const SplitPhase& b) {
+                const bool aqueousA = PolarFraction(m, a.x) > 0.5, aqueousB = PolarFraction(m, b.x) > 0.5;
+                return aqueousA != aqueousB ? aqueousA : a.beta < b.beta;
+            });
             std::vector<double> d(m.n);
             for (std::size_t i = 0; i < m.n; ++i) d[i] = SafeLog(ref->x[i]) + ref->lnPhi[i];
             // The usual starts first; when they find no instability, the pure components too.
             std::vector<StationaryPoint> points;
             std::vector<const StationaryPoint*> candidates;
             for (int stage = 0; stage < 2 && candidates.empty(); ++stage) {
-                points = StationaryPoints(m, ref->x, d,
-                                          stage == 0 ? TrialStarts(m, ref->x) : PureTrialStarts(m, ref->x, z),
-                                          std::move(points));
+                // Beside a split, the usual starts from the feed as well: Wilson's estimates
+                // from the tested phase alone end at that phase again (the vapour of a little
+                // n-octane boiling with water lies far from both its liquid and the water).
+                auto starts = stage == 0 ? TrialStarts(m, ref->x)
+                                         : PureTrialStarts(m, ref->x, z,
+                                                           PhaseIdentificationParameter(m, ref->x.data(), ref->eval.z) > 1.0);
+                if (stage == 0 && phases.size() > 1)
+                    for (auto& s : TrialStarts(m, z)) starts.push_back(std::move(s));
+                points = StationaryPoints(m, ref->x, d, starts, std::move(points));
                 for (const auto& p : points) {
                     if (!(p.tm < kUnstableTm)) continue;
                     bool known = false;

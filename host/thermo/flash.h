@@ -3,12 +3,14 @@
 // analysis with the trial phases used for wet natural gas (Wilson's vapour and liquid, water, a
 // water-free hydrocarbon liquid, the heaviest component) and, where those find the phase
 // stable, a nearly pure trial of every component above 1 % of the feed that could condense on
-// its own; the split by accelerated successive substitution with a multiphase Rachford-Rice
-// solution, then Newton's method (Eigen). A result is returned only when it is certified: equal
+// its own (of a liquid-like phase, of every component above 1 %); the split by accelerated
+// successive substitution with a multiphase Rachford-Rice solution, then Newton's method (Eigen). A result is returned only when it is certified: equal
 // fugacities (|d ln f| <= 1e-8), material balance within 1e-10, fractions in [0, 1] adding to
 // 1, no trial phase below the tangent plane. The work of one flash is bounded, so a failure
 // costs milliseconds. Dew points: a stability scan that searches every jump of the vapour's
 // density for a narrow two-phase window, bisection, then Michelsen's saturation-point Newton;
+// the scan and the bisection follow the stationary points of the tests before them (warm
+// starts), with the full test where a phase could appear unseen and at the bracket's ends;
 // a single component by its saturation curve. Phases are put in their slots by their water,
 // alcohol and glycol content, the phase identification parameter of Venkatarathnam and
 // Oellrich and the phase's own pseudo-critical temperature (a vapour slot for a vapour only).

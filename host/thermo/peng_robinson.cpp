@@ -19,21 +19,37 @@ Model BuildModel(const std::vector<Component>& components, const std::vector<dou
     Model m;
     m.index = active;
     m.n = active.size();
-    m.temperatureK = temperatureK;
-    m.pressureKPa = pressureKPa;
     m.b.resize(m.n);
-    m.sqrtA.resize(m.n);
-    m.dSqrtA.resize(m.n);
-    m.lnWilsonK.resize(m.n);
     m.polar.resize(m.n);
     m.oneMinusK.resize(m.n * m.n);
     const std::size_t full = components.size();
     double heaviestMass = 0.0;
     for (std::size_t i = 0; i < m.n; ++i) {
         const Component& c = components[active[i]];
+        m.b[i] = kOmegaB * kGasConstant * c.criticalTemperatureK / c.criticalPressureKPa;
+        if (IsWater(c)) m.water = static_cast<int>(i);
+        m.polar[i] = IsPolar(c) ? 1 : 0;
+        if (!m.polar[i] && c.molarMassKgPerKmol > heaviestMass) {
+            heaviestMass = c.molarMassKgPerKmol;
+            m.heaviest = static_cast<int>(i);
+        }
+        for (std::size_t j = 0; j < m.n; ++j) m.oneMinusK[i * m.n + j] = 1.0 - kij[active[i] * full + active[j]];
+    }
+    SetConditions(m, components, temperatureK, pressureKPa);
+    return m;
+}
+
+void SetConditions(Model& m, const std::vector<Component>& components, double temperatureK, double pressureKPa) {
+    m.temperatureK = temperatureK;
+    m.pressureKPa = pressureKPa;
+    m.evaluations = 0;
+    m.sqrtA.resize(m.n);
+    m.dSqrtA.resize(m.n);
+    m.lnWilsonK.resize(m.n);
+    for (std::size_t i = 0; i < m.n; ++i) {
+        const Component& c = components[m.index[i]];
         const double tc = c.criticalTemperatureK;
         const double pc = c.criticalPressureKPa;
-        m.b[i] = kOmegaB * kGasConstant * tc / pc;
         const double tr = temperatureK / tc;
         double alphaRoot, dAlphaRoot;
         if (IsWater(c)) {
@@ -49,7 +65,6 @@ Model BuildModel(const std::vector<Component>& components, const std::vector<dou
             }
             alphaRoot = 1.0 + kappa * (1.0 - sqrtTr);
             dAlphaRoot = dKappa * (1.0 - sqrtTr) - kappa / (2.0 * sqrtTr * tc);
-            m.water = static_cast<int>(i);
         } else {
             const double kappa = Kappa(c.acentricFactor);
             alphaRoot = 1.0 + kappa * (1.0 - std::sqrt(tr));
@@ -60,17 +75,10 @@ Model BuildModel(const std::vector<Component>& components, const std::vector<dou
         m.dSqrtA[i] = aCritRoot * dAlphaRoot;
         m.lnWilsonK[i] = ClampLn(pmath::Log(pc / pressureKPa) +
                                  5.373 * (1.0 + c.acentricFactor) * (1.0 - tc / temperatureK));
-        m.polar[i] = IsPolar(c) ? 1 : 0;
-        if (!m.polar[i] && c.molarMassKgPerKmol > heaviestMass) {
-            heaviestMass = c.molarMassKgPerKmol;
-            m.heaviest = static_cast<int>(i);
-        }
-        for (std::size_t j = 0; j < m.n; ++j) m.oneMinusK[i * m.n + j] = 1.0 - kij[active[i] * full + active[j]];
     }
     m.aij.resize(m.n * m.n);
     for (std::size_t i = 0; i < m.n; ++i)
         for (std::size_t j = 0; j < m.n; ++j) m.aij[i * m.n + j] = m.sqrtA[i] * m.sqrtA[j] * m.oneMinusK[i * m.n + j];
-    return m;
 }
 
 // Real roots above B of Z^3 + c2 Z^2 + c1 Z + c0, ascending.

@@ -86,6 +86,8 @@ struct Model {
 // --- The model (peng_robinson.cpp)
 Model BuildModel(const std::vector<Component>& components, const std::vector<double>& kij,
                  const std::vector<std::size_t>& active, double temperatureK, double pressureKPa);
+// The same model at another temperature and pressure (its work counted afresh).
+void SetConditions(Model& m, const std::vector<Component>& components, double temperatureK, double pressureKPa);
 
 struct PhaseEval {
     double z = 0.0;
@@ -114,10 +116,11 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
                                               const std::vector<double>& d,
                                               const std::vector<std::vector<double>>& starts,
                                               std::vector<StationaryPoint> points = {});
-// The usual trial phases of a phase x, and the pure-component trials for certifying it.
+// The usual trial phases of a phase x, and the pure-component trials for certifying it (of
+// every component above 1 % of the feed z when x is liquid-like).
 std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<double>& x);
 std::vector<std::vector<double>> PureTrialStarts(const Model& m, const std::vector<double>& x,
-                                                 const std::vector<double>& z);
+                                                 const std::vector<double>& z, bool liquid);
 
 struct Stability {
     bool unstable = false;
@@ -127,8 +130,10 @@ struct Stability {
     StationaryPoint best;
 };
 
-// Stability of the feed at T and P, the feed evaluated with the given root.
-std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, RootChoice root);
+// Stability of the feed at T and P, the feed evaluated with the given root; every stationary
+// point found, when asked, in *found.
+std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, RootChoice root,
+                                  std::vector<StationaryPoint>* found = nullptr);
 
 // --- The phase split (phase_split.cpp)
 // One phase of a split: composition, share, and the state of its last evaluation.

@@ -201,13 +201,30 @@ bool NearlyCritical(const std::vector<SplitPhase>& phases) {
     return false;
 }
 
+// Compositions and shares of every phase, end to end: what a substitution step starts from.
+void SplitState(const std::vector<SplitPhase>& phases, std::vector<double>& state) {
+    state.clear();
+    for (const auto& p : phases) {
+        state.insert(state.end(), p.x.begin(), p.x.end());
+        state.push_back(p.beta);
+    }
+}
+
 // Successive substitution on the fugacity coefficients, every few steps extrapolated. False
 // when a phase cannot be evaluated; *residual is the fugacity residual of the last evaluation.
+// A step without extrapolation that gives back the compositions and shares it started from is
+// a fixed point: every further step would repeat it, so the substitution ends there as if it
+// had spent its steps (counted as such), and *stalled says so. Given nearCritical, the
+// substitution ends after kSubstitutionsBeforeNearCriticalNewton steps on a nearly critical
+// split, and *nearCritical says so.
 bool Substitute(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases, int maxIterations,
-                double* residual, int* iterations, bool* nearCritical = nullptr) {
-    std::vector<double> scratch, all, step, previousStep, previous;
+                double* residual, int* iterations, bool* stalled, bool* nearCritical = nullptr) {
+    std::vector<double> scratch, all, step, previousStep, previous, start, end;
     *residual = std::numeric_limits<double>::infinity();
+    *stalled = false;
     for (int it = 0; it < maxIterations; ++it) {
+        SplitState(phases, start);
+        bool extrapolated = false;
         for (auto& p : phases)
             if (!EvaluatePhase(m, p, RootChoice::Stable, scratch)) return false;
         *residual = FugacityResidual(m, phases);
@@ -226,6 +243,7 @@ bool Substitute(const Model& m, const std::vector<double>& z, std::vector<SplitP
             previous = all;
             if (previousStep.size() == step.size() && it % kAccelerationPeriod == kAccelerationPeriod - 1) {
                 Accelerate(all, step, previousStep);
+                extrapolated = true;
                 std::size_t offset = 0;
                 for (auto& p : phases) {
                     std::copy(all.begin() + std::ptrdiff_t(offset), all.begin() + std::ptrdiff_t(offset + m.n),
@@ -249,6 +267,14 @@ bool Substitute(const Model& m, const std::vector<double>& z, std::vector<SplitP
                     ++l;
                 }
             }
+        if (!extrapolated) {
+            SplitState(phases, end);
+            if (end == start) {
+                *iterations += maxIterations - 1 - it;
+                *stalled = true;
+                return true;
+            }
+        }
     }
     return true;
 }
@@ -411,8 +437,9 @@ bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPha
     int budget = kSubstitutionsBeforeNewton;
     for (int attempt = 0; attempt < 4; ++attempt) {
         double residual = 0.0;
-        bool nearCritical = false;
-        if (!Substitute(m, z, phases, budget, &residual, iterations, attempt == 0 ? &nearCritical : nullptr))
+        bool stalled = false, nearCritical = false;
+        std::vector<double> stalledAt, now;
+        if (!Substitute(m, z, phases, budget, &residual, iterations, &stalled, attempt == 0 ? &nearCritical : nullptr))
             return false;
         // Near a critical point, second-order steps from the start; substitution if they fail.
         if (nearCritical) {
@@ -421,8 +448,9 @@ bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPha
                 phases = std::move(newton);
                 return true;
             }
-            if (!Substitute(m, z, phases, budget, &residual, iterations)) return false;
+            if (!Substitute(m, z, phases, budget, &residual, iterations, &stalled)) return false;
         }
+        if (stalled) SplitState(phases, stalledAt);
         budget = kMaxSubstitutions;
         const bool shareless = std::any_of(phases.begin(), phases.end(), [](const SplitPhase& p) { return !(p.beta > 0.0); });
         if (shareless) {
@@ -437,6 +465,15 @@ bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPha
         if (residual < 1e-11 || NewtonSplit(m, z, phases, near ? kMaxNearCriticalNewtonIterations : kMaxNewtonIterations,
                                               near ? 0 : kNewtonProgressPeriod))
             return true;
+        // Newton failed from a fixed point of the substitution and left the phases there:
+        // every further attempt would repeat both.
+        if (stalled) {
+            SplitState(phases, now);
+            if (now == stalledAt) {
+                *iterations += kMaxSubstitutions * (3 - attempt);
+                return false;
+            }
+        }
     }
     return false;
 }

@@ -56,15 +56,31 @@ bool SaturationNewton(const std::vector<Component>& components, const std::vecto
     for (std::size_t i = 0; i < n; ++i) u(Eigen::Index(i)) = pmath::Log(std::max(x[i], 1e-300) / z[i]);
     u(Eigen::Index(n)) = pmath::Log(temperatureK);
     std::vector<double> xs(n), lnL(n), lnV(n), scratch;
+    // The model and the vapour's ln phi at the temperature of the last residual: the ln K
+    // columns of the Jacobian share them.
+    std::optional<Model> model;
+    double modelT = 0.0;
     auto residual = [&](const Eigen::VectorXd& v, Eigen::VectorXd& r) {
-        const Model m = BuildModel(components, kij, active, pmath::Exp(v(Eigen::Index(n))), pressureKPa);
+        const double t = pmath::Exp(v(Eigen::Index(n)));
+        if (!model || t != modelT) {
+            if (model)
+                SetConditions(*model, components, t, pressureKPa);
+            else
+                model = BuildModel(components, kij, active, t, pressureKPa);
+            modelT = t;
+            if (!Evaluate(*model, z.data(), RootChoice::Vapour, lnV.data(), nullptr, scratch)) {
+                model.reset();
+                return false;
+            }
+        }
         double sum = 0.0;
-        for (std::size_t i = 0; i < n; ++i) sum += z[i] * pmath::Exp(v(Eigen::Index(i)));
+        for (std::size_t i = 0; i < n; ++i) {
+            xs[i] = z[i] * pmath::Exp(v(Eigen::Index(i)));
+            sum += xs[i];
+        }
         if (!(sum > 0.0) || !std::isfinite(sum)) return false;
-        for (std::size_t i = 0; i < n; ++i) xs[i] = z[i] * pmath::Exp(v(Eigen::Index(i))) / sum;
-        if (!Evaluate(m, xs.data(), RootChoice::Liquid, lnL.data(), nullptr, scratch) ||
-            !Evaluate(m, z.data(), RootChoice::Vapour, lnV.data(), nullptr, scratch))
-            return false;
+        for (std::size_t i = 0; i < n; ++i) xs[i] /= sum;
+        if (!Evaluate(*model, xs.data(), RootChoice::Liquid, lnL.data(), nullptr, scratch)) return false;
         r.resize(Eigen::Index(n + 1));
         for (std::size_t i = 0; i < n; ++i) r(Eigen::Index(i)) = v(Eigen::Index(i)) + lnL[i] - lnV[i];
         r(Eigen::Index(n)) = sum - 1.0;
@@ -131,11 +147,66 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     if (IsPolar(m_components[active[i]])) s += w[i];
                 return s;
             };
-            auto test = [&](double t) {
-                const Model m = BuildModel(m_components, m_kij, active, t, pressureKPa);
-                auto s = TestFeed(m, z, RootChoice::Vapour);
+            // The usual stability test of the vapour (every trial phase); the stationary points
+            // it finds are kept in `tracked` for the tests that follow.
+            std::vector<StationaryPoint> tracked;
+            auto polarFilter = [&](std::optional<Stability>& s) {
                 if (s && s->unstable && polarOnly && !(polarFraction(s->best.w) > 0.5)) s->unstable = false;
+            };
+            const Model base = BuildModel(m_components, m_kij, active, maxTc, pressureKPa);
+            auto at = [&](double t) {
+                Model m = base;
+                SetConditions(m, m_components, t, pressureKPa);
+                return m;
+            };
+            auto test = [&](const Model& m) {
+                std::vector<StationaryPoint> found;
+                auto s = TestFeed(m, z, RootChoice::Vapour, &found);
+                polarFilter(s);
+                // The points followed so far stay followed (the usual test may miss one of
+                // them): each is a trial phase of the next warm test, which drops those that
+                // join another or turn into the vapour itself.
+                for (auto& p : tracked)
+                    if (std::none_of(found.begin(), found.end(),
+                                     [&](const StationaryPoint& f) { return Distance(f.w, p.w) < kJoinsFoundPoint; }))
+                        found.push_back(std::move(p));
+                tracked = std::move(found);
                 return s;
+            };
+            // The vapour root of the feed: d_i = ln z_i + ln phi_i, its compressibility in *eval.
+            auto vapourRoot = [&](const Model& m, PhaseEval& eval) {
+                std::vector<double> d(m.n), scratch;
+                if (!Evaluate(m, z.data(), RootChoice::Vapour, d.data(), &eval, scratch))
+                    return std::optional<std::vector<double>>{};
+                for (std::size_t i = 0; i < m.n; ++i) d[i] += SafeLog(z[i]);
+                return std::optional<std::vector<double>>{std::move(d)};
+            };
+            // The warm test: the stationary points of the last test as the only trial phases.
+            // Each lies close to its counterpart here, so that it converges in a few steps;
+            // the answer is the usual test's as long as no other kind of phase turns up, which
+            // the usual tests around it watch for. With nothing to follow, the usual test.
+            auto warmTest = [&](const Model& m, const std::vector<double>& d) {
+                if (tracked.empty()) return test(m);
+                std::vector<std::vector<double>> starts;
+                for (const auto& p : tracked) {
+                    starts.emplace_back(m.n);
+                    for (std::size_t i = 0; i < m.n; ++i) starts.back()[i] = SafeLog(p.w[i]);
+                }
+                tracked = StationaryPoints(m, z, d, starts);
+                std::optional<Stability> s = Stability{};
+                for (const auto& p : tracked)
+                    if (p.tm < kUnstableTm && (!s->unstable || p.tm < s->best.tm)) {
+                        s->unstable = true;
+                        s->best = p;
+                    }
+                polarFilter(s);
+                return s;
+            };
+            auto warmAt = [&](double t) {
+                const Model m = at(t);
+                PhaseEval root;
+                const auto d = vapourRoot(m, root);
+                return d ? warmTest(m, *d) : std::optional<Stability>{};
             };
             bool hasPolar = false;
             for (std::size_t i : active) hasPolar = hasPolar || IsPolar(m_components[i]);
@@ -143,7 +214,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             double high = std::max(1.1 * maxTc, 50.0);
             std::optional<Stability> above;
             for (int attempt = 0; attempt < 4; ++attempt, high *= 1.5) {
-                above = test(high);
+                above = test(at(high));
                 if (above && !above->unstable) break;
                 above.reset();
             }
@@ -153,25 +224,83 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             // two steps, or it turns liquid-like, a narrow two-phase window may lie between
             // them: it lies next to the jump, so halve towards the jump until it is found or
             // the interval is a ten-thousandth of a kelvin.
+            // Along a stretch where the vapour's density stays nearly the same (ln Z within
+            // kSmoothStretch of the last step that took the usual test), only one step in
+            // kStride (twice as many while no stationary point is followed) takes the usual
+            // test, the others the warm one. Along such a stretch the vapour, once unstable,
+            // stays so (a retrograde window closes only as the fluid densifies): so when the
+            // usual test finds a step unstable, or the density jumps, the steps before it take
+            // the usual test from the last one up while it finds them unstable, and the search
+            // stops at the same step as with the usual test at every step.
             constexpr double kFloorK = 5.0;
+            constexpr std::size_t kStride = 8;
+            constexpr double kSmoothStretch = 0.05;  // change of ln Z along which steps may be left out
             double stableT = high, unstableT = 0.0, stableZ = above->z;
+            std::vector<double> skipped;  // steps found stable by the warm test only
+            double confirmedT = high, confirmedZ = above->z;  // the last step the usual test found stable
             StationaryPoint best;
             bool found = false, dense = false;
+            // The first unstable one of the skipped steps, if any; they are settled after.
+            auto backUp = [&]() -> std::optional<bool> {
+                bool unstable = false;
+                for (; !skipped.empty(); skipped.pop_back()) {
+                    auto earlier = test(at(skipped.back()));
+                    if (!earlier) return std::nullopt;
+                    if (!earlier->unstable) break;
+                    unstableT = skipped.back();
+                    best = earlier->best;
+                    unstable = true;
+                }
+                stableT = confirmedT = skipped.empty() ? confirmedT : skipped.back();
+                confirmedZ = stableZ;
+                skipped.clear();
+                return unstable;
+            };
             while (!found && !dense && stableT > kFloorK) {
                 const double t = std::max(stableT - std::max(0.5, 0.02 * stableT), kFloorK);
-                auto s = test(t);
+                const Model m = at(t);
+                PhaseEval root;
+                const auto d = vapourRoot(m, root);
+                if (!d) return std::nullopt;
+                // Liquid-like as the usual test has it (the cheaper condition first).
+                const bool smooth = !(std::fabs(pmath::Log(root.z / stableZ)) > 0.2) &&
+                                    (InverseReducedTemperature(m, z) < 1.0 ||
+                                     !(PhaseIdentificationParameter(m, z.data(), root.z) > 1.0));
+                if (smooth && t > kFloorK && skipped.size() + 1 < (tracked.empty() ? 2 * kStride : kStride) &&
+                    !(std::fabs(pmath::Log(root.z / confirmedZ)) > kSmoothStretch)) {
+                    // Without a stationary point to follow, no phase is in sight.
+                    const auto warm = tracked.empty() ? std::optional<Stability>{Stability{}} : warmTest(m, *d);
+                    if (!warm) return std::nullopt;
+                    if (!warm->unstable) {
+                        skipped.push_back(t);
+                        stableT = t;
+                        stableZ = root.z;
+                        continue;
+                    }
+                }
+                if (!smooth) {
+                    const auto earlier = backUp();
+                    if (!earlier) return std::nullopt;
+                    if (*earlier) {
+                        found = true;
+                        break;
+                    }
+                }
+                auto s = test(m);
                 if (!s) return std::nullopt;
                 if (s->unstable) {
                     unstableT = t;
                     best = s->best;
                     found = true;
+                    if (!backUp()) return std::nullopt;
                     break;
                 }
+                skipped.clear();
                 if (s->liquidLike || std::fabs(pmath::Log(s->z / stableZ)) > 0.2) {
                     double lo = t, hi = stableT, zLo = s->z, zHi = stableZ;
                     for (int it = 0; it < 40 && hi - lo > 1e-4; ++it) {
                         const double mid = 0.5 * (lo + hi);
-                        auto sm = test(mid);
+                        auto sm = test(at(mid));
                         if (!sm) return std::nullopt;
                         if (sm->unstable) {
                             unstableT = mid;
@@ -198,31 +327,64 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                         dense = s->liquidLike;
                 }
                 stableT = t;
-                stableZ = s->z;
+                confirmedT = t;
+                stableZ = confirmedZ = s->z;
             }
             if (!found) return std::nullopt;
 
             // Bisection to a thousandth of a kelvin, then Newton on the saturation condition. Newton
             // must stay at the dew point the search bracketed, with a phase of its own; when it
             // fails or leaves the bracket, bisection narrows the bracket a thousandfold and
-            // Newton starts again from there.
+            // Newton starts again from there. The bisection takes the warm test, from the
+            // stationary points followed so far; the usual test at both ends of the bracket
+            // must agree with it, and Newton starts from its incipient phase at the unstable
+            // end. Should they disagree, or Newton fail (near a critical point a point followed
+            // may turn into the vapour itself and be lost), the bisection is done again with
+            // the usual test throughout.
+            const double firstStableT = stableT, firstUnstableT = unstableT;
+            const StationaryPoint firstBest = best;
             bool converged = false;
-            for (double width = 1e-3; !converged && width > 1e-8; width *= 1e-3) {
-                while (stableT - unstableT > width) {
-                    const double t = 0.5 * (stableT + unstableT);
-                    auto s = test(t);
-                    if (!s) return std::nullopt;
-                    if (s->unstable) {
-                        unstableT = t;
-                        best = s->best;
-                    } else {
-                        stableT = t;
-                    }
+            for (bool warm : {true, false}) {
+                if (!warm) {
+                    stableT = firstStableT;
+                    unstableT = firstUnstableT;
+                    best = firstBest;
                 }
-                dewT = stableT;
-                incipient = best.w;
-                converged = SaturationNewton(m_components, m_kij, active, pressureKPa, z, incipient, dewT) &&
-                            dewT > unstableT - 1e-3 && dewT < stableT + 1e-3 && Distance(incipient, z) >= 1e-9;
+                bool agreed = true;
+                for (double width = 1e-3; !converged && agreed && width > 1e-8; width *= 1e-3) {
+                    bool bestKnown = true, stableKnown = true;
+                    while (stableT - unstableT > width) {
+                        const double t = 0.5 * (stableT + unstableT);
+                        auto s = warm ? warmAt(t) : test(at(t));
+                        if (!s) return std::nullopt;
+                        if (s->unstable) {
+                            unstableT = t;
+                            best = s->best;
+                            bestKnown = !warm;
+                        } else {
+                            stableT = t;
+                            stableKnown = !warm;
+                        }
+                    }
+                    if (!bestKnown) {
+                        const auto checked = test(at(unstableT));
+                        if (!checked) return std::nullopt;
+                        agreed = checked->unstable;
+                        best = checked->best;
+                        if (!agreed) break;
+                    }
+                    if (!stableKnown) {
+                        const auto checked = test(at(stableT));
+                        if (!checked) return std::nullopt;
+                        agreed = !checked->unstable;
+                        if (!agreed) break;
+                    }
+                    dewT = stableT;
+                    incipient = best.w;
+                    converged = SaturationNewton(m_components, m_kij, active, pressureKPa, z, incipient, dewT) &&
+                                dewT > unstableT - 1e-3 && dewT < stableT + 1e-3 && Distance(incipient, z) >= 1e-9;
+                }
+                if (converged) break;
             }
             if (!converged) return std::nullopt;
         }

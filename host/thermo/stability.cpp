@@ -261,23 +261,26 @@ std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<d
 // methane is found too. A component could when its fugacity in x is at least a tenth of its
 // vapour pressure by Wilson's estimate, x_k P > 0.1 P_sat,k, or x_k / K_k > 0.1: a margin of
 // ten for the non-ideality of its liquid (a component far from that, such as carbon dioxide at
-// 1.5 % in a gas at 5 degC and 5000 kPa, is left to the other starts).
+// 1.5 % in a gas at 5 degC and 5000 kPa, is left to the other starts). A liquid-like phase x
+// gets the trial of every such component: a vapour rich in a light gas may boil off it, and
+// Wilson's estimate, which puts helium's K near 1 at 6 MPa, does not point there.
 std::vector<std::vector<double>> PureTrialStarts(const Model& m, const std::vector<double>& x,
-                                                 const std::vector<double>& z) {
+                                                 const std::vector<double>& z, bool liquid) {
     std::vector<std::vector<double>> starts;
     if (m.n < 2) return starts;
     const bool polar = std::any_of(m.polar.begin(), m.polar.end(), [](char p) { return p != 0; });
     for (std::size_t k = 0; k < m.n; ++k) {
         const int at = static_cast<int>(k);
-        if (z[k] > kPureTrialFraction && SafeLog(x[k]) - m.lnWilsonK[k] > kPureTrialLnIdealLiquid && at != m.water &&
-            (polar || at != m.heaviest))
+        if (z[k] > kPureTrialFraction && (liquid || SafeLog(x[k]) - m.lnWilsonK[k] > kPureTrialLnIdealLiquid) &&
+            at != m.water && (polar || at != m.heaviest))
             starts.push_back(NearlyPure(m, k));
     }
     return starts;
 }
 
 // Stability of the feed at T and P, the feed evaluated with the given root.
-std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, RootChoice root) {
+std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, RootChoice root,
+                                  std::vector<StationaryPoint>* found) {
     std::vector<double> lnPhi(m.n), scratch, d(m.n);
     PhaseEval eval;
     if (!Evaluate(m, z.data(), root, lnPhi.data(), &eval, scratch)) return std::nullopt;
@@ -287,13 +290,15 @@ std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, 
     s.liquidLike = PhaseIdentificationParameter(m, z.data(), eval.z) > 1.0 && !(InverseReducedTemperature(m, z) < 1.0);
     std::vector<StationaryPoint> points;
     for (int stage = 0; stage < 2 && !s.unstable; ++stage) {
-        points = StationaryPoints(m, z, d, stage == 0 ? TrialStarts(m, z) : PureTrialStarts(m, z, z), std::move(points));
+        points = StationaryPoints(m, z, d, stage == 0 ? TrialStarts(m, z) : PureTrialStarts(m, z, z, s.liquidLike),
+                                    std::move(points));
         for (const auto& p : points)
             if (p.tm < kUnstableTm && (!s.unstable || p.tm < s.best.tm)) {
                 s.unstable = true;
                 s.best = p;
             }
     }
+    if (found) *found = std::move(points);
     return s;
 }
 

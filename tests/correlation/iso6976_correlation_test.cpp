@@ -153,6 +153,92 @@ TEST(Iso6976, OnlyPresentPhasesAreEvaluatedEachFromItsOwnComposition) {
     EXPECT_EQ(v[5], EMPTY_VALUE);
 }
 
+// A slot whose fractions repeat those of the slot calculated before it takes that slot's value;
+// a slot differing only in its last fraction, or repeating an earlier slot, is calculated anew.
+// Every slot must carry exactly the value of a fluid of its own composition alone.
+TEST(Iso6976, EverySlotHasTheValueOfItsOwnCompositionWhereSlotsRepeatFractions) {
+    const std::vector<double> overall{0.9, 0.06, 0.04}, lastDiffers{0.9, 0.06, 0.0400001};
+    const auto withFractions = [](const std::vector<double>& x) {
+        return std::vector<Component>{{kMethane, M, x[0]}, {kEthane, 30.07, x[1]}, {kNitrogen, 28.0135, x[2]}};
+    };
+    FakeHost host;
+    host.SetGas(withFractions(overall));
+    host.SetPhase(0, 0.5, overall);      // calculated first
+    host.SetPhase(1, 0.3, lastDiffers);  // differs from phase 0 in its last fraction only
+    host.SetPhase(2, 0.2, overall);      // repeats phase 0, after a different slot
+    // The overall fluid comes last and repeats phase 2.
+    for (const Figure& figure : kFigures) {
+        SCOPED_TRACE(figure.name);
+        auto a = AttachFilled(*figure.clsid, host);
+        ASSERT_EQ(a.Calculate(), S_OK);
+        const auto v = a.Values();
+        double alone[2];
+        for (int i = 0; i < 2; ++i) {
+            FakeHost single;
+            OneVapour(single, withFractions(i == 0 ? overall : lastDiffers));
+            auto b = AttachFilled(*figure.clsid, single);
+            ASSERT_EQ(b.Calculate(), S_OK);
+            alone[i] = b.Values()[0];
+        }
+        EXPECT_NE(alone[0], alone[1]);
+        EXPECT_EQ(v[0], alone[0]);
+        EXPECT_EQ(v[1], alone[0]);
+        EXPECT_EQ(v[2], alone[1]);
+        EXPECT_EQ(v[3], alone[0]);
+    }
+}
+
+// A fluid of more components than a calculation holds in place (32) has its records and work
+// array on the heap: padded with components of zero fraction, it gives the bits of the fluid
+// without them, in both editions.
+TEST(Iso6976, AFluidOfManyComponentsGivesTheBitsOfTheComponentsTakingPart) {
+    const std::vector<Component> gas{{kMethane, M, 0.9}, {kEthane, 30.07, 0.06}, {kNitrogen, 28.0135, 0.04}};
+    std::vector<Component> padded = gas;
+    for (int i = 0; i < 40; ++i) padded.push_back({kCarbonDioxide, 44.0095, 0.0});
+    for (const CLSID* clsid : {&CLSID_HHV, &CLSID_WobbleIndex, &CLSID_MolarLHV, &CLSID_HHV2016, &CLSID_Density2016}) {
+        FakeHost few, many;
+        OneVapour(few, gas);
+        OneVapour(many, padded);
+        auto a = AttachFilled(*clsid, few), b = AttachFilled(*clsid, many);
+        ASSERT_EQ(a.Calculate(), S_OK);
+        ASSERT_EQ(b.Calculate(), S_OK);
+        EXPECT_NE(a.Values()[0], EMPTY_VALUE);
+        EXPECT_EQ(a.Values()[0], b.Values()[0]);
+        EXPECT_EQ(a.Values()[1], b.Values()[1]);
+    }
+}
+
+// An object keeps its engine's table rows from one calculation to the next while the host's
+// components stay the same; a changed CAS number, molecular weight or component count loads
+// them anew. After every change the object gives the bits of a new object on that fluid.
+TEST(Iso6976, ACalculationAfterTheHostChangesItsComponentsUsesTheNewOnes) {
+    const auto gas = [](double thirdCas, double thirdMass) {
+        return std::vector<Component>{{kMethane, M, 0.9}, {kEthane, 30.07, 0.06}, {thirdCas, thirdMass, 0.04}};
+    };
+    const std::vector<std::vector<Component>> sequence{
+        gas(kNitrogen, 28.0135),       gas(kNitrogen, 28.0135),  // unchanged
+        gas(kCarbonDioxide, 28.0135),                            // another CAS number
+        gas(kCarbonDioxide, 44.0095),                            // another molecular weight
+        gas(888888, 70.0),             gas(888888, 100.0),       // unlisted: the row goes by the weight
+        {{kMethane, M, 1.0}},                                    // fewer components
+        gas(kNitrogen, 28.0135)};
+    for (const CLSID* clsid : {&CLSID_HHV, &CLSID_Density, &CLSID_HHV2016, &CLSID_Density2016}) {
+        FakeHost host;
+        OneVapour(host, sequence.front());
+        auto a = AttachFilled(*clsid, host);
+        for (std::size_t step = 0; step < sequence.size(); ++step) {
+            SCOPED_TRACE(step);
+            OneVapour(host, sequence[step]);
+            ASSERT_EQ(a.Calculate(), S_OK);
+            FakeHost fresh;
+            OneVapour(fresh, sequence[step]);
+            auto b = AttachFilled(*clsid, fresh);
+            ASSERT_EQ(b.Calculate(), S_OK);
+            EXPECT_EQ(a.Values()[0], b.Values()[0]);
+        }
+    }
+}
+
 TEST(Iso6976, NegativeFractionsCountAsZeroAndNaNPassesThrough) {
     FakeHost clamped, zero, nan;
     OneVapour(clamped, {{kMethane, M, 1.0}, {kEthane, 30.07, -0.001}});

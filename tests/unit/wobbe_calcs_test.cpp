@@ -332,6 +332,16 @@ TEST(WobbeCalcsTest, CasKeyConversion) {
 // The driver's arrays may be shorter than the record's count; told so, the engine reads no
 // further. The arrays here are exactly as long as the count given, so a read past them is
 // caught by the address sanitizer.
+// TakesPart reads the bits of a fraction; it must answer as x != 0 && x != EMPTY_VALUE does.
+TEST(WobbeCalcsTest, TakesPartAnswersAsTheComparisons) {
+    using limits = std::numeric_limits<double>;
+    for (const double x : {0.0, -0.0, EMPTY_VALUE, std::nextafter(EMPTY_VALUE, 0.0), 32767.0, limits::denorm_min(),
+                           -limits::denorm_min(), limits::min(), 1.0, -1.0, limits::infinity(), -limits::infinity(),
+                           limits::quiet_NaN(), -limits::quiet_NaN()}) {
+        EXPECT_EQ(TakesPart(x), x != 0.0 && x != EMPTY_VALUE) << x;
+    }
+}
+
 TEST(WobbeCalcsTest, AvailableCountLimitsWhatIsRead) {
     const Mixture two{{0.8, 0.2}, {16.043, 30.07}, {kMethaneCas, 74840.0}};
     const Results reference = Calculate(two, 0);

@@ -1,0 +1,42 @@
+// What a run computes, chosen by words: the correlation classes of a selection ("iso6976",
+// "all", "HHV,HCDewPt"), the evaluation settings of an edition and its reference temperatures,
+// and where the correlation module is. The command line and the Python module choose through
+// these, so that the same words mean the same run in both.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "host/manager/correlation_manager.h"
+#include "host/manager/evaluate.h"
+
+namespace calorix::host {
+
+// The choices of a run, as written by a user.
+struct RunChoices {
+    bool flash = false;                    // the host's flash first
+    std::string edition = "1995";          // "1995" or "2016": the eight classes "iso6976" means
+    std::string ref;                       // "COMB/MET" of the 2016 classes (empty: 15/15)
+    std::string refTemp;                   // "15" or "0" of the 1995 classes (empty: not given, 15)
+    std::string methaneOrigin = "fossil";  // "fossil" or "non-fossil" (CO2EAR6)
+};
+
+// The settings of an evaluation; false, with the problem, for an edition and reference
+// temperatures that do not go together.
+bool MakeEvaluationSettings(const RunChoices& choices, EvaluationSettings& settings, std::string& problem);
+
+// The classes of a selection: "iso6976" (the eight of the edition), "all", or class words
+// separated by commas (spaces around them and case ignored). `optional`: classes the module
+// does not serve may be left out. False, with the problem ("unknown correlation class 'HVV'
+// (did you mean 'HHV'?)"), on an unknown word. "WobbeIndex" is taken for the 1995 class
+// WobbleIndex (whose word stays), with a note in `notes`.
+bool SelectClasses(const std::string& selection, const IsoEdition& edition, std::vector<const CatalogueEntry*>& classes,
+                   bool& optional, std::string& problem, std::vector<std::string>* notes = nullptr);
+
+// The correlation module (Calorix.so, Calorix.dll) beside the program or library this code is
+// linked into (calorix-host, the Python extension), else in the first of `elsewhere` (folders
+// relative to that one) that holds it; the one beside when none does.
+std::string DefaultModulePath(std::span<const std::string> elsewhere = {});
+
+}  // namespace calorix::host

@@ -1,0 +1,269 @@
+"""Natural-gas properties from the Calorix correlations, for scripts and notebooks.
+
+The same work as the program calorix-host, in-process: fluids with units in their key names,
+the host's certified Peng-Robinson flash, every correlation class of the module Calorix.so
+(heating values, densities, Wobbe indexes, dew points, ...), batches on every core and
+dew-point envelopes. The values are those calorix-host prints, bit for bit: they come from the
+same code through the same module.
+
+    import calorix
+    gas = calorix.Fluid.default()                 # a pipeline natural gas at 5000 kPa, 15 degC
+    results = calorix.evaluate(gas, "iso6976")
+    results["HHV"]["overall"]                     # MJ/m3 (results.units["HHV"])
+
+The module Calorix.so is found beside this package (an installed package), else in the build
+tree; $CALORIX_MODULE or load_module(path) name another.
+"""
+
+import json as _json
+import os as _os
+import warnings as _warnings
+
+from . import _calorix
+
+__all__ = [
+    "__version__", "CalculationError", "Fluid", "Results", "batch", "components", "correlations", "envelope",
+    "evaluate", "flash", "load_module", "module_path", "plot_envelope",
+]
+
+#: The version of Calorix this package was built from (the version of calorix-host).
+__version__ = _calorix.version
+
+Fluid = _calorix.Fluid
+CalculationError = _calorix.CalculationError
+CalculationError.__doc__ = "A calculation that gave no sound answer (a flash that failed, no dew point at all)."
+CalculationError.__module__ = __name__
+Fluid.__module__ = __name__
+
+
+def _made(parsed):
+    fluid, warnings = parsed
+    for warning in warnings:
+        _warnings.warn(warning, stacklevel=3)
+    return fluid
+
+
+def _from_dict(d, normalise=False, source="fluid"):
+    """A fluid from a dict with the keys of calorix-host's fluid files.
+
+    Keys: "temperature_C" (or "temperature_K", "temperature_F"), "pressure_kPa" (or
+    "pressure_bar", "pressure_MPa", "pressure_psia"), optional "molar_flow_kmol_h",
+    "components" (a list of {"name": ...} or {"cas": ..., "mw": ...}), "mole_fractions" (or
+    "mole_percent"), optional "phases" ([{"slot", "fraction", "mole_fractions"}]) and "id".
+    ``normalise`` scales a composition that does not sum to 1 instead of refusing it.
+    ``source`` names the fluid in messages.
+
+    Raises ValueError with calorix-host's message (source, field, problem) for a bad fluid;
+    lesser problems (unknown keys, a sum slightly off 1) are issued as warnings.
+    """
+    try:
+        text = _json.dumps(d, allow_nan=True)
+    except (TypeError, ValueError) as e:
+        raise ValueError(f"{source}: not a fluid of JSON values: {e}") from None
+    return _made(_calorix.parse_fluid(text, source, normalise))
+
+
+def _from_json(path, normalise=False):
+    """A fluid from a JSON file of calorix-host (``--fluid FILE``); see Fluid.from_dict for the keys.
+
+    Raises ValueError with calorix-host's message, naming the file, the field and the problem.
+    """
+    return _made(_calorix.read_fluid(_os.fspath(path), normalise))
+
+
+def _default():
+    """calorix-host's embedded default fluid: a pipeline natural gas of twelve components at
+    5000 kPa, 15 degC and 1000 kmol/h."""
+    return _made(_calorix.parse_fluid(_calorix.default_fluid_json(), "(default fluid)", False))
+
+
+Fluid.from_dict = staticmethod(_from_dict)
+Fluid.from_json = staticmethod(_from_json)
+Fluid.default = staticmethod(_default)
+
+
+class Results(dict):
+    """Values of one fluid: ``{class word: {"overall", "vapour", "hc_liquid", "aqueous", "phase3"}}``.
+
+    A value is a float, or None where the phase is absent or its value was not computed; why
+    is in ``status``. Attributes:
+
+    - ``status``: ``{word: {"status": "ok" or what failed, "overall": {"status": "ok" |
+      "absent" | "not computed", "reason": ...}, ..., "display_name", "class_id",
+      "result_type", and for ISO 6976 classes "iso6976_edition", "reference_temperature_C",
+      "combustion_temperature_C"}}``, as in calorix-host's JSON output.
+    - ``units``: ``{word: unit}`` ("MJ/m3", "kg/m3", "degC", ...).
+    - ``fluid``: the fluid as calculated (with the flash's phases when ``flash=True``).
+    - ``flash_problem``: why the flash failed, or None.
+    - ``ok``: nothing failed (a value may still be missing for a reason, such as no dew point).
+    - ``warnings``: what calorix-host would have warned about.
+    """
+
+    def __init__(self, native):
+        super().__init__(native["values"])
+        self.status = native["status"]
+        self.units = native["units"]
+        self.fluid = native["fluid"]
+        self.flash_problem = native["flash_problem"]
+        self.ok = native["ok"]
+        self.warnings = native["warnings"]
+
+    def __repr__(self):
+        return f"Results({dict.__repr__(self)})"
+
+
+def _references(ref):
+    """(ref, ref_temp) for calorix-host's --ref and --ref-temp from the ``ref`` argument."""
+    if ref is None:
+        return "", ""
+    if isinstance(ref, (tuple, list)):
+        if len(ref) != 2:
+            raise ValueError(f"ref: expected (combustion, metering) degC, got {ref!r}")
+        return "/".join(f"{float(t):g}" for t in ref), ""
+    if isinstance(ref, str):
+        return (ref, "") if "/" in ref else ("", ref)
+    if isinstance(ref, (int, float)):
+        return "", f"{float(ref):g}"
+    raise ValueError(f"ref: expected 15 or 0, 'COMB/MET' or (COMB, MET), got {ref!r}")
+
+
+def _fluid(fluid):
+    return fluid if isinstance(fluid, Fluid) else Fluid.from_dict(fluid)
+
+
+def _choices(correlations, flash, edition, ref, methane_origin):
+    ref2016, ref1995 = _references(ref)
+    if not isinstance(correlations, str):
+        correlations = ",".join(correlations)
+    return dict(correlations=correlations, flash=bool(flash), edition=str(edition), ref=ref2016, ref_temp=ref1995,
+                methane_origin=methane_origin)
+
+
+def evaluate(fluid, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil"):
+    """Run correlations on a fluid; the values calorix-host prints for it.
+
+    fluid: a Fluid, or a dict of a fluid file's keys (see Fluid.from_dict).
+    correlations: "all" (every class the module serves), "iso6976" (the eight ISO 6976 classes
+        of the edition), or class words: "HHV,HCDewPt" or ["HHV", "HCDewPt"] (case ignored;
+        calorix.correlations() lists them).
+    flash: replace the fluid's phases by the host's Peng-Robinson flash at its temperature and
+        pressure first (else the fluid is taken as given: one vapour phase without "phases").
+    edition: 1995 or 2016, the ISO 6976 edition that "iso6976" means.
+    ref: reference temperatures of the ISO 6976 classes: 15 or 0 (degC) for the 1995 classes,
+        "COMB/MET" or (COMB, MET) for the 2016 classes, such as (25, 0); None: 15 degC.
+    methane_origin: "fossil" or "non-fossil", for the CO2-equivalent class.
+
+    Returns Results: ``{word: {"overall", "vapour", "hc_liquid", "aqueous", "phase3"}}``
+    with floats, None where the phase is absent or not computed (see Results.status).
+    Raises ValueError for an unknown class or a bad edition or ref, RuntimeError when the
+    module cannot be loaded. A calculation that fails does not raise: its status says why.
+    """
+    native = _calorix.evaluate(_fluid(fluid), **_choices(correlations, flash, edition, ref, methane_origin))
+    return Results(native)
+
+
+def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil", threads=None):
+    """Evaluate many fluids on every core; a list of Results in input order.
+
+    fluids: Fluid objects or dicts (a dict that is no fluid raises ValueError before anything
+    is computed). The other arguments are those of evaluate(); ``threads``: worker threads
+    (None: one per hardware thread). The work runs without the GIL: other Python threads go
+    on meanwhile, and Ctrl-C stops the batch. Each result equals evaluate() of that fluid.
+    """
+    items = [_fluid(f) for f in fluids]
+    if threads is not None and int(threads) < 1:
+        raise ValueError(f"threads: expected at least 1, got {threads!r}")
+    native = _calorix.batch(items, threads=int(threads or 0),
+                            **_choices(correlations, flash, edition, ref, methane_origin))
+    return [Results(n) for n in native]
+
+
+def flash(fluid):
+    """The host's Peng-Robinson flash of a fluid at its temperature and pressure.
+
+    Returns the phases present, each a dict: "phase" ("vapour", "hc_liquid", "aqueous",
+    "phase3"), "slot" (0 to 3), "fraction" (of the fluid's moles), "mole_fractions" (one per
+    component, in the order of fluid.components) and "composition" ({component name: mole
+    fraction}). Raises CalculationError when the flash cannot certify an answer.
+    """
+    return _calorix.flash(_fluid(fluid)).phases
+
+
+def envelope(fluid, pressures_kPa=None, points=40):
+    """Hydrocarbon and water dew-point curves of a fluid (calorix-host envelope).
+
+    Each point is one calculation of the HCDewPt and WaterDewPt correlations at that pressure,
+    for the fluid's overall composition. pressures_kPa: (FROM, TO) (default 100 kPa to
+    max(15000 kPa, 1.2 times the fluid's pressure)); points: 2 to 1000, evenly spaced.
+
+    Returns a dict: "pressure_kPa" (list), "hc_dew_point_C" and "water_dew_point_C" (lists,
+    None where there is no dew point), "cricondenbar" and "cricondentherm" ({"pressure_kPa",
+    "temperature_C"}, or None when not reached in the range). Raises CalculationError when no
+    pressure has a dew point.
+    """
+    pressures = None if pressures_kPa is None else tuple(float(p) for p in pressures_kPa)
+    if pressures is not None and len(pressures) != 2:
+        raise ValueError(f"pressures_kPa: expected (FROM, TO), got {pressures_kPa!r}")
+    return _calorix.envelope(_fluid(fluid), pressures, int(points))
+
+
+def plot_envelope(fluid, ax=None, pressures_kPa=None, points=40):
+    """Draw a fluid's dew-point envelope with matplotlib; returns the axes.
+
+    Temperature (degC) on x, pressure (kPa) on y: the hydrocarbon and water dew-point curves,
+    the cricondenbar and cricondentherm, and the fluid's own point. ``ax``: the axes to draw on
+    (default: a new figure's). matplotlib is imported only here.
+    """
+    fluid = _fluid(fluid)
+    env = envelope(fluid, pressures_kPa, points)
+    if ax is None:
+        import matplotlib.pyplot as plt
+        _, ax = plt.subplots(figsize=(7, 5))
+
+    def curve(key):
+        pairs = [(p, t) for t, p in zip(env[key], env["pressure_kPa"]) if t is not None]
+        if key == "hc_dew_point_C":   # the cricondenbar and cricondentherm lie on this curve
+            pairs += [(e["pressure_kPa"], e["temperature_C"]) for e in (env["cricondenbar"], env["cricondentherm"])
+                      if e and e["temperature_C"] is not None]
+        pairs.sort()
+        return [t for _, t in pairs], [p for p, _ in pairs]
+
+    ax.plot(*curve("hc_dew_point_C"), "-", color="tab:blue", label="hydrocarbon dew point")
+    ax.plot(*curve("water_dew_point_C"), "--", color="tab:cyan", label="water dew point")
+    for key, marker in (("cricondenbar", "^"), ("cricondentherm", ">")):
+        point = env[key]
+        if point and point["temperature_C"] is not None:
+            ax.plot(point["temperature_C"], point["pressure_kPa"], marker, color="tab:red",
+                    label=f"{key} {point['pressure_kPa']:.0f} kPa, {point['temperature_C']:.1f} °C")
+    ax.plot(fluid.temperature_C, fluid.pressure_kPa, "o", color="black", label="the fluid")
+    ax.set_xlabel("temperature / °C")
+    ax.set_ylabel("pressure / kPa")
+    ax.set_title(f"Dew points of {fluid.id or 'the fluid'}")
+    ax.grid(True, alpha=0.3)
+    ax.legend(fontsize="small")
+    return ax
+
+
+def components():
+    """The host's component list: dicts with "cas", "name", "mw" (kg/kmol), "tc_K", "pc_kPa",
+    "omega" (acentric factor) and "class" (200-299 hydrocarbons, 120 water, ...)."""
+    return _calorix.components()
+
+
+def correlations():
+    """The correlation classes of the module: dicts with "word" (what evaluate() takes),
+    "prog_id", "display_name", "class_id", "result_type", "unit", "iso6976_edition" (1995,
+    2016 or None) and "served" (False for a class the module cannot create)."""
+    return _calorix.correlations()
+
+
+def load_module(path=None):
+    """Load the correlation module at ``path`` (default: $CALORIX_MODULE, else Calorix.so beside
+    this package or in the build tree) for every later call; returns its path. Raises
+    RuntimeError when it cannot be loaded. Without a call the default is loaded on first use."""
+    return _calorix.load_module(path)
+
+
+def module_path():
+    """The path of the correlation module in use (loading the default one if none is yet)."""
+    return _calorix.module_path()
