@@ -461,9 +461,10 @@ bool Converge(const Model& m, const std::vector<double>& z, std::vector<SplitPha
             continue;
         }
         // Near a critical point Newton may take long to leave the region of instability.
-        const bool near = NearlyCritical(phases);
-        if (residual < 1e-11 || NewtonSplit(m, z, phases, near ? kMaxNearCriticalNewtonIterations : kMaxNewtonIterations,
-                                              near ? 0 : kNewtonProgressPeriod))
+        const bool nearlyCritical = NearlyCritical(phases);
+        if (residual < 1e-11 ||
+            NewtonSplit(m, z, phases, nearlyCritical ? kMaxNearCriticalNewtonIterations : kMaxNewtonIterations,
+                        nearlyCritical ? 0 : kNewtonProgressPeriod))
             return true;
         // Newton failed from a fixed point of the substitution and left the phases there:
         // every further attempt would repeat both.
