@@ -10,6 +10,18 @@ using namespace pr;
 
 namespace {
 
+// The stationary points a dew-point search follows from one temperature to the next. On a
+// fluid with many shallow stationary points that never join one another (water far above its
+// critical pressure with traces of gases) they would pile up step after step and every test
+// would cost more than the last; beyond twice the trial phases of one usual test only those
+// lowest in tangent-plane distance are followed.
+void KeepLowest(std::vector<StationaryPoint>& points, std::size_t components) {
+    const std::size_t most = 2 * (components + 4);
+    if (points.size() <= most) return;
+    std::stable_sort(points.begin(), points.end(),
+                     [](const StationaryPoint& a, const StationaryPoint& b) { return a.tm < b.tm; });
+    points.resize(most);
+}
 
 // Saturation temperature of a pure component at a pressure below its critical pressure: the
 // temperature at which its liquid and vapour roots have equal fugacity, by bisection on which
@@ -171,6 +183,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                                      [&](const StationaryPoint& f) { return Distance(f.w, p.w) < kJoinsFoundPoint; }))
                         found.push_back(std::move(p));
                 tracked = std::move(found);
+                KeepLowest(tracked, base.n);
                 return s;
             };
             // The vapour root of the feed: d_i = ln z_i + ln phi_i, its compressibility in *eval.
@@ -193,6 +206,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     for (std::size_t i = 0; i < m.n; ++i) starts.back()[i] = SafeLog(p.w[i]);
                 }
                 tracked = StationaryPoints(m, z, d, starts);
+                KeepLowest(tracked, base.n);
                 std::optional<Stability> s = Stability{};
                 for (const auto& p : tracked)
                     if (p.tm < kUnstableTm && (!s->unstable || p.tm < s->best.tm)) {
