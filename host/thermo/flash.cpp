@@ -159,6 +159,7 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
         if (!EvaluatePhase(m, phases[0], RootChoice::Stable, scratch)) return std::nullopt;
         int iterations = 0;
         bool stable = false;
+        const auto feedStarts = TrialStarts(m, z);
         for (int round = 0; round < kMaxRounds && !stable; ++round) {
             // Every phase of an equilibrium lies on the same tangent plane: test the largest, a
             // non-aqueous one where there is one. The trial phases start from the tested phase's
@@ -172,17 +173,21 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
             std::vector<double> d(m.n);
             for (std::size_t i = 0; i < m.n; ++i) d[i] = SafeLog(ref->x[i]) + ref->lnPhi[i];
             // The usual starts first; when they find no instability, the pure components too.
+            // The phases of the split are stationary points on the plane (tm 0): a trial
+            // contracting onto one of them ends there.
             std::vector<StationaryPoint> points;
+            if (phases.size() > 1)
+                for (const auto& ph : phases) points.push_back({ph.x, 0.0});
             std::vector<const StationaryPoint*> candidates;
             for (int stage = 0; stage < 2 && candidates.empty(); ++stage) {
                 // Beside a split, the usual starts from the feed as well: Wilson's estimates
                 // from the tested phase alone end at that phase again (the vapour of a little
                 // n-octane boiling with water lies far from both its liquid and the water).
-                auto starts = stage == 0 ? TrialStarts(m, ref->x)
+                // Those that start where one of the tested phase's own does are left out.
+                auto starts = stage == 0 ? (phases.size() == 1 ? feedStarts : TrialStarts(m, ref->x))
                                          : PureTrialStarts(m, ref->x, z,
                                                            PhaseIdentificationParameter(m, ref->x.data(), ref->eval.z) > 1.0);
-                if (stage == 0 && phases.size() > 1)
-                    for (auto& s : TrialStarts(m, z)) starts.push_back(std::move(s));
+                if (stage == 0 && phases.size() > 1) AppendDistinctStarts(starts, feedStarts);
                 points = StationaryPoints(m, ref->x, d, starts, std::move(points));
                 for (const auto& p : points) {
                     if (!(p.tm < kUnstableTm)) continue;

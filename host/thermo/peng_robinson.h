@@ -121,6 +121,9 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
 std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<double>& x);
 std::vector<std::vector<double>> PureTrialStarts(const Model& m, const std::vector<double>& x,
                                                  const std::vector<double>& z, bool liquid);
+// Appends the starts of `more` whose trial compositions differ from those of every start in
+// `starts` (a start within kJoinsFoundPoint of another ends at the same stationary point).
+void AppendDistinctStarts(std::vector<std::vector<double>>& starts, const std::vector<std::vector<double>>& more);
 
 struct Stability {
     bool unstable = false;

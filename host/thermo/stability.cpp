@@ -278,6 +278,20 @@ std::vector<std::vector<double>> PureTrialStarts(const Model& m, const std::vect
     return starts;
 }
 
+void AppendDistinctStarts(std::vector<std::vector<double>>& starts, const std::vector<std::vector<double>>& more) {
+    std::vector<std::vector<double>> compositions(starts.size());
+    for (std::size_t k = 0; k < starts.size(); ++k) Normalise(starts[k], compositions[k]);
+    std::vector<double> w;
+    for (const auto& s : more) {
+        Normalise(s, w);
+        if (std::any_of(compositions.begin(), compositions.end(),
+                        [&](const std::vector<double>& c) { return Distance(c, w) < kJoinsFoundPoint; }))
+            continue;
+        starts.push_back(s);
+        compositions.push_back(w);
+    }
+}
+
 // Stability of the feed at T and P, the feed evaluated with the given root.
 std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, RootChoice root,
                                   std::vector<StationaryPoint>* found) {
