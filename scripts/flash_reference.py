@@ -191,6 +191,16 @@ def main():
          ["nitrogen", "carbon dioxide", "methane", "ethane", "propane", "n-butane", "n-pentane", "n-hexane",
           "n-heptane", "water"],
          [1.0, 1.5, 88.0, 5.0, 2.5, 1.0, 0.4, 0.3, 0.2, 0.1], -200.0, 14000.0, ["feed", 1, 9]),
+        ("0.25 % methanol with helium and methane, -47 degC, 17480 kPa",
+         ["methanol", "methane", "n-heptane", "n-hexane", "helium"], [0.0025, 0.40, 0.05, 0.09, 0.4575], -47.0,
+         17480.0, ["wilson vapour", "wilson liquid", 0]),
+        ("0.5 % methanol in a heavy liquid, -85 degC, 9360 kPa",
+         ["benzene", "methanol", "n-butane", "n-hexane", "n-decane", "n-heptane", "n-pentane"],
+         [0.10, 0.005, 0.05, 0.137, 0.394, 0.182, 0.132], -85.0, 9360.0, ["feed", 1]),
+        ("liquids rich in methanol and in carbon dioxide, -150.243 degC, 19891.8 kPa",
+         ["argon", "n-octane", "n-heptane", "methanol", "carbon dioxide", "n-hexane", "propane", "n-butane"],
+         [0.184705, 0.10835, 0.0424692, 0.195994, 0.191037, 0.185431, 0.0652459, 0.0267671], -150.243, 19891.8,
+         [1, 3, 4]),
     ]
     for name, names, z, tc, p, start_kinds in cases:
         comps = [rows[n] for n in names]

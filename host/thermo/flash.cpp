@@ -178,8 +178,11 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
             std::vector<StationaryPoint> points;
             if (phases.size() > 1)
                 for (const auto& ph : phases) points.push_back({ph.x, 0.0});
-            std::vector<const StationaryPoint*> candidates;
-            for (int stage = 0; stage < 2 && candidates.empty(); ++stage) {
+            // A stage whose unstable trial phases all fail to split hands over to the next: the
+            // pure trials may reach the phase that the split lacks (a shallow point beside a
+            // known phase can be a split's shadow rather than a phase of its own).
+            bool unstable = false, split = false;
+            for (int stage = 0; stage < 2 && !split; ++stage) {
                 // Beside a split, the usual starts from the feed as well: Wilson's estimates
                 // from the tested phase alone end at that phase again (the vapour of a little
                 // n-octane boiling with water lies far from both its liquid and the water).
@@ -188,8 +191,11 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
                                          : PureTrialStarts(m, ref->x, z,
                                                            PhaseIdentificationParameter(m, ref->x.data(), ref->eval.z) > 1.0);
                 if (stage == 0 && phases.size() > 1) AppendDistinctStarts(starts, feedStarts);
+                const std::size_t earlier = points.size();
                 points = StationaryPoints(m, ref->x, d, starts, std::move(points));
-                for (const auto& p : points) {
+                std::vector<const StationaryPoint*> candidates;
+                for (std::size_t k = earlier; k < points.size(); ++k) {
+                    const StationaryPoint& p = points[k];
                     if (!(p.tm < kUnstableTm)) continue;
                     bool known = false;
                     for (const auto& ph : phases) known = known || Distance(ph.x, p.w) < kSameComposition;
@@ -197,28 +203,35 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
                     for (const auto* c : candidates) repeated = repeated || Distance(c->w, p.w) < kSameComposition;
                     if (!known && !repeated) candidates.push_back(&p);
                 }
+                if (candidates.empty()) continue;
+                unstable = true;
+                std::sort(candidates.begin(), candidates.end(),
+                          [](const StationaryPoint* a, const StationaryPoint* b) { return a->tm < b->tm; });
+                // The most unstable trial phase first; others if the split from it fails. With
+                // four phases already, a fifth must take the place of one of them.
+                for (std::size_t c = 0; c < candidates.size() && c < kMaxCandidates && !split; ++c) {
+                    auto trial = phases;
+                    SplitPhase added;
+                    added.x = candidates[c]->w;
+                    trial.push_back(std::move(added));
+                    // A split that fails takes at most half the work left, so that the other
+                    // trial phases still get their turn.
+                    const int limit = m.evaluationLimit;
+                    m.evaluationLimit = m.evaluations + (limit - m.evaluations) / 2;
+                    const bool converged = Converge(m, z, trial, &iterations);
+                    m.evaluationLimit = limit;
+                    if (!converged) continue;
+                    if (static_cast<int>(trial.size()) > kMaxPhases) {
+                        why = FlashFailure::NoSlot;
+                    } else {
+                        phases = std::move(trial);
+                        split = true;
+                    }
+                }
             }
-            if (candidates.empty()) {
+            if (!unstable) {
                 stable = true;
                 break;
-            }
-            std::sort(candidates.begin(), candidates.end(),
-                      [](const StationaryPoint* a, const StationaryPoint* b) { return a->tm < b->tm; });
-            // The most unstable trial phase first; others if the split from it fails. With four
-            // phases already, a fifth must take the place of one of them.
-            bool split = false;
-            for (std::size_t c = 0; c < candidates.size() && c < kMaxCandidates && !split; ++c) {
-                auto trial = phases;
-                SplitPhase added;
-                added.x = candidates[c]->w;
-                trial.push_back(std::move(added));
-                if (!Converge(m, z, trial, &iterations)) continue;
-                if (static_cast<int>(trial.size()) > kMaxPhases) {
-                    why = FlashFailure::NoSlot;
-                } else {
-                    phases = std::move(trial);
-                    split = true;
-                }
             }
             if (!split) return std::nullopt;
             why = FlashFailure::NotCertified;

@@ -43,6 +43,7 @@ void SetConditions(Model& m, const std::vector<Component>& components, double te
     m.temperatureK = temperatureK;
     m.pressureKPa = pressureKPa;
     m.evaluations = 0;
+    m.evaluationLimit = kMaxEvaluations + kEvaluationsPerComponent * static_cast<int>(m.n);
     m.sqrtA.resize(m.n);
     m.dSqrtA.resize(m.n);
     m.lnWilsonK.resize(m.n);
@@ -125,7 +126,7 @@ int CubicRoots(double c2, double c1, double c0, double lowerBound, double roots[
 // ln phi of every active component for composition x (normalised), with the chosen root.
 bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, PhaseEval* eval,
               std::vector<double>& s) {
-    if (++m.evaluations > kMaxEvaluations + kEvaluationsPerComponent * static_cast<int>(m.n)) return false;
+    if (++m.evaluations > m.evaluationLimit) return false;
     const std::size_t n = m.n;
     s.resize(n);
     double a = 0.0, b = 0.0;

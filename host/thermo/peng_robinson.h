@@ -80,7 +80,8 @@ struct Model {
     double temperatureK = 0.0;
     double pressureKPa = 0.0;
     std::size_t n = 0;
-    mutable int evaluations = 0;      // the work done with this model, bounded by kMaxEvaluations
+    mutable int evaluations = 0;      // the work done with this model,
+    mutable int evaluationLimit = 0;  // bounded by this (kMaxEvaluations and kEvaluationsPerComponent each)
 };
 
 // --- The model (peng_robinson.cpp)

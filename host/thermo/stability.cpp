@@ -231,9 +231,10 @@ std::vector<double> NearlyPure(const Model& m, std::size_t k) {
 
 // Starting points of the stability analysis of a phase x of a fluid that may hold water
 // (Michelsen's choice for natural gas): Wilson's vapour- and liquid-like estimates, nearly pure
-// water, and a water-free hydrocarbon liquid (Wilson's liquid estimate without the polar
-// components) or, in a fluid without water, alcohols or glycols, the nearly pure heaviest
-// component.
+// water and nearly pure forms of every alcohol or glycol (a methanol-rich liquid of a gas with
+// 0.1 % methanol lies far from Wilson's estimates, whatever the methanol's share), and a
+// water-free hydrocarbon liquid (Wilson's liquid estimate without the polar components) or, in
+// a fluid without water, alcohols or glycols, the nearly pure heaviest component.
 std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<double>& x) {
     std::vector<std::vector<double>> starts;
     for (double f : {1.0, -1.0}) {
@@ -244,6 +245,8 @@ std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<d
     bool polar = false;
     for (char p : m.polar) polar = polar || p;
     if (m.water >= 0 && m.n > 1) starts.push_back(NearlyPure(m, static_cast<std::size_t>(m.water)));
+    for (std::size_t k = 0; k < m.n && m.n > 1; ++k)
+        if (m.polar[k] && static_cast<int>(k) != m.water) starts.push_back(NearlyPure(m, k));
     if (polar && m.heaviest >= 0) {
         std::vector<double> lnW(m.n);
         for (std::size_t i = 0; i < m.n; ++i)
@@ -272,7 +275,7 @@ std::vector<std::vector<double>> PureTrialStarts(const Model& m, const std::vect
     for (std::size_t k = 0; k < m.n; ++k) {
         const int at = static_cast<int>(k);
         if (z[k] > kPureTrialFraction && (liquid || SafeLog(x[k]) - m.lnWilsonK[k] > kPureTrialLnIdealLiquid) &&
-            at != m.water && (polar || at != m.heaviest))
+            !m.polar[k] && (polar || at != m.heaviest))
             starts.push_back(NearlyPure(m, k));
     }
     return starts;

@@ -542,6 +542,27 @@ TEST(PengRobinsonFlash, VapoursOnceMissedAgainstAnIndependentSolver) {
     for (const auto& c : cases) ExpectSolverShares(c);
 }
 
+// Methanol-rich liquids, which lie far from Wilson's estimates: they were once missed below
+// 1 % methanol (certified without them), the share under which a component got no nearly pure
+// trial phase of its own.
+TEST(PengRobinsonFlash, MethanolRichLiquidsAgainstAnIndependentSolver) {
+    const SolverCase cases[] = {
+        {"0.25 % methanol with helium and methane", {"methanol", "methane", "n-heptane", "n-hexane", "helium"},
+         {0.0025, 0.40, 0.05, 0.09, 0.4575}, -47.0, 17480.0, {0.730448738, 0.267683855, 0.001867407, 0.0}},
+        {"0.5 % methanol in a heavy liquid",
+         {"benzene", "methanol", "n-butane", "n-hexane", "n-decane", "n-heptane", "n-pentane"},
+         {0.10, 0.005, 0.05, 0.137, 0.394, 0.182, 0.132}, -85.0, 9360.0, {0.0, 0.995283321, 0.004716679, 0.0}},
+        // The nearly pure methanol trial splits off a liquid of methanol and carbon dioxide
+        // first; the next test finds only a shallow point beside it from which no split
+        // converges, and the carbon dioxide-rich liquid comes from the pure trials after it.
+        {"liquids rich in methanol and in carbon dioxide beside a hydrocarbon liquid",
+         {"argon", "n-octane", "n-heptane", "methanol", "carbon dioxide", "n-hexane", "propane", "n-butane"},
+         {0.184705, 0.10835, 0.0424692, 0.195994, 0.191037, 0.185431, 0.0652459, 0.0267671}, -150.243, 19891.8,
+         {0.0, 0.635402721, 0.259283225, 0.105314055}},
+    };
+    for (const auto& c : cases) ExpectSolverShares(c);
+}
+
 // Dew points up to the cricondenbar: at 100 to 160 bar, above the cricondenbar of the dry
 // pipeline gas and across that of the rich gas without water and the README's wet gas, the dew-point flash
 // either gives a temperature at which the TP flash goes from one phase (0.01 K above) to a
