@@ -1,7 +1,7 @@
 // Peng-Robinson equilibrium flash of the reference host: vapour, hydrocarbon liquid, aqueous
 // liquid and a second non-aqueous liquid (phase 3). Stability by Michelsen's tangent-plane
-// analysis with the trial phases used for wet natural gas (Wilson's vapour and liquid, water, a
-// water-free hydrocarbon liquid, the heaviest component) and, where those find the phase
+// analysis with the trial phases used for wet natural gas (Wilson's vapour and liquid, water and
+// every alcohol or glycol, a water-free hydrocarbon liquid, the heaviest component) and, where those find the phase
 // stable, a nearly pure trial of every component above 1 % of the feed that could condense on
 // its own (of a liquid-like phase, of every component above 1 %); the split by accelerated
 // successive substitution with a multiphase Rachford-Rice solution, then Newton's method (Eigen). A result is returned only when it is certified: equal

@@ -151,6 +151,7 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
         bool trivial = false;
         bool converged = false;
         bool joined = false;
+        int contractions = 0;
         for (int it = 0; it < kMaxStabilityIterations && !joined; ++it) {
             const double lnSumHere = Normalise(lnW, w);
             if (!Evaluate(m, w.data(), RootChoice::Stable, lnPhi.data(), nullptr, scratch)) {
@@ -182,7 +183,12 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
             // Contracting onto a point found already (from an earlier start): nothing new.
             if (it > 0 && delta < 0.9 * previousDelta)
                 for (const auto& p : points) joined = joined || Distance(w, p.w) < kJoinsFoundPoint;
-            if (it % kAccelerationPeriod == kAccelerationPeriod - 1) Accelerate(lnW, step, previousStep);
+            // Extrapolated only once the steps have shrunk three times running: a trial still
+            // gathering speed (a liquid of methane and argon drifting from nearly pure methane)
+            // would be thrown into another's basin.
+            contractions = it > 0 && delta < previousDelta ? contractions + 1 : 0;
+            if (it % kAccelerationPeriod == kAccelerationPeriod - 1 && contractions >= 3)
+                Accelerate(lnW, step, previousStep);
             // Slow: second-order steps from here (if they fail, the substitution goes on).
             if (it + 1 == kSubstitutionsBeforeStabilityNewton) {
                 std::vector<double> newtonLnW = lnW, newtonLnPhi(m.n);
