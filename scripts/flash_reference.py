@@ -6,7 +6,8 @@ parameters and the same alpha functions), not the code or the method: the phase 
 found by plain successive substitution on the K-values with a multiphase Rachford-Rice
 solution by damped Newton steps on the phase shares, from starts given per case, and every
 result is checked against a scan of the tangent-plane distance over nearly pure trial
-phases. Prints the phase shares of each case; tests/host/flash_test.cpp holds them.
+phases. Prints the phase shares of each case, and for two feeds the temperature at which a
+second phase first appears on cooling; tests/host/flash_test.cpp holds them.
 
 Run: python3 scripts/flash_reference.py
 """
@@ -180,6 +181,12 @@ def min_tm(m, x, iterations=400):
     return worst
 
 
+# A natural gas rich in carbon dioxide, dry and with water.
+CO2_GAS = ["carbon dioxide", "methane", "ethane", "propane", "n-butane", "nitrogen", "hydrogen sulfide", "water"]
+CO2_DRY = [45.0, 40.0, 5.0, 2.0, 1.0, 5.0, 2.0, 0.0]
+CO2_WET = [v * 0.999 for v in CO2_DRY[:-1]] + [0.1]
+
+
 def main():
     rows = load_components()
     cases = [
@@ -191,6 +198,13 @@ def main():
          ["nitrogen", "carbon dioxide", "methane", "ethane", "propane", "n-butane", "n-pentane", "n-hexane",
           "n-heptane", "water"],
          [1.0, 1.5, 88.0, 5.0, 2.5, 1.0, 0.4, 0.3, 0.2, 0.1], -200.0, 14000.0, ["feed", 1, 9]),
+        ("carbon dioxide-rich gas, -90 degC, 3000 kPa", CO2_GAS, CO2_DRY, -90.0, 3000.0,
+         ["wilson vapour", "wilson liquid"]),
+        ("carbon dioxide-rich gas, -110 degC, 3000 kPa", CO2_GAS, CO2_DRY, -110.0, 3000.0, [1, 0]),
+        ("wet carbon dioxide-rich gas, -120 degC, 12800 kPa", CO2_GAS, CO2_WET, -120.0, 12800.0, [1, 0, 7]),
+        ("carbon dioxide-rich gas with hexane and octane, -65 degC, 1000 kPa",
+         ["carbon dioxide", "methane", "ethane", "propane", "n-butane", "nitrogen", "n-hexane", "n-octane"],
+         [45.0, 40.0, 5.0, 3.0, 2.0, 1.0, 2.0, 2.0], -65.0, 1000.0, ["wilson vapour", "wilson liquid", 0]),
     ]
     for name, names, z, tc, p, start_kinds in cases:
         comps = [rows[n] for n in names]
@@ -216,6 +230,21 @@ def main():
                                                           max(xs[k])))
         big = max(range(len(xs)), key=lambda k: beta[k])
         print("  smallest tangent-plane distance from pure-component trials: %.2e" % min_tm(m, xs[big]))
+
+    # Where a second phase first appears on cooling: bisection on the sign of the smallest
+    # tangent-plane distance of the feed, between a stable and an unstable temperature.
+    for name, names, z, p, stable_c, unstable_c in [
+            ("carbon dioxide-rich gas, 12800 kPa", CO2_GAS, CO2_DRY, 12800.0, -93.0, -94.0),
+            ("wet carbon dioxide-rich gas, 12800 kPa", CO2_GAS, CO2_WET, 12800.0, 30.5, 30.0)]:
+        comps = [rows[n] for n in names]
+        zz = [v / sum(z) for v in z]
+        for _ in range(32):
+            mid = 0.5 * (stable_c + unstable_c)
+            if min_tm(Model(comps, mid + 273.15, p), zz, 2000) < -1e-10:
+                unstable_c = mid
+            else:
+                stable_c = mid
+        print("%s: a second phase from %.9f degC" % (name, stable_c))
 
 
 if __name__ == "__main__":
