@@ -6,7 +6,8 @@ parameters and the same alpha functions), not the code or the method: the phase 
 found by plain successive substitution on the K-values with a multiphase Rachford-Rice
 solution by damped Newton steps on the phase shares, from starts given per case, and every
 result is checked against a scan of the tangent-plane distance over nearly pure trial
-phases. Prints the phase shares of each case; tests/host/flash_test.cpp holds them.
+phases. Prints the phase shares of each case, and for two feeds the temperature at which a
+second phase first appears on cooling; tests/host/flash_test.cpp holds them.
 
 Run: python3 scripts/flash_reference.py
 """
@@ -180,6 +181,12 @@ def min_tm(m, x, iterations=400):
     return worst
 
 
+# A natural gas rich in carbon dioxide, dry and with water.
+CO2_GAS = ["carbon dioxide", "methane", "ethane", "propane", "n-butane", "nitrogen", "hydrogen sulfide", "water"]
+CO2_DRY = [45.0, 40.0, 5.0, 2.0, 1.0, 5.0, 2.0, 0.0]
+CO2_WET = [v * 0.999 for v in CO2_DRY[:-1]] + [0.1]
+
+
 def main():
     rows = load_components()
     cases = [
@@ -201,6 +208,21 @@ def main():
          ["argon", "n-octane", "n-heptane", "methanol", "carbon dioxide", "n-hexane", "propane", "n-butane"],
          [0.184705, 0.10835, 0.0424692, 0.195994, 0.191037, 0.185431, 0.0652459, 0.0267671], -150.243, 19891.8,
          [1, 3, 4]),
+        ("carbon dioxide-rich gas, -90 degC, 3000 kPa", CO2_GAS, CO2_DRY, -90.0, 3000.0,
+         ["wilson vapour", "wilson liquid"]),
+        ("carbon dioxide-rich gas, -110 degC, 3000 kPa", CO2_GAS, CO2_DRY, -110.0, 3000.0, [1, 0]),
+        ("wet carbon dioxide-rich gas, -120 degC, 12800 kPa", CO2_GAS, CO2_WET, -120.0, 12800.0, [1, 0, 7]),
+        ("carbon dioxide-rich gas with hexane and octane, -65 degC, 1000 kPa",
+         ["carbon dioxide", "methane", "ethane", "propane", "n-butane", "nitrogen", "n-hexane", "n-octane"],
+         [45.0, 40.0, 5.0, 3.0, 2.0, 1.0, 2.0, 2.0], -65.0, 1000.0, ["wilson vapour", "wilson liquid", 0]),
+        # Four phases that plain substitution does not reach from the usual starts (two of them
+        # merge): started from compositions rounded to four digits.
+        ("methane and argon with traces, 163.62286385832519 K, 4926.6446004765294 kPa",
+         ["methane", "isopentane", "argon", "n-heptane", "water"],
+         [0.27094348904979593, 0.00037665065101188987, 0.72793124630535799, 0.00036970942342638458,
+          0.00037890457040798636], 163.62286385832519 - 273.15, 4926.6446004765294,
+         [[0.2601, 1e-5, 0.7399, 1e-6, 1e-7], [0.3261, 0.0607, 0.4639, 0.1492, 1e-8], [1e-8, 1e-8, 1e-8, 1e-8, 1.0],
+          [0.3302, 0.0015, 0.6677, 0.0006, 1e-8]]),
     ]
     for name, names, z, tc, p, start_kinds in cases:
         comps = [rows[n] for n in names]
@@ -216,6 +238,8 @@ def main():
                 starts.append([zz[i] * math.exp(-m0.wilson[i]) for i in range(m0.n)])
             elif kind == "feed":
                 starts.append(zz[:])
+            elif isinstance(kind, list):
+                starts.append(kind)
             else:
                 starts.append([0.98 if i == kind else 0.02 / m0.n for i in range(m0.n)])
         m, z, beta, xs = flash(comps, z, t, p, starts)
@@ -226,6 +250,21 @@ def main():
                                                           max(xs[k])))
         big = max(range(len(xs)), key=lambda k: beta[k])
         print("  smallest tangent-plane distance from pure-component trials: %.2e" % min_tm(m, xs[big]))
+
+    # Where a second phase first appears on cooling: bisection on the sign of the smallest
+    # tangent-plane distance of the feed, between a stable and an unstable temperature.
+    for name, names, z, p, stable_c, unstable_c in [
+            ("carbon dioxide-rich gas, 12800 kPa", CO2_GAS, CO2_DRY, 12800.0, -93.0, -94.0),
+            ("wet carbon dioxide-rich gas, 12800 kPa", CO2_GAS, CO2_WET, 12800.0, 30.5, 30.0)]:
+        comps = [rows[n] for n in names]
+        zz = [v / sum(z) for v in z]
+        for _ in range(32):
+            mid = 0.5 * (stable_c + unstable_c)
+            if min_tm(Model(comps, mid + 273.15, p), zz, 2000) < -1e-10:
+                unstable_c = mid
+            else:
+                stable_c = mid
+        print("%s: a second phase from %.9f degC" % (name, stable_c))
 
 
 if __name__ == "__main__":

@@ -521,6 +521,77 @@ TEST(PengRobinsonFlash, LiquidsRichInOneComponentAgainstAnIndependentSolver) {
     for (const auto& c : cases) ExpectSolverShares(c);
 }
 
+// A natural gas rich in carbon dioxide (45 %, methane 40 %, nitrogen 5 %, a little ethane,
+// propane, n-butane and hydrogen sulfide), dry and with 0.1 % water.
+const std::vector<const char*> kCarbonDioxideGasNames{"carbon dioxide", "methane",  "ethane",           "propane",
+                                                      "n-butane",       "nitrogen", "hydrogen sulfide", "water"};
+const std::vector<double> kCarbonDioxideGasPercent{45.0, 40.0, 5.0, 2.0, 1.0, 5.0, 2.0, 0.0};
+std::vector<double> WetCarbonDioxideGas() {
+    auto z = kCarbonDioxideGasPercent;
+    for (double& v : z) v *= 0.999;
+    z.back() = 0.1;
+    return z;
+}
+
+// Liquids rich in carbon dioxide. At -90 degC and 30 bar the gas is mostly a liquid of half
+// carbon dioxide under a vapour of methane and nitrogen; colder, that liquid splits into one rich
+// in methane and one rich in carbon dioxide, at 30 bar as at 128 bar beside water; with 4 %
+// n-hexane and n-octane a liquid of the heavier hydrocarbons and one of carbon dioxide stand
+// beside the vapour at -65 degC already. All lie below the triple point of carbon dioxide
+// (-56.6 degC), where solid carbon dioxide may form: the equation of state knows fluids only.
+TEST(PengRobinsonFlash, CarbonDioxideRichGasesAgainstAnIndependentSolver) {
+    const SolverCase cases[] = {
+        {"a vapour of methane and nitrogen over a liquid rich in carbon dioxide", kCarbonDioxideGasNames,
+         kCarbonDioxideGasPercent, -90.0, 3000.0, {0.082942463, 0.917057537, 0.0, 0.0}},
+        {"two liquids without a vapour, rich in methane and in carbon dioxide", kCarbonDioxideGasNames,
+         kCarbonDioxideGasPercent, -110.0, 3000.0, {0.0, 0.618986007, 0.0, 0.381013993}},
+        {"the wet gas dense at 128 bar, two liquids beside water", kCarbonDioxideGasNames, WetCarbonDioxideGas(),
+         -120.0, 12800.0, {0.0, 0.586247288, 0.000999765, 0.412752947}},
+        {"a vapour, a liquid of the heavier hydrocarbons and one of carbon dioxide",
+         {"carbon dioxide", "methane", "ethane", "propane", "n-butane", "nitrogen", "n-hexane", "n-octane"},
+         {45.0, 40.0, 5.0, 3.0, 2.0, 1.0, 2.0, 2.0}, -65.0, 1000.0, {0.642793346, 0.259830894, 0.0, 0.097375761}},
+    };
+    for (const auto& c : cases) ExpectSolverShares(c);
+}
+
+// The carbon dioxide-rich gas at 128 bar, dense and single-phase down to the temperature at
+// which the independent solver first finds a trial phase below its tangent plane; there the TP
+// flash goes from one phase (0.01 K above) to two (0.01 K below). With water that is the water
+// dew point, beside a vapour, and the dew-point flash finds it. Without water it is a liquid
+// rich in carbon dioxide separating from the dense, liquid-like gas: no dew point, and no TP
+// flash down to -140 degC has a vapour beside another phase.
+TEST(PengRobinsonFlash, CarbonDioxideRichGasAt128BarAgainstAnIndependentSolver) {
+    const struct {
+        const char* name;
+        std::vector<double> feed;
+        double secondPhaseFromC;
+        bool dewPoint;
+    } cases[] = {{"with water", WetCarbonDioxideGas(), 30.275464818, true},
+                 {"without water", kCarbonDioxideGasPercent, -93.573542973, false}};
+    const double p = 12800.0;
+    PengRobinsonFlash flash(Named(kCarbonDioxideGasNames));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const double t = c.secondPhaseFromC + kZeroC;
+        auto above = flash.FlashTP(t + 0.01, p, c.feed);
+        auto below = flash.FlashTP(t - 0.01, p, c.feed);
+        ASSERT_TRUE(above && below);
+        EXPECT_EQ(above->PresentCount(), 1);
+        EXPECT_EQ(below->PresentCount(), 2);
+        auto dew = flash.DewPoint(p, c.feed);
+        ASSERT_EQ(dew.has_value(), c.dewPoint);
+        if (dew) {
+            EXPECT_NEAR(dew->temperatureK, t, 1e-6);
+            continue;
+        }
+        for (double celsius = 20.0; celsius >= -140.0; celsius -= 5.0) {
+            auto r = flash.FlashTP(celsius + kZeroC, p, c.feed);
+            ASSERT_TRUE(r.has_value()) << celsius << " degC";
+            EXPECT_FALSE(r->phases[kVapourSlot].present && r->PresentCount() > 1) << celsius << " degC";
+        }
+    }
+}
+
 // Vapours the trial phases once missed. Beside mostly water: the stability of a split was
 // tested on the aqueous phase, which holds the hydrocarbons at fractions of 1e-13 and less but
 // at the fugacities of the other phases, and its trial phases started from the tested phase
@@ -561,6 +632,20 @@ TEST(PengRobinsonFlash, MethanolRichLiquidsAgainstAnIndependentSolver) {
          {0.0, 0.635402721, 0.259283225, 0.105314055}},
     };
     for (const auto& c : cases) ExpectSolverShares(c);
+}
+
+// Four phases: a liquid of methane and argon beside their vapour, near its critical point,
+// with a liquid of the heavier traces and water. Once certified without the methane-argon
+// liquid (a trial from nearly pure methane, still gathering speed, was extrapolated onto the
+// vapour).
+TEST(PengRobinsonFlash, MethaneArgonLiquidBesideAVapourAgainstAnIndependentSolver) {
+    ExpectSolverShares({"methane and argon with traces",
+                        {"methane", "isopentane", "argon", "n-heptane", "water"},
+                        {0.27094348904979593, 0.00037665065101188987, 0.72793124630535799, 0.00036970942342638458,
+                         0.00037890457040798636},
+                        163.62286385832519 - kZeroC,
+                        4926.6446004765294,
+                        {0.842991633, 0.001811812, 0.000378902, 0.154817653}});
 }
 
 // Dew points up to the cricondenbar: at 100 to 160 bar, above the cricondenbar of the dry
