@@ -15,8 +15,7 @@
 //   composition met on the way tested (phases made mostly of components below 1 % of the feed
 //   are beyond what the flash looks for, and left out);
 // - a dew point: the feed a vapour on its own stable root, the incipient phase a liquid on its,
-//   their fugacities equal, and the feed stable by the same tangent-plane test (a hydrocarbon
-//   dew point: that of water out of a dense fluid is searched past other liquids on purpose);
+//   their fugacities equal, and the feed stable by the same tangent-plane test;
 // - the split's successive-substitution steps within what the flash's evaluation bound allows.
 // A failure must give its reason (never "unusable" for the usable feeds made here) and, through
 // the protocol, leave nothing but the phase flags, all 0. The protocol gives what FlashTP and
@@ -398,10 +397,8 @@ void CheckDewPoint(const host::PengRobinsonFlash& flash, const Case& c, const ho
     FUZZ_CHECK(fv && fl);
     for (std::size_t i = 0; i < c.z.size(); ++i)
         if (c.z[i] > 0.0) FUZZ_CHECK(std::fabs((*fv)[i] - (*fl)[i]) <= kLnFugacity);
-    // At its dew point the vapour is still stable: the incipient liquid touches the plane. Not
-    // so for water, an alcohol or a glycol dropping out of a dense fluid: the search goes on
-    // below the cricondenbar for them alone, past where another liquid may split off.
-    if (aqueous) return;
+    // At its dew point the vapour is still stable: the incipient phase touches the plane, and
+    // no other lies below it.
     const bool miss = TangentPlaneMiss(flash, c, t, p, zv);
     if (miss) PrintPhases(r);
     FUZZ_CHECK(!miss);

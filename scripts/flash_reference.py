@@ -6,7 +6,7 @@ parameters and the same alpha functions), not the code or the method: the phase 
 found by plain successive substitution on the K-values with a multiphase Rachford-Rice
 solution by damped Newton steps on the phase shares, from starts given per case, and every
 result is checked against a scan of the tangent-plane distance over nearly pure trial
-phases. Prints the phase shares of each case, and for two feeds the temperature at which a
+phases. Prints the phase shares of each case, and for three feeds the temperature at which a
 second phase first appears on cooling; tests/host/flash_test.cpp holds them.
 
 Run: python3 scripts/flash_reference.py
@@ -255,7 +255,9 @@ def main():
     # tangent-plane distance of the feed, between a stable and an unstable temperature.
     for name, names, z, p, stable_c, unstable_c in [
             ("carbon dioxide-rich gas, 12800 kPa", CO2_GAS, CO2_DRY, 12800.0, -93.0, -94.0),
-            ("wet carbon dioxide-rich gas, 12800 kPa", CO2_GAS, CO2_WET, 12800.0, 30.5, 30.0)]:
+            ("wet carbon dioxide-rich gas, 12800 kPa", CO2_GAS, CO2_WET, 12800.0, 30.5, 30.0),
+            ("carbon dioxide-rich gas with 0.1 ppm water, 12800 kPa", CO2_GAS, CO2_DRY[:-1] + [1e-5], 12800.0,
+             -93.0, -94.0)]:
         comps = [rows[n] for n in names]
         zz = [v / sum(z) for v in z]
         for _ in range(32):

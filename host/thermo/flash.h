@@ -90,7 +90,9 @@ public:
     // result holds the vapour (fraction 1, the feed) and the incipient liquid (fraction 0) in
     // its slot, their fugacities equal within 1e-8. Nothing when the feed has no dew point at
     // this pressure (above the cricondenbar, or a single component at or above its critical
-    // pressure) or the dew point cannot be certified.
+    // pressure) or the dew point cannot be certified. A feed with water, an alcohol or a
+    // glycol that turns dense without splitting is followed further down, and the first phase
+    // to appear, whatever it is, sets its dew point.
     std::optional<FlashResult> DewPoint(double pressureKPa, std::span<const double> feed) const;
 
     // The host's flash protocol on a FluidComposition record (pressure in kPa, temperature in

@@ -149,22 +149,9 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
         } else {
             double maxTc = 0.0;
             for (std::size_t i : active) maxTc = std::max(maxTc, m_components[i].criticalTemperatureK);
-            // Once the fluid has gone dense (above the hydrocarbon cricondenbar) only water, an
-            // alcohol or a glycol can still drop out of it: from then on an instability counts
-            // only when its incipient phase is mostly such a polar liquid.
-            bool polarOnly = false;
-            auto polarFraction = [&](const std::vector<double>& w) {
-                double s = 0.0;
-                for (std::size_t i = 0; i < w.size(); ++i)
-                    if (IsPolar(m_components[active[i]])) s += w[i];
-                return s;
-            };
             // The usual stability test of the vapour (every trial phase); the stationary points
             // it finds are kept in `tracked` for the tests that follow.
             std::vector<StationaryPoint> tracked;
-            auto polarFilter = [&](std::optional<Stability>& s) {
-                if (s && s->unstable && polarOnly && !(polarFraction(s->best.w) > 0.5)) s->unstable = false;
-            };
             const Model base = BuildModel(m_components, m_kij, active, maxTc, pressureKPa);
             auto at = [&](double t) {
                 Model m = base;
@@ -174,7 +161,6 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             auto test = [&](const Model& m) {
                 std::vector<StationaryPoint> found;
                 auto s = TestFeed(m, z, RootChoice::Vapour, &found);
-                polarFilter(s);
                 // The points followed so far stay followed (the usual test may miss one of
                 // them): each is a trial phase of the next warm test, which drops those that
                 // join another or turn into the vapour itself.
@@ -213,7 +199,6 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                         s->unstable = true;
                         s->best = p;
                     }
-                polarFilter(s);
                 return s;
             };
             auto warmAt = [&](double t) {
@@ -333,12 +318,12 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     }
                     if (found) break;
                     // No vapour left to condense: the fluid went over to a dense liquid-like
-                    // state without splitting (above the cricondenbar). A polar liquid may
-                    // still drop out of it further down.
-                    if (s->liquidLike && hasPolar)
-                        polarOnly = true;
-                    else
-                        dense = s->liquidLike;
+                    // state without splitting (above the cricondenbar). Water, an alcohol or a
+                    // glycol may still drop out of it further down, and so the search goes on
+                    // for a fluid that holds one; whatever phase then appears first sets the
+                    // dew point (a liquid rich in hydrogen sulfide or carbon dioxide may come
+                    // before the water).
+                    dense = s->liquidLike && !hasPolar;
                 }
                 stableT = t;
                 confirmedT = t;
