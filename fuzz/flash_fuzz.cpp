@@ -10,10 +10,11 @@
 //   all zero; the material balance closed; the reported compressibility that of the root used;
 // - equal fugacities of every component in every present phase;
 // - no trial phase clearly below the tangent plane of the equilibrium: trials started from
-//   Wilson's vapour and liquid estimates and from every pure component of more than 1 % of the
-//   feed that could condense, each followed by a few successive-substitution steps, every
-//   composition met on the way tested (phases made mostly of components below 1 % of the feed
-//   are beyond what the flash looks for, and left out);
+//   Wilson's vapour and liquid estimates, from every pure component of more than 1 % of the
+//   feed that could condense and from every pure trace whose activity reaches a quarter, each
+//   followed by a few successive-substitution steps, every composition met on the way tested
+//   (phases made mostly of components below 1 % of the feed, other than such a trace, are
+//   beyond what the flash looks for, and left out);
 // - a dew point: the feed a vapour on its own stable root, the incipient phase a liquid on its,
 //   their fugacities equal, and the feed stable by the same tangent-plane test;
 // - the split's successive-substitution steps within what the flash's evaluation bound allows.
@@ -212,16 +213,37 @@ std::vector<double> Normalised(const Case& c, const std::vector<double>& lnW) {
 // A component of more than 1 % of the feed: the flash looks for a phase of its own for each.
 bool Major(const Case& c, std::size_t i) { return c.z[i] > 0.01; }
 
-// The trial phases of the test, as far as the flash promises to find what they reach: Wilson's
-// vapour- and liquid-like estimates z K and z / K, and every pure component of more than 1 % of
-// the feed that could condense on its own, its fugacity at least a tenth of its vapour pressure
-// by Wilson, d_k - ln K_k > ln 0.1 (d_k = ln f_k / P is the same in every phase of an
-// equilibrium).
-std::vector<std::vector<double>> TrialStarts(const Case& c, double t, double p, const std::vector<double>& d) {
+// ln phi of every component as a pure fluid on its stable root.
+std::vector<double> PureLnPhi(const host::PengRobinsonFlash& flash, const Case& c, double t, double p) {
+    std::vector<double> lnPhi(c.z.size(), 0.0);
+    for (std::size_t k = 0; k < c.z.size(); ++k) {
+        std::vector<double> pure(c.z.size(), 0.0);
+        pure[k] = 1.0;
+        const auto all = flash.LnFugacityCoefficients(t, p, pure, RootChoice::Stable);
+        FUZZ_CHECK(all.has_value());
+        lnPhi[k] = (*all)[k];
+    }
+    return lnPhi;
+}
+
+// A trace (at most 1 % of the feed) whose activity in the phase of d, its fugacity over that of
+// the pure fluid, reaches a quarter: the flash looks for a phase made mostly of it.
+bool ActiveTrace(const Case& c, std::size_t k, const std::vector<double>& d, const std::vector<double>& pureLnPhi) {
+    return c.z[k] > 0.0 && !Major(c, k) && d[k] - pureLnPhi[k] > std::log(0.25);
+}
+
+// The trial phases of the test, as far as the flash promises to find what they reach:
+// Wilson's vapour- and liquid-like estimates z K and z / K, every pure component of more than
+// 1 % of the feed that could condense on its own, its fugacity at least a tenth of its vapour
+// pressure by Wilson, d_k - ln K_k > ln 0.1 (d_k = ln f_k / P is the same in every phase of an
+// equilibrium), and every pure trace of ActiveTrace.
+std::vector<std::vector<double>> TrialStarts(const Case& c, double t, double p, const std::vector<double>& d,
+                                             const std::vector<double>& pureLnPhi) {
     const std::size_t n = c.z.size();
     std::vector<std::vector<double>> starts;
     for (std::size_t k = 0; k < n; ++k)
-        if (Major(c, k) && d[k] - LnWilsonK(c.components[k], t, p) > std::log(0.1)) {
+        if ((Major(c, k) && d[k] - LnWilsonK(c.components[k], t, p) > std::log(0.1)) ||
+            ActiveTrace(c, k, d, pureLnPhi)) {
             std::vector<double> w(n, 0.0);
             w[k] = 1.0;
             starts.push_back(std::move(w));
@@ -241,28 +263,32 @@ std::vector<std::vector<double>> TrialStarts(const Case& c, double t, double p, 
 // composition w on the way counting. tm(w) < 0 for any w shows the equilibrium unstable, so
 // none needs to be a converged stationary point: each is a witness. A composition made mostly
 // of components below 1 % of the feed is not counted (a phase of its own for such a trace is
-// beyond what the flash looks for). The witness is left in *witness.
+// beyond what the flash looks for), unless more than half of it is one trace of ActiveTrace.
+// The witness is left in *witness.
 double LowestTangentPlaneDistance(const host::PengRobinsonFlash& flash, const Case& c, double t, double p,
                                   const std::vector<double>& reference, const std::vector<double>& d,
                                   std::vector<double>* witness) {
     const std::size_t n = c.z.size();
     double lowest = std::numeric_limits<double>::infinity();
     std::vector<double> lnW(n);
-    for (std::vector<double> w : TrialStarts(c, t, p, d)) {
+    const auto pureLnPhi = PureLnPhi(flash, c, t, p);
+    for (std::vector<double> w : TrialStarts(c, t, p, d, pureLnPhi)) {
         for (int step = 0; step < 30; ++step) {
             const auto lnPhi = flash.LnFugacityCoefficients(t, p, w, RootChoice::Stable);
             FUZZ_CHECK(lnPhi.has_value());
             double tm = 0.0, change = 0.0, distance = 0.0, traces = 0.0;
+            bool activeTrace = false;
             for (std::size_t i = 0; i < n; ++i) {
                 if (!(c.z[i] > 0.0)) continue;
                 if (w[i] > 0.0) tm += w[i] * (std::log(w[i]) + (*lnPhi)[i] - d[i]);
                 if (!Major(c, i)) traces += w[i];
+                activeTrace = activeTrace || (w[i] > 0.5 && ActiveTrace(c, i, d, pureLnPhi));
                 const double next = std::clamp(d[i] - (*lnPhi)[i], -690.0, 690.0);
                 if (step > 0) change = std::max(change, std::fabs(next - lnW[i]));
                 lnW[i] = next;
                 distance = std::max(distance, std::fabs(w[i] - reference[i]));
             }
-            if (tm < lowest && !(traces > 0.5)) {
+            if (tm < lowest && (!(traces > 0.5) || activeTrace)) {
                 lowest = tm;
                 *witness = w;
             }

@@ -215,6 +215,9 @@ def main():
         ("carbon dioxide-rich gas with hexane and octane, -65 degC, 1000 kPa",
          ["carbon dioxide", "methane", "ethane", "propane", "n-butane", "nitrogen", "n-hexane", "n-octane"],
          [45.0, 40.0, 5.0, 3.0, 2.0, 1.0, 2.0, 2.0], -65.0, 1000.0, ["wilson vapour", "wilson liquid", 0]),
+        ("a pipeline gas at -196 degC, 7416 kPa",
+         ["nitrogen", "carbon dioxide", "methane", "ethane", "propane", "n-butane", "n-hexane", "hydrogen sulfide"],
+         [0.033, 0.0096, 0.9059, 0.0003, 0.0265, 0.0078, 0.0159, 0.001], -196.0, 7416.0, ["feed", 1]),
         # Four phases that plain substitution does not reach from the usual starts (two of them
         # merge): started from compositions rounded to four digits.
         ("methane and argon with traces, 163.62286385832519 K, 4926.6446004765294 kPa",

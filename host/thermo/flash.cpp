@@ -188,7 +188,7 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
                 // n-octane boiling with water lies far from both its liquid and the water).
                 // Those that start where one of the tested phase's own does are left out.
                 auto starts = stage == 0 ? (phases.size() == 1 ? feedStarts : TrialStarts(m, ref->x))
-                                         : PureTrialStarts(m, ref->x, z,
+                                         : PureTrialStarts(m, ref->x, d, z,
                                                            PhaseIdentificationParameter(m, ref->x.data(), ref->eval.z) > 1.0);
                 if (stage == 0 && phases.size() > 1) AppendDistinctStarts(starts, feedStarts);
                 const std::size_t earlier = points.size();

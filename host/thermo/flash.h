@@ -1,10 +1,12 @@
 // Peng-Robinson equilibrium flash of the reference host: vapour, hydrocarbon liquid, aqueous
 // liquid and a second non-aqueous liquid (phase 3). Stability by Michelsen's tangent-plane
 // analysis with the trial phases used for wet natural gas (Wilson's vapour and liquid, water and
-// every alcohol or glycol, a water-free hydrocarbon liquid, the heaviest component) and, where those find the phase
-// stable, a nearly pure trial of every component above 1 % of the feed that could condense on
-// its own (of a liquid-like phase, of every component above 1 %); the split by accelerated
-// successive substitution with a multiphase Rachford-Rice solution, then Newton's method (Eigen). A result is returned only when it is certified: equal
+// every alcohol or glycol, a water-free hydrocarbon liquid, the heaviest component) and, where
+// those find the phase stable, a nearly pure trial of every other component that could form a
+// phase of its own: above 1 % of the feed, one that could condense by Wilson's estimate (of a
+// liquid-like phase, every one); a trace, one whose activity in the phase reaches a quarter.
+// The split by accelerated successive substitution with a multiphase Rachford-Rice solution,
+// then Newton's method (Eigen). A result is returned only when it is certified: equal
 // fugacities (|d ln f| <= 1e-8), material balance within 1e-10, fractions in [0, 1] adding to
 // 1, no trial phase below the tangent plane. The work of one flash is bounded, so a failure
 // costs milliseconds. Dew points: a stability scan that searches every jump of the vapour's

@@ -123,6 +123,40 @@ int CubicRoots(double c2, double c1, double c0, double lowerBound, double roots[
     return found;
 }
 
+namespace {
+
+// ln(Z - B) and ln((Z + d1 B) / (Z + d2 B)) of a root of the cubic.
+struct RootTerms {
+    double z, lnZB, logTerm;
+};
+
+// The chosen root of the cubic in Z for A and B; false when it has no root above B.
+// *smallest: the root taken is the smaller of several.
+bool ChooseRoot(double bigA, double bigB, RootChoice root, RootTerms& chosen, bool* smallest) {
+    double roots[3];
+    const int count = CubicRoots(bigB - 1.0, bigA - 3.0 * bigB * bigB - 2.0 * bigB,
+                                 bigB * bigB + bigB * bigB * bigB - bigA * bigB, bigB, roots);
+    if (count == 0) return false;
+    const double c = bigA / (2.0 * kSqrt2 * bigB);
+    auto terms = [&](double z) {
+        return RootTerms{z, pmath::Log(z - bigB), pmath::Log((z + kDelta1 * bigB) / (z + kDelta2 * bigB))};
+    };
+    // The residual Gibbs energy of a root.
+    auto gibbs = [&](const RootTerms& t) { return t.z - 1.0 - t.lnZB - c * t.logTerm; };
+    if (root == RootChoice::Liquid) {
+        chosen = terms(roots[0]);
+    } else if (root == RootChoice::Stable && count > 1) {
+        const RootTerms low = terms(roots[0]), high = terms(roots[count - 1]);
+        chosen = gibbs(low) < gibbs(high) ? low : high;
+    } else {
+        chosen = terms(roots[count - 1]);
+    }
+    *smallest = count > 1 && chosen.z == roots[0];
+    return true;
+}
+
+}  // namespace
+
 // ln phi of every active component for composition x (normalised), with the chosen root.
 bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, PhaseEval* eval,
               std::vector<double>& s) {
@@ -144,28 +178,10 @@ bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, P
     const double rt = kGasConstant * m.temperatureK;
     const double bigA = a * m.pressureKPa / (rt * rt);
     const double bigB = b * m.pressureKPa / rt;
-    double roots[3];
-    const int count = CubicRoots(bigB - 1.0, bigA - 3.0 * bigB * bigB - 2.0 * bigB,
-                                 bigB * bigB + bigB * bigB * bigB - bigA * bigB, bigB, roots);
-    if (count == 0) return false;
-    const double c = bigA / (2.0 * kSqrt2 * bigB);
-    // ln(Z - B) and ln((Z + d1 B) / (Z + d2 B)) of a root, and its residual Gibbs energy.
-    struct RootTerms {
-        double z, lnZB, logTerm;
-    };
-    auto terms = [&](double z) {
-        return RootTerms{z, pmath::Log(z - bigB), pmath::Log((z + kDelta1 * bigB) / (z + kDelta2 * bigB))};
-    };
-    auto gibbs = [&](const RootTerms& t) { return t.z - 1.0 - t.lnZB - c * t.logTerm; };
     RootTerms chosen;
-    if (root == RootChoice::Liquid) {
-        chosen = terms(roots[0]);
-    } else if (root == RootChoice::Stable && count > 1) {
-        const RootTerms low = terms(roots[0]), high = terms(roots[count - 1]);
-        chosen = gibbs(low) < gibbs(high) ? low : high;
-    } else {
-        chosen = terms(roots[count - 1]);
-    }
+    bool smallest = false;
+    if (!ChooseRoot(bigA, bigB, root, chosen, &smallest)) return false;
+    const double c = bigA / (2.0 * kSqrt2 * bigB);
     const double z = chosen.z, lnZB = chosen.lnZB, logTerm = chosen.logTerm;
     const double perB = 1.0 / b, twoPerA = 2.0 / a;
     for (std::size_t i = 0; i < n; ++i) {
@@ -176,9 +192,23 @@ bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, P
     if (eval) {
         eval->z = z;
         eval->b = bigB;
-        eval->smallestRoot = count > 1 && z == roots[0];
+        eval->smallestRoot = smallest;
     }
     return true;
+}
+
+// ln phi of active component k on its own, on the root of lower Gibbs energy (not counted as an
+// evaluation: one cubic, no mixing).
+std::optional<double> PureLnPhi(const Model& m, std::size_t k) {
+    const double rt = kGasConstant * m.temperatureK;
+    const double bigA = m.aij[k * m.n + k] * m.pressureKPa / (rt * rt);
+    const double bigB = m.b[k] * m.pressureKPa / rt;
+    RootTerms t;
+    bool smallest = false;
+    if (!(bigA > 0.0) || !(bigB > 0.0) || !ChooseRoot(bigA, bigB, RootChoice::Stable, t, &smallest))
+        return std::nullopt;
+    const double lnPhi = t.z - 1.0 - t.lnZB - bigA / (2.0 * kSqrt2 * bigB) * t.logTerm;
+    return std::isfinite(lnPhi) ? std::optional<double>{lnPhi} : std::nullopt;
 }
 
 // Venkatarathnam and Oellrich's phase identification parameter (Fluid Phase Equilibria 301,

@@ -36,6 +36,7 @@ constexpr double kSameComposition = 1e-4;       // a stationary point this close
 constexpr double kJoinsFoundPoint = 1e-3;       // a trial contracting this close to a stationary point found ends there
 constexpr double kPureTrialFraction = 1e-2;     // components of the feed with a trial phase of their own
 constexpr double kPureTrialLnIdealLiquid = -2.302585092994046;  // when x_k / K_k of Wilson exceeds 0.1
+constexpr double kPureTrialLnActivity = -1.3862943611198906;    // a trace's, when its activity exceeds 0.25
 
 // Bounds of the work: a flash that cannot be certified within them fails.
 constexpr int kMaxStabilityIterations = 150;
@@ -99,6 +100,8 @@ struct PhaseEval {
 // ln phi of every active component for composition x (normalised), with the chosen root.
 bool Evaluate(const Model& m, const double* x, RootChoice root, double* lnPhi, PhaseEval* eval,
               std::vector<double>& s);
+// ln phi of active component k as a pure fluid, on its stable root (no evaluation counted).
+std::optional<double> PureLnPhi(const Model& m, std::size_t k);
 // Venkatarathnam and Oellrich's phase identification parameter: above 1 liquid-like.
 double PhaseIdentificationParameter(const Model& m, const double* x, double z);
 
@@ -117,11 +120,12 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
                                               const std::vector<double>& d,
                                               const std::vector<std::vector<double>>& starts,
                                               std::vector<StationaryPoint> points = {});
-// The usual trial phases of a phase x, and the pure-component trials for certifying it (of
-// every component above 1 % of the feed z when x is liquid-like).
+// The usual trial phases of a phase x, and the pure-component trials for certifying it (d the
+// ln f / P of x; of every component above 1 % of the feed z when x is liquid-like).
 std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<double>& x);
 std::vector<std::vector<double>> PureTrialStarts(const Model& m, const std::vector<double>& x,
-                                                 const std::vector<double>& z, bool liquid);
+                                                 const std::vector<double>& d, const std::vector<double>& z,
+                                                 bool liquid);
 // Appends the starts of `more` whose trial compositions differ from those of every start in
 // `starts` (a start within kJoinsFoundPoint of another ends at the same stationary point).
 void AppendDistinctStarts(std::vector<std::vector<double>>& starts, const std::vector<std::vector<double>>& more);

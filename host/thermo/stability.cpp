@@ -265,24 +265,36 @@ std::vector<std::vector<double>> TrialStarts(const Model& m, const std::vector<d
 
 // Further starting points, for certifying a phase x that the starts above find stable
 // (Michelsen advises a trial from every pure component): the nearly pure form of every other
-// component that makes up more than kPureTrialFraction of the feed z and could condense into a
-// liquid of its own, so that a liquid rich in carbon dioxide, hydrogen sulfide, nitrogen or
-// methane is found too. A component could when its fugacity in x is at least a tenth of its
-// vapour pressure by Wilson's estimate, x_k P > 0.1 P_sat,k, or x_k / K_k > 0.1: a margin of
-// ten for the non-ideality of its liquid (a component far from that, such as carbon dioxide at
-// 1.5 % in a gas at 5 degC and 5000 kPa, is left to the other starts). A liquid-like phase x
-// gets the trial of every such component: a vapour rich in a light gas may boil off it, and
-// Wilson's estimate, which puts helium's K near 1 at 6 MPa, does not point there.
+// component that could form a liquid or a phase of its own, so that a liquid rich in carbon
+// dioxide, hydrogen sulfide, nitrogen or methane is found too.
+// - A component of more than kPureTrialFraction of the feed z could when its fugacity in x is
+//   at least a tenth of its vapour pressure by Wilson's estimate, x_k P > 0.1 P_sat,k, or
+//   x_k / K_k > 0.1: a margin of ten for the non-ideality of its liquid (a component far from
+//   that, such as carbon dioxide at 1.5 % in a gas at 5 degC and 5000 kPa, is left to the other
+//   starts). A liquid-like phase x gets the trial of every such component: a vapour rich in a
+//   light gas may boil off it, and Wilson's estimate, which puts helium's K near 1 at 6 MPa,
+//   does not point there.
+// - A trace could when its activity in x, its fugacity over that of the pure fluid at the same
+//   temperature and pressure (d_k = ln x_k + ln phi_k(x) against ln phi_k of the pure fluid),
+//   is at least kPureTrialLnActivity: a phase made mostly of it has nearly the pure fluid's
+//   fugacity, which x must then nearly reach (0.5 % carbon dioxide in liquid n-butane at 60 K
+//   is far above it).
 std::vector<std::vector<double>> PureTrialStarts(const Model& m, const std::vector<double>& x,
-                                                 const std::vector<double>& z, bool liquid) {
+                                                 const std::vector<double>& d, const std::vector<double>& z,
+                                                 bool liquid) {
     std::vector<std::vector<double>> starts;
     if (m.n < 2) return starts;
     const bool polar = std::any_of(m.polar.begin(), m.polar.end(), [](char p) { return p != 0; });
     for (std::size_t k = 0; k < m.n; ++k) {
-        const int at = static_cast<int>(k);
-        if (z[k] > kPureTrialFraction && (liquid || SafeLog(x[k]) - m.lnWilsonK[k] > kPureTrialLnIdealLiquid) &&
-            !m.polar[k] && (polar || at != m.heaviest))
-            starts.push_back(NearlyPure(m, k));
+        if (m.polar[k] || (!polar && static_cast<int>(k) == m.heaviest)) continue;
+        bool could;
+        if (z[k] > kPureTrialFraction) {
+            could = liquid || SafeLog(x[k]) - m.lnWilsonK[k] > kPureTrialLnIdealLiquid;
+        } else {
+            const auto pure = PureLnPhi(m, k);
+            could = pure && d[k] - *pure > kPureTrialLnActivity;
+        }
+        if (could) starts.push_back(NearlyPure(m, k));
     }
     return starts;
 }
@@ -313,7 +325,7 @@ std::optional<Stability> TestFeed(const Model& m, const std::vector<double>& z, 
     s.liquidLike = PhaseIdentificationParameter(m, z.data(), eval.z) > 1.0 && !(InverseReducedTemperature(m, z) < 1.0);
     std::vector<StationaryPoint> points;
     for (int stage = 0; stage < 2 && !s.unstable; ++stage) {
-        points = StationaryPoints(m, z, d, stage == 0 ? TrialStarts(m, z) : PureTrialStarts(m, z, z, s.liquidLike),
+        points = StationaryPoints(m, z, d, stage == 0 ? TrialStarts(m, z) : PureTrialStarts(m, z, d, z, s.liquidLike),
                                     std::move(points));
         for (const auto& p : points)
             if (p.tm < kUnstableTm && (!s.unstable || p.tm < s.best.tm)) {

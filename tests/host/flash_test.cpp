@@ -508,7 +508,9 @@ void ExpectSolverShares(const SolverCase& c) {
 }
 
 // Liquids that the usual trial phases of a natural gas do not reach. The sour gas was once
-// certified as two phases with a third liquid of 3.4 % below the tangent plane.
+// certified as two phases with a third liquid of 3.4 % below the tangent plane; the pipeline
+// gas at -196 degC as one liquid, its 0.96 % carbon dioxide too little for a trial of its own
+// then (its fugacity in the liquid far above that of pure carbon dioxide).
 TEST(PengRobinsonFlash, LiquidsRichInOneComponentAgainstAnIndependentSolver) {
     const SolverCase cases[] = {
         {"sour gas, a liquid rich in hydrogen sulfide beside the hydrocarbon liquid",
@@ -517,6 +519,10 @@ TEST(PengRobinsonFlash, LiquidsRichInOneComponentAgainstAnIndependentSolver) {
          {0.838422484, 0.127351384, 0.0, 0.034226133}},
         {"the README's wet gas, carbon dioxide out of a methane-rich liquid", kWetGasNames, kWetGasPercent, -200.0,
          14000.0, {0.0, 0.984718746, 0.001000000, 0.014281254}},
+        {"a pipeline gas at -196 degC, carbon dioxide of under 1 % out of liquid methane",
+         {"nitrogen", "carbon dioxide", "methane", "ethane", "propane", "n-butane", "n-hexane", "hydrogen sulfide"},
+         {0.033, 0.0096, 0.9059, 0.0003, 0.0265, 0.0078, 0.0159, 0.001}, -196.0, 7416.0,
+         {0.0, 0.991555354, 0.0, 0.008444646}},
     };
     for (const auto& c : cases) ExpectSolverShares(c);
 }
