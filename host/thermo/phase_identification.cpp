@@ -40,13 +40,14 @@ double HeavierHydrocarbonFraction(const Model& m, const std::vector<Component>& 
 
 }  // namespace
 
-// Slots of the phases of an equilibrium. One phase: by its phase identification parameter,
-// vapour-like to the vapour slot, a liquid to the aqueous slot when water, alcohols and
-// glycols make up most of it, else to the hydrocarbon-liquid slot. Several phases: the most
-// polar liquid that is mostly polar goes to the aqueous slot. Of the others the lightest goes
-// to the vapour slot when it is a vapour: vapour-like by the phase identification parameter,
-// or liquid-like but above its own pseudo-critical temperature (the dense methane-rich phase
-// of a near-critical split, which that parameter counts as liquid-like). Every other
+// Slots of the phases of an equilibrium. A phase is a vapour when it is vapour-like by the
+// phase identification parameter, or liquid-like but above its own pseudo-critical
+// temperature (the dense methane-rich phase of a near-critical split, or a dense gas at 128
+// bar, which that parameter counts as liquid-like). One phase: a vapour to the vapour slot
+// (a mostly polar one only when vapour-like), a liquid to the aqueous slot when water,
+// alcohols and glycols make up most of it, else to the hydrocarbon-liquid slot. Several
+// phases: the most polar liquid that is mostly polar goes to the aqueous slot. Of the others
+// the lightest goes to the vapour slot when it is a vapour. Every other
 // phase is a liquid: one goes to the hydrocarbon-liquid slot, two to the hydrocarbon-liquid
 // slot (the one richer in hydrocarbons heavier than methane) and the phase-3 slot (the other,
 // such as a liquid rich in carbon dioxide, hydrogen sulfide or methane). More liquids than
@@ -61,8 +62,12 @@ std::vector<int> ClassifyPhases(const Model& m, const std::vector<Component>& co
         pip[k] = PhaseIdentificationParameter(m, phases[k].x.data(), phases[k].eval.z);
     }
     auto vapourLike = [&](std::size_t k) { return !(pip[k] > 1.0); };
+    // A vapour, or a dense fluid above its own pseudo-critical temperature.
+    auto vapour = [&](std::size_t k) { return vapourLike(k) || InverseReducedTemperature(m, phases[k].x) < 1.0; };
     if (np == 1) {
-        slot[0] = vapourLike(0) ? kVapourSlot : polar[0] > 0.5 ? kAqueousSlot : kHydrocarbonLiquidSlot;
+        slot[0] = (polar[0] > 0.5 ? vapourLike(0) : vapour(0)) ? kVapourSlot
+                  : polar[0] > 0.5                            ? kAqueousSlot
+                                                              : kHydrocarbonLiquidSlot;
         return slot;
     }
     std::vector<std::size_t> order(np);  // lightest (largest Z) first
@@ -78,8 +83,7 @@ std::vector<int> ClassifyPhases(const Model& m, const std::vector<Component>& co
     for (std::size_t k : order)
         if (k != aqueous) rest.push_back(k);
     if (aqueous < np) slot[aqueous] = kAqueousSlot;
-    if (!rest.empty() && (vapourLike(rest[0]) ||
-                          InverseReducedTemperature(m, phases[rest[0]].x) < 1.0)) {
+    if (!rest.empty() && vapour(rest[0])) {
         slot[rest[0]] = kVapourSlot;
         rest.erase(rest.begin());
     }

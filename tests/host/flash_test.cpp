@@ -422,14 +422,17 @@ const std::vector<const char*> kWetGasNames{"nitrogen",  "carbon dioxide", "meth
 const std::vector<double> kWetGasPercent{1.0, 1.5, 88.0, 5.0, 2.5, 1.0, 0.4, 0.3, 0.2, 0.1};
 
 // The TP flash of a feed over the named components.
+const std::vector<double> kDryWetGasPercent{1.0, 1.5, 88.0, 5.0, 2.5, 1.0, 0.4, 0.3, 0.2, 0.0};
+
 std::optional<FlashResult> FlashCase(const std::vector<const char*>& components, const std::vector<double>& feed,
                                      double temperatureC, double pressureKPa) {
     return PengRobinsonFlash(Named(components)).FlashTP(temperatureC + kZeroC, pressureKPa, feed);
 }
 
-// Each phase in its slot: a single phase by its phase identification parameter, a liquid rich
-// in water or alcohol in the aqueous slot, only a vapour in the vapour slot, a second
-// non-aqueous liquid in the phase-3 slot.
+// Each phase in its slot: a liquid rich in water or alcohol in the aqueous slot, only a vapour
+// in the vapour slot, a second non-aqueous liquid in the phase-3 slot. A dense gas above its
+// own pseudo-critical temperature is a vapour, alone as beside water (alone it once went to the
+// hydrocarbon-liquid slot, by its phase identification parameter only).
 TEST(PengRobinsonFlash, PhaseLabels) {
     struct Case {
         const char* name;
@@ -449,6 +452,10 @@ TEST(PengRobinsonFlash, PhaseLabels) {
          {kHydrocarbonLiquidSlot, kAqueousSlot}, 1},
         {"dense methane beside water", {"methane", "water"}, {0.99, 0.01}, -99.9, 6894.76,
          {kHydrocarbonLiquidSlot, kAqueousSlot}, 0},
+        {"the README's gas without water, dense at 164 bar", kWetGasNames, kDryWetGasPercent, 14.0, 16400.0,
+         {kVapourSlot}, 2},
+        {"the README's wet gas, dense at 164 bar beside water", kWetGasNames, kWetGasPercent, 14.0, 16400.0,
+         {kVapourSlot, kAqueousSlot}, 2},
         // Far below its pseudo-critical temperature the methane-rich phase is a liquid, and the
         // carbon dioxide that separates from it a second liquid: no vapour.
         {"wet gas at -200 degC, 140 bar: two liquids beside water", kWetGasNames, kWetGasPercent, -200.0,
