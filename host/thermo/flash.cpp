@@ -172,15 +172,15 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
             });
             std::vector<double> d(m.n);
             for (std::size_t i = 0; i < m.n; ++i) d[i] = SafeLog(ref->x[i]) + ref->lnPhi[i];
-            // The usual starts first; when they find no instability, the pure components too.
             // The phases of the split are stationary points on the plane (tm 0): a trial
             // contracting onto one of them ends there.
             std::vector<StationaryPoint> points;
             if (phases.size() > 1)
                 for (const auto& ph : phases) points.push_back({ph.x, 0.0});
-            // A stage whose unstable trial phases all fail to split hands over to the next: the
-            // pure trials may reach the phase that the split lacks (a shallow point beside a
-            // known phase can be a split's shadow rather than a phase of its own).
+            // The usual starts first; when they find no instability, or no split converges from
+            // the trial phases they find, the pure components too: those may reach the phase
+            // that the split lacks (a shallow point beside a known phase can be a split's
+            // shadow rather than a phase of its own).
             bool unstable = false, split = false;
             for (int stage = 0; stage < 2 && !split; ++stage) {
                 // Beside a split, the usual starts from the feed as well: Wilson's estimates

@@ -34,9 +34,9 @@ constexpr double kClearlyStableTm = 1e-3;      // tangent-plane distance of a tr
 constexpr double kUnboundedLnSum = 50.0;       // ln sum W of a trial that grows without bound
 constexpr double kSameComposition = 1e-4;       // a stationary point this close is a known phase
 constexpr double kJoinsFoundPoint = 1e-3;       // a trial contracting this close to a stationary point found ends there
-constexpr double kPureTrialFraction = 1e-2;     // components of the feed with a trial phase of their own
+constexpr double kPureTrialFraction = 1e-2;     // above it a component's pure trial is gated by Wilson's estimate,
 constexpr double kPureTrialLnIdealLiquid = -2.302585092994046;  // when x_k / K_k of Wilson exceeds 0.1
-constexpr double kPureTrialLnActivity = -1.3862943611198906;    // a trace's, when its activity exceeds 0.25
+constexpr double kPureTrialLnActivity = -1.3862943611198906;    // a trace's by its activity (above 0.25)
 
 // Bounds of the work: a flash that cannot be certified within them fails.
 constexpr int kMaxStabilityIterations = 150;
@@ -81,8 +81,8 @@ struct Model {
     double temperatureK = 0.0;
     double pressureKPa = 0.0;
     std::size_t n = 0;
-    mutable int evaluations = 0;      // the work done with this model,
-    mutable int evaluationLimit = 0;  // bounded by this (kMaxEvaluations and kEvaluationsPerComponent each)
+    mutable int evaluations = 0;      // the work done with this model, and its bound
+    mutable int evaluationLimit = 0;  // (kMaxEvaluations + kEvaluationsPerComponent n, lowered for a part)
 };
 
 // --- The model (peng_robinson.cpp)
