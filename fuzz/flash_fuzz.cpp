@@ -213,10 +213,12 @@ std::vector<double> Normalised(const Case& c, const std::vector<double>& lnW) {
 // A component of more than 1 % of the feed: the flash looks for a phase of its own for each.
 bool Major(const Case& c, std::size_t i) { return c.z[i] > 0.01; }
 
-// ln phi of every component as a pure fluid on its stable root.
+// ln phi of every trace of the feed (at most 1 %) as a pure fluid on its stable root; 0 for
+// the others.
 std::vector<double> PureLnPhi(const host::PengRobinsonFlash& flash, const Case& c, double t, double p) {
     std::vector<double> lnPhi(c.z.size(), 0.0);
     for (std::size_t k = 0; k < c.z.size(); ++k) {
+        if (!(c.z[k] > 0.0) || Major(c, k)) continue;
         std::vector<double> pure(c.z.size(), 0.0);
         pure[k] = 1.0;
         const auto all = flash.LnFugacityCoefficients(t, p, pure, RootChoice::Stable);

@@ -130,9 +130,12 @@ struct RootTerms {
     double z, lnZB, logTerm;
 };
 
+// The residual Gibbs energy over RT of a root, c = A / (2 sqrt(2) B): ln phi of a pure fluid.
+double ResidualGibbs(const RootTerms& t, double c) { return t.z - 1.0 - t.lnZB - c * t.logTerm; }
+
 // The chosen root of the cubic in Z for A and B; false when it has no root above B.
-// *smallest: the root taken is the smaller of several.
-bool ChooseRoot(double bigA, double bigB, RootChoice root, RootTerms& chosen, bool* smallest) {
+// *smallest, when asked: the root taken is the smaller of several.
+bool ChooseRoot(double bigA, double bigB, RootChoice root, RootTerms& chosen, bool* smallest = nullptr) {
     double roots[3];
     const int count = CubicRoots(bigB - 1.0, bigA - 3.0 * bigB * bigB - 2.0 * bigB,
                                  bigB * bigB + bigB * bigB * bigB - bigA * bigB, bigB, roots);
@@ -141,17 +144,15 @@ bool ChooseRoot(double bigA, double bigB, RootChoice root, RootTerms& chosen, bo
     auto terms = [&](double z) {
         return RootTerms{z, pmath::Log(z - bigB), pmath::Log((z + kDelta1 * bigB) / (z + kDelta2 * bigB))};
     };
-    // The residual Gibbs energy of a root.
-    auto gibbs = [&](const RootTerms& t) { return t.z - 1.0 - t.lnZB - c * t.logTerm; };
     if (root == RootChoice::Liquid) {
         chosen = terms(roots[0]);
     } else if (root == RootChoice::Stable && count > 1) {
         const RootTerms low = terms(roots[0]), high = terms(roots[count - 1]);
-        chosen = gibbs(low) < gibbs(high) ? low : high;
+        chosen = ResidualGibbs(low, c) < ResidualGibbs(high, c) ? low : high;
     } else {
         chosen = terms(roots[count - 1]);
     }
-    *smallest = count > 1 && chosen.z == roots[0];
+    if (smallest) *smallest = count > 1 && chosen.z == roots[0];
     return true;
 }
 
@@ -204,10 +205,8 @@ std::optional<double> PureLnPhi(const Model& m, std::size_t k) {
     const double bigA = m.aij[k * m.n + k] * m.pressureKPa / (rt * rt);
     const double bigB = m.b[k] * m.pressureKPa / rt;
     RootTerms t;
-    bool smallest = false;
-    if (!(bigA > 0.0) || !(bigB > 0.0) || !ChooseRoot(bigA, bigB, RootChoice::Stable, t, &smallest))
-        return std::nullopt;
-    const double lnPhi = t.z - 1.0 - t.lnZB - bigA / (2.0 * kSqrt2 * bigB) * t.logTerm;
+    if (!(bigA > 0.0) || !(bigB > 0.0) || !ChooseRoot(bigA, bigB, RootChoice::Stable, t)) return std::nullopt;
+    const double lnPhi = ResidualGibbs(t, bigA / (2.0 * kSqrt2 * bigB));
     return std::isfinite(lnPhi) ? std::optional<double>{lnPhi} : std::nullopt;
 }
 

@@ -65,9 +65,10 @@ std::vector<int> ClassifyPhases(const Model& m, const std::vector<Component>& co
     // A vapour, or a dense fluid above its own pseudo-critical temperature.
     auto vapour = [&](std::size_t k) { return vapourLike(k) || InverseReducedTemperature(m, phases[k].x) < 1.0; };
     if (np == 1) {
-        slot[0] = (polar[0] > 0.5 ? vapourLike(0) : vapour(0)) ? kVapourSlot
-                  : polar[0] > 0.5                            ? kAqueousSlot
-                                                              : kHydrocarbonLiquidSlot;
+        const bool mostlyPolar = polar[0] > 0.5;
+        slot[0] = (mostlyPolar ? vapourLike(0) : vapour(0)) ? kVapourSlot
+                  : mostlyPolar                         ? kAqueousSlot
+                                                        : kHydrocarbonLiquidSlot;
         return slot;
     }
     std::vector<std::size_t> order(np);  // lightest (largest Z) first
