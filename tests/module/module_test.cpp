@@ -138,6 +138,25 @@ TEST(Module, ParametersHoldRefTempOptionOnlyForIso6976Classes) {
             EXPECT_EQ(selected, 0);
             continue;
         }
+        if (std::string(info.word).find("GERG2008") != std::string::npos) {  // "Model": the published equation
+            EXPECT_EQ(count, 1);                                               // (selected) or the hydrogen model
+            ComPtr<IVariable> variable;
+            ASSERT_EQ(parameters->GetVariable(OLESTR("Model"), variable.Put()), S_OK);
+            ComPtr<IEnumVariable> model;
+            ASSERT_EQ(variable.As(&model), S_OK);
+            BSTR text = nullptr;
+            std::int32_t options = 0;
+            model->GetOptionCount(&options);
+            ASSERT_EQ(options, 2);
+            model->GetEnumText(0, &text);
+            EXPECT_EQ(TakeString(text), OLESTR("GERG-2008"));
+            model->GetEnumText(1, &text);
+            EXPECT_EQ(TakeString(text), OLESTR("GERG-2008 with the 2021 hydrogen binaries"));
+            std::int32_t selected = -1;
+            EXPECT_EQ(model->GetValue(0, &selected), S_OK);
+            EXPECT_EQ(selected, 0);
+            continue;
+        }
         if (!IsIso6976(info.word)) {
             EXPECT_EQ(count, 0);
             continue;
