@@ -46,7 +46,8 @@ A batch (calorix-host batch --fluid F) is a JSON list of such objects, or a CSV 
 header (id, temperature_C, pressure_kPa, molar_flow_kmol_h, then one column per component).)";
 
 constexpr std::uint32_t kRunOptions = kOptFluid | kOptModule | kOptRefTemp | kOptFormat | kOptCorrelations | kOptFlash |
-                                     kOptNormalise | kOptEdition | kOptRef | kOptOutputUnits | kOptMethaneOrigin;
+                                     kOptNormalise | kOptEdition | kOptRef | kOptOutputUnits | kOptMethaneOrigin |
+                                     kOptGergModel;
 constexpr std::uint32_t kBatchOptions = kRunOptions | kOptStrict | kOptDelimiter;
 constexpr std::uint32_t kEnvelopeOptions = kOptFluid | kOptModule | kOptFormat | kOptNormalise | kOptOutputUnits;
 

@@ -22,6 +22,10 @@ std::mutex& Co2eCalculatorLock() {
     return lock;
 }
 
+// The enumeration parameter of the GERG-2008 classes that selects the published equation or
+// the one with the 2021 hydrogen binaries.
+constexpr char kGergModelParameter[] = "Model";
+
 bool IsCo2eClass(const CatalogueEntry& entry) { return std::string_view(entry.word).starts_with("CO2E"); }
 bool IsDewPointClass(std::int32_t resultType) { return resultType == 1; }
 
@@ -44,7 +48,7 @@ bool HasWater(const Fluid& fluid, std::size_t k) {
 
 // Why a line-condition class (GERG-2008, AGA8 DETAIL) gave no value for output column k: the
 // engine asked again with the phase's composition, at the fluid's temperature and pressure.
-std::string LineValueReason(const Fluid& fluid, std::size_t k, std::string_view word) {
+std::string LineValueReason(const Fluid& fluid, std::size_t k, std::string_view word, std::int32_t gergModelOption) {
     if (k == 0 && fluid.phases.size() > 1) return "the fluid is not one phase; each phase has its own value";
     // Column 0 of a fluid of one phase is that phase.
     const std::vector<double>* x = &fluid.moleFractions;
@@ -59,8 +63,8 @@ std::string LineValueReason(const Fluid& fluid, std::size_t k, std::string_view 
     using namespace calorix::lineprops;
     const LineModel model = word.find("Detail") != std::string_view::npos ? LineModel::Detail : LineModel::Gerg2008;
     const Root root = slot == kVapourSlot ? Root::Gas : Root::Liquid;
-    const LineOutcome outcome =
-        EvaluateLineState(model, *x, cas, fluid.temperatureC + 273.15, fluid.pressureKPa, root);
+    const LineOutcome outcome = EvaluateLineState(model, *x, cas, fluid.temperatureC + 273.15, fluid.pressureKPa, root,
+                                                  GergModelOfOption(gergModelOption).value_or(GergModel::Gerg2008));
     if (outcome.state.status == LineStatus::ForeignComponent)
         for (const auto& c : fluid.components)
             if (c.casKey == outcome.foreign_cas)
@@ -74,7 +78,8 @@ bool IsLineClass(std::string_view word) {
            word.starts_with("SoundSpeed") || word.starts_with("IsentropicExp");
 }
 
-void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, CorrelationResult& r) {
+void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, std::int32_t gergModelOption,
+                      CorrelationResult& r) {
     for (std::size_t k = 0; k < kOutputColumns; ++k) {
         PhaseStatus& s = r.phases[k];
         const bool present = k == 0 || PhasePresent(fluid, static_cast<int>(k) - 1);
@@ -87,7 +92,7 @@ void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, Corre
             s = {PhaseState::NotComputed, "the correlation failed"};
         } else if (!value) {
             s = {PhaseState::NotComputed,
-                 IsLineClass(r.report.word)              ? LineValueReason(fluid, k, r.report.word)
+                 IsLineClass(r.report.word)              ? LineValueReason(fluid, k, r.report.word, gergModelOption)
                  : !IsDewPointClass(r.report.resultType) ? "the correlation gave no value"
                  : r.report.word == "WaterDewPt" && !HasWater(fluid, k)
                      ? "no water dew point: no water in the fluid"
@@ -182,7 +187,12 @@ FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<cons
         else if (SUCCEEDED(hr) && FAILED(hr = SelectEnumOption(correlation.Get(), "MethaneOrigin",
                                                                settings.methaneOriginOption)))
             step = "MethaneOrigin";
-        m_slots.push_back(Slot{entry, std::move(correlation), hr, step, edition});
+        else if (SUCCEEDED(hr) && FAILED(hr = SelectEnumOption(correlation.Get(), kGergModelParameter,
+                                                               settings.gergModelOption)))
+            step = kGergModelParameter;
+        std::optional<std::string> model;
+        if (SUCCEEDED(hr)) model = SelectedEnumText(correlation.Get(), kGergModelParameter);
+        m_slots.push_back(Slot{entry, std::move(correlation), hr, step, edition, std::move(model)});
     }
 }
 
@@ -194,6 +204,7 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
     for (Slot& slot : m_slots) {
         CorrelationResult r;
         r.edition = slot.edition;
+        r.model = slot.model;
         if (FAILED(slot.createStatus)) {
             r.report.word = slot.entry->word;
             r.report.status = slot.createStatus;
@@ -214,7 +225,7 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
                 v.reset();
             }
         }
-        SetPhaseStatuses(out.fluid, out.flashProblem, r);
+        SetPhaseStatuses(out.fluid, out.flashProblem, m_settings.gergModelOption, r);
         if (!r.problem.empty() && out.flashProblem.empty())
             for (auto& s : r.phases)
                 if (s.state == PhaseState::Ok || s.state == PhaseState::NotComputed) s = {PhaseState::NotComputed, r.problem};

@@ -22,6 +22,8 @@ struct EvaluationSettings {
     std::optional<std::int32_t> refTempOption;   // "RefTempOption" of the 1995 classes: 0 for 15 degC, 1 for 0 degC
     IsoEdition edition;                          // "RefConditions" chosen on every 2016 object
     std::int32_t methaneOriginOption = 0;        // "MethaneOrigin" where a class has it: 0 fossil, 1 non-fossil
+    std::int32_t gergModelOption = 0;            // "Model" of the GERG-2008 classes: 0 GERG-2008, 1 with the
+                                                 // 2021 hydrogen binaries
 };
 
 // What a phase column of the output says.
@@ -43,6 +45,7 @@ struct CorrelationResult {
     std::string problem;                                  // empty when every value is sound
     std::array<PhaseStatus, kOutputColumns> phases;
     std::optional<IsoEdition> edition;                    // ISO 6976 classes: what the values were computed with
+    std::optional<std::string> model;                     // classes with "Model": the one selected, as the class names it
     // Nothing failed (a value may still be missing for a reason, such as no dew point).
     bool Ok() const { return SUCCEEDED(report.status) && problem.empty(); }
     // "ok" only when the overall value is there; else what failed or why it is missing.
@@ -75,6 +78,7 @@ private:
         HRESULT createStatus;
         const char* failedStep;
         std::optional<IsoEdition> edition;
+        std::optional<std::string> model;
     };
     std::vector<Slot> m_slots;
     std::vector<std::string> m_leftOut;

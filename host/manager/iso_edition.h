@@ -55,6 +55,10 @@ std::int32_t RefTempOptionOf(const IsoEdition& edition) noexcept;
 // without that parameter.
 HRESULT SelectEnumOption(ICorrelation* correlation, const char* name, std::int32_t option);
 
+// The text of the selected option of the enumeration parameter `name` (the model a GERG-2008
+// class computes with); nothing for a class without that parameter or an unreadable option.
+std::optional<std::string> SelectedEnumText(ICorrelation* correlation, const char* name);
+
 // Selects the pair in the "RefConditions" of a 2016 class: the option whose text names the
 // pair ("Combustion 25.0 deg C, metering 0.0 deg C"). S_FALSE for a class without the
 // parameter; E_INVALIDARG when no option names the pair.
