@@ -330,7 +330,8 @@ std::string CsvRows(const RunDescription& run, const FluidResult& result, std::s
                                                       : std::string(",");
         out += c.edition ? fmt::format(",{:g},{},{:g}", c.edition->meteringC, c.edition->year, c.edition->combustionC)
                          : std::string(",,,");
-        out += "," + (c.model ? CsvField(*c.model) : std::string());
+        out += ',';
+        if (c.model) out += CsvField(*c.model);
         for (const PhaseStatus& s : c.phases) out += fmt::format(",{},{}", StateWord(s.state), CsvField(s.reason));
         out += fmt::format(",{}\n", ProgramVersion());
     }
