@@ -54,10 +54,6 @@ std::optional<GergModel> GergModelOfOption(std::int32_t option) noexcept {
     return std::nullopt;
 }
 
-std::string_view GergModelName(GergModel model) noexcept {
-    return model == GergModel::Gerg2008Hydrogen2021 ? "GERG-2008 with the 2021 hydrogen binaries" : "GERG-2008";
-}
-
 LineOutcome EvaluateLineState(LineModel model, std::span<const double> fractions, std::span<const double> cas_numbers,
                               double temperature_K, double pressure_kPa, Root root, GergModel gerg_model) {
     LineOutcome outcome;

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <string_view>
 
 #include "lineprops/gerg2008.h"
 #include "lineprops/line_conditions.h"
@@ -28,8 +27,6 @@ std::int64_t CasKey(double cas_number) noexcept;
 // The GERG-2008 model of option index "Model" (0 the published equation, 1 with the 2021
 // hydrogen binaries); nothing for another index.
 std::optional<GergModel> GergModelOfOption(std::int32_t option) noexcept;
-// The model's name, as records show it: "GERG-2008" or "GERG-2008 with the 2021 hydrogen binaries".
-std::string_view GergModelName(GergModel model) noexcept;
 
 // fractions and cas_numbers run in parallel over the host's components (the shorter length
 // counts). A component with a positive fraction outside the model gives ForeignComponent; a
