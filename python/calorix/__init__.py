@@ -19,7 +19,19 @@ import json as _json
 import os as _os
 import warnings as _warnings
 
-from . import _calorix
+try:
+    from . import _calorix
+except ImportError as _error:
+    # The native part serves the one version of Python it was built for, which its file name says.
+    import importlib.machinery as _machinery
+    import pathlib as _pathlib
+    import sys as _sys
+    _here = _pathlib.Path(__file__).parent
+    _built = sorted(p.name for p in _here.glob("_calorix.*"))
+    if not _built or any((_here / ("_calorix" + s)).exists() for s in _machinery.EXTENSION_SUFFIXES):
+        raise
+    raise ImportError(f"calorix: the native part {', '.join(_built)} was built for another version of Python "
+                      f"than this one ({_sys.version.split()[0]})") from _error
 
 __all__ = [
     "__version__", "CalculationError", "Fluid", "Results", "batch", "components", "correlations", "envelope",

@@ -28,8 +28,9 @@ namespace {
 // ---- the correlation module ---------------------------------------------------------------
 
 // One module for the process: loaded on first use, from the path given to load_module(), else
-// $CALORIX_MODULE, else beside this extension (an installed package), else the build tree's
-// folder of modules and programs. A module once loaded stays loaded (as in calorix-host).
+// $CALORIX_MODULE, else beside this extension (the package installed with its own copy), else the
+// build tree's folder of modules and programs, else the Linux packages' lib/calorix. A module once
+// loaded stays loaded (as in calorix-host).
 struct LoadedModule {
     std::mutex lock;
     std::string path;
@@ -42,12 +43,8 @@ LoadedModule& Module() {
 
 std::string DefaultModule() {
     if (const char* env = std::getenv("CALORIX_MODULE"); env && *env) return env;
-#ifdef CALORIX_BUILD_MODULE_DIR
-    const std::string buildTree[] = {CALORIX_BUILD_MODULE_DIR};
-    return DefaultModulePath(buildTree);
-#else
-    return DefaultModulePath();
-#endif
+    const std::string elsewhere[] = {CALORIX_BUILD_MODULE_DIR, CALORIX_INSTALLED_MODULE_DIR};
+    return DefaultModulePath(elsewhere);
 }
 
 std::shared_ptr<CorrelationManager> LoadModule(const std::string& path) {

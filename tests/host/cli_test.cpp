@@ -170,6 +170,12 @@ TEST_F(HostProgram, ListsVersionComponentsAndCorrelations) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), static_cast<long>(Catalogue().size())) << r.out;
     EXPECT_NE(r.out.find("HCDewPt           Calorix.HCDewPt.1"), std::string::npos) << r.out;
+    // --help-all, which the man page is made from: every command with the options only it takes.
+    r = Start("--help-all");
+    EXPECT_EQ(r.status, 0);
+    for (const char* text : {"batch", "--strict", "--delimiter", "envelope", "--pressures", "--pressure-unit", "--points",
+                             "--svg", "unregister", "MODULE", "components", "correlations"})
+        EXPECT_NE(r.out.find(text), std::string::npos) << text << " missing from --help-all:\n" << r.out;
 }
 
 TEST_F(HostProgram, RegistrationOfAMissingModuleFails) {
