@@ -19,7 +19,19 @@ import json as _json
 import os as _os
 import warnings as _warnings
 
-from . import _calorix
+try:
+    from . import _calorix
+except ImportError as _error:
+    # The native part serves the one version of Python it was built for, which its file name says.
+    import importlib.machinery as _machinery
+    import pathlib as _pathlib
+    import sys as _sys
+    _here = _pathlib.Path(__file__).parent
+    _built = sorted(p.name for p in _here.glob("_calorix.*"))
+    if not _built or any((_here / ("_calorix" + s)).exists() for s in _machinery.EXTENSION_SUFFIXES):
+        raise
+    raise ImportError(f"calorix: the native part {', '.join(_built)} was built for another version of Python "
+                      f"than this one ({_sys.version.split()[0]})") from _error
 
 __all__ = [
     "__version__", "CalculationError", "Fluid", "Results", "batch", "components", "correlations", "envelope",
@@ -97,7 +109,8 @@ class Results(dict):
     - ``fluid``: the fluid as calculated (with the flash's phases when ``flash=True``).
     - ``flash_problem``: why the flash failed, or None.
     - ``ok``: nothing failed (a value may still be missing for a reason, such as no dew point).
-    - ``warnings``: what calorix-host would have warned about.
+    - ``warnings``: what calorix-host warns about for the run and the fluid (also issued with
+      the ``warnings`` module: by evaluate() each, by batch() a few of each kind, then a count).
     """
 
     def __init__(self, native):
@@ -163,7 +176,10 @@ def evaluate(fluid, correlations="all", flash=False, edition=1995, ref=None, met
     module cannot be loaded. A calculation that fails does not raise: its status says why.
     """
     native = _calorix.evaluate(_fluid(fluid), **_choices(correlations, flash, edition, ref, methane_origin, model))
-    return Results(native)
+    results = Results(native)
+    for warning in results.warnings:
+        _warnings.warn(warning, stacklevel=2)
+    return results
 
 
 def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil", model="gerg2008",
@@ -180,7 +196,16 @@ def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, metha
         raise ValueError(f"threads: expected at least 1, got {threads!r}")
     native = _calorix.batch(items, threads=int(threads or 0),
                             **_choices(correlations, flash, edition, ref, methane_origin, model))
-    return [Results(n) for n in native]
+    results = [Results(n) for n in native]
+    # A warning that repeats is issued a few times, then summarised, as calorix-host batch does.
+    tally = _calorix.WarningTally()
+    for number, result in enumerate(results, 1):
+        for warning in result.warnings:
+            if tally.add(number, warning):
+                _warnings.warn(f"fluid {number}: {warning}", stacklevel=2)
+    for line in tally.summary():
+        _warnings.warn(line, stacklevel=2)
+    return results
 
 
 def flash(fluid):
