@@ -442,6 +442,21 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             // end. Should they disagree, or Newton fail (near a critical point a point followed
             // may turn into the vapour itself and be lost), the bisection is done again with
             // the usual test throughout.
+            // A saturation point above the bracket: the usual test counts a tangent-plane
+            // distance above kUnstableTm as none, and where the distance falls slowly with the
+            // temperature (near the cricondenbar or a critical point) the stable end may lie
+            // millikelvins below the saturation point. Newton's point stands when its incipient
+            // phase, followed to the stable end, lies below the tangent plane there.
+            auto belowPlaneAt = [&](double t, const std::vector<double>& w) {
+                const Model m = at(t);
+                PhaseEval root;
+                const auto d = vapourRoot(m, root);
+                if (!d) return false;
+                std::vector<std::vector<double>> start{std::vector<double>(m.n)};
+                for (std::size_t i = 0; i < m.n; ++i) start[0][i] = SafeLog(w[i]);
+                const auto points = StationaryPoints(m, z, *d, start);
+                return !points.empty() && points[0].tm < 0.0;
+            };
             const double firstStableT = stableT, firstUnstableT = unstableT;
             const StationaryPoint firstBest = best;
             bool converged = false;
@@ -483,7 +498,8 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     dewT = stableT;
                     incipient = best.w;
                     converged = SaturationNewton(m_components, m_kij, active, pressureKPa, z, incipient, dewT) &&
-                                dewT > unstableT - 1e-3 && dewT < stableT + 1e-3 && Distance(incipient, z) >= 1e-9;
+                                dewT > unstableT - 1e-3 && Distance(incipient, z) >= 1e-9 &&
+                                (dewT < stableT + 1e-3 || belowPlaneAt(stableT, incipient));
                 }
                 if (converged) break;
             }
