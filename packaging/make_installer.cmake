@@ -2,7 +2,8 @@
 # installer test for its broken variants):
 #   cmake -DSTAGE=<staged install> -DOUTFILE=<setup.exe> -DSCRIPT=<calorix.nsi> -DWORK=<folder>
 #         -DMAKENSIS=<makensis> -DWINE=<wine64> -DWINE_PREFIX=<folder> [-DUNINSTALLER=<uninstall.exe>]
-#         -P make_installer.cmake
+#         [-DQUICK=ON] -P make_installer.cmake
+# QUICK compresses with zlib instead of LZMA: faster to make, for installers made only to test.
 # 1. Dates the staged files by SOURCE_DATE_EPOCH, when it is set.
 # 2. Writes WORK/files.nsh: the macros that put every staged file into the installed folder
 #    and delete it again, so that whatever the install rules stage the installer carries and the
@@ -80,6 +81,10 @@ if(NOT UNINSTALLER)
     endif()
 endif()
 
-execute_process(COMMAND ${MAKENSIS} -V2 -NOCD -DFILES=${WORK}/files.nsh -DSTAGE=${STAGE}
+set(flags "")
+if(QUICK)
+    set(flags "-XSetCompressor /FINAL zlib")
+endif()
+execute_process(COMMAND ${MAKENSIS} -V2 -NOCD ${flags} -DFILES=${WORK}/files.nsh -DSTAGE=${STAGE}
                         -DUNINSTALLER=${UNINSTALLER} -DOUTFILE=${OUTFILE} ${SCRIPT}
                 COMMAND_ERROR_IS_FATAL ANY)
