@@ -49,9 +49,7 @@ set(CALORIX_WINE_ENVIRONMENT
     "WINEDLLOVERRIDES=winedbg.exe=d\\;mscoree=\\;mshtml="
     "OANOCACHE=1")
 set(CALORIX_WINE ${CMAKE_CROSSCOMPILING_EMULATOR})
-# The time limit in seconds of every test under Wine: a program that hangs there (seen once
-# under load) fails in minutes instead of holding the run. The slowest passes in well under a
-# quarter of it on two busy cores.
+# The time limit in seconds of every test under Wine (tests/CMakeLists.txt).
 set(CALORIX_WINE_TEST_TIMEOUT 600)
 
 # The version as the string entries of every file's version resource write it, in the form of

@@ -21,7 +21,7 @@ data=$build/tests/windows   # client.vbs and the identifier lists, written by te
 scratch=$build/installer/test
 export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="winedbg.exe=d;mscoree=;mshtml="
 fail() { echo "FAIL: $*" >&2; exit 1; }
-limit=300
+limit=180
 wine() {
     local status=0
     timeout -k 10 $limit /usr/lib/wine/wine64 "$@" || status=$?
