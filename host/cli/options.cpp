@@ -83,7 +83,9 @@ constexpr OptionRow kOptionTable[] = {
     {kOptOutputUnits, "--output-units",
      [](CLI::App& app, CalculationOptions& o) {
          app.add_option("--output-units", o.outputUnits,
-                        "Units of the values: si (default) or us (degF, psia, Btu/ft3, lb/ft3, Btu/lb, Btu/lbmol, lb/h)")
+                        "Units of the values: si (default) or us (degF, psia, Btu/ft3, lb/ft3, Btu/lb, Btu/lbmol, lb/h, "
+                        "ft/s, lbmol/h; water content in lb/MMscf at 60 degF; the ISO 6976:2016 pair 60 degF / 60 degF, "
+                        "15.55/15.55, unless --ref is given)")
              ->check(CLI::IsMember({"si", "us"}));
      }},
 };
@@ -106,8 +108,9 @@ std::string OptionOutside(const CLI::App& app, std::uint32_t bits) {
 
 bool EvaluationSettingsOf(const CalculationOptions& options, EvaluationSettings& settings, std::string& problem) {
     return MakeEvaluationSettings(
-        RunChoices{options.flash, options.edition, options.ref, options.refTemp, options.methaneOrigin}, settings,
-        problem);
+        RunChoices{options.flash, options.edition, options.ref, options.refTemp, options.methaneOrigin,
+                   options.outputUnits == "us"},
+        settings, problem);
 }
 
 }  // namespace calorix::host

@@ -9,6 +9,7 @@
 
 #include "host/fluid/components.h"
 #include "host/manager/fluid.h"
+#include "host/manager/output_units.h"
 #include "host/thermo/flash.h"
 #include "lineprops/line_evaluation.h"
 
@@ -206,7 +207,7 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
     FluidResult out;
     out.fluid = input;
     if (m_settings.flash) Equilibrate(out.fluid, out.flashProblem);
-    auto source = MakeFluidSource({out.fluid});
+    auto source = MakeFluidSource({out.fluid}, TempUnitFlag(m_settings.usUnits));
     for (Slot& slot : m_slots) {
         CorrelationResult r;
         r.edition = slot.edition;

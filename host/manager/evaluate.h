@@ -23,6 +23,7 @@ struct EvaluationSettings {
     std::optional<std::int32_t> refTempOption;   // "RefTempOption": 0 for 15 degC, 1 for 0 degC
     IsoEdition edition;                          // "RefConditions": the pair of edition.combustionC, meteringC
     std::int32_t methaneOriginOption = 0;        // "MethaneOrigin": 0 fossil, 1 non-fossil
+    bool usUnits = false;                        // "TempUnitFlag" 0: water content per m3 at 60 degF
 };
 
 // What a phase column of the output says.
