@@ -13,6 +13,18 @@ constexpr double kZeroCelsius_K = 273.15;
 // take the liquid root.
 lp::Root RootOfPhase(int slot) { return slot == 0 ? lp::Root::Gas : lp::Root::Liquid; }
 
+// What "Phase_Status" says of an outcome without a value.
+double StatusOf(const lp::LineOutcome& outcome) {
+    switch (outcome.state.status) {
+        case lp::LineStatus::Ok: return EncodeValueStatus(ValueStatus::Ok);
+        case lp::LineStatus::ForeignComponent: return EncodeValueStatus(ValueStatus::ForeignComponent, outcome.foreign_cas);
+        case lp::LineStatus::OutOfRange: return EncodeValueStatus(ValueStatus::OutOfRange);
+        case lp::LineStatus::NoConvergence: return EncodeValueStatus(ValueStatus::NoConvergence);
+        case lp::LineStatus::BadInput: break;
+    }
+    return EncodeValueStatus(ValueStatus::BadInput);
+}
+
 }  // namespace
 
 HRESULT LineCorrelation::EvaluateSlots(IComponentData* data, const FluidComposition& record,
@@ -33,6 +45,7 @@ HRESULT LineCorrelation::EvaluateSlots(IComponentData* data, const FluidComposit
         const lp::LineOutcome outcome = lp::EvaluateLineState(
             m_parameter.model, std::span<const double>(fractions, fractions ? usable : 0), cas, temperature,
             record.pressure, root);
+        m_slotStatus[slot] = StatusOf(outcome);
         return outcome.state.status == lp::LineStatus::Ok ? lp::QuantityOf(outcome.state, m_parameter.quantity)
                                                           : EMPTY_VALUE;
     };
@@ -46,9 +59,13 @@ HRESULT LineCorrelation::EvaluateSlots(IComponentData* data, const FluidComposit
     }
     // The overall fluid has a value only as one phase; a host that marks no phase is taken as
     // one gas.
-    if (present == 1)
+    if (present == 1) {
         results[kOverallSlot] = results[onlyPhase];
-    else if (present == 0)
+        m_slotStatus[kOverallSlot] = m_slotStatus[onlyPhase];
+    } else if (present == 0) {
         results[kOverallSlot] = value(kOverallSlot, lp::Root::Gas);
+    } else {
+        m_slotStatus[kOverallSlot] = EncodeValueStatus(ValueStatus::NotOnePhase);
+    }
     return S_OK;
 }

@@ -57,6 +57,10 @@ struct FluidResult {
     Fluid fluid;                                          // as calculated (after the flash)
     std::string flashProblem;                             // the flash failed: why
     std::vector<CorrelationResult> correlations;
+    // What every front end warns about for this fluid: it splits into phases and no flash was
+    // asked; it is no gas at the reference conditions of the ISO 6976 classes run; a phase the
+    // host's flash cannot tell from a solid.
+    std::vector<std::string> warnings;
     bool Ok() const;
 };
 
@@ -80,10 +84,21 @@ private:
         const char* failedStep;
         std::optional<IsoEdition> edition;
     };
+    // The warnings of a fluid evaluated.
+    void AddWarnings(const Fluid& input, FluidResult& out);
+
     std::vector<Slot> m_slots;
     std::vector<std::string> m_leftOut;
     EvaluationSettings m_settings;
+    // The module's ISO 6976 compression factor at the lowest metering temperature of the
+    // classes run that have one; null when none has.
+    platform::ComPtr<ICorrelation> m_gasCheck;
+    double m_gasCheckMeteringC = 0.0;
 };
+
+// Below this compression factor at its reference conditions a fluid is no gas there, and ISO
+// 6976 heating values and densities, which are for gases, are outside the standard's range.
+inline constexpr double kGasCompressionFactor = 0.9;
 
 // The fluid at its own temperature and pressure by the host's flash, phases replaced; false,
 // with the reason, when the flash fails.

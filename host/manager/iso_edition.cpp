@@ -6,7 +6,6 @@
 
 #include <fmt/format.h>
 
-#include "calorific/iso6976_table.h"
 #include "framework/reference_conditions.h"
 #include "platform/strings.h"
 
@@ -103,16 +102,6 @@ std::vector<std::string> ReferenceOptionWarnings(std::span<const CatalogueEntry*
 
 bool IsEditionClass(const CatalogueEntry& entry, const IsoEdition& edition) noexcept {
     return entry.InGroup("iso6976") && entry.iso6976Edition == edition.year;
-}
-
-double CompressionFactorAtReference(const Fluid& fluid, double meteringC) noexcept {
-    double sum = 0.0;
-    for (std::size_t i = 0; i < fluid.components.size() && i < fluid.moleFractions.size(); ++i) {
-        const Component& c = fluid.components[i];
-        const Iso6976Row row = LookUpIso6976Row(c.casKey, c.molarMassKgPerKmol).row;
-        sum += fluid.moleFractions[i] * (meteringC < 7.5 ? row.sqrtB0 : row.sqrtB15);
-    }
-    return 1.0 - sum * sum;
 }
 
 std::int32_t RefTempOptionOf(const IsoEdition& edition) noexcept {

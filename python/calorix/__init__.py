@@ -109,7 +109,8 @@ class Results(dict):
     - ``fluid``: the fluid as calculated (with the flash's phases when ``flash=True``).
     - ``flash_problem``: why the flash failed, or None.
     - ``ok``: nothing failed (a value may still be missing for a reason, such as no dew point).
-    - ``warnings``: what calorix-host would have warned about.
+    - ``warnings``: what calorix-host warns about for the run and the fluid (also issued with
+      the ``warnings`` module: by evaluate() each, by batch() a few of each kind, then a count).
     """
 
     def __init__(self, native):
@@ -176,7 +177,10 @@ def evaluate(fluid, correlations="all", flash=False, edition=1995, ref=None, met
     module cannot be loaded. A calculation that fails does not raise: its status says why.
     """
     native = _calorix.evaluate(_fluid(fluid), **_choices(correlations, flash, edition, ref, methane_origin, units))
-    return Results(native)
+    results = Results(native)
+    for warning in results.warnings:
+        _warnings.warn(warning, stacklevel=2)
+    return results
 
 
 def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil", threads=None,
@@ -193,7 +197,16 @@ def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, metha
         raise ValueError(f"threads: expected at least 1, got {threads!r}")
     native = _calorix.batch(items, threads=int(threads or 0),
                             **_choices(correlations, flash, edition, ref, methane_origin, units))
-    return [Results(n) for n in native]
+    results = [Results(n) for n in native]
+    # A warning that repeats is issued a few times, then summarised, as calorix-host batch does.
+    tally = _calorix.WarningTally()
+    for number, result in enumerate(results, 1):
+        for warning in result.warnings:
+            if tally.add(number, warning):
+                _warnings.warn(f"fluid {number}: {warning}", stacklevel=2)
+    for line in tally.summary():
+        _warnings.warn(line, stacklevel=2)
+    return results
 
 
 def flash(fluid):

@@ -192,6 +192,8 @@ Run ChooseRun(const std::string& correlations, bool flash, const std::string& ed
         throw py::value_error(problem);
     if (!SelectClasses(correlations, run.settings.edition, run.classes, run.optional, problem, &run.notes))
         throw py::value_error("correlations: " + problem);
+    for (auto& w : ReferenceOptionWarnings(run.classes, ref, !refTemp.empty(), run.settings.edition))
+        run.notes.push_back(std::move(w));
     return run;
 }
 
@@ -286,7 +288,7 @@ py::dict Evaluate(const Fluid& fluid, const std::string& correlations, bool flas
         FluidEvaluator& evaluator = EvaluatorFor(manager, run);
         for (const auto& w : LeftOutWarnings(evaluator.LeftOut())) warnings.push_back(w);
         result = evaluator.Evaluate(fluid);
-        for (const auto& w : SolidPhaseWarnings(result->fluid)) warnings.push_back(w);
+        for (const auto& w : result->warnings) warnings.push_back(w);
     }
     return ResultDict(*result, warnings, run.settings.usUnits);
 }
@@ -315,7 +317,7 @@ py::list Batch(const std::vector<Fluid>& fluids, const std::string& correlations
     py::list list;
     for (const auto& result : done.results) {
         std::vector<std::string> own = warnings;
-        for (const auto& w : SolidPhaseWarnings(result.fluid)) own.push_back(w);
+        for (const auto& w : result.warnings) own.push_back(w);
         list.append(ResultDict(result, own, run.settings.usUnits));
     }
     return list;
@@ -432,5 +434,9 @@ to_dict() and make a new one.)")
     m.def("batch", &Batch, py::arg("fluids"), py::arg("correlations"), py::arg("flash"), py::arg("edition"),
           py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("units"), py::arg("threads"));
     m.def("flash", &Flash, py::arg("fluid"));
+    py::class_<WarningTally>(m, "WarningTally")
+        .def(py::init<>())
+        .def("add", &WarningTally::Add, py::arg("fluid_number"), py::arg("text"))
+        .def("summary", &WarningTally::Summary);
     m.def("envelope", &Envelope, py::arg("fluid"), py::arg("pressures_kPa"), py::arg("points"));
 }

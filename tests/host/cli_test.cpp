@@ -269,10 +269,10 @@ TEST_F(HostProgram, FlashOptionGivesTheFluidItsEquilibriumPhases) {
     EXPECT_NE(r.out.find("phase fraction"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("HC liquid"), std::string::npos) << r.out;
 
-    // Without --flash the same fluid is one vapour phase, and a hint says so.
+    // Without --flash the same fluid is one vapour phase, and a warning says so.
     r = Start("--correlations HHV --fluid '" + path + "'" + ModuleArg());
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("hint: the fluid splits into 3 phases"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("warning: " + path + ": the fluid splits into 3 phases"), std::string::npos) << r.err;
 }
 
 // Lines of CSV output: each with as many cells as the header (quotes respected).
@@ -393,6 +393,21 @@ TEST_F(HostProgram, BatchGoesOnPastBadRowsUnlessStrict) {
     r = Start("batch --correlations HHV --delimiter tab --fluid '" + tabs + "'" + ModuleArg());
     EXPECT_EQ(r.status, 0) << r.err;
     ExpectRectangularCsv(r.out, 1);
+}
+
+// Fractions rounded to six decimals warn on every row; the batch shows the first few and then
+// says how many more there were and where, instead of one line per row.
+TEST_F(HostProgram, BatchSummarisesAWarningThatRepeats) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    std::string csv = "id,temperature_C,pressure_bar,methane,ethane,propane\n";
+    for (int i = 0; i < 20; ++i) csv += fmt::format("g{},15,10,0.9,0.05,0.049998\n", i);
+    const ProgramRun r = Start("batch --correlations HHV --fluid '" + File("rounded.csv", csv) + "'" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 4) << r.err;
+    EXPECT_NE(r.err.find("fractions sum to 0.999998, not 1"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("(and 17 more such warnings, fluids 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, ...)"),
+              std::string::npos)
+        << r.err;
 }
 
 TEST_F(HostProgram, WobbeIndexIsTakenForThe1995Class) {
