@@ -41,7 +41,7 @@ constexpr OptionRow kOptionTable[] = {
      [](CLI::App& app, CalculationOptions& o) {
          app.add_option("--ref", o.ref,
                         "ISO 6976:2016 reference temperatures COMB/MET, degC: combustion 0, 15, 15.55, 20 or 25, "
-                        "metering 0, 15, 15.55 or 20 (default 15/15)");
+                        "metering 0, 15, 15.55 or 20 (default 15/15; with --output-units us 15.55/15.55, 60 degF)");
      }},
     {kOptMethaneOrigin, "--methane-origin",
      [](CLI::App& app, CalculationOptions& o) {

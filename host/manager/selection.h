@@ -17,7 +17,7 @@ namespace calorix::host {
 struct RunChoices {
     bool flash = false;                    // the host's flash first
     std::string edition = "1995";          // "1995" or "2016": the eight classes "iso6976" means
-    std::string ref;                       // "COMB/MET" of the 2016 classes (empty: 15/15)
+    std::string ref;                       // "COMB/MET" of the 2016 classes (empty: 15/15; US: 15.55/15.55)
     std::string refTemp;                   // "15" or "0" of the 1995 classes (empty: not given, 15)
     std::string methaneOrigin = "fossil";  // "fossil" or "non-fossil" (CO2EAR6)
     bool usUnits = false;                  // US customary output: the 2016 pair defaults to 60 degF / 60 degF
