@@ -145,6 +145,7 @@ py::dict ResultDict(const FluidResult& result, const std::vector<std::string>& w
             classStatus["reference_temperature_C"] = c.edition->meteringC;
             classStatus["combustion_temperature_C"] = c.edition->combustionC;
         }
+        if (c.model) classStatus["model"] = *c.model;
         for (std::size_t k = 0; k < kOutputColumns; ++k) {
             const PhaseStatus& s = c.phases[k];
             const auto& value = r.phaseValues[kPhaseValueIndex[k]];
@@ -181,14 +182,15 @@ struct Run {
 };
 
 Run ChooseRun(const std::string& correlations, bool flash, const std::string& edition, const std::string& ref,
-              const std::string& refTemp, const std::string& methaneOrigin, const std::string& units) {
+              const std::string& refTemp, const std::string& methaneOrigin, const std::string& gergModel,
+              const std::string& units) {
     Run run;
     run.key = correlations + '\n' + (flash ? "flash" : "") + '\n' + edition + '\n' + ref + '\n' + refTemp + '\n' +
-              methaneOrigin + '\n' + units;
+              methaneOrigin + '\n' + gergModel + '\n' + units;
     if (units != "si" && units != "us") throw py::value_error("units: expected 'si' or 'us', got '" + units + "'");
     std::string problem;
-    if (!MakeEvaluationSettings(RunChoices{flash, edition, ref, refTemp, methaneOrigin, units == "us"}, run.settings,
-                                problem))
+    if (!MakeEvaluationSettings(RunChoices{flash, edition, ref, refTemp, methaneOrigin, gergModel, units == "us"},
+                                run.settings, problem))
         throw py::value_error(problem);
     if (!SelectClasses(correlations, run.settings.edition, run.classes, run.optional, problem, &run.notes))
         throw py::value_error("correlations: " + problem);
@@ -278,8 +280,8 @@ py::list Correlations() {
 
 py::dict Evaluate(const Fluid& fluid, const std::string& correlations, bool flash, const std::string& edition,
                   const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin,
-                  const std::string& units) {
-    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, units);
+                  const std::string& gergModel, const std::string& units) {
+    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel, units);
     const auto manager = Manager();
     std::optional<FluidResult> result;
     std::vector<std::string> warnings = run.notes;
@@ -298,8 +300,9 @@ struct Interrupted : std::exception {};
 
 py::list Batch(const std::vector<Fluid>& fluids, const std::string& correlations, bool flash,
                const std::string& edition, const std::string& ref, const std::string& refTemp,
-               const std::string& methaneOrigin, const std::string& units, unsigned threads) {
-    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, units);
+               const std::string& methaneOrigin, const std::string& gergModel, const std::string& units,
+               unsigned threads) {
+    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel, units);
     const auto manager = Manager();
     BatchRun done;
     try {
@@ -430,9 +433,10 @@ to_dict() and make a new one.)")
         return Module().path;
     });
     m.def("evaluate", &Evaluate, py::arg("fluid"), py::arg("correlations"), py::arg("flash"), py::arg("edition"),
-          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("units"));
+          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"), py::arg("units"));
     m.def("batch", &Batch, py::arg("fluids"), py::arg("correlations"), py::arg("flash"), py::arg("edition"),
-          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("units"), py::arg("threads"));
+          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"), py::arg("units"),
+          py::arg("threads"));
     m.def("flash", &Flash, py::arg("fluid"));
     py::class_<WarningTally>(m, "WarningTally")
         .def(py::init<>())
