@@ -177,7 +177,8 @@ FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<cons
                 }
             }
         }
-        m_slots.push_back(Slot{entry, std::move(correlation), hr, step, edition});
+        CorrelationReport described = DescribeObject(SUCCEEDED(hr) ? correlation.Get() : nullptr, entry->word);
+        m_slots.push_back(Slot{entry, std::move(correlation), hr, step, edition, std::move(described)});
     }
     // Whether the fluid is a gas at the reference conditions of the ISO 6976 classes run: the
     // module's compression factor at the lowest of their metering temperatures.
@@ -236,7 +237,7 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
         } else {
             std::unique_lock<std::mutex> lock;
             if (SharesCalculator(*slot.entry)) lock = std::unique_lock(Co2eCalculatorLock());
-            r.report = RunCorrelation(slot.correlation.Get(), slot.entry->word, source.Get(), 0);
+            r.report = RunCorrelation(slot.correlation.Get(), slot.entry->word, source.Get(), 0, &slot.described);
         }
         for (std::size_t k = 0; k < kOutputColumns && r.problem.empty() && SUCCEEDED(r.report.status); ++k) {
             auto& v = r.report.phaseValues[kPhaseValueIndex[k]];

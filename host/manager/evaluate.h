@@ -82,6 +82,7 @@ private:
         HRESULT createStatus;
         const char* failedStep;
         std::optional<IsoEdition> edition;
+        CorrelationReport described;   // display name, class id, result type: read once
     };
     // The warnings of a fluid evaluated.
     void AddWarnings(const Fluid& input, FluidResult& out);
