@@ -27,8 +27,28 @@ double StatusOf(const lp::LineOutcome& outcome) {
 
 }  // namespace
 
+LineCorrelation::~LineCorrelation() {
+    TeardownCore();
+    m_gergModel = nullptr;
+}
+
+HRESULT LineCorrelation::Initialize() {
+    if (m_parameter.model != lp::LineModel::Gerg2008) return InitializeVariables(nullptr);
+    return InitializeVariables(&m_gergModel, kGergModelName);
+}
+
 HRESULT LineCorrelation::EvaluateSlots(IComponentData* data, const FluidComposition& record,
                                        double results[kSlotCount]) {
+    // The selected GERG-2008 model; the data server accepts only defined options, without
+    // definitions it holds any index, and one that names no model fails the calculation.
+    std::int32_t option = 0;
+    if (m_gergModel) {
+        platform::ComPtr<IEnumVariable> variable(m_gergModel.Get());
+        if (FAILED(variable->GetValue(0, &option))) return E_FAIL;
+    }
+    const auto gergModel = lp::GergModelOfOption(option);
+    if (!gergModel) return E_FAIL;
+
     std::int32_t count = std::max(record.componentCount, 0);
     TaskArray casNumbers;
     if (FAILED(RequestProperty(data, "CAS_Numbers", &count, &casNumbers))) return E_FAIL;
@@ -44,7 +64,7 @@ HRESULT LineCorrelation::EvaluateSlots(IComponentData* data, const FluidComposit
         if (!fractions && usable > 0) return EMPTY_VALUE;
         const lp::LineOutcome outcome = lp::EvaluateLineState(
             m_parameter.model, std::span<const double>(fractions, fractions ? usable : 0), cas, temperature,
-            record.pressure, root);
+            record.pressure, root, *gergModel);
         m_slotStatus[slot] = StatusOf(outcome);
         return outcome.state.status == lp::LineStatus::Ok ? lp::QuantityOf(outcome.state, m_parameter.quantity)
                                                           : EMPTY_VALUE;

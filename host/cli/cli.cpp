@@ -74,7 +74,8 @@ public:
 };
 
 constexpr std::uint32_t kRunOptions = kOptFluid | kOptModule | kOptRefTemp | kOptFormat | kOptCorrelations | kOptFlash |
-                                     kOptNormalise | kOptEdition | kOptRef | kOptOutputUnits | kOptMethaneOrigin;
+                                     kOptNormalise | kOptEdition | kOptRef | kOptOutputUnits | kOptMethaneOrigin |
+                                     kOptGergModel;
 constexpr std::uint32_t kBatchOptions = kRunOptions | kOptStrict | kOptDelimiter;
 constexpr std::uint32_t kEnvelopeOptions = kOptFluid | kOptModule | kOptFormat | kOptNormalise | kOptOutputUnits;
 

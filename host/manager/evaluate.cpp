@@ -152,7 +152,8 @@ FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<cons
     };
     const Choice choices[] = {{"RefTempOption", settings.refTempOption},
                               {"RefConditions", RefConditionsOptionOf(settings.edition)},
-                              {"MethaneOrigin", settings.methaneOriginOption}};
+                              {"MethaneOrigin", settings.methaneOriginOption},
+                              {"Model", settings.gergModelOption}};
     for (const CatalogueEntry* entry : classes) {
         platform::ComPtr<ICorrelation> correlation;
         HRESULT hr = manager.Create(*entry->classId, &correlation);
@@ -177,8 +178,11 @@ FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<cons
                 }
             }
         }
+        // The model a class with "Model" computes with, as the class names the option chosen.
+        std::optional<std::string> model;
+        if (SUCCEEDED(hr)) model = SelectedEnumText(correlation.Get(), "Model");
         CorrelationReport described = DescribeObject(SUCCEEDED(hr) ? correlation.Get() : nullptr, entry->word);
-        m_slots.push_back(Slot{entry, std::move(correlation), hr, step, edition, std::move(described)});
+        m_slots.push_back(Slot{entry, std::move(correlation), hr, step, edition, std::move(model), std::move(described)});
     }
     // Whether the fluid is a gas at the reference conditions of the ISO 6976 classes run: the
     // module's compression factor at the lowest of their metering temperatures.
@@ -227,6 +231,7 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
     for (Slot& slot : m_slots) {
         CorrelationResult r;
         r.edition = slot.edition;
+        r.model = slot.model;
         if (FAILED(slot.createStatus)) {
             r.report.word = slot.entry->word;
             r.report.status = slot.createStatus;

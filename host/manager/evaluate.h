@@ -23,6 +23,7 @@ struct EvaluationSettings {
     std::optional<std::int32_t> refTempOption;   // "RefTempOption": 0 for 15 degC, 1 for 0 degC
     IsoEdition edition;                          // "RefConditions": the pair of edition.combustionC, meteringC
     std::int32_t methaneOriginOption = 0;        // "MethaneOrigin": 0 fossil, 1 non-fossil
+    std::int32_t gergModelOption = 0;            // "Model": 0 GERG-2008, 1 with the 2021 hydrogen binaries
 };
 
 // What a phase column of the output says.
@@ -46,6 +47,7 @@ struct CorrelationResult {
     // ISO 6976 classes and classes with a reference option: the edition (the catalogue's) and the
     // reference temperatures the values were computed with.
     std::optional<IsoEdition> edition;
+    std::optional<std::string> model;                     // classes with "Model": the one selected, as the class names it
     // Nothing failed (a value may still be missing for a reason, such as no dew point).
     bool Ok() const { return SUCCEEDED(report.status) && problem.empty(); }
     // "ok" only when the overall value is there; else what failed or why it is missing.
@@ -82,6 +84,7 @@ private:
         HRESULT createStatus;
         const char* failedStep;
         std::optional<IsoEdition> edition;
+        std::optional<std::string> model;
         CorrelationReport described;   // display name, class id, result type: read once
     };
     // The warnings of a fluid evaluated.

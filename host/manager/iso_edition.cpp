@@ -135,4 +135,16 @@ HRESULT SelectEnumOption(ICorrelation* correlation, const char* name, std::int32
     return hr == S_OK ? variable->SetValue(0, option) : hr;
 }
 
+std::optional<std::string> SelectedEnumText(ICorrelation* correlation, const char* name) {
+    platform::ComPtr<IEnumVariable> variable;
+    std::int32_t option = -1;
+    if (FindEnumParameter(correlation, name, &variable) != S_OK || FAILED(variable->GetValue(0, &option)))
+        return std::nullopt;
+    BSTR text = nullptr;
+    if (FAILED(variable->GetEnumText(option, &text)) || !text) return std::nullopt;
+    std::string narrow = platform::WideToAnsi(platform::WideStringView(text, SysStringLen(text)));
+    SysFreeString(text);
+    return narrow;
+}
+
 }  // namespace calorix::host

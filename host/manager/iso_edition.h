@@ -54,4 +54,8 @@ std::int32_t RefConditionsOptionOf(const IsoEdition& edition) noexcept;
 // without that parameter.
 HRESULT SelectEnumOption(ICorrelation* correlation, const char* name, std::int32_t option);
 
+// The text of the selected option of the enumeration parameter `name` (the model a GERG-2008
+// class computes with); nothing for a class without that parameter or an unreadable option.
+std::optional<std::string> SelectedEnumText(ICorrelation* correlation, const char* name);
+
 }  // namespace calorix::host

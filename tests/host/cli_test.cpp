@@ -444,6 +444,37 @@ TEST_F(HostProgram, LineConditionsSayWhyAValueIsMissing) {
     }
 }
 
+// --gerg-model selects the equation of the GERG-2008 classes, and each of their records names it;
+// DETAIL has no such choice and no model in its record. An unknown model is refused.
+TEST_F(HostProgram, GergModelIsChosenAndNamedInEveryRecord) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    const std::string fluid = File("blend.json", R"({"temperature_C": 15, "pressure_bar": 80,
+        "components": [{"name": "methane"}, {"name": "nitrogen"}, {"name": "hydrogen"}],
+        "mole_fractions": [0.7, 0.1, 0.2]})");
+    const auto run = [&](const std::string& model) {
+        const ProgramRun r = Start("--format json --correlations ZGERG2008,ZDetail" + model + " --fluid '" + fluid +
+                                   "'" + ModuleArg());
+        EXPECT_EQ(r.status, 0) << r.err;
+        return nlohmann::json::parse(r.out)["correlations"];
+    };
+    const auto published = run("");
+    const auto hydrogen = run(" --gerg-model gerg2008-h2");
+    EXPECT_EQ(published[0]["model"], "GERG-2008");
+    EXPECT_EQ(hydrogen[0]["model"], "GERG-2008 with the 2021 hydrogen binaries");
+    EXPECT_FALSE(hydrogen[1].contains("model"));
+    EXPECT_NE(Value(published[0], "overall"), Value(hydrogen[0], "overall"));
+    EXPECT_EQ(Value(published[1], "overall"), Value(hydrogen[1], "overall"));
+    EXPECT_EQ(run(" --gerg-model gerg2008")[0]["model"], "GERG-2008");
+
+    const ProgramRun table = Start("--correlations ZGERG2008 --gerg-model gerg2008-h2 --fluid '" + fluid + "'" +
+                                   ModuleArg());
+    EXPECT_NE(table.out.find("Line conditions: GERG-2008 with the 2021 hydrogen binaries\n"), std::string::npos)
+        << table.out;
+    const ProgramRun bad = Start("--gerg-model gerg2004 --fluid '" + fluid + "'" + ModuleArg());
+    EXPECT_NE(bad.status, 0);
+    EXPECT_NE(bad.err.find("--gerg-model"), std::string::npos) << bad.err;
+}
+
 TEST_F(HostProgram, EnvelopeDrawsBothCurves) {
     if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
     const std::string fluid = File("wet.json", R"({"temperature_C": 10, "pressure_bar": 50,

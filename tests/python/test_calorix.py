@@ -80,6 +80,19 @@ def test_editions_and_references_equal_the_command_line(edition, ref, host_args)
     assert_same_as_host(results, host_json(*host_args))
 
 
+def test_gerg_model_equals_the_command_line_and_is_named(tmp_path):
+    blend = {"temperature_C": 15, "pressure_bar": 80, "components": [{"name": "methane"}, {"name": "hydrogen"}],
+             "mole_fractions": [0.8, 0.2]}
+    path = tmp_path / "blend.json"
+    path.write_text(json.dumps(blend))
+    words = "ZGERG2008,SoundSpeedGERG2008,ZDetail"
+    results = calorix.evaluate(blend, words, model="gerg2008-h2")
+    assert_same_as_host(results, host_json("--correlations", words, "--gerg-model", "gerg2008-h2", "--fluid", str(path)))
+    assert results.status["ZGERG2008"]["model"] == "GERG-2008 with the 2021 hydrogen binaries"
+    assert "model" not in results.status["ZDetail"]
+    assert calorix.evaluate(blend, words).status["SoundSpeedGERG2008"]["model"] == "GERG-2008"
+
+
 def test_flash_gives_each_phase_with_its_composition():
     phases = calorix.flash(calorix.Fluid.from_json(WET_GAS))
     assert {p["phase"] for p in phases} >= {"vapour", "aqueous"}
@@ -122,6 +135,7 @@ def test_a_bad_fluid_raises_the_command_lines_message(fluid, tmp_path):
     (lambda gas: calorix.envelope(gas, pressures_kPa=(500, 100)), "0 < FROM < TO"),
     (lambda gas: calorix.envelope(gas, points=1), "2 to 1000"),
     (lambda gas: calorix.batch([gas], threads=0), "at least 1"),
+    (lambda gas: calorix.evaluate(gas, "ZGERG2008", model="gerg2004"), "expected gerg2008 or gerg2008-h2"),
     (lambda gas: calorix.Fluid.from_dict({"temperature_C": object()}), "not a fluid of JSON values"),
 ])
 def test_bad_arguments_raise_value_error(call, message):
