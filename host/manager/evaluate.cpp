@@ -182,7 +182,8 @@ FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<cons
         // The model a class with "Model" computes with, as the class names the option chosen.
         std::optional<std::string> model;
         if (SUCCEEDED(hr)) model = SelectedEnumText(correlation.Get(), "Model");
-        m_slots.push_back(Slot{entry, std::move(correlation), hr, step, edition, std::move(model)});
+        CorrelationReport described = DescribeObject(SUCCEEDED(hr) ? correlation.Get() : nullptr, entry->word);
+        m_slots.push_back(Slot{entry, std::move(correlation), hr, step, edition, std::move(model), std::move(described)});
     }
     // Whether the fluid is a gas at the reference conditions of the ISO 6976 classes run: the
     // module's compression factor at the lowest of their metering temperatures.
@@ -242,7 +243,7 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
         } else {
             std::unique_lock<std::mutex> lock;
             if (SharesCalculator(*slot.entry)) lock = std::unique_lock(Co2eCalculatorLock());
-            r.report = RunCorrelation(slot.correlation.Get(), slot.entry->word, source.Get(), 0);
+            r.report = RunCorrelation(slot.correlation.Get(), slot.entry->word, source.Get(), 0, &slot.described);
         }
         for (std::size_t k = 0; k < kOutputColumns && r.problem.empty() && SUCCEEDED(r.report.status); ++k) {
             auto& v = r.report.phaseValues[kPhaseValueIndex[k]];

@@ -86,6 +86,7 @@ private:
         const char* failedStep;
         std::optional<IsoEdition> edition;
         std::optional<std::string> model;
+        CorrelationReport described;   // display name, class id, result type: read once
     };
     // The warnings of a fluid evaluated.
     void AddWarnings(const Fluid& input, FluidResult& out);

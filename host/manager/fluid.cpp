@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string_view>
 
 #include "framework/empty_value.h"
@@ -35,7 +36,7 @@ private:
 class ComponentDataObject final : public IComponentData, public IFlashCalculator, private RefCounted {
 public:
     ComponentDataObject(std::shared_ptr<const Fluid> fluid, double tempUnitFlag)
-        : m_fluid(std::move(fluid)), m_flash(m_fluid->components), m_tempUnitFlag(tempUnitFlag) {}
+        : m_fluid(std::move(fluid)), m_tempUnitFlag(tempUnitFlag) {}
 
     HRESULT COMCALL QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
@@ -156,12 +157,20 @@ public:
     HRESULT COMCALL GetFlashCount(std::int32_t* count) override { return platform::OutValue(m_flashCount, count); }
     HRESULT COMCALL Flash(FluidComposition* record) override {
         ++m_flashCount;
-        return m_flash.Flash(record);
+        try {
+            // The model of the mixture is made for the first flash asked: most classes never flash.
+            if (!m_flash) m_flash.emplace(m_fluid->components);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        } catch (...) {
+            return E_FAIL;
+        }
+        return m_flash->Flash(record);
     }
 
 private:
     std::shared_ptr<const Fluid> m_fluid;
-    PengRobinsonFlash m_flash;
+    std::optional<PengRobinsonFlash> m_flash;
     double m_tempUnitFlag;
     double m_tolerance = 1e-7;   // kept for the host protocol; the flash has its own limits
     std::int32_t m_flashCount = 0;
@@ -208,7 +217,7 @@ private:
 class FluidSourceObject final : public IFluidSource, private RefCounted {
 public:
     FluidSourceObject(std::vector<std::shared_ptr<const Fluid>> fluids, double tempUnitFlag)
-        : m_fluids(std::move(fluids)), m_tempUnitFlag(tempUnitFlag) {}
+        : m_fluids(std::move(fluids)), m_tempUnitFlag(tempUnitFlag), m_states(m_fluids.size()) {}
 
     HRESULT COMCALL QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
@@ -226,7 +235,12 @@ public:
         *state = nullptr;
         if (fluidIndex < 0 || static_cast<std::size_t>(fluidIndex) >= m_fluids.size()) return E_INVALIDARG;
         try {
-            *state = MakeFluidState(m_fluids[static_cast<std::size_t>(fluidIndex)], m_tempUnitFlag).Detach();
+            // One state per fluid, and with it one component data, shared by every correlation
+            // attached to the fluid (the source lives on the thread of its correlations).
+            auto& shared = m_states[static_cast<std::size_t>(fluidIndex)];
+            if (!shared) shared = MakeFluidState(m_fluids[static_cast<std::size_t>(fluidIndex)], m_tempUnitFlag);
+            *state = shared.Get();
+            (*state)->AddRef();
             return S_OK;
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
@@ -238,6 +252,7 @@ public:
 private:
     std::vector<std::shared_ptr<const Fluid>> m_fluids;
     double m_tempUnitFlag;
+    std::vector<platform::ComPtr<IFluidState>> m_states;
 };
 
 }  // namespace

@@ -524,6 +524,13 @@ TEST_F(HostProgram, EnvelopeDrawsBothCurves) {
 }
 
 // Without any dew point in the range there is nothing to draw: an error says why, and no file.
+TEST_F(HostProgram, EnvelopeIntoAFolderThatDoesNotExistIsABadCommandLine) {
+    const ProgramRun r = Start("envelope --svg '" + (m_dir / "missing" / "dew.svg").string() + "'" + ModuleArg());
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("--svg: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("no such folder"), std::string::npos) << r.err;
+}
+
 TEST_F(HostProgram, EnvelopeWithoutDewPointWritesNoPlot) {
     if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
     // Methane above its critical pressure.
