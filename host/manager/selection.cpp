@@ -31,7 +31,9 @@ std::string Lower(std::string s) {
 
 bool MakeEvaluationSettings(const RunChoices& choices, EvaluationSettings& settings, std::string& problem) {
     settings.flash = choices.flash;
-    if (!ChooseIsoEdition(choices.edition, choices.ref, choices.refTemp.empty() ? "15" : choices.refTemp,
+    settings.usUnits = choices.usUnits;
+    const std::string ref = choices.ref.empty() && choices.usUnits ? "15.55/15.55" : choices.ref;
+    if (!ChooseIsoEdition(choices.edition, ref, choices.refTemp.empty() ? "15" : choices.refTemp,
                           !choices.refTemp.empty(), &settings.edition, &problem))
         return false;
     settings.refTempOption = RefTempOptionOf(settings.edition);
