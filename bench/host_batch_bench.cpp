@@ -1,13 +1,18 @@
-// 10,000 fluids of the default pipeline gas through all fourteen correlations, each fluid
-// flashed by the host first, on every hardware thread (and on one, for comparison).
+// calorix-host batch work for 10,000 fluids of the default pipeline gas: the eight ISO 6976
+// classes on one thread, and every class with the host's flash first on one thread and on two.
+// BM_PerFluid puts beside the batch's own per-fluid work (objects set up once, one fluid
+// state shared by every class) the work a fluid took before, reproduced here: each class
+// read again (display name, class id, result type) and given its own fluid state, component data
+// and Peng-Robinson model.
 #include <benchmark/benchmark.h>
 
 #include <thread>
 #include <vector>
 
-#include "host/manager.h"
 #include "host/fluid/fluid_json.h"
+#include "host/manager.h"
 #include "host/manager/batch.h"
+#include "host/manager/fluid.h"
 
 namespace {
 
@@ -15,35 +20,78 @@ using namespace calorix::host;
 
 constexpr std::size_t kFluids = 10000;
 
-void BM_Batch(benchmark::State& state) {
+struct Run {
     CorrelationManager manager;
-    if (FAILED(manager.Load(CALORIX_MODULE_PATH))) {
-        state.SkipWithError("Calorix.so not loaded");
-        return;
-    }
     std::vector<const CatalogueEntry*> classes;
     bool optional = false;
-    std::string problem;
-    SelectClasses("all", IsoEdition{}, classes, optional, problem);
-    const std::vector<Fluid> fluids(kFluids, ParseFluidJson(DefaultFluidJson(), "default").fluid);
     EvaluationSettings settings;
-    settings.flash = true;
-    settings.refTempOption = 0;
+};
+
+bool Prepare(benchmark::State& state, const char* selection, bool flash, Run& run) {
+    if (FAILED(run.manager.Load(CALORIX_MODULE_PATH))) {
+        state.SkipWithError("Calorix.so not loaded");
+        return false;
+    }
+    std::string problem;
+    SelectClasses(selection, IsoEdition{}, run.classes, run.optional, problem);
+    run.settings.flash = flash;
+    run.settings.refTempOption = 0;
+    return true;
+}
+
+void Batch(benchmark::State& state, const char* selection, bool flash) {
+    Run run;
+    if (!Prepare(state, selection, flash, run)) return;
+    const std::vector<Fluid> fluids(kFluids, ParseFluidJson(DefaultFluidJson(), "default").fluid);
     const auto threads = static_cast<unsigned>(state.range(0));
     for (auto _ : state) {
-        BatchRun run = EvaluateBatch(manager, classes, optional, settings, fluids, threads);
-        if (!run.results.back().Ok()) state.SkipWithError("a fluid failed");
-        benchmark::DoNotOptimize(run);
+        BatchRun done = EvaluateBatch(run.manager, run.classes, run.optional, run.settings, fluids, threads);
+        if (!done.results.back().Ok()) state.SkipWithError("a fluid failed");
+        benchmark::DoNotOptimize(done);
     }
     state.counters["fluids/s"] = benchmark::Counter(static_cast<double>(kFluids) * state.iterations(),
                                                     benchmark::Counter::kIsRate);
+    // Seconds per fluid (shown as "12.3u" for microseconds).
+    state.counters["s/fluid"] = benchmark::Counter(static_cast<double>(kFluids) * state.iterations(),
+                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["threads"] = threads;
 }
-BENCHMARK(BM_Batch)
-    ->Arg(1)
-    ->Arg(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())))
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->UseRealTime();
+
+void BM_BatchIso6976(benchmark::State& state) { Batch(state, "iso6976", false); }
+void BM_BatchAllWithFlash(benchmark::State& state) { Batch(state, "all", true); }
+
+BENCHMARK(BM_BatchIso6976)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_BatchAllWithFlash)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// One thread, the eight ISO 6976 classes: range(0) 0 the work per fluid as it was, 1 as it is.
+void BM_PerFluid(benchmark::State& state) {
+    Run run;
+    if (!Prepare(state, "iso6976", false, run)) return;
+    const Fluid gas = ParseFluidJson(DefaultFluidJson(), "default").fluid;
+    FluidEvaluator evaluator(run.manager, run.classes, false, run.settings);
+    std::vector<platform::ComPtr<ICorrelation>> objects(run.classes.size());
+    for (std::size_t i = 0; i < objects.size(); ++i) run.manager.Create(*run.classes[i]->classId, &objects[i]);
+    const bool before = state.range(0) == 0;
+    for (auto _ : state) {
+        if (!before) {
+            benchmark::DoNotOptimize(evaluator.Evaluate(gas));
+            continue;
+        }
+        FluidResult out;
+        out.fluid = gas;
+        for (std::size_t i = 0; i < objects.size(); ++i) {
+            SelectEnumOption(objects[i].Get(), "RefTempOption", 0);
+            auto source = MakeFluidSource({out.fluid});
+            PengRobinsonFlash model(out.fluid.components);
+            benchmark::DoNotOptimize(model);
+            CorrelationResult r;
+            r.report = RunCorrelation(objects[i].Get(), run.classes[i]->word, source.Get(), 0);
+            out.correlations.push_back(std::move(r));
+        }
+        benchmark::DoNotOptimize(out);
+    }
+    state.SetLabel(before ? "before" : "after");
+}
+BENCHMARK(BM_PerFluid)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

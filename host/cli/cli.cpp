@@ -381,6 +381,13 @@ int Program::RunEnvelope() {
         to = m_pressureRange[1] * unit->kPa;
     }
     if (m_points < 2 || m_points > 1000) return Fail(kExitBadInput, "--points: expected 2 to 1000");
+    if (!m_svg.empty()) {
+        // A plot that cannot be written is a bad command line, found before any work is done.
+        std::error_code ec;
+        const auto folder = platform::FileSystemPath(m_svg).parent_path();
+        if (!folder.empty() && !std::filesystem::is_directory(folder, ec))
+            return Fail(kExitBadInput, fmt::format("--svg: {}: no such folder", platform::Utf8Path(folder)));
+    }
 
     CorrelationManager manager;
     std::string path;

@@ -138,8 +138,15 @@ CorrelationReport DescribeClass(const CorrelationManager& manager, const Catalog
     return report;
 }
 
+CorrelationReport DescribeObject(ICorrelation* correlation, std::string_view word) {
+    CorrelationReport report;
+    report.word = std::string(word);
+    if (correlation) DescribeCorrelation(correlation, report);
+    return report;
+}
+
 CorrelationReport RunCorrelation(ICorrelation* correlation, std::string_view word, IUnknown* host,
-                                 std::int32_t fluidIndex) {
+                                 std::int32_t fluidIndex, const CorrelationReport* described) {
     CorrelationReport report;
     report.word = std::string(word);
     if (!correlation) {
@@ -151,7 +158,13 @@ CorrelationReport RunCorrelation(ICorrelation* correlation, std::string_view wor
         report.status = hr;
         report.failedStep = step;
     };
-    DescribeCorrelation(correlation, report);
+    if (described) {
+        report.displayName = described->displayName;
+        report.classId = described->classId;
+        report.resultType = described->resultType;
+    } else {
+        DescribeCorrelation(correlation, report);
+    }
 
     // The attachment's result set comes back without a reference for the host: the correlation
     // keeps the only one until Detach. Take one of our own while we read it.

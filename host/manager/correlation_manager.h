@@ -78,6 +78,8 @@ struct CorrelationReport {
 // The word, display name, class id and result type of a class, read from an object of it made
 // for the purpose; when it cannot be made, the status and "create" as the failed step.
 CorrelationReport DescribeClass(const CorrelationManager& manager, const CatalogueEntry& entry);
+// The same read from an object at hand.
+CorrelationReport DescribeObject(ICorrelation* correlation, std::string_view word);
 
 // Unit of a correlation's result type code: 1 "degC", 4 "kg/h", 16 "kg/m3", 21 "kJ/kmol",
 // 30 "kJ/kg", 128 "MJ/m3", 174 "mg/Sm3", 40 "m/s", 50 "-" (compressibility factor, isentropic exponent); "" for any other code.
@@ -87,8 +89,10 @@ std::string_view UnitOfResultType(std::int32_t resultType) noexcept;
 // and "Phase_Status" from the attachment's result set and detaches (its options are set once, when it is made). The result set that Attach hands back carries
 // no reference for the host (the correlation holds the one reference until Detach); it is
 // held with a reference of our own while it is read.
+// `described`: the display name, class id and result type read once (DescribeClass), else they
+// are asked of the object.
 CorrelationReport RunCorrelation(ICorrelation* correlation, std::string_view word, IUnknown* host,
-                                 std::int32_t fluidIndex);
+                                 std::int32_t fluidIndex, const CorrelationReport* described = nullptr);
 
 // "0x80004005 (unspecified failure)": the code and, for the usual ones, what it means.
 std::string FormatStatus(HRESULT status);

@@ -11,6 +11,7 @@
 #include "framework/value_status.h"
 #include "host/fluid/components.h"
 #include "host/manager/fluid.h"
+#include "host/manager/output_units.h"
 #include "host/thermo/flash.h"
 
 namespace calorix::host {
@@ -181,7 +182,8 @@ FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<cons
         // The model a class with "Model" computes with, as the class names the option chosen.
         std::optional<std::string> model;
         if (SUCCEEDED(hr)) model = SelectedEnumText(correlation.Get(), "Model");
-        m_slots.push_back(Slot{entry, std::move(correlation), hr, step, edition, std::move(model)});
+        CorrelationReport described = DescribeObject(SUCCEEDED(hr) ? correlation.Get() : nullptr, entry->word);
+        m_slots.push_back(Slot{entry, std::move(correlation), hr, step, edition, std::move(model), std::move(described)});
     }
     // Whether the fluid is a gas at the reference conditions of the ISO 6976 classes run: the
     // module's compression factor at the lowest of their metering temperatures.
@@ -226,7 +228,7 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
     FluidResult out;
     out.fluid = input;
     if (m_settings.flash) Equilibrate(out.fluid, out.flashProblem);
-    auto source = MakeFluidSource({out.fluid});
+    auto source = MakeFluidSource({out.fluid}, TempUnitFlag(m_settings.usUnits));
     for (Slot& slot : m_slots) {
         CorrelationResult r;
         r.edition = slot.edition;
@@ -241,7 +243,7 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
         } else {
             std::unique_lock<std::mutex> lock;
             if (SharesCalculator(*slot.entry)) lock = std::unique_lock(Co2eCalculatorLock());
-            r.report = RunCorrelation(slot.correlation.Get(), slot.entry->word, source.Get(), 0);
+            r.report = RunCorrelation(slot.correlation.Get(), slot.entry->word, source.Get(), 0, &slot.described);
         }
         for (std::size_t k = 0; k < kOutputColumns && r.problem.empty() && SUCCEEDED(r.report.status); ++k) {
             auto& v = r.report.phaseValues[kPhaseValueIndex[k]];

@@ -105,7 +105,8 @@ class Results(dict):
       "result_type", for ISO 6976 classes "iso6976_edition", "reference_temperature_C",
       "combustion_temperature_C", for GERG-2008 classes "model"}}``, as in calorix-host's JSON
       output.
-    - ``units``: ``{word: unit}`` ("MJ/m3", "kg/m3", "degC", ...).
+    - ``units``: ``{word: unit}`` ("MJ/m3", "kg/m3", "degC", ...; with ``units="us"`` "Btu/ft3",
+      "lb/ft3", "degF", "lb/MMscf", "ft/s", ...).
     - ``fluid``: the fluid as calculated (with the flash's phases when ``flash=True``).
     - ``flash_problem``: why the flash failed, or None.
     - ``ok``: nothing failed (a value may still be missing for a reason, such as no dew point).
@@ -145,16 +146,16 @@ def _fluid(fluid):
     return fluid if isinstance(fluid, Fluid) else Fluid.from_dict(fluid)
 
 
-def _choices(correlations, flash, edition, ref, methane_origin, model):
+def _choices(correlations, flash, edition, ref, methane_origin, model, units):
     ref2016, ref1995 = _references(ref)
     if not isinstance(correlations, str):
         correlations = ",".join(correlations)
     return dict(correlations=correlations, flash=bool(flash), edition=str(edition), ref=ref2016, ref_temp=ref1995,
-                methane_origin=methane_origin, gerg_model=model)
+                methane_origin=methane_origin, gerg_model=model, units=str(units))
 
 
 def evaluate(fluid, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil",
-             model="gerg2008"):
+             model="gerg2008", units="si"):
     """Run correlations on a fluid; the values calorix-host prints for it.
 
     fluid: a Fluid, or a dict of a fluid file's keys (see Fluid.from_dict).
@@ -165,17 +166,22 @@ def evaluate(fluid, correlations="all", flash=False, edition=1995, ref=None, met
         pressure first (else the fluid is taken as given: one vapour phase without "phases").
     edition: 1995 or 2016, the ISO 6976 edition that "iso6976" means.
     ref: reference temperatures of the ISO 6976 classes: 15 or 0 (degC) for the 1995 classes,
-        "COMB/MET" or (COMB, MET) for the 2016 classes, such as (25, 0); None: 15 degC.
+        "COMB/MET" or (COMB, MET) for the 2016 classes, such as (25, 0); None: 15 degC (the 2016
+        classes with units="us": 15.55/15.55, 60 degF / 60 degF).
     methane_origin: "fossil" or "non-fossil", for the CO2-equivalent class.
     model: equation of the GERG-2008 classes: "gerg2008" (as published) or "gerg2008-h2"
         (GERG-2008 with the 2021 hydrogen binaries); each of their statuses names it ("model").
+    units: "si" (the module's units), or "us": US customary units where the quantity has them
+        (degF, Btu/ft3, lb/ft3, Btu/lb, Btu/lbmol, lb/h, ft/s; water content in lb/MMscf, per
+        standard cubic foot at 60 degF), as calorix-host --output-units us.
 
     Returns Results: ``{word: {"overall", "vapour", "hc_liquid", "aqueous", "phase3"}}``
     with floats, None where the phase is absent or not computed (see Results.status).
     Raises ValueError for an unknown class or a bad edition or ref, RuntimeError when the
     module cannot be loaded. A calculation that fails does not raise: its status says why.
     """
-    native = _calorix.evaluate(_fluid(fluid), **_choices(correlations, flash, edition, ref, methane_origin, model))
+    native = _calorix.evaluate(_fluid(fluid),
+                               **_choices(correlations, flash, edition, ref, methane_origin, model, units))
     results = Results(native)
     for warning in results.warnings:
         _warnings.warn(warning, stacklevel=2)
@@ -183,7 +189,7 @@ def evaluate(fluid, correlations="all", flash=False, edition=1995, ref=None, met
 
 
 def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil", model="gerg2008",
-          threads=None):
+          threads=None, units="si"):
     """Evaluate many fluids on every core; a list of Results in input order.
 
     fluids: Fluid objects or dicts (a dict that is no fluid raises ValueError before anything
@@ -195,7 +201,7 @@ def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, metha
     if threads is not None and int(threads) < 1:
         raise ValueError(f"threads: expected at least 1, got {threads!r}")
     native = _calorix.batch(items, threads=int(threads or 0),
-                            **_choices(correlations, flash, edition, ref, methane_origin, model))
+                            **_choices(correlations, flash, edition, ref, methane_origin, model, units))
     results = [Results(n) for n in native]
     # A warning that repeats is issued a few times, then summarised, as calorix-host batch does.
     tally = _calorix.WarningTally()

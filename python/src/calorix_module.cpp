@@ -127,9 +127,10 @@ const char* StateWord(PhaseState state) {
     return state == PhaseState::Ok ? "ok" : state == PhaseState::Absent ? "absent" : "not computed";
 }
 
-// One fluid's results: the values by class word and phase, and beside them what the command
-// line's JSON says of each class (status, phases' states and reasons, unit, edition).
-py::dict ResultDict(const FluidResult& result, const std::vector<std::string>& warnings) {
+// One fluid's results: the values by class word and phase (in US customary units where the
+// quantity has them when `us`), and beside them what the command line's JSON says of each class
+// (status, phases' states and reasons, unit, edition).
+py::dict ResultDict(const FluidResult& result, const std::vector<std::string>& warnings, bool us) {
     py::dict values, status, units;
     for (const auto& c : result.correlations) {
         const CorrelationReport& r = c.report;
@@ -147,8 +148,10 @@ py::dict ResultDict(const FluidResult& result, const std::vector<std::string>& w
         if (c.model) classStatus["model"] = *c.model;
         for (std::size_t k = 0; k < kOutputColumns; ++k) {
             const PhaseStatus& s = c.phases[k];
+            const auto& value = r.phaseValues[kPhaseValueIndex[k]];
             phaseValues[kPhaseKey[k]] =
-                s.state == PhaseState::Ok ? Optional(r.phaseValues[kPhaseValueIndex[k]]) : py::none();
+                s.state == PhaseState::Ok && value ? py::object(py::float_(OutputValue(r.resultType, *value, us)))
+                                                   : py::none();
             py::dict phase;
             phase["status"] = StateWord(s.state);
             if (s.state == PhaseState::NotComputed) phase["reason"] = s.reason;
@@ -156,7 +159,7 @@ py::dict ResultDict(const FluidResult& result, const std::vector<std::string>& w
         }
         values[py::str(r.word)] = phaseValues;
         status[py::str(r.word)] = classStatus;
-        units[py::str(r.word)] = std::string(UnitOfResultType(r.resultType));
+        units[py::str(r.word)] = std::string(OutputUnit(r.resultType, us));
     }
     py::dict out;
     out["values"] = values;
@@ -179,13 +182,15 @@ struct Run {
 };
 
 Run ChooseRun(const std::string& correlations, bool flash, const std::string& edition, const std::string& ref,
-              const std::string& refTemp, const std::string& methaneOrigin, const std::string& gergModel) {
+              const std::string& refTemp, const std::string& methaneOrigin, const std::string& gergModel,
+              const std::string& units) {
     Run run;
     run.key = correlations + '\n' + (flash ? "flash" : "") + '\n' + edition + '\n' + ref + '\n' + refTemp + '\n' +
-              methaneOrigin + '\n' + gergModel;
+              methaneOrigin + '\n' + gergModel + '\n' + units;
+    if (units != "si" && units != "us") throw py::value_error("units: expected 'si' or 'us', got '" + units + "'");
     std::string problem;
-    if (!MakeEvaluationSettings(RunChoices{flash, edition, ref, refTemp, methaneOrigin, gergModel}, run.settings,
-                                problem))
+    if (!MakeEvaluationSettings(RunChoices{flash, edition, ref, refTemp, methaneOrigin, gergModel, units == "us"},
+                                run.settings, problem))
         throw py::value_error(problem);
     if (!SelectClasses(correlations, run.settings.edition, run.classes, run.optional, problem, &run.notes))
         throw py::value_error("correlations: " + problem);
@@ -275,8 +280,8 @@ py::list Correlations() {
 
 py::dict Evaluate(const Fluid& fluid, const std::string& correlations, bool flash, const std::string& edition,
                   const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin,
-                  const std::string& gergModel) {
-    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel);
+                  const std::string& gergModel, const std::string& units) {
+    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel, units);
     const auto manager = Manager();
     std::optional<FluidResult> result;
     std::vector<std::string> warnings = run.notes;
@@ -287,7 +292,7 @@ py::dict Evaluate(const Fluid& fluid, const std::string& correlations, bool flas
         result = evaluator.Evaluate(fluid);
         for (const auto& w : result->warnings) warnings.push_back(w);
     }
-    return ResultDict(*result, warnings);
+    return ResultDict(*result, warnings, run.settings.usUnits);
 }
 
 // The batch stops between fluids when Python has a signal to handle (Ctrl-C).
@@ -295,8 +300,9 @@ struct Interrupted : std::exception {};
 
 py::list Batch(const std::vector<Fluid>& fluids, const std::string& correlations, bool flash,
                const std::string& edition, const std::string& ref, const std::string& refTemp,
-               const std::string& methaneOrigin, const std::string& gergModel, unsigned threads) {
-    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel);
+               const std::string& methaneOrigin, const std::string& gergModel, const std::string& units,
+               unsigned threads) {
+    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel, units);
     const auto manager = Manager();
     BatchRun done;
     try {
@@ -315,7 +321,7 @@ py::list Batch(const std::vector<Fluid>& fluids, const std::string& correlations
     for (const auto& result : done.results) {
         std::vector<std::string> own = warnings;
         for (const auto& w : result.warnings) own.push_back(w);
-        list.append(ResultDict(result, own));
+        list.append(ResultDict(result, own, run.settings.usUnits));
     }
     return list;
 }
@@ -427,9 +433,10 @@ to_dict() and make a new one.)")
         return Module().path;
     });
     m.def("evaluate", &Evaluate, py::arg("fluid"), py::arg("correlations"), py::arg("flash"), py::arg("edition"),
-          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"));
+          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"), py::arg("units"));
     m.def("batch", &Batch, py::arg("fluids"), py::arg("correlations"), py::arg("flash"), py::arg("edition"),
-          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"), py::arg("threads"));
+          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"), py::arg("units"),
+          py::arg("threads"));
     m.def("flash", &Flash, py::arg("fluid"));
     py::class_<WarningTally>(m, "WarningTally")
         .def(py::init<>())

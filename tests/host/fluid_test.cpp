@@ -192,7 +192,17 @@ TEST_F(FluidObjects, ReferenceCountsAndIdentity) {
     unknownA = nullptr;
     unknownB = nullptr;
     stateUnknown = nullptr;
-    EXPECT_EQ(state->Release(), 0u);  // the state takes its component data with it
+    // The source keeps one state per fluid, shared by every correlation attached to it, and
+    // the state its one component data: the next correlation gets both as they are.
+    EXPECT_EQ(state->Release(), 1u);
+    IFluidState* again = nullptr;
+    ASSERT_EQ(source->GetFluidState(0, &again), S_OK);
+    EXPECT_EQ(again, state);
+    IUnknown* third = nullptr;
+    ASSERT_EQ(again->GetComponentData(&third), S_OK);
+    EXPECT_EQ(third, first);
+    third->Release();
+    again->Release();
     EXPECT_EQ(source->GetFluidState(0, nullptr), E_POINTER);
 }
 
