@@ -24,6 +24,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -68,6 +69,28 @@ struct FlashResult {
     int PresentCount() const;
 };
 
+// Stability tests of the feed's vapour one dew-point search may take by default: over three times
+// the most taken by any search of the host's tests (305, a gas at 128 bar), and over 30 times
+// those of the slowest ordinary search known (28, a rich gas just below its cricondenbar).
+constexpr int kMaxDewPointTests = 1000;
+
+// The work of one dew-point search.
+struct DewPointWork {
+    int usualTests = 0;      // stability tests with every trial phase
+    int warmTests = 0;       // tests from the stationary points followed only
+    int longestWarmRun = 0;  // most steps of the scan in a row that left out the usual test
+    bool bounded = false;    // the search stopped at kMaxDewPointTests
+};
+
+// Whether Newton's saturation point t stands for the dew point a search bracketed between
+// unstableT (the vapour unstable) and stableT (stable): not more than kSaturationBracketK below
+// the unstable end, and not more than that above the stable end unless its incipient phase lies
+// below the tangent plane there (belowPlane, asked only then). Newton may converge on another
+// saturation point nearby (the other side of a narrow window, another liquid's dew point), and
+// that one is refused.
+constexpr double kSaturationBracketK = 1e-3;
+bool SaturationPointInBracket(double t, double unstableT, double stableT, const std::function<bool()>& belowPlane);
+
 class PengRobinsonFlash {
 public:
     explicit PengRobinsonFlash(std::span<const Component> components);
@@ -102,7 +125,12 @@ public:
     // pressure) or the dew point cannot be certified. A feed with water, an alcohol or a
     // glycol that turns dense without splitting is followed further down, and the first phase
     // to appear, whatever it is, sets its dew point.
-    std::optional<FlashResult> DewPoint(double pressureKPa, std::span<const double> feed) const;
+    // The search is bounded in work as well as in steps: after the bound's stability tests of
+    // the vapour (kMaxDewPointTests unless set) it gives up and fails (NotCertified in *failure,
+    // work->bounded), never reporting the temperature it had reached. What it did, when asked,
+    // in *work.
+    std::optional<FlashResult> DewPoint(double pressureKPa, std::span<const double> feed,
+                                        DewPointWork* work = nullptr, FlashFailure* failure = nullptr) const;
 
     // The host's flash protocol on a FluidComposition record (pressure in kPa, temperature in
     // deg C, feed in moleFractions[4]):
@@ -113,9 +141,12 @@ public:
     // the phase flags (all 0) is written.
     HRESULT Flash(FluidComposition* record) const noexcept;
 
+    void SetDewPointTestBound(int tests) { m_maxDewPointTests = tests; }
+
 private:
     std::vector<Component> m_components;
     std::vector<double> m_kij;  // n x n, symmetric
+    int m_maxDewPointTests = kMaxDewPointTests;
 };
 
 // Interaction parameter of a pair of the default set. Water with methane 0.4850, ethane 0.4920,

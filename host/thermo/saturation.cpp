@@ -138,14 +138,39 @@ bool SaturationNewton(const std::vector<Component>& components, const std::vecto
 
 }  // namespace
 
-std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::span<const double> feed) const {
-    try {
+bool SaturationPointInBracket(double t, double unstableT, double stableT, const std::function<bool()>& belowPlane) {
+    return t > unstableT - kSaturationBracketK && (t < stableT + kSaturationBracketK || belowPlane());
+}
+
+std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::span<const double> feed,
+                                                       DewPointWork* work, FlashFailure* failure) const {
+    DewPointWork done;
+    // The outcome, with the work done, for the caller.
+    auto finish = [&](std::optional<FlashResult> result, FlashFailure why) {
+        if (work) *work = done;
+        if (failure) *failure = result ? FlashFailure::None : why;
+        return result;
+    };
+    // Each stability test counts towards the search's bound; past it every test fails, and so
+    // does the search.
+    auto withinBound = [&](int& kind) {
+        if (done.usualTests + done.warmTests >= m_maxDewPointTests) {
+            done.bounded = true;
+            return false;
+        }
+        ++kind;
+        return true;
+    };
+    bool usable = true;
+    auto outcome = [&]() -> std::optional<FlashResult> { try {
         const std::size_t n = m_components.size();
         std::vector<std::size_t> active;
         std::vector<double> z;
         if (!UsableConditions(300.0, pressureKPa) || !PrepareFeed(feed, n, active, z) ||
-            !UsableComponents(m_components, active))
+            !UsableComponents(m_components, active)) {
+            usable = false;
             return std::nullopt;
+        }
 
         double dewT = 0.0;
         std::vector<double> incipient;
@@ -175,7 +200,8 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                 SetConditions(m, m_components, t, pressureKPa);
                 return m;
             };
-            auto test = [&](const Model& m) {
+            auto test = [&](const Model& m) -> std::optional<Stability> {
+                if (!withinBound(done.usualTests)) return std::nullopt;
                 std::vector<StationaryPoint> found;
                 auto s = TestFeed(m, z, RootChoice::Vapour, &found);
                 lastTm = lowest(found);
@@ -202,8 +228,9 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             // Each lies close to its counterpart here, so that it converges in a few steps;
             // the answer is the usual test's as long as no other kind of phase turns up, which
             // the usual tests around it watch for. With nothing to follow, the usual test.
-            auto warmTest = [&](const Model& m, const std::vector<double>& d) {
+            auto warmTest = [&](const Model& m, const std::vector<double>& d) -> std::optional<Stability> {
                 if (tracked.empty()) return test(m);
+                if (!withinBound(done.warmTests)) return std::nullopt;
                 std::vector<std::vector<double>> starts;
                 for (const auto& p : tracked) {
                     starts.emplace_back(m.n);
@@ -364,6 +391,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     if (!warm) return std::nullopt;
                     if (!warm->unstable) {
                         skipped.push_back(t);
+                        done.longestWarmRun = std::max(done.longestWarmRun, int(skipped.size()));
                         stableT = t;
                         stableZ = root.z;
                         const auto window = stepStable(t);
@@ -448,6 +476,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             // millikelvins below the saturation point. Newton's point stands when its incipient
             // phase, followed to the stable end, lies below the tangent plane there.
             auto belowPlaneAt = [&](double t, const std::vector<double>& w) {
+                if (!withinBound(done.warmTests)) return false;
                 const Model m = at(t);
                 PhaseEval root;
                 const auto d = vapourRoot(m, root);
@@ -498,8 +527,9 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     dewT = stableT;
                     incipient = best.w;
                     converged = SaturationNewton(m_components, m_kij, active, pressureKPa, z, incipient, dewT) &&
-                                dewT > unstableT - 1e-3 && Distance(incipient, z) >= 1e-9 &&
-                                (dewT < stableT + 1e-3 || belowPlaneAt(stableT, incipient));
+                                Distance(incipient, z) >= 1e-9 &&
+                                SaturationPointInBracket(dewT, unstableT, stableT,
+                                                         [&] { return belowPlaneAt(stableT, incipient); });
                 }
                 if (converged) break;
             }
@@ -531,7 +561,8 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
         return result;
     } catch (...) {
         return std::nullopt;
-    }
+    } }();
+    return finish(std::move(outcome), usable ? FlashFailure::NotCertified : FlashFailure::UnusableInput);
 }
 
 }  // namespace calorix::host

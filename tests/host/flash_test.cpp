@@ -835,6 +835,67 @@ TEST(PengRobinsonFlash, DewPointsJustBelowTheCricondenbar) {
     }
 }
 
+// The dew-point scan takes the usual stability test of the vapour at least once in 16 steps
+// (8 while it follows a stationary point); on the steps between, a phase it does not follow
+// whose window opens and closes there would go unseen. Dry and wet gases from 10 to 250 bar,
+// whose long smooth stretches of vapour run into that limit.
+TEST(PengRobinsonFlash, DewPointScanTakesTheUsualTestOnceAStride) {
+    int longest = 0;
+    for (const auto& feed : {DryGas(), WetGas(0.001), RichWetGas()})
+        for (double p : {1000.0, 5000.0, 25000.0}) {
+            SCOPED_TRACE(testing::Message() << p << " kPa");
+            DewPointWork work;
+            PengRobinsonFlash(GasComponents()).DewPoint(p, feed, &work);
+            EXPECT_LE(work.longestWarmRun, 15);
+            longest = std::max(longest, work.longestWarmRun);
+        }
+    EXPECT_EQ(longest, 15);
+}
+
+// Newton's saturation point is refused when it lies more than a millikelvin outside the bracket
+// of the search (converged on the far side of a narrow window, or on another liquid's dew
+// point), above it only when its incipient phase is above the tangent plane at the stable end.
+TEST(PengRobinsonFlash, SaturationPointMustLieInTheSearchBracket) {
+    const struct {
+        double t;
+        bool belowPlane;
+        bool accepted;
+    } cases[] = {
+        {250.0005, false, true},  {250.0, false, true},    {249.9995, false, true}, {249.995, false, false},
+        {249.98, true, false},    {249.9, true, false},    {250.0015, false, true}, {250.005, false, false},
+        {250.005, true, true},    {250.09, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.t << " K");
+        bool asked = false;
+        EXPECT_EQ(SaturationPointInBracket(c.t, 250.0, 250.001,
+                                           [&] {
+                                               asked = true;
+                                               return c.belowPlane;
+                                           }),
+                  c.accepted);
+        EXPECT_EQ(asked, c.t > 250.002 - 1e-9 && c.t > 249.999);
+    }
+}
+
+// A search that reaches its bound of work fails as not certified, and reports no dew point: the
+// rich gas just below its cricondenbar (the slowest ordinary search known) with a bound of 10
+// stability tests, and with the default bound, far from it.
+TEST(PengRobinsonFlash, DewPointSearchFailsAtItsBoundOfWork) {
+    PengRobinsonFlash flash(Named(kRichCarbonDioxideGasNames));
+    DewPointWork work;
+    FlashFailure failure = FlashFailure::None;
+    ASSERT_TRUE(flash.DewPoint(16458.37890625, kRichCarbonDioxideGas, &work, &failure).has_value());
+    EXPECT_EQ(failure, FlashFailure::None);
+    EXPECT_FALSE(work.bounded);
+    EXPECT_LT(work.usualTests + work.warmTests, kMaxDewPointTests / 10);
+    flash.SetDewPointTestBound(10);
+    EXPECT_FALSE(flash.DewPoint(16458.37890625, kRichCarbonDioxideGas, &work, &failure).has_value());
+    EXPECT_EQ(failure, FlashFailure::NotCertified);
+    EXPECT_TRUE(work.bounded);
+    EXPECT_EQ(work.usualTests + work.warmTests, 10);
+}
+
 // A dry, a wet and a rich wet gas cooled through their phase boundaries at several pressures:
 // a coarse scan in 1 K steps whose results move smoothly while the phases stay the same, and
 // around every boundary a dense sweep in 2 mK steps. Every flash is certified here, and the
