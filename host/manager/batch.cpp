@@ -1,6 +1,7 @@
 #include "host/manager/batch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -111,25 +112,64 @@ std::vector<std::string> StreamBatch(const CorrelationManager& manager, std::spa
     return leftOut;
 }
 
+std::vector<std::string> EvaluateEach(const CorrelationManager& manager, std::span<const CatalogueEntry* const> classes,
+                                      bool optional, const EvaluationSettings& settings, std::size_t count,
+                                      const std::function<void(std::size_t, FluidEvaluator&)>& work,
+                                      const EachOptions& options) {
+    const unsigned wanted = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    const auto threads = static_cast<unsigned>(std::clamp<std::size_t>(count, 1, wanted));
+    std::atomic<std::size_t> next{0}, done{0};
+    std::atomic<bool> stop{false};
+    std::mutex lock;
+    std::exception_ptr failure;
+    auto fail = [&] {
+        std::lock_guard guard(lock);
+        if (!failure) failure = std::current_exception();
+        stop = true;
+    };
+    auto run = [&](FluidEvaluator& evaluator, bool caller) {
+        for (std::size_t i; !stop && (i = next++) < count;) {
+            work(i, evaluator);
+            const std::size_t finished = ++done;
+            if (caller && options.progress) options.progress(finished);
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned t = 1; t < threads; ++t)
+        workers.emplace_back([&] {
+            platform::ComApartment apartment;  // creating a correlation needs one on Windows
+            try {
+                FluidEvaluator evaluator(manager, classes, optional, settings);
+                run(evaluator, false);
+            } catch (...) {
+                fail();
+            }
+        });
+    std::vector<std::string> leftOut;
+    try {
+        platform::ComApartment apartment;   // entered again when the caller is in one already
+        std::optional<FluidEvaluator> made;
+        FluidEvaluator& evaluator = options.own ? *options.own : made.emplace(manager, classes, optional, settings);
+        leftOut = evaluator.LeftOut();
+        run(evaluator, true);
+    } catch (...) {
+        fail();
+    }
+    for (auto& w : workers) w.join();
+    if (failure) std::rethrow_exception(failure);
+    return leftOut;
+}
+
 BatchRun EvaluateBatch(const CorrelationManager& manager, std::span<const CatalogueEntry* const> classes, bool optional,
                        const EvaluationSettings& settings, std::span<const Fluid> fluids, unsigned threads,
                        const std::function<void(std::size_t)>& progress) {
     BatchRun run;
-    run.results.reserve(fluids.size());
-    std::size_t read = 0;
-    run.leftOut = StreamBatch(
-        manager, classes, optional, settings,
-        [&](BatchEntry& entry) {
-            if (read == fluids.size()) return false;
-            entry.fluid = fluids[read++];
-            return true;
-        },
-        [&](const BatchEntry&, const FluidResult* result) {
-            run.results.push_back(*result);
-            if (progress) progress(run.results.size());
-        },
-        StreamOptions{threads});
-    if (progress && fluids.empty()) progress(0);
+    run.results.resize(fluids.size());
+    run.leftOut = EvaluateEach(
+        manager, classes, optional, settings, fluids.size(),
+        [&](std::size_t i, FluidEvaluator& evaluator) { run.results[i] = evaluator.Evaluate(fluids[i]); },
+        EachOptions{threads, nullptr, progress});
+    if (progress) progress(fluids.size());
     return run;
 }
 

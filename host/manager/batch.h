@@ -37,6 +37,23 @@ std::vector<std::string> StreamBatch(const CorrelationManager& manager, std::spa
                                      const std::function<void(const BatchEntry&, const FluidResult*)>& write,
                                      StreamOptions options = {});
 
+// Calls work(i, evaluator) once for every i below `count`, on up to `threads` threads (0: one per
+// hardware thread), each with its own evaluator; the calling thread is one of them, with `own`
+// when given (made for the same classes and settings). Items are handed out one at a time from
+// a shared counter, so no thread waits for another while items are left. `progress`, when
+// given, is called on the calling thread after each of its items with the number of items done;
+// an exception from it or from `work` stops the others after their current item and is rethrown
+// once they have ended. Returns the classes the module does not serve.
+struct EachOptions {
+    unsigned threads = 0;
+    FluidEvaluator* own = nullptr;
+    std::function<void(std::size_t done)> progress;
+};
+std::vector<std::string> EvaluateEach(const CorrelationManager& manager, std::span<const CatalogueEntry* const> classes,
+                                      bool optional, const EvaluationSettings& settings, std::size_t count,
+                                      const std::function<void(std::size_t, FluidEvaluator&)>& work,
+                                      const EachOptions& options = {});
+
 struct BatchRun {
     std::vector<FluidResult> results;      // one per fluid, in input order
     std::vector<std::string> leftOut;      // classes the module does not serve
