@@ -127,35 +127,39 @@ std::vector<std::string> EvaluateEach(const CorrelationManager& manager, std::sp
         if (!failure) failure = std::current_exception();
         stop = true;
     };
-    auto run = [&](FluidEvaluator& evaluator, bool caller) {
-        for (std::size_t i; !stop && (i = next++) < count;) {
-            work(i, evaluator);
-            const std::size_t finished = ++done;
-            if (caller && options.progress) options.progress(finished);
+    const auto caller = std::this_thread::get_id();
+    std::vector<std::string> leftOut;
+    auto task = [&] {
+        const bool calling = std::this_thread::get_id() == caller;
+        try {
+            std::optional<FluidEvaluator> made;
+            FluidEvaluator& evaluator =
+                options.evaluator ? options.evaluator() : made.emplace(manager, classes, optional, settings);
+            if (calling) leftOut = evaluator.LeftOut();
+            for (std::size_t i; !stop && (i = next++) < count;) {
+                work(i, evaluator);
+                const std::size_t finished = ++done;
+                if (calling && options.progress) options.progress(finished);
+            }
+        } catch (...) {
+            fail();
         }
     };
-    std::vector<std::thread> workers;
-    for (unsigned t = 1; t < threads; ++t)
-        workers.emplace_back([&] {
-            platform::ComApartment apartment;  // creating a correlation needs one on Windows
-            try {
-                FluidEvaluator evaluator(manager, classes, optional, settings);
-                run(evaluator, false);
-            } catch (...) {
-                fail();
-            }
-        });
-    std::vector<std::string> leftOut;
-    try {
-        platform::ComApartment apartment;   // entered again when the caller is in one already
-        std::optional<FluidEvaluator> made;
-        FluidEvaluator& evaluator = options.own ? *options.own : made.emplace(manager, classes, optional, settings);
-        leftOut = evaluator.LeftOut();
-        run(evaluator, true);
-    } catch (...) {
-        fail();
+    if (options.run) {
+        options.run(threads - 1, task);
+    } else {
+        std::vector<std::thread> helpers;
+        for (unsigned t = 1; t < threads; ++t)
+            helpers.emplace_back([&] {
+                platform::ComApartment apartment;   // creating a correlation needs one on Windows
+                task();
+            });
+        {
+            platform::ComApartment apartment;   // entered again when the caller is in one already
+            task();
+        }
+        for (auto& h : helpers) h.join();
     }
-    for (auto& w : workers) w.join();
     if (failure) std::rethrow_exception(failure);
     return leftOut;
 }
@@ -168,7 +172,7 @@ BatchRun EvaluateBatch(const CorrelationManager& manager, std::span<const Catalo
     run.leftOut = EvaluateEach(
         manager, classes, optional, settings, fluids.size(),
         [&](std::size_t i, FluidEvaluator& evaluator) { run.results[i] = evaluator.Evaluate(fluids[i]); },
-        EachOptions{threads, nullptr, progress});
+        EachOptions{threads, progress, {}, {}});
     if (progress) progress(fluids.size());
     return run;
 }
