@@ -13,7 +13,9 @@ cores can give.
 """
 
 import argparse
+import hashlib
 import random
+import threading
 import time
 
 import calorix
@@ -75,6 +77,21 @@ def main():
     one = per_fluid("evaluate_frame, 1 thread", lambda: calorix.evaluate_frame(frame, corr, threads=1))
     per_fluid(f"evaluate_frame, {args.threads} threads",
               lambda: calorix.evaluate_frame(frame, corr, threads=args.threads), one)
+
+    # What the machine gives at the moment: work that is wholly parallel (hashing, without the GIL).
+    block = bytes(1 << 20)
+
+    def hashing(threads):
+        workers = [threading.Thread(target=lambda: [hashlib.sha256(block).digest() for _ in range(200)])
+                   for _ in range(threads)]
+        for w in workers:
+            w.start()
+        for w in workers:
+            w.join()
+
+    alone = best(args.repeat, lambda: hashing(1))[0]
+    together = best(args.repeat, lambda: hashing(args.threads))[0] / args.threads
+    print(f"{'the machine, wholly parallel work':32s} {alone / together:4.2f}x one thread on {args.threads}")
 
 
 if __name__ == "__main__":

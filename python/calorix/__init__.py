@@ -218,9 +218,8 @@ def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, metha
     the first that is no fluid, naming it, before computing anything. The work runs without the
     GIL: other Python threads go on meanwhile, and Ctrl-C stops the batch.
     """
-    native = _calorix.batch(list(fluids), threads=_threads(threads), normalise=bool(normalise), strict=bool(strict),
-                            **_choices(correlations, flash, edition, ref, methane_origin))
-    return [FluidError(*n) if isinstance(n, tuple) else Results(n) for n in native]
+    return _calorix.batch(list(fluids), threads=_threads(threads), normalise=bool(normalise), strict=bool(strict),
+                          wrap=Results, refused=FluidError, **_choices(correlations, flash, edition, ref, methane_origin))
 
 
 def evaluate_frame(df, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil", threads=None,

@@ -5,6 +5,7 @@
 // signatures; they are not meant to be called directly.
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
@@ -469,9 +470,13 @@ struct Interrupted : std::exception {};
 // Evaluates the items on `threads` threads (the calling one among them) without the GIL; an item
 // that is not a Fluid is read by `read` on the thread that evaluates it, and refused with the
 // reader's message. With `strict` every item is read first, and the first refused one is thrown
-// (FluidInputError) before anything is computed. Returns the classes left out.
+// (FluidInputError) before anything is computed. `take`, when given, is called with the GIL for
+// every item in order, once it and all before it are done: on the calling thread between its own
+// items, so that making Python's objects overlaps the helpers' work, and the rest at the end.
+// Returns the classes left out.
+using Take = std::function<void(std::size_t item, const std::vector<std::string>& leftOut)>;
 std::vector<std::string> EvaluateItems(const Run& run, std::vector<Item>& items, unsigned threads, bool strict,
-                                       const std::function<ParsedFluid(std::size_t)>& read) {
+                                       const std::function<ParsedFluid(std::size_t)>& read, const Take& take) {
     const auto manager = Manager();
     py::gil_scoped_release release;
     std::vector<std::optional<ParsedFluid>> parsed(items.size());
@@ -490,31 +495,45 @@ std::vector<std::string> EvaluateItems(const Run& run, std::vector<Item>& items,
             readItem(i);
             if (!items[i].problem.empty()) throw FluidInputError(items[i].problem);
         }
-    return EvaluateEach(
+    const std::vector<std::string> leftOut = EvaluatorFor(manager, run).LeftOut();
+    const auto ready = std::make_unique<std::atomic<bool>[]>(items.size());
+    std::size_t taken = 0, between = 0;
+    auto takeReady = [&](bool all) {
+        if (!take || taken == items.size() || !(all || ready[taken].load(std::memory_order_acquire))) return;
+        py::gil_scoped_acquire acquire;
+        while (taken < items.size() && ready[taken].load(std::memory_order_acquire)) take(taken++, leftOut);
+    };
+    EvaluateEach(
         *manager, run.classes, run.optional, run.settings, items.size(),
         [&](std::size_t i, FluidEvaluator& evaluator) {
             readItem(i);
             Item& item = items[i];
-            if (!item.problem.empty()) return;
-            item.result = evaluator.Evaluate(item.given ? *item.given : parsed[i]->fluid);
-            parsed[i].reset();
-            for (auto& w : SolidPhaseWarnings(item.result->fluid)) item.warnings.push_back(std::move(w));
+            if (item.problem.empty()) {
+                item.result = evaluator.Evaluate(item.given ? *item.given : parsed[i]->fluid);
+                parsed[i].reset();
+                for (auto& w : SolidPhaseWarnings(item.result->fluid)) item.warnings.push_back(std::move(w));
+            }
+            ready[i].store(true, std::memory_order_release);
         },
         EachOptions{threads,
-                    [count = std::size_t{0}](std::size_t) mutable {
-                        if (++count % 32 != 0) return;
+                    [&](std::size_t) {
+                        takeReady(false);
+                        if (++between % 32 != 0) return;
                         py::gil_scoped_acquire acquire;
                         if (PyErr_CheckSignals() != 0) throw Interrupted();
                     },
                     [&]() -> FluidEvaluator& { return EvaluatorFor(manager, run); },
                     [](unsigned helpers, const std::function<void()>& task) { Helpers::Kept().Run(helpers, task); }});
+    takeReady(true);
+    return leftOut;
 }
 
 // EvaluateItems with Python's exceptions: ValueError for a strict refusal, KeyboardInterrupt.
 std::vector<std::string> EvaluateItemsForPython(const Run& run, std::vector<Item>& items, unsigned threads, bool strict,
-                                                const std::function<ParsedFluid(std::size_t)>& read) {
+                                                const std::function<ParsedFluid(std::size_t)>& read,
+                                                const Take& take = {}) {
     try {
-        return EvaluateItems(run, items, threads, strict, read);
+        return EvaluateItems(run, items, threads, strict, read, take);
     } catch (const FluidInputError& e) {
         throw py::value_error(e.what());
     } catch (const Interrupted&) {
@@ -528,10 +547,10 @@ std::vector<std::string> RunWarnings(const Run& run, const std::vector<std::stri
     return warnings;
 }
 
-// A batch: per input, a Result, or (index, id, message) for one refused.
+// A batch: per input, wrap(Result), or refused(index, id, message) for one refused.
 py::list Batch(const py::sequence& fluids, const std::string& correlations, bool flash, const std::string& edition,
                const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin, unsigned threads,
-               bool normalise, bool strict) {
+               bool normalise, bool strict, const py::object& wrap, const py::object& refused) {
     const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin);
     const py::list held(fluids);   // keeps every Fluid alive while the GIL is released
     std::vector<Item> items(held.size());
@@ -553,21 +572,20 @@ py::list Batch(const py::sequence& fluids, const std::string& correlations, bool
         }
     }
     const FluidReadOptions options{normalise};
-    const auto leftOut = EvaluateItemsForPython(run, items, threads, strict, [&](std::size_t i) {
-        return ReadFluidDocument(*items[i].doc, "fluids[" + std::to_string(i) + "]", options);
-    });
-    const std::vector<std::string> warnings = RunWarnings(run, leftOut);
-    py::list list;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        Item& item = items[i];
-        if (!item.result) {
-            list.append(py::make_tuple(i, item.id.empty() ? py::object(py::none()) : py::str(item.id), item.problem));
-            continue;
-        }
-        NativeResult native{std::move(*item.result), warnings};
-        for (auto& w : item.warnings) native.warnings.push_back(std::move(w));
-        list.append(py::cast(std::move(native)));
-    }
+    py::list list(items.size());
+    EvaluateItemsForPython(
+        run, items, threads, strict,
+        [&](std::size_t i) { return ReadFluidDocument(*items[i].doc, "fluids[" + std::to_string(i) + "]", options); },
+        [&](std::size_t i, const std::vector<std::string>& leftOut) {
+            Item& item = items[i];
+            if (!item.result) {
+                list[i] = refused(i, item.id.empty() ? py::object(py::none()) : py::str(item.id), item.problem);
+                return;
+            }
+            NativeResult native{std::move(*item.result), RunWarnings(run, leftOut)};
+            for (auto& w : item.warnings) native.warnings.push_back(std::move(w));
+            list[i] = wrap(py::cast(std::move(native)));
+        });
     return list;
 }
 
@@ -823,7 +841,7 @@ to_dict() and make a new one.)")
           py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"));
     m.def("batch", &Batch, py::arg("fluids"), py::arg("correlations"), py::arg("flash"), py::arg("edition"),
           py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("threads"), py::arg("normalise"),
-          py::arg("strict"));
+          py::arg("strict"), py::arg("wrap"), py::arg("refused"));
     m.def("evaluate_frame", &EvaluateFrame, py::arg("columns"), py::arg("values"), py::arg("ids"), py::arg("rows"),
           py::arg("problems"), py::arg("percent"), py::arg("normalise"), py::arg("strict"), py::arg("phases"),
           py::arg("correlations"), py::arg("flash"), py::arg("edition"), py::arg("ref"), py::arg("ref_temp"),
