@@ -288,6 +288,9 @@ bool Substitute(const Model& m, const std::vector<double>& z, std::vector<SplitP
 // (phases still inside the region of instability, as near a critical point) it is shifted
 // along the ideal part until it is, and every step must lower G: the split cannot fall back
 // onto the feed, which lies higher. Every phase must have a positive share.
+// The smallest curvature, relative to the largest, of a step near a critical point.
+constexpr double kLowestCurvature = 1e-10;
+
 bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases, int maxIterations,
                  int progressPeriod) {
     const std::size_t np = phases.size(), n = m.n;
@@ -370,7 +373,27 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
         }
         // The Newton step on a positive definite Hessian, shifted as needed.
         Eigen::VectorXd delta;
-        if (!ShiftedNewtonStep(jacobian, ideal, g, shift, delta)) return false;
+        if (central) {
+            // Near a critical point the phases may start inside the region of instability,
+            // where the Hessian has directions of negative curvature along which they separate:
+            // a shift large enough to make it positive definite leaves steps that creep (the
+            // split of a gas 0.1 K from its critical point once spent its work that way and
+            // failed). There the step is taken on |H|, its eigenvalues taken positive in the
+            // scale of the ideal part: downhill along every direction, a Newton step where H is
+            // positive definite.
+            const Eigen::VectorXd scale = ideal.cwiseSqrt().cwiseInverse();
+            const Eigen::MatrixXd scaled = scale.asDiagonal() * jacobian * scale.asDiagonal();
+            const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(scaled);
+            if (eigen.info() != Eigen::Success) return false;
+            Eigen::VectorXd lambda = eigen.eigenvalues().cwiseAbs();
+            const double floor = kLowestCurvature * lambda.maxCoeff();
+            for (Eigen::Index i = 0; i < lambda.size(); ++i) lambda(i) = std::max(lambda(i), floor);
+            const Eigen::VectorXd gs = scale.asDiagonal() * g;
+            delta = -(scale.asDiagonal() * (eigen.eigenvectors() * (eigen.eigenvectors().transpose() * gs).cwiseQuotient(lambda)));
+            if (!delta.allFinite()) return false;
+        } else if (!ShiftedNewtonStep(jacobian, ideal, g, shift, delta)) {
+            return false;
+        }
         // The longest step that keeps every mole number positive, then halving until G falls
         // (or, where G no longer changes in double precision, the residual).
         double alpha = 1.0;

@@ -187,6 +187,7 @@ py::dict StatusDict(const NativeResult& native) {
             classStatus["reference_temperature_C"] = c.edition->meteringC;
             classStatus["combustion_temperature_C"] = c.edition->combustionC;
         }
+        if (c.model) classStatus["model"] = *c.model;
         for (std::size_t k = 0; k < kOutputColumns; ++k) {
             const PhaseStatus& s = c.phases[k];
             py::dict phase;
@@ -216,15 +217,18 @@ struct Run {
 };
 
 Run ChooseRun(const std::string& correlations, bool flash, const std::string& edition, const std::string& ref,
-              const std::string& refTemp, const std::string& methaneOrigin) {
+              const std::string& refTemp, const std::string& methaneOrigin, const std::string& gergModel) {
     Run run;
     run.key = correlations + '\n' + (flash ? "flash" : "") + '\n' + edition + '\n' + ref + '\n' + refTemp + '\n' +
-              methaneOrigin;
+              methaneOrigin + '\n' + gergModel;
     std::string problem;
-    if (!MakeEvaluationSettings(RunChoices{flash, edition, ref, refTemp, methaneOrigin}, run.settings, problem))
+    if (!MakeEvaluationSettings(RunChoices{flash, edition, ref, refTemp, methaneOrigin, gergModel}, run.settings,
+                                problem))
         throw py::value_error(problem);
     if (!SelectClasses(correlations, run.settings.edition, run.classes, run.optional, problem, &run.notes))
         throw py::value_error("correlations: " + problem);
+    for (auto& w : ReferenceOptionWarnings(run.classes, ref, !refTemp.empty(), run.settings.edition))
+        run.notes.push_back(std::move(w));
     return run;
 }
 
@@ -440,8 +444,9 @@ py::list Correlations() {
 }
 
 NativeResult Evaluate(const Fluid& fluid, const std::string& correlations, bool flash, const std::string& edition,
-                      const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin) {
-    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin);
+                      const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin,
+                      const std::string& gergModel) {
+    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel);
     const auto manager = Manager();
     NativeResult out;
     out.warnings = run.notes;
@@ -449,7 +454,7 @@ NativeResult Evaluate(const Fluid& fluid, const std::string& correlations, bool 
     FluidEvaluator& evaluator = EvaluatorFor(manager, run);
     for (const auto& w : LeftOutWarnings(evaluator.LeftOut())) out.warnings.push_back(w);
     out.result = evaluator.Evaluate(fluid);
-    for (const auto& w : SolidPhaseWarnings(out.result.fluid)) out.warnings.push_back(w);
+    for (const auto& w : out.result.warnings) out.warnings.push_back(w);
     return out;
 }
 
@@ -511,7 +516,7 @@ std::vector<std::string> EvaluateItems(const Run& run, std::vector<Item>& items,
             if (item.problem.empty()) {
                 item.result = evaluator.Evaluate(item.given ? *item.given : parsed[i]->fluid);
                 parsed[i].reset();
-                for (auto& w : SolidPhaseWarnings(item.result->fluid)) item.warnings.push_back(std::move(w));
+                for (const auto& w : item.result->warnings) item.warnings.push_back(w);
             }
             ready[i].store(true, std::memory_order_release);
         },
@@ -549,9 +554,10 @@ std::vector<std::string> RunWarnings(const Run& run, const std::vector<std::stri
 
 // A batch: per input, wrap(Result), or refused(index, id, message) for one refused.
 py::list Batch(const py::sequence& fluids, const std::string& correlations, bool flash, const std::string& edition,
-               const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin, unsigned threads,
-               bool normalise, bool strict, const py::object& wrap, const py::object& refused) {
-    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin);
+               const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin,
+               const std::string& gergModel, unsigned threads, bool normalise, bool strict, const py::object& wrap,
+               const py::object& refused) {
+    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel);
     const py::list held(fluids);   // keeps every Fluid alive while the GIL is released
     std::vector<Item> items(held.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -625,8 +631,9 @@ py::dict EvaluateFrame(const std::vector<std::string>& columns,
                        const std::vector<std::string>& ids, const std::vector<std::string>& rows,
                        const std::vector<std::string>& problems, bool percent, bool normalise, bool strict, bool phases,
                        const std::string& correlations, bool flash, const std::string& edition, const std::string& ref,
-                       const std::string& refTemp, const std::string& methaneOrigin, unsigned threads) {
-    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin);
+                       const std::string& refTemp, const std::string& methaneOrigin, const std::string& gergModel,
+                       unsigned threads) {
+    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel);
     const std::size_t n = rows.size(), width = columns.size();
     if (values.ndim() != 2 || static_cast<std::size_t>(values.shape(0)) != n ||
         static_cast<std::size_t>(values.shape(1)) != width)
@@ -838,14 +845,18 @@ to_dict() and make a new one.)")
         return Module().path;
     });
     m.def("evaluate", &Evaluate, py::arg("fluid"), py::arg("correlations"), py::arg("flash"), py::arg("edition"),
-          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"));
+          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"));
     m.def("batch", &Batch, py::arg("fluids"), py::arg("correlations"), py::arg("flash"), py::arg("edition"),
-          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("threads"), py::arg("normalise"),
-          py::arg("strict"), py::arg("wrap"), py::arg("refused"));
+          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"), py::arg("threads"),
+          py::arg("normalise"), py::arg("strict"), py::arg("wrap"), py::arg("refused"));
     m.def("evaluate_frame", &EvaluateFrame, py::arg("columns"), py::arg("values"), py::arg("ids"), py::arg("rows"),
           py::arg("problems"), py::arg("percent"), py::arg("normalise"), py::arg("strict"), py::arg("phases"),
           py::arg("correlations"), py::arg("flash"), py::arg("edition"), py::arg("ref"), py::arg("ref_temp"),
-          py::arg("methane_origin"), py::arg("threads"));
+          py::arg("methane_origin"), py::arg("gerg_model"), py::arg("threads"));
     m.def("flash", &Flash, py::arg("fluid"));
+    py::class_<WarningTally>(m, "WarningTally")
+        .def(py::init<>())
+        .def("add", &WarningTally::Add, py::arg("fluid_number"), py::arg("text"))
+        .def("summary", &WarningTally::Summary);
     m.def("envelope", &Envelope, py::arg("fluid"), py::arg("pressures_kPa"), py::arg("points"));
 }
