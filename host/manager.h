@@ -10,5 +10,6 @@
 #include "host/manager/envelope.h"
 #include "host/manager/evaluate.h"
 #include "host/manager/iso_edition.h"
+#include "host/manager/output_units.h"
 #include "host/manager/selection.h"
 #include "host/thermo.h"

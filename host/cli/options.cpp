@@ -41,7 +41,7 @@ constexpr OptionRow kOptionTable[] = {
      [](CLI::App& app, CalculationOptions& o) {
          app.add_option("--ref", o.ref,
                         "ISO 6976:2016 reference temperatures COMB/MET, degC: combustion 0, 15, 15.55, 20 or 25, "
-                        "metering 0, 15, 15.55 or 20 (default 15/15)");
+                        "metering 0, 15, 15.55 or 20 (default 15/15; with --output-units us 15.55/15.55, 60 degF)");
      }},
     {kOptMethaneOrigin, "--methane-origin",
      [](CLI::App& app, CalculationOptions& o) {
@@ -90,7 +90,9 @@ constexpr OptionRow kOptionTable[] = {
     {kOptOutputUnits, "--output-units",
      [](CLI::App& app, CalculationOptions& o) {
          app.add_option("--output-units", o.outputUnits,
-                        "Units of the values: si (default) or us (degF, psia, Btu/ft3, lb/ft3, Btu/lb, Btu/lbmol, lb/h)")
+                        "Units of the values: si (default) or us (degF, psia, Btu/ft3, lb/ft3, Btu/lb, Btu/lbmol, lb/h, "
+                        "ft/s, lbmol/h; water content in lb/MMscf at 60 degF; the ISO 6976:2016 pair 60 degF / 60 degF, "
+                        "15.55/15.55, unless --ref is given)")
              ->check(CLI::IsMember({"si", "us"}));
      }},
 };
@@ -114,7 +116,7 @@ std::string OptionOutside(const CLI::App& app, std::uint32_t bits) {
 bool EvaluationSettingsOf(const CalculationOptions& options, EvaluationSettings& settings, std::string& problem) {
     return MakeEvaluationSettings(
         RunChoices{options.flash, options.edition, options.ref, options.refTemp, options.methaneOrigin,
-                   options.gergModel},
+                   options.gergModel, options.outputUnits == "us"},
         settings, problem);
 }
 

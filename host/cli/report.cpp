@@ -133,12 +133,11 @@ std::string TableHeader(const RunDescription& run, const FluidResult& result) {
             out += fmt::format("Line conditions: {}\n", *c.model);
             break;
         }
-    out += run.usUnits ? fmt::format("Fluid{}: {:.2f} degF, {:.1f} psia, {:.3f} kmol/h, {} components\n",
-                                     f.id.empty() ? "" : " " + f.id, OutputValue(1, f.temperatureC, true),
-                                     f.pressureKPa / kKPaPerPsi, f.molarFlowKmolPerH, f.components.size())
-                       : fmt::format("Fluid{}: {:.2f} degC, {:.1f} kPa, {:.3f} kmol/h, {} components\n",
-                                     f.id.empty() ? "" : " " + f.id, f.temperatureC, f.pressureKPa,
-                                     f.molarFlowKmolPerH, f.components.size());
+    const bool us = run.usUnits;
+    out += fmt::format("Fluid{}: {:.2f} deg{}, {:.1f} {}, {:.3f} {}, {} components\n", f.id.empty() ? "" : " " + f.id,
+                       OutputValue(1, f.temperatureC, us), us ? "F" : "C", us ? f.pressureKPa / kKPaPerPsi : f.pressureKPa,
+                       us ? "psia" : "kPa", OutputMolarFlow(f.molarFlowKmolPerH, us), MolarFlowUnit(us),
+                       f.components.size());
     if (!result.flashProblem.empty()) out += fmt::format("Flash: {}\n", result.flashProblem);
     std::size_t nameWidth = 14;  // "phase fraction"
     for (const auto& c : f.components) nameWidth = std::max(nameWidth, c.name.size());
@@ -178,42 +177,6 @@ RunDescription DescribeRun(const EvaluationSettings& settings, std::span<const C
     }
     if (shared && !mixed) head = *shared;
     return RunDescription{head.meteringC, settings.flash, head.year, head.combustionC, usUnits};
-}
-
-namespace {
-
-// NIST SP 811 (2008), appendix B: 1 ft = 0.3048 m, 1 lb = 0.45359237 kg, 1 Btu (IT) =
-// 1055.05585262 J.
-constexpr double kCubicFootM3 = 0.3048 * 0.3048 * 0.3048;
-constexpr double kPoundKg = 0.45359237;
-constexpr double kBtuJ = 1055.05585262;
-
-}  // namespace
-
-double OutputValue(std::int32_t resultType, double value, bool us) noexcept {
-    if (!us) return value;
-    switch (resultType) {
-        case 1: return value * 1.8 + 32.0;                            // degC -> degF
-        case 4: return value / kPoundKg;                              // kg/h -> lb/h
-        case 16: return value * kCubicFootM3 / kPoundKg;              // kg/m3 -> lb/ft3
-        case 21: return value * 1000.0 * kPoundKg / kBtuJ;            // kJ/kmol -> Btu/lbmol
-        case 30: return value * 1000.0 * kPoundKg / kBtuJ;            // kJ/kg -> Btu/lb
-        case 128: return value * 1.0e6 * kCubicFootM3 / kBtuJ;        // MJ/m3 -> Btu/ft3
-        default: return value;
-    }
-}
-
-std::string_view OutputUnit(std::int32_t resultType, bool us) noexcept {
-    if (!us) return UnitOfResultType(resultType);
-    switch (resultType) {
-        case 1: return "degF";
-        case 4: return "lb/h";
-        case 16: return "lb/ft3";
-        case 21: return "Btu/lbmol";
-        case 30: return "Btu/lb";
-        case 128: return "Btu/ft3";
-        default: return UnitOfResultType(resultType);
-    }
 }
 
 std::string FormatTable(const RunDescription& run, const FluidResult& result) {

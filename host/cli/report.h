@@ -62,13 +62,4 @@ std::string CsvRows(const RunDescription& run, const FluidResult& result, std::s
 // The row of an input that could not be read as a fluid: its number, status "input error: ...".
 std::string CsvErrorRow(std::size_t fluidNumber, const std::string& problem);
 
-// A value of a result type in the output's units, and the unit's name. US customary units (NIST
-// SP 811 factors): degF for degC, lb/ft3 for kg/m3, Btu/ft3 for MJ/m3, Btu/lb for kJ/kg,
-// Btu/lbmol for kJ/kmol, lb/h for kg/h; other units stay as they are. The reference conditions
-// of a value do not change with its unit.
-double OutputValue(std::int32_t resultType, double value, bool us) noexcept;
-// 1 psi = 6.894757293168361 kPa (NIST SP 811, B.8).
-inline constexpr double kKPaPerPsi = 6.894757293168361;
-std::string_view OutputUnit(std::int32_t resultType, bool us) noexcept;
-
 }  // namespace calorix::host

@@ -11,6 +11,7 @@
 #include "framework/value_status.h"
 #include "host/fluid/components.h"
 #include "host/manager/fluid.h"
+#include "host/manager/output_units.h"
 #include "host/thermo/flash.h"
 
 namespace calorix::host {
@@ -226,7 +227,7 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
     FluidResult out;
     out.fluid = input;
     if (m_settings.flash) Equilibrate(out.fluid, out.flashProblem);
-    auto source = MakeFluidSource({out.fluid});
+    auto source = MakeFluidSource({out.fluid}, TempUnitFlag(m_settings.usUnits));
     for (Slot& slot : m_slots) {
         CorrelationResult r;
         r.edition = slot.edition;

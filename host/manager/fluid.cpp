@@ -34,8 +34,8 @@ private:
 
 class ComponentDataObject final : public IComponentData, public IFlashCalculator, private RefCounted {
 public:
-    explicit ComponentDataObject(std::shared_ptr<const Fluid> fluid)
-        : m_fluid(std::move(fluid)), m_flash(m_fluid->components) {}
+    ComponentDataObject(std::shared_ptr<const Fluid> fluid, double tempUnitFlag)
+        : m_fluid(std::move(fluid)), m_flash(m_fluid->components), m_tempUnitFlag(tempUnitFlag) {}
 
     HRESULT COMCALL QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
@@ -84,7 +84,7 @@ public:
                     case Property::MolecularWeight: block[i] = c.molarMassKgPerKmol; break;
                     case Property::Cas: block[i] = static_cast<double>(c.casKey); break;
                     case Property::Class: block[i] = static_cast<double>(c.componentClass); break;
-                    case Property::TempUnitFlag: block[i] = 1.0; break;
+                    case Property::TempUnitFlag: block[i] = m_tempUnitFlag; break;
                     case Property::MolarFlow: block[i] = m_fluid->molarFlowKmolPerH; break;
                 }
             }
@@ -162,13 +162,15 @@ public:
 private:
     std::shared_ptr<const Fluid> m_fluid;
     PengRobinsonFlash m_flash;
+    double m_tempUnitFlag;
     double m_tolerance = 1e-7;   // kept for the host protocol; the flash has its own limits
     std::int32_t m_flashCount = 0;
 };
 
 class FluidStateObject final : public IFluidState, private RefCounted {
 public:
-    explicit FluidStateObject(std::shared_ptr<const Fluid> fluid) : m_fluid(std::move(fluid)) {}
+    FluidStateObject(std::shared_ptr<const Fluid> fluid, double tempUnitFlag)
+        : m_fluid(std::move(fluid)), m_tempUnitFlag(tempUnitFlag) {}
 
     HRESULT COMCALL QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
@@ -185,7 +187,7 @@ public:
         if (!componentData) return E_POINTER;
         *componentData = nullptr;
         try {
-            if (!m_componentData) m_componentData = MakeComponentData(m_fluid);
+            if (!m_componentData) m_componentData = MakeComponentData(m_fluid, m_tempUnitFlag);
             *componentData = m_componentData.Get();
             (*componentData)->AddRef();
             return S_OK;
@@ -199,12 +201,14 @@ public:
 
 private:
     std::shared_ptr<const Fluid> m_fluid;
+    double m_tempUnitFlag;
     platform::ComPtr<IComponentData> m_componentData;
 };
 
 class FluidSourceObject final : public IFluidSource, private RefCounted {
 public:
-    explicit FluidSourceObject(std::vector<std::shared_ptr<const Fluid>> fluids) : m_fluids(std::move(fluids)) {}
+    FluidSourceObject(std::vector<std::shared_ptr<const Fluid>> fluids, double tempUnitFlag)
+        : m_fluids(std::move(fluids)), m_tempUnitFlag(tempUnitFlag) {}
 
     HRESULT COMCALL QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
@@ -222,7 +226,7 @@ public:
         *state = nullptr;
         if (fluidIndex < 0 || static_cast<std::size_t>(fluidIndex) >= m_fluids.size()) return E_INVALIDARG;
         try {
-            *state = MakeFluidState(m_fluids[static_cast<std::size_t>(fluidIndex)]).Detach();
+            *state = MakeFluidState(m_fluids[static_cast<std::size_t>(fluidIndex)], m_tempUnitFlag).Detach();
             return S_OK;
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
@@ -233,25 +237,26 @@ public:
 
 private:
     std::vector<std::shared_ptr<const Fluid>> m_fluids;
+    double m_tempUnitFlag;
 };
 
 }  // namespace
 
-platform::ComPtr<IFluidSource> MakeFluidSource(std::vector<Fluid> fluids) {
+platform::ComPtr<IFluidSource> MakeFluidSource(std::vector<Fluid> fluids, double tempUnitFlag) {
     std::vector<std::shared_ptr<const Fluid>> shared;
     shared.reserve(fluids.size());
     for (auto& f : fluids) shared.push_back(std::make_shared<const Fluid>(std::move(f)));
-    return platform::ComPtr<IFluidSource>::Adopt(new FluidSourceObject(std::move(shared)));
+    return platform::ComPtr<IFluidSource>::Adopt(new FluidSourceObject(std::move(shared), tempUnitFlag));
 }
 
-platform::ComPtr<IFluidState> MakeFluidState(std::shared_ptr<const Fluid> fluid) {
+platform::ComPtr<IFluidState> MakeFluidState(std::shared_ptr<const Fluid> fluid, double tempUnitFlag) {
     if (!fluid) fluid = std::make_shared<const Fluid>();
-    return platform::ComPtr<IFluidState>::Adopt(new FluidStateObject(std::move(fluid)));
+    return platform::ComPtr<IFluidState>::Adopt(new FluidStateObject(std::move(fluid), tempUnitFlag));
 }
 
-platform::ComPtr<IComponentData> MakeComponentData(std::shared_ptr<const Fluid> fluid) {
+platform::ComPtr<IComponentData> MakeComponentData(std::shared_ptr<const Fluid> fluid, double tempUnitFlag) {
     if (!fluid) fluid = std::make_shared<const Fluid>();
-    return platform::ComPtr<IComponentData>::Adopt(new ComponentDataObject(std::move(fluid)));
+    return platform::ComPtr<IComponentData>::Adopt(new ComponentDataObject(std::move(fluid), tempUnitFlag));
 }
 
 std::int32_t LiveHostObjects() noexcept { return g_liveObjects.load(); }

@@ -6,8 +6,8 @@
 //   IFluidState::NeedsRecalculation      Fluid::needsRecalculation (1 by default)
 //   IComponentData::GetComponentProperty "Molecular Weight" (kg/kmol), "CAS_Numbers" and
 //                                        "ComponentIDs" (the CAS digits, 74828.0),
-//                                        "ComponentClass", "TempUnitFlag" (1: SI, 15 degC
-//                                        reference), "MolarFlow" (kmol/h, the fluid's flow for
+//                                        "ComponentClass", "TempUnitFlag" (1 by default: SI,
+//                                        15 degC reference; 0: US, 60 degF), "MolarFlow" (kmol/h, the fluid's flow for
 //                                        every component); one value per component
 //   IComponentData::GetComposition       the five composition slots (4 overall; phases 0-3,
 //                                        zeros where a phase is absent), phase fractions and
@@ -29,9 +29,9 @@
 
 namespace calorix::host {
 
-platform::ComPtr<IFluidSource> MakeFluidSource(std::vector<Fluid> fluids);
-platform::ComPtr<IFluidState> MakeFluidState(std::shared_ptr<const Fluid> fluid);
-platform::ComPtr<IComponentData> MakeComponentData(std::shared_ptr<const Fluid> fluid);
+platform::ComPtr<IFluidSource> MakeFluidSource(std::vector<Fluid> fluids, double tempUnitFlag = 1.0);
+platform::ComPtr<IFluidState> MakeFluidState(std::shared_ptr<const Fluid> fluid, double tempUnitFlag = 1.0);
+platform::ComPtr<IComponentData> MakeComponentData(std::shared_ptr<const Fluid> fluid, double tempUnitFlag = 1.0);
 
 // Number of host objects alive in the process (for leak checks).
 std::int32_t LiveHostObjects() noexcept;

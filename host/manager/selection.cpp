@@ -31,18 +31,19 @@ std::string Lower(std::string s) {
 
 bool MakeEvaluationSettings(const RunChoices& choices, EvaluationSettings& settings, std::string& problem) {
     settings.flash = choices.flash;
-    if (!ChooseIsoEdition(choices.edition, choices.ref, choices.refTemp.empty() ? "15" : choices.refTemp,
+    settings.usUnits = choices.usUnits;
+    const std::string ref = choices.ref.empty() && choices.usUnits ? "15.55/15.55" : choices.ref;
+    if (!ChooseIsoEdition(choices.edition, ref, choices.refTemp.empty() ? "15" : choices.refTemp,
                           !choices.refTemp.empty(), &settings.edition, &problem))
         return false;
     settings.refTempOption = RefTempOptionOf(settings.edition);
     settings.methaneOriginOption = choices.methaneOrigin == "non-fossil" ? 1 : 0;
-    if (choices.gergModel == "gerg2008" || choices.gergModel == "gerg2008-h2") {
-        settings.gergModelOption = choices.gergModel == "gerg2008-h2" ? 1 : 0;
-    } else {
+    if (choices.gergModel != "gerg2008" && choices.gergModel != "gerg2008-h2") {
         problem = "GERG-2008 model '" + choices.gergModel +
                   "': expected gerg2008 or gerg2008-h2 (GERG-2008 with the 2021 hydrogen binaries)";
         return false;
     }
+    settings.gergModelOption = choices.gergModel == "gerg2008-h2" ? 1 : 0;
     return true;
 }
 

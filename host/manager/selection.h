@@ -17,14 +17,17 @@ namespace calorix::host {
 struct RunChoices {
     bool flash = false;                    // the host's flash first
     std::string edition = "1995";          // "1995" or "2016": the eight classes "iso6976" means
-    std::string ref;                       // "COMB/MET" of the 2016 classes (empty: 15/15)
+    std::string ref;                       // "COMB/MET" of the 2016 classes (empty: 15/15; US: 15.55/15.55)
     std::string refTemp;                   // "15" or "0" of the 1995 classes (empty: not given, 15)
     std::string methaneOrigin = "fossil";  // "fossil" or "non-fossil" (CO2EAR6)
     std::string gergModel = "gerg2008";    // "gerg2008" or "gerg2008-h2" (GERG-2008 with the 2021 hydrogen binaries)
+    bool usUnits = false;                  // US customary output: the 2016 pair defaults to 60 degF / 60 degF
 };
 
 // The settings of an evaluation; false, with the problem, for an edition and reference
-// temperatures that do not go together or an unknown GERG-2008 model.
+// temperatures that do not go together or an unknown GERG-2008 model. A US run asks for its US
+// bases: the 2016 pair 15.55/15.55 (60 degF / 60 degF) unless one is given, and the water content
+// per m3 at 60 degF.
 bool MakeEvaluationSettings(const RunChoices& choices, EvaluationSettings& settings, std::string& problem);
 
 // The classes of a selection: words separated by commas (spaces around them and case ignored),

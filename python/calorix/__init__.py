@@ -104,7 +104,8 @@ class Results(dict):
       "result_type", for ISO 6976 classes "iso6976_edition", "reference_temperature_C",
       "combustion_temperature_C", for GERG-2008 classes "model"}}``, as in calorix-host's JSON
       output.
-    - ``units``: ``{word: unit}`` ("MJ/m3", "kg/m3", "degC", ...).
+    - ``units``: ``{word: unit}`` ("MJ/m3", "kg/m3", "degC", ...; with ``units="us"`` "Btu/ft3",
+      "lb/ft3", "degF", "lb/MMscf", "ft/s", ...).
     - ``fluid``: the fluid as calculated (with the flash's phases when ``flash=True``).
     - ``flash_problem``: why the flash failed, or None.
     - ``ok``: nothing failed (a value may still be missing for a reason, such as no dew point).
@@ -168,16 +169,16 @@ def _fluid(fluid):
     return fluid if isinstance(fluid, Fluid) else Fluid.from_dict(fluid)
 
 
-def _choices(correlations, flash, edition, ref, methane_origin, model):
+def _choices(correlations, flash, edition, ref, methane_origin, model, units):
     ref2016, ref1995 = _references(ref)
     if not isinstance(correlations, str):
         correlations = ",".join(correlations)
     return dict(correlations=correlations, flash=bool(flash), edition=str(edition), ref=ref2016, ref_temp=ref1995,
-                methane_origin=methane_origin, gerg_model=model)
+                methane_origin=methane_origin, gerg_model=model, units=str(units))
 
 
 def evaluate(fluid, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil",
-             model="gerg2008"):
+             model="gerg2008", units="si"):
     """Run correlations on a fluid; the values calorix-host prints for it.
 
     fluid: a Fluid, or a dict of a fluid file's keys (see Fluid.from_dict).
@@ -188,17 +189,22 @@ def evaluate(fluid, correlations="all", flash=False, edition=1995, ref=None, met
         pressure first (else the fluid is taken as given: one vapour phase without "phases").
     edition: 1995 or 2016, the ISO 6976 edition that "iso6976" means.
     ref: reference temperatures of the ISO 6976 classes: 15 or 0 (degC) for the 1995 classes,
-        "COMB/MET" or (COMB, MET) for the 2016 classes, such as (25, 0); None: 15 degC.
+        "COMB/MET" or (COMB, MET) for the 2016 classes, such as (25, 0); None: 15 degC (the 2016
+        classes with units="us": 15.55/15.55, 60 degF / 60 degF).
     methane_origin: "fossil" or "non-fossil", for the CO2-equivalent class.
     model: equation of the GERG-2008 classes: "gerg2008" (as published) or "gerg2008-h2"
         (GERG-2008 with the 2021 hydrogen binaries); each of their statuses names it ("model").
+    units: "si" (the module's units), or "us": US customary units where the quantity has them
+        (degF, Btu/ft3, lb/ft3, Btu/lb, Btu/lbmol, lb/h, ft/s; water content in lb/MMscf, per
+        standard cubic foot at 60 degF), as calorix-host --output-units us.
 
     Returns Results: ``{word: {"overall", "vapour", "hc_liquid", "aqueous", "phase3"}}``
     with floats, None where the phase is absent or not computed (see Results.status).
     Raises ValueError for an unknown class or a bad edition or ref, RuntimeError when the
     module cannot be loaded. A calculation that fails does not raise: its status says why.
     """
-    native = _calorix.evaluate(_fluid(fluid), **_choices(correlations, flash, edition, ref, methane_origin, model))
+    native = _calorix.evaluate(_fluid(fluid),
+                               **_choices(correlations, flash, edition, ref, methane_origin, model, units))
     results = Results(native)
     for warning in results.warnings:
         _warnings.warn(warning, stacklevel=2)
@@ -212,7 +218,7 @@ def _threads(threads):
 
 
 def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil", model="gerg2008",
-          threads=None, normalise=False, strict=False):
+          threads=None, units="si", normalise=False, strict=False):
     """Evaluate many fluids on every core; a list in input order, one entry per fluid.
 
     fluids: Fluid objects or dicts (see Fluid.from_dict; a dict is read on the worker threads,
@@ -228,7 +234,7 @@ def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, metha
     """
     results = _calorix.batch(list(fluids), threads=_threads(threads), normalise=bool(normalise), strict=bool(strict),
                              wrap=Results, refused=FluidError,
-                             **_choices(correlations, flash, edition, ref, methane_origin, model))
+                             **_choices(correlations, flash, edition, ref, methane_origin, model, units))
     # A warning that repeats is issued a few times, then summarised, as calorix-host batch does.
     tally = _calorix.WarningTally()
     for number, result in enumerate(results, 1):
@@ -241,7 +247,8 @@ def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, metha
 
 
 def evaluate_frame(df, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil",
-                   model="gerg2008", threads=None, percent=False, normalise=False, phases=False, strict=False):
+                   model="gerg2008", threads=None, units="si", percent=False, normalise=False, phases=False,
+                   strict=False):
     """Evaluate a pandas DataFrame of fluids, one per row; a DataFrame with the input's index.
 
     Columns, as the columns of calorix-host's CSV batch: an optional "id" (the fluid's label),
@@ -288,7 +295,7 @@ def evaluate_frame(df, correlations="all", flash=False, edition=1995, ref=None, 
                     problems[i] = problems[i] or f"row {rows[i]}: {name}: {cell!r} is not a number"
     native = _calorix.evaluate_frame(columns, values, ids, rows, problems, bool(percent), bool(normalise), bool(strict),
                                      bool(phases), threads=_threads(threads),
-                                     **_choices(correlations, flash, edition, ref, methane_origin, model))
+                                     **_choices(correlations, flash, edition, ref, methane_origin, model, units))
     words = native["classes"]
     if phases:
         keys = ("overall", "vapour", "hc_liquid", "aqueous", "phase3")

@@ -18,7 +18,7 @@ import calorix
 
 
 def evaluate(ddf, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil", model="gerg2008",
-             threads=1, percent=False, normalise=False, phases=False, strict=False):
+             threads=1, units="si", percent=False, normalise=False, phases=False, strict=False):
     """calorix.evaluate_frame on every partition of a Dask DataFrame; a Dask DataFrame.
 
     The arguments are those of calorix.evaluate_frame, except ``threads``: threads per partition
@@ -27,7 +27,7 @@ def evaluate(ddf, correlations="all", flash=False, edition=1995, ref=None, metha
     ``ddf.map_partitions(calorix.evaluate_frame, ..., meta=calorix.dask.meta(ddf, ...))``.
     """
     options = dict(correlations=correlations, flash=flash, edition=edition, ref=ref, methane_origin=methane_origin,
-                   model=model, threads=threads, percent=percent, normalise=normalise, phases=phases, strict=strict)
+                   model=model, threads=threads, units=units, percent=percent, normalise=normalise, phases=phases, strict=strict)
     return ddf.map_partitions(calorix.evaluate_frame, meta=meta(ddf, **options), **options)
 
 

@@ -145,6 +145,7 @@ const char* StateWord(PhaseState state) {
 struct NativeResult {
     FluidResult result;
     std::vector<std::string> warnings;
+    bool us = false;   // values and units in US customary units where the quantity has them
 };
 
 // The values by class word and phase: the part of a result every batch entry makes at once,
@@ -161,9 +162,11 @@ py::dict ValuesDict(const NativeResult& native) {
         py::dict phaseValues;
         for (std::size_t k = 0; k < kOutputColumns; ++k) {
             const auto& value = c.report.phaseValues[kPhaseValueIndex[k]];
-            const py::object shown = c.phases[k].state == PhaseState::Ok && value
-                                         ? py::reinterpret_steal<py::object>(PyFloat_FromDouble(*value))
-                                         : py::none();
+            const py::object shown =
+                c.phases[k].state == PhaseState::Ok && value
+                    ? py::reinterpret_steal<py::object>(
+                          PyFloat_FromDouble(OutputValue(c.report.resultType, *value, native.us)))
+                    : py::none();
             if (PyDict_SetItem(phaseValues.ptr(), (*keys)[k].ptr(), shown.ptr()) != 0) throw py::error_already_set();
         }
         if (PyDict_SetItem(values.ptr(), py::str(c.report.word).ptr(), phaseValues.ptr()) != 0)
@@ -203,7 +206,7 @@ py::dict StatusDict(const NativeResult& native) {
 py::dict UnitsDict(const NativeResult& native) {
     py::dict units;
     for (const auto& c : native.result.correlations)
-        units[py::str(c.report.word)] = std::string(UnitOfResultType(c.report.resultType));
+        units[py::str(c.report.word)] = std::string(OutputUnit(c.report.resultType, native.us));
     return units;
 }
 
@@ -217,13 +220,15 @@ struct Run {
 };
 
 Run ChooseRun(const std::string& correlations, bool flash, const std::string& edition, const std::string& ref,
-              const std::string& refTemp, const std::string& methaneOrigin, const std::string& gergModel) {
+              const std::string& refTemp, const std::string& methaneOrigin, const std::string& gergModel,
+              const std::string& units) {
     Run run;
     run.key = correlations + '\n' + (flash ? "flash" : "") + '\n' + edition + '\n' + ref + '\n' + refTemp + '\n' +
-              methaneOrigin + '\n' + gergModel;
+              methaneOrigin + '\n' + gergModel + '\n' + units;
+    if (units != "si" && units != "us") throw py::value_error("units: expected 'si' or 'us', got '" + units + "'");
     std::string problem;
-    if (!MakeEvaluationSettings(RunChoices{flash, edition, ref, refTemp, methaneOrigin, gergModel}, run.settings,
-                                problem))
+    if (!MakeEvaluationSettings(RunChoices{flash, edition, ref, refTemp, methaneOrigin, gergModel, units == "us"},
+                                run.settings, problem))
         throw py::value_error(problem);
     if (!SelectClasses(correlations, run.settings.edition, run.classes, run.optional, problem, &run.notes))
         throw py::value_error("correlations: " + problem);
@@ -445,11 +450,12 @@ py::list Correlations() {
 
 NativeResult Evaluate(const Fluid& fluid, const std::string& correlations, bool flash, const std::string& edition,
                       const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin,
-                      const std::string& gergModel) {
-    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel);
+                      const std::string& gergModel, const std::string& units) {
+    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel, units);
     const auto manager = Manager();
     NativeResult out;
     out.warnings = run.notes;
+    out.us = run.settings.usUnits;
     py::gil_scoped_release release;
     FluidEvaluator& evaluator = EvaluatorFor(manager, run);
     for (const auto& w : LeftOutWarnings(evaluator.LeftOut())) out.warnings.push_back(w);
@@ -555,9 +561,9 @@ std::vector<std::string> RunWarnings(const Run& run, const std::vector<std::stri
 // A batch: per input, wrap(Result), or refused(index, id, message) for one refused.
 py::list Batch(const py::sequence& fluids, const std::string& correlations, bool flash, const std::string& edition,
                const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin,
-               const std::string& gergModel, unsigned threads, bool normalise, bool strict, const py::object& wrap,
-               const py::object& refused) {
-    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel);
+               const std::string& gergModel, const std::string& units, unsigned threads, bool normalise, bool strict,
+               const py::object& wrap, const py::object& refused) {
+    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel, units);
     const py::list held(fluids);   // keeps every Fluid alive while the GIL is released
     std::vector<Item> items(held.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -588,7 +594,7 @@ py::list Batch(const py::sequence& fluids, const std::string& correlations, bool
                 list[i] = refused(i, item.id.empty() ? py::object(py::none()) : py::str(item.id), item.problem);
                 return;
             }
-            NativeResult native{std::move(*item.result), RunWarnings(run, leftOut)};
+            NativeResult native{std::move(*item.result), RunWarnings(run, leftOut), run.settings.usUnits};
             for (auto& w : item.warnings) native.warnings.push_back(std::move(w));
             list[i] = wrap(py::cast(std::move(native)));
         });
@@ -632,8 +638,9 @@ py::dict EvaluateFrame(const std::vector<std::string>& columns,
                        const std::vector<std::string>& problems, bool percent, bool normalise, bool strict, bool phases,
                        const std::string& correlations, bool flash, const std::string& edition, const std::string& ref,
                        const std::string& refTemp, const std::string& methaneOrigin, const std::string& gergModel,
-                       unsigned threads) {
-    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel);
+                       const std::string& units, unsigned threads) {
+    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel, units);
+    const bool us = run.settings.usUnits;
     const std::size_t n = rows.size(), width = columns.size();
     if (values.ndim() != 2 || static_cast<std::size_t>(values.shape(0)) != n ||
         static_cast<std::size_t>(values.shape(1)) != width)
@@ -679,16 +686,16 @@ py::dict EvaluateFrame(const std::vector<std::string>& columns,
             for (std::size_t k = 0; k < perClass; ++k)
                 if (done[c].phases[k].state == PhaseState::Ok)
                     outValues[(r * classes.size() + c) * perClass + k] =
-                        *done[c].report.phaseValues[kPhaseValueIndex[k]];
+                        OutputValue(done[c].report.resultType, *done[c].report.phaseValues[kPhaseValueIndex[k]], us);
     }
 
     Strings strings;
-    py::list words, units, status, warnings;
+    py::list words, unitNames, status, warnings;
     for (std::size_t c = 0; c < classes.size(); ++c) {
         words.append(classes[c]->word);
         const std::int32_t type = any ? any->correlations[c].report.resultType
                                       : DescribeClass(*Manager(), *classes[c]).resultType;
-        units.append(std::string(UnitOfResultType(type)));
+        unitNames.append(std::string(OutputUnit(type, us)));
     }
     for (const auto& w : RunWarnings(run, leftOut)) warnings.append(w);
     for (const Item& item : items) {
@@ -697,7 +704,7 @@ py::dict EvaluateFrame(const std::vector<std::string>& columns,
     }
     py::dict result;
     result["classes"] = words;
-    result["units"] = units;
+    result["units"] = unitNames;
     result["values"] = out;
     result["status"] = status;
     result["warnings"] = warnings;
@@ -845,14 +852,14 @@ to_dict() and make a new one.)")
         return Module().path;
     });
     m.def("evaluate", &Evaluate, py::arg("fluid"), py::arg("correlations"), py::arg("flash"), py::arg("edition"),
-          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"));
+          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"), py::arg("units"));
     m.def("batch", &Batch, py::arg("fluids"), py::arg("correlations"), py::arg("flash"), py::arg("edition"),
-          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"), py::arg("threads"),
-          py::arg("normalise"), py::arg("strict"), py::arg("wrap"), py::arg("refused"));
+          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"), py::arg("units"),
+          py::arg("threads"), py::arg("normalise"), py::arg("strict"), py::arg("wrap"), py::arg("refused"));
     m.def("evaluate_frame", &EvaluateFrame, py::arg("columns"), py::arg("values"), py::arg("ids"), py::arg("rows"),
           py::arg("problems"), py::arg("percent"), py::arg("normalise"), py::arg("strict"), py::arg("phases"),
           py::arg("correlations"), py::arg("flash"), py::arg("edition"), py::arg("ref"), py::arg("ref_temp"),
-          py::arg("methane_origin"), py::arg("gerg_model"), py::arg("threads"));
+          py::arg("methane_origin"), py::arg("gerg_model"), py::arg("units"), py::arg("threads"));
     m.def("flash", &Flash, py::arg("fluid"));
     py::class_<WarningTally>(m, "WarningTally")
         .def(py::init<>())

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <sstream>
 
@@ -641,6 +642,48 @@ TEST_F(HostProgram, Edition2016RunsItsEightClassesAtTheChosenPair) {
         EXPECT_EQ(r.status, 2) << bad;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
+}
+
+// US conventions: water content in lb/MMscf, per cubic foot at 60 degF (the module asked for its
+// 60 degF basis), speed of sound in ft/s, flow in lbmol/h, and the 2016 classes at 60 degF /
+// 60 degF unless a pair is given, which the records and the header say.
+TEST_F(HostProgram, UsUnitsTakeTheUsReferenceConditions) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    const std::string fluid = File("gas.json", R"({"temperature_C": 15, "pressure_bar": 50, "molar_flow_kmol_h": 1000,
+        "components": [{"name": "methane"}, {"name": "ethane"}, {"name": "nitrogen"}, {"name": "water"}],
+        "mole_fractions": [0.9, 0.06, 0.0395, 0.0005]})");
+    const std::string args = " --fluid '" + fluid + "'" + ModuleArg();
+    auto records = [&](const std::string& options) {
+        const ProgramRun r = Start("--format json --correlations HHV2016,WaterContentMg,SoundSpeedGERG2008 " + options + args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const auto doc = nlohmann::json::parse(r.out);
+        std::map<std::string, nlohmann::json> byClass;
+        for (const auto& c : doc["correlations"]) byClass[c["class"].get<std::string>()] = c;
+        return byClass;
+    };
+    auto si = records("--ref 15.55/15.55");
+    auto us = records("--output-units us");
+    // The module's standard molar volumes: 23.644436 m3/kmol at 15 degC, 23.6900231 at 60 degF;
+    // 1 lb/MMscf is 16.018463373960138 mg/m3.
+    EXPECT_EQ(us["WaterContentMg"]["unit"], "lb/MMscf");
+    const double water = Value(si["WaterContentMg"], "overall") * 23.644436 / 23.6900231 / 16.018463373960138;
+    EXPECT_NEAR(Value(us["WaterContentMg"], "overall"), water, 1e-12 * water);
+    EXPECT_EQ(us["SoundSpeedGERG2008"]["unit"], "ft/s");
+    const double sound = Value(si["SoundSpeedGERG2008"], "overall") / 0.3048;
+    EXPECT_NEAR(Value(us["SoundSpeedGERG2008"], "overall"), sound, 1e-12 * sound);
+    for (const char* key : {"reference_temperature_C", "combustion_temperature_C"})
+        EXPECT_EQ(us["HHV2016"][key], 15.55) << key;
+    const double hhv = Value(si["HHV2016"], "overall") * 1e6 * 0.3048 * 0.3048 * 0.3048 / 1055.05585262;
+    EXPECT_NEAR(Value(us["HHV2016"], "overall"), hhv, 1e-12 * hhv);
+    // A pair given is the pair used.
+    us = records("--output-units us --ref 15/0");
+    EXPECT_EQ(us["HHV2016"]["combustion_temperature_C"], 15.0);
+    EXPECT_EQ(us["HHV2016"]["reference_temperature_C"], 0.0);
+    const ProgramRun table = Start("--output-units us --correlations HHV2016,WaterContentMg" + args);
+    ASSERT_EQ(table.status, 0) << table.err;
+    for (const char* text : {"ISO 6976:2016 reference combustion 15.55 degC, metering 15.55 degC",
+                             "Fluid: 59.00 degF, 725.2 psia, 2204.623 lbmol/h", "lb/MMscf", "Btu/ft3"})
+        EXPECT_NE(table.out.find(text), std::string::npos) << text << "\n" << table.out;
 }
 
 // In-process, the way a simulator drives the module: every reference and every array the host

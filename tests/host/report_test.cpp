@@ -169,7 +169,9 @@ TEST(Report, OutputUnits) {
         {30, 2.326, 1.0, "Btu/lb"},                // 1 Btu/lb = 2.326 kJ/kg exactly
         {21, 2.326, 1.0, "Btu/lbmol"},
         {4, 0.45359237, 1.0, "lb/h"},
-        {174, 12.5, 12.5, "mg/Sm3"},
+        {40, 0.3048, 1.0, "ft/s"},
+        {174, 16.018463373960138, 1.0, "lb/MMscf"},  // 1 lb/MMscf in mg/m3 (at the same reference)
+        {50, 0.9, 0.9, "-"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.type);
@@ -182,7 +184,7 @@ TEST(Report, OutputUnits) {
     RunDescription us{15.0, false};
     us.usUnits = true;
     const std::string table = FormatTable(us, result);
-    EXPECT_NE(table.find("Fluid: 59.00 degF, 725.2 psia"), std::string::npos) << table;
+    EXPECT_NE(table.find("Fluid: 59.00 degF, 725.2 psia, 2204.623 lbmol/h"), std::string::npos) << table;
     EXPECT_NE(table.find("Btu/ft3"), std::string::npos) << table;
     EXPECT_NE(FormatCsv(us, std::span(&result, 1)).find(",WaterDewPt,Water Dew Point,1,degF,ok,9.7779"), std::string::npos);
 }

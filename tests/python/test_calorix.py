@@ -80,6 +80,18 @@ def test_editions_and_references_equal_the_command_line(edition, ref, host_args)
     assert_same_as_host(results, host_json(*host_args))
 
 
+@pytest.mark.parametrize("ref, host_args, metering", [(None, [], 15.55), ((15, 0), ["--ref", "15/0"], 0.0)])
+def test_us_units_equal_the_command_line(ref, host_args, metering):
+    words = "HHV2016,WaterContentMg,SoundSpeedGERG2008,CO2EAR5,HCDewPt"
+    wet = calorix.Fluid.from_json(WET_GAS)
+    results = calorix.evaluate(wet, words, ref=ref, units="us")
+    assert_same_as_host(results, host_json("--correlations", words, "--fluid", str(WET_GAS), "--output-units", "us",
+                                           *host_args))
+    assert results.units["WaterContentMg"] == "lb/MMscf" and results.units["SoundSpeedGERG2008"] == "ft/s"
+    assert results.status["HHV2016"]["reference_temperature_C"] == metering
+    assert calorix.batch([wet], words, ref=ref, units="us")[0] == results
+
+
 def test_gerg_model_equals_the_command_line_and_is_named(tmp_path):
     blend = {"temperature_C": 15, "pressure_bar": 80, "components": [{"name": "methane"}, {"name": "hydrogen"}],
              "mole_fractions": [0.8, 0.2]}
@@ -135,6 +147,7 @@ def test_a_bad_fluid_raises_the_command_lines_message(fluid, tmp_path):
     (lambda gas: calorix.envelope(gas, pressures_kPa=(500, 100)), "0 < FROM < TO"),
     (lambda gas: calorix.envelope(gas, points=1), "2 to 1000"),
     (lambda gas: calorix.batch([gas], threads=0), "at least 1"),
+    (lambda gas: calorix.evaluate(gas, "HHV", units="imperial"), "expected 'si' or 'us'"),
     (lambda gas: calorix.evaluate(gas, "ZGERG2008", model="gerg2004"), "expected gerg2008 or gerg2008-h2"),
     (lambda gas: calorix.Fluid.from_dict({"temperature_C": object()}), "not a fluid of JSON values"),
 ])

@@ -30,11 +30,13 @@ def test_a_frame_with_bad_rows_equals_the_command_lines_batch(tmp_path):
     assert overall.attrs["units"]["HHV"] == "MJ/m3"
 
 
-def test_2016_classes_and_references_equal_the_command_line(tmp_path):
+def test_2016_classes_references_and_us_units_equal_the_command_line(tmp_path):
     frame = gas_frame(40, seed=5)
     host = host_batch(frame, tmp_path, "--edition", "2016", "--ref", "25/0")
     result = calorix.evaluate_frame(frame, "iso6976", edition=2016, ref=(25, 0))
     assert_frame_equals_host(result, frame, host, phases=False)
+    us = host_batch(frame, tmp_path, "--correlations", "all", "--output-units", "us")
+    assert_frame_equals_host(calorix.evaluate_frame(frame, "all", units="us"), frame, us, phases=False)
 
 
 def test_percent_cas_numbers_numpy_and_the_id_column():
