@@ -11,7 +11,8 @@ packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmar
           libfccp-dev librsvg2-bin    # calorix-host batches (CSV) and the plot test
           clang-14 libclang-rt-14-dev  # the fuzz preset
           help2man dpkg-dev            # the man page of calorix-host; the .deb's dependencies
-          python3-dev pybind11-dev python3-pybind11 python3-pytest python3-matplotlib)  # the Python package and its tests
+          python3-dev pybind11-dev python3-pybind11 python3-pytest python3-matplotlib  # the Python package and its tests
+          python3-pandas python3-dask python3-distributed)  # DataFrames in and out, and Dask clusters
 for extra in "$@"; do
     case "$extra" in
         windows) packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools wine64 libwine-dev

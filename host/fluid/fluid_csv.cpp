@@ -84,21 +84,14 @@ public:
         char* line = NextLine();
         if (!line) throw FluidInputError(fmt::format("{}: empty file; expected a header line", m_source));
         const char d = m_options.delimiter;
-        m_header = Cells(line, d);
+        const std::vector<std::string> header = Cells(line, d);
         for (char other : {',', ';', '\t'})
-            if (other != d && m_header.size() == 1 && m_header[0].find(other) != std::string::npos)
+            if (other != d && header.size() == 1 && header[0].find(other) != std::string::npos)
                 throw FluidInputError(fmt::format(
                     "{}:1: the header has no {} separators but {} ones; give --delimiter {}{}", m_source,
                     DelimiterName(d), DelimiterName(other), other == '\t' ? "tab" : DelimiterName(other),
                     other == ';' ? " (decimal commas, 0,9, are not read: write 0.9)" : ""));
-        for (std::size_t i = 0; i < m_header.size(); ++i) {
-            const std::string& h = m_header[i];
-            if (h.empty()) throw FluidInputError(fmt::format("{}:1: column {}: empty header", m_source, i + 1));
-            for (std::size_t j = 0; j < i; ++j)
-                if (m_header[j] == h) throw FluidInputError(fmt::format("{}:1: {}: column given twice", m_source, h));
-            if (IsFluidColumn(h)) continue;
-            m_components.push_back(ParseCasNumber(h) ? Json{{"cas", h}} : Json{{"name", h}});
-        }
+        m_columns.emplace(header, m_source + ":1");
     }
 
     bool Next(BatchInput& input) override {
@@ -135,34 +128,30 @@ private:
 
     ParsedFluid ParseRow(char* line, const std::string& where) const {
         const std::vector<std::string> cells = Cells(line, m_options.delimiter);
-        if (cells.size() != m_header.size())
+        const std::vector<std::string>& header = m_columns->Header();
+        if (cells.size() != header.size())
             throw FluidInputError(fmt::format("{}: {} cells for {} columns of the header{}", where, cells.size(),
-                                              m_header.size(),
-                                              cells.size() > m_header.size() && m_options.delimiter == ','
+                                              header.size(),
+                                              cells.size() > header.size() && m_options.delimiter == ','
                                                   ? " (decimal commas, 0,9, are not read: write 0.9)"
                                                   : ""));
-        Json doc = Json::object();
-        doc["components"] = m_components;
-        Json fractions = Json::array();
-        for (std::size_t i = 0; i < m_header.size(); ++i) {
-            const std::string& h = m_header[i];
+        std::vector<double> values(header.size(), 0.0);
+        std::string id;
+        for (std::size_t i = 0; i < header.size(); ++i) {
+            const std::string& h = header[i];
             if (h == "id") {
-                doc["id"] = cells[i];
+                id = cells[i];
                 continue;
             }
-            const auto v = cells[i].empty() && !IsFluidColumn(h) ? std::optional<double>(0.0) : Number(cells[i]);
+            const auto v = cells[i].empty() && m_columns->IsComponent(i) ? std::optional<double>(0.0) : Number(cells[i]);
             if (!v)
                 throw FluidInputError(fmt::format("{}: {}: '{}' is not a finite number{}", where, h, cells[i],
                                                   cells[i].find(',') != std::string::npos
                                                       ? " (decimal commas are not read: write 0.9, not 0,9)"
                                                       : ""));
-            if (IsFluidColumn(h))
-                doc[h] = *v;
-            else
-                fractions.push_back(*v);
+            values[i] = *v;
         }
-        doc["mole_fractions"] = fractions;
-        return ParseFluidJson(doc.dump(), where, m_options);
+        return m_columns->Read(values, id, where, m_options);
     }
 
     std::unique_ptr<std::istream> m_in;
@@ -170,8 +159,7 @@ private:
     std::string m_source;
     FluidReadOptions m_options;
     io::LineReader m_lines;
-    std::vector<std::string> m_header;
-    Json m_components = Json::array();
+    std::optional<FluidColumns> m_columns;
     std::size_t m_rows = 0;
     double m_read = 0.0;
 };
@@ -272,6 +260,42 @@ private:
 };
 
 }  // namespace
+
+FluidColumns::FluidColumns(std::vector<std::string> header, const std::string& where, bool percent)
+    : m_header(std::move(header)), m_percent(percent) {
+    for (std::size_t i = 0; i < m_header.size(); ++i) {
+        const std::string& h = m_header[i];
+        if (h.empty()) throw FluidInputError(fmt::format("{}: column {}: empty header", where, i + 1));
+        for (std::size_t j = 0; j < i; ++j)
+            if (m_header[j] == h) throw FluidInputError(fmt::format("{}: {}: column given twice", where, h));
+    }
+}
+
+bool FluidColumns::IsComponent(std::size_t column) const { return !IsFluidColumn(m_header[column]); }
+
+ParsedFluid FluidColumns::Read(std::span<const double> values, const std::string& id, const std::string& where,
+                               const FluidReadOptions& options) const {
+    Json doc = Json::object();
+    Json components = Json::array(), fractions = Json::array();
+    for (std::size_t i = 0; i < m_header.size(); ++i) {
+        const std::string& h = m_header[i];
+        if (h == "id") {
+            doc["id"] = id;
+            continue;
+        }
+        if (std::isnan(values[i])) throw FluidInputError(fmt::format("{}: {}: not a number (NaN)", where, h));
+        if (!std::isfinite(values[i])) throw FluidInputError(fmt::format("{}: {}: not a finite number", where, h));
+        if (IsFluidColumn(h)) {
+            doc[h] = values[i];
+        } else {
+            components.push_back(ParseCasNumber(h) ? Json{{"cas", h}} : Json{{"name", h}});
+            fractions.push_back(values[i]);
+        }
+    }
+    doc["components"] = std::move(components);
+    doc[m_percent ? "mole_percent" : "mole_fractions"] = std::move(fractions);
+    return ReadFluidDocument(doc, where, options);
+}
 
 std::unique_ptr<FluidBatchReader> OpenFluidBatch(const std::string& path, const FluidReadOptions& options) {
     auto in = std::make_unique<std::ifstream>(OpenInputFile(path));

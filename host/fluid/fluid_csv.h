@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,25 @@ public:
     virtual bool Next(BatchInput& input) = 0;
     // The share of the file read so far, 0 to 1 (for a progress bar).
     virtual double ShareRead() const = 0;
+};
+
+// The columns of a table of fluids, one fluid per row, as a CSV batch's header names them (a
+// data frame's columns too): "id", the temperature and pressure, "molar_flow_kmol_h" and the
+// components, mole fractions (or mole percent when `percent`).
+class FluidColumns {
+public:
+    // Throws FluidInputError ("<where>: column: problem") for an empty or repeated column name.
+    FluidColumns(std::vector<std::string> header, const std::string& where, bool percent = false);
+    const std::vector<std::string>& Header() const { return m_header; }
+    bool IsComponent(std::size_t column) const;
+    // The fluid of a row: values[i] is the number in column i (that of "id" is not read), `id` the
+    // label. Checked like a fluid file; throws FluidInputError naming `where` and the column.
+    ParsedFluid Read(std::span<const double> values, const std::string& id, const std::string& where,
+                     const FluidReadOptions& options) const;
+
+private:
+    std::vector<std::string> m_header;
+    bool m_percent;
 };
 
 // A batch file: CSV when the name ends in ".csv", else JSON. Throws FluidInputError when the

@@ -171,6 +171,7 @@ public:
     double Number(const Json& value, const std::string& field) const {
         if (!value.is_number()) Fail(field, fmt::format("expected a number, found {}", Describe(value)));
         const double v = value.get<double>();
+        if (std::isnan(v)) Fail(field, "not a number (NaN)");
         if (!std::isfinite(v)) Fail(field, "not a finite number");
         return v;
     }
@@ -476,6 +477,10 @@ ParsedFluid ReadFluid(const Json& doc, const std::string& source, const FluidRea
 }
 
 }  // namespace
+
+ParsedFluid ReadFluidDocument(const Json& doc, const std::string& source, const FluidReadOptions& options) {
+    return ReadFluid(doc, source, options);
+}
 
 ParsedFluid ParseFluidJson(std::string_view text, const std::string& source, const FluidReadOptions& options) {
     return ReadFluid(ParseDocument(text, source), source, options);

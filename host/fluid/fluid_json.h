@@ -42,6 +42,8 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "host/fluid/fluid_model.h"
 
 namespace calorix::host {
@@ -72,6 +74,10 @@ struct ParsedFluid {
 // Parses a fluid; `source` names the input in messages (a file name). Throws FluidInputError.
 ParsedFluid ParseFluidJson(std::string_view text, const std::string& source);
 ParsedFluid ParseFluidJson(std::string_view text, const std::string& source, const FluidReadOptions& options);
+
+// A fluid from a document already parsed (a CSV row's, or one made from Python's objects), read
+// as ParseFluidJson reads the text of one: ParseFluidJson(doc.dump(), ...) gives the same fluid.
+ParsedFluid ReadFluidDocument(const nlohmann::json& doc, const std::string& source, const FluidReadOptions& options);
 
 // A fluid file or a batch: one object gives one fluid, a list one per element (named
 // "source[i]" in messages).

@@ -1,6 +1,7 @@
 #include "host/manager/batch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -111,25 +112,68 @@ std::vector<std::string> StreamBatch(const CorrelationManager& manager, std::spa
     return leftOut;
 }
 
+std::vector<std::string> EvaluateEach(const CorrelationManager& manager, std::span<const CatalogueEntry* const> classes,
+                                      bool optional, const EvaluationSettings& settings, std::size_t count,
+                                      const std::function<void(std::size_t, FluidEvaluator&)>& work,
+                                      const EachOptions& options) {
+    const unsigned wanted = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+    const auto threads = static_cast<unsigned>(std::clamp<std::size_t>(count, 1, wanted));
+    std::atomic<std::size_t> next{0}, done{0};
+    std::atomic<bool> stop{false};
+    std::mutex lock;
+    std::exception_ptr failure;
+    auto fail = [&] {
+        std::lock_guard guard(lock);
+        if (!failure) failure = std::current_exception();
+        stop = true;
+    };
+    const auto caller = std::this_thread::get_id();
+    std::vector<std::string> leftOut;
+    auto task = [&] {
+        const bool calling = std::this_thread::get_id() == caller;
+        try {
+            std::optional<FluidEvaluator> made;
+            FluidEvaluator& evaluator =
+                options.evaluator ? options.evaluator() : made.emplace(manager, classes, optional, settings);
+            if (calling) leftOut = evaluator.LeftOut();
+            for (std::size_t i; !stop && (i = next++) < count;) {
+                work(i, evaluator);
+                const std::size_t finished = ++done;
+                if (calling && options.progress) options.progress(finished);
+            }
+        } catch (...) {
+            fail();
+        }
+    };
+    if (options.run) {
+        options.run(threads - 1, task);
+    } else {
+        std::vector<std::thread> helpers;
+        for (unsigned t = 1; t < threads; ++t)
+            helpers.emplace_back([&] {
+                platform::ComApartment apartment;   // creating a correlation needs one on Windows
+                task();
+            });
+        {
+            platform::ComApartment apartment;   // entered again when the caller is in one already
+            task();
+        }
+        for (auto& h : helpers) h.join();
+    }
+    if (failure) std::rethrow_exception(failure);
+    return leftOut;
+}
+
 BatchRun EvaluateBatch(const CorrelationManager& manager, std::span<const CatalogueEntry* const> classes, bool optional,
                        const EvaluationSettings& settings, std::span<const Fluid> fluids, unsigned threads,
                        const std::function<void(std::size_t)>& progress) {
     BatchRun run;
-    run.results.reserve(fluids.size());
-    std::size_t read = 0;
-    run.leftOut = StreamBatch(
-        manager, classes, optional, settings,
-        [&](BatchEntry& entry) {
-            if (read == fluids.size()) return false;
-            entry.fluid = fluids[read++];
-            return true;
-        },
-        [&](const BatchEntry&, const FluidResult* result) {
-            run.results.push_back(*result);
-            if (progress) progress(run.results.size());
-        },
-        StreamOptions{threads});
-    if (progress && fluids.empty()) progress(0);
+    run.results.resize(fluids.size());
+    run.leftOut = EvaluateEach(
+        manager, classes, optional, settings, fluids.size(),
+        [&](std::size_t i, FluidEvaluator& evaluator) { run.results[i] = evaluator.Evaluate(fluids[i]); },
+        EachOptions{threads, progress, {}, {}});
+    if (progress) progress(fluids.size());
     return run;
 }
 

@@ -38,6 +38,30 @@ std::vector<std::string> StreamBatch(const CorrelationManager& manager, std::spa
                                      const std::function<void(const BatchEntry&, const FluidResult*)>& write,
                                      StreamOptions options = {});
 
+// Calls work(i, evaluator) once for every i below `count`, on up to `threads` threads (0: one per
+// hardware thread), the calling thread among them, each with its own evaluator. Items are handed
+// out one at a time from a shared counter, so no thread waits for another while items are left.
+// `progress`, when given, is called on the calling thread after each of its items with the
+// number of items done; an exception from it or from `work` stops the others after their current
+// item and is rethrown once they have ended. Returns the classes the module does not serve.
+//
+// Making an evaluator creates an object of every class, which takes longer than a thousand
+// fluids of ISO 6976 (milliseconds), so a caller that runs many batches keeps its threads and
+// their evaluators: `evaluator` gives the evaluator of the thread that calls it, made for the
+// same classes and settings (default: one made for this call), and `run` runs a task on the
+// calling thread and on `helpers` other threads, returning when every one has returned
+// (default: threads started for this call).
+struct EachOptions {
+    unsigned threads = 0;
+    std::function<void(std::size_t done)> progress;
+    std::function<FluidEvaluator&()> evaluator;
+    std::function<void(unsigned helpers, const std::function<void()>& task)> run;
+};
+std::vector<std::string> EvaluateEach(const CorrelationManager& manager, std::span<const CatalogueEntry* const> classes,
+                                      bool optional, const EvaluationSettings& settings, std::size_t count,
+                                      const std::function<void(std::size_t, FluidEvaluator&)>& work,
+                                      const EachOptions& options = {});
+
 struct BatchRun {
     std::vector<FluidResult> results;      // one per fluid, in input order
     std::vector<std::string> leftOut;      // classes the module does not serve

@@ -15,7 +15,7 @@ The module Calorix.so is found beside this package (an installed package), else 
 tree; $CALORIX_MODULE or load_module(path) name another.
 """
 
-import json as _json
+import functools as _functools
 import os as _os
 import warnings as _warnings
 
@@ -34,8 +34,8 @@ except ImportError as _error:
                       f"than this one ({_sys.version.split()[0]})") from _error
 
 __all__ = [
-    "__version__", "CalculationError", "Fluid", "Results", "batch", "components", "correlations", "envelope",
-    "evaluate", "flash", "load_module", "module_path", "plot_envelope",
+    "__version__", "CalculationError", "Fluid", "FluidError", "Results", "batch", "components", "correlations",
+    "envelope", "evaluate", "evaluate_frame", "flash", "load_module", "module_path", "plot_envelope",
 ]
 
 #: The version of Calorix this package was built from (the version of calorix-host).
@@ -62,17 +62,16 @@ def _from_dict(d, normalise=False, source="fluid"):
     "pressure_bar", "pressure_MPa", "pressure_psia"), optional "molar_flow_kmol_h",
     "components" (a list of {"name": ...} or {"cas": ..., "mw": ...}), "mole_fractions" (or
     "mole_percent"), optional "phases" ([{"slot", "fraction", "mole_fractions"}]) and "id".
-    ``normalise`` scales a composition that does not sum to 1 instead of refusing it.
-    ``source`` names the fluid in messages.
+    The composition may instead be {component name or CAS number: fraction}, such as
+    ``{"methane": 0.9, "ethane": 0.1}``, without "components". NumPy arrays and scalars are taken
+    wherever lists and numbers are. ``normalise`` scales a composition that does not sum to 1
+    instead of refusing it. ``source`` names the fluid in messages.
 
-    Raises ValueError with calorix-host's message (source, field, problem) for a bad fluid;
-    lesser problems (unknown keys, a sum slightly off 1) are issued as warnings.
+    Raises ValueError with calorix-host's message (source, field, problem) for a bad fluid (NaN
+    is "not a number (NaN)" in its field); lesser problems (unknown keys, a sum slightly off 1)
+    are issued as warnings.
     """
-    try:
-        text = _json.dumps(d, allow_nan=True)
-    except (TypeError, ValueError) as e:
-        raise ValueError(f"{source}: not a fluid of JSON values: {e}") from None
-    return _made(_calorix.parse_fluid(text, source, normalise))
+    return _made(_calorix.fluid_from_object(d, source, normalise))
 
 
 def _from_json(path, normalise=False):
@@ -98,7 +97,7 @@ class Results(dict):
     """Values of one fluid: ``{class word: {"overall", "vapour", "hc_liquid", "aqueous", "phase3"}}``.
 
     A value is a float, or None where the phase is absent or its value was not computed; why
-    is in ``status``. Attributes:
+    is in ``status``. Attributes (made when first read):
 
     - ``status``: ``{word: {"status": "ok" or what failed, "overall": {"status": "ok" |
       "absent" | "not computed", "reason": ...}, ..., "display_name", "class_id",
@@ -115,16 +114,40 @@ class Results(dict):
     """
 
     def __init__(self, native):
-        super().__init__(native["values"])
-        self.status = native["status"]
-        self.units = native["units"]
-        self.fluid = native["fluid"]
-        self.flash_problem = native["flash_problem"]
-        self.ok = native["ok"]
-        self.warnings = native["warnings"]
+        super().__init__(native.values())
+        self._native = native
+
+    status = _functools.cached_property(lambda self: self._native.status())
+    units = _functools.cached_property(lambda self: self._native.units())
+    fluid = _functools.cached_property(lambda self: self._native.fluid)
+    flash_problem = property(lambda self: self._native.flash_problem)
+    ok = property(lambda self: self._native.ok)
+    warnings = _functools.cached_property(lambda self: self._native.warnings)
 
     def __repr__(self):
         return f"Results({dict.__repr__(self)})"
+
+
+class FluidError:
+    """The entry of batch() for an input that was refused: ``index`` (its place in the input),
+    ``id`` (the fluid's "id", or None) and ``message`` (calorix-host's: source, field, problem).
+    ``ok`` is False, as for a Results whose calculation failed."""
+
+    __slots__ = ("index", "id", "message")
+    ok = False
+
+    def __init__(self, index, id, message):
+        self.index, self.id, self.message = index, id, message
+
+    def __eq__(self, other):
+        return isinstance(other, FluidError) and (self.index, self.id, self.message) == (other.index, other.id,
+                                                                                          other.message)
+
+    def __str__(self):
+        return self.message
+
+    def __repr__(self):
+        return f"FluidError(index={self.index!r}, id={self.id!r}, message={self.message!r})"
 
 
 def _references(ref):
@@ -188,30 +211,112 @@ def evaluate(fluid, correlations="all", flash=False, edition=1995, ref=None, met
     return results
 
 
-def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil", model="gerg2008",
-          threads=None, units="si"):
-    """Evaluate many fluids on every core; a list of Results in input order.
-
-    fluids: Fluid objects or dicts (a dict that is no fluid raises ValueError before anything
-    is computed). The other arguments are those of evaluate(); ``threads``: worker threads
-    (None: one per hardware thread). The work runs without the GIL: other Python threads go
-    on meanwhile, and Ctrl-C stops the batch. Each result equals evaluate() of that fluid.
-    """
-    items = [_fluid(f) for f in fluids]
+def _threads(threads):
     if threads is not None and int(threads) < 1:
         raise ValueError(f"threads: expected at least 1, got {threads!r}")
-    native = _calorix.batch(items, threads=int(threads or 0),
-                            **_choices(correlations, flash, edition, ref, methane_origin, model, units))
-    results = [Results(n) for n in native]
+    return int(threads or 0)
+
+
+def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil", model="gerg2008",
+          threads=None, units="si", normalise=False, strict=False):
+    """Evaluate many fluids on every core; a list in input order, one entry per fluid.
+
+    fluids: Fluid objects or dicts (see Fluid.from_dict; a dict is read on the worker threads,
+    its fluid named "fluids[i]" in messages). The other arguments are those of evaluate();
+    ``threads``: worker threads, the calling one among them (None: one per hardware thread);
+    ``normalise`` scales the compositions of dicts that do not sum to 1.
+
+    Each entry is the Results of that fluid, equal to evaluate() of it (its ``warnings`` hold
+    those of reading a dict), or a FluidError (``index``, ``id``, ``message``) for a dict that is
+    no fluid: the others go on. ``strict=True`` reads every input first and raises ValueError at
+    the first that is no fluid, naming it, before computing anything. The work runs without the
+    GIL: other Python threads go on meanwhile, and Ctrl-C stops the batch.
+    """
+    results = _calorix.batch(list(fluids), threads=_threads(threads), normalise=bool(normalise), strict=bool(strict),
+                             wrap=Results, refused=FluidError,
+                             **_choices(correlations, flash, edition, ref, methane_origin, model, units))
     # A warning that repeats is issued a few times, then summarised, as calorix-host batch does.
     tally = _calorix.WarningTally()
     for number, result in enumerate(results, 1):
-        for warning in result.warnings:
+        for warning in result.warnings if isinstance(result, Results) else ():
             if tally.add(number, warning):
                 _warnings.warn(f"fluid {number}: {warning}", stacklevel=2)
     for line in tally.summary():
         _warnings.warn(line, stacklevel=2)
     return results
+
+
+def evaluate_frame(df, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil",
+                   model="gerg2008", threads=None, units="si", percent=False, normalise=False, phases=False,
+                   strict=False):
+    """Evaluate a pandas DataFrame of fluids, one per row; a DataFrame with the input's index.
+
+    Columns, as the columns of calorix-host's CSV batch: an optional "id" (the fluid's label),
+    the temperature and the pressure under a key of a fluid file (temperature_C, temperature_K
+    or temperature_F; pressure_kPa, pressure_bar, pressure_MPa or pressure_psia, absolute), an
+    optional "molar_flow_kmol_h", and one column per component, by name or CAS number, holding
+    mole fractions (mole percent with ``percent=True``; ``normalise`` scales rows that do not sum
+    to 1). Every other column is taken for a component: select the columns first
+    (``df[[...]]``). A missing cell (NaN) is refused as "not a number (NaN)": an absent component
+    is 0 (``df.fillna({"ethane": 0})``).
+
+    The other arguments are those of batch(). Returns one column per class with its overall
+    value (NaN where there is none; units in ``result.attrs["units"]``) and a column "status":
+    "ok" when every class has its overall value, else why not, as calorix-host says it (an input
+    error "input error: row LABEL: column: problem", the flash's failure, or "CLASS: reason" for
+    each class without a value). With ``phases=True`` the columns are a MultiIndex: per class its
+    values ("overall", "vapour", "hc_liquid", "aqueous", "phase3"), "status", and each phase's
+    state and reason ("overall_status", "overall_reason", ...), then ("status", ""). A bad row
+    gives its status and the others go on; ``strict=True`` raises ValueError at the first bad
+    row, naming it, before computing anything. Raises ValueError for columns that would refuse
+    every row (no temperature, a column that is no component). Warnings of reading the rows
+    are issued as warnings.
+    """
+    import numpy as np
+    import pandas as pd
+
+    columns = [str(c) for c in df.columns]
+    rows = [str(label) for label in df.index]
+    values = np.full((len(rows), len(columns)), np.nan)
+    problems = [""] * len(rows)
+    ids = []
+    for j, name in enumerate(columns):
+        cells = df.iloc[:, j]
+        if name == "id":
+            ids = ["" if pd.isna(v) else str(v) for v in cells]
+            continue
+        try:
+            values[:, j] = cells.to_numpy(dtype=float, na_value=np.nan)
+        except (TypeError, ValueError):
+            for i, cell in enumerate(cells):
+                try:
+                    values[i, j] = np.nan if pd.isna(cell) else float(cell)
+                except (TypeError, ValueError):
+                    problems[i] = problems[i] or f"row {rows[i]}: {name}: {cell!r} is not a number"
+    native = _calorix.evaluate_frame(columns, values, ids, rows, problems, bool(percent), bool(normalise), bool(strict),
+                                     bool(phases), threads=_threads(threads),
+                                     **_choices(correlations, flash, edition, ref, methane_origin, model, units))
+    words = native["classes"]
+    if phases:
+        keys = ("overall", "vapour", "hc_liquid", "aqueous", "phase3")
+        shown = native["values"].reshape(len(rows), len(words), len(keys))
+        data = {}
+        details = iter(native["details"])
+        for c, word in enumerate(words):
+            for k, key in enumerate(keys):
+                data[(word, key)] = shown[:, c, k]
+            for _ in range(1 + 2 * len(keys)):
+                _, key, texts = next(details)
+                data[(word, key)] = np.array(texts, dtype=object)
+        data[("status", "")] = np.array(native["status"], dtype=object)
+        out = pd.DataFrame(data, index=df.index)
+    else:
+        out = pd.DataFrame(native["values"], index=df.index, columns=words)
+        out["status"] = np.array(native["status"], dtype=object)
+    out.attrs["units"] = dict(zip(words, native["units"]))
+    for warning in native["warnings"]:
+        _warnings.warn(warning, stacklevel=2)
+    return out
 
 
 def flash(fluid):

@@ -4,15 +4,27 @@
 // command line's. The package's __init__.py wraps these functions with their documented
 // signatures; they are not meant to be called directly.
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+#include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
@@ -127,14 +139,47 @@ const char* StateWord(PhaseState state) {
     return state == PhaseState::Ok ? "ok" : state == PhaseState::Absent ? "absent" : "not computed";
 }
 
-// One fluid's results: the values by class word and phase (in US customary units where the
-// quantity has them when `us`), and beside them what the command line's JSON says of each class
-// (status, phases' states and reasons, unit, edition).
-py::dict ResultDict(const FluidResult& result, const std::vector<std::string>& warnings, bool us) {
-    py::dict values, status, units;
-    for (const auto& c : result.correlations) {
-        const CorrelationReport& r = c.report;
+// One fluid's results as calculated, kept native: Results (in __init__.py) takes the values at
+// once and the rest (statuses, units, the fluid) only when asked, so that a batch of many fluids
+// makes few Python objects.
+struct NativeResult {
+    FluidResult result;
+    std::vector<std::string> warnings;
+    bool us = false;   // values and units in US customary units where the quantity has them
+};
+
+// The values by class word and phase: the part of a result every batch entry makes at once,
+// through the C API with the phases' keys made once (about a tenth of the time of item access).
+py::dict ValuesDict(const NativeResult& native) {
+    static const auto* keys = [] {
+        auto* made = new std::array<py::object, kOutputColumns>;   // kept to the end of the process
+        for (std::size_t k = 0; k < kOutputColumns; ++k)
+            (*made)[k] = py::reinterpret_steal<py::object>(PyUnicode_InternFromString(kPhaseKey[k]));
+        return made;
+    }();
+    py::dict values;
+    for (const auto& c : native.result.correlations) {
         py::dict phaseValues;
+        for (std::size_t k = 0; k < kOutputColumns; ++k) {
+            const auto& value = c.report.phaseValues[kPhaseValueIndex[k]];
+            const py::object shown =
+                c.phases[k].state == PhaseState::Ok && value
+                    ? py::reinterpret_steal<py::object>(
+                          PyFloat_FromDouble(OutputValue(c.report.resultType, *value, native.us)))
+                    : py::none();
+            if (PyDict_SetItem(phaseValues.ptr(), (*keys)[k].ptr(), shown.ptr()) != 0) throw py::error_already_set();
+        }
+        if (PyDict_SetItem(values.ptr(), py::str(c.report.word).ptr(), phaseValues.ptr()) != 0)
+            throw py::error_already_set();
+    }
+    return values;
+}
+
+// What the command line's JSON says of each class: status, phases' states and reasons, edition.
+py::dict StatusDict(const NativeResult& native) {
+    py::dict status;
+    for (const auto& c : native.result.correlations) {
+        const CorrelationReport& r = c.report;
         py::dict classStatus;
         classStatus["status"] = c.StatusText();
         classStatus["display_name"] = r.displayName;
@@ -148,28 +193,21 @@ py::dict ResultDict(const FluidResult& result, const std::vector<std::string>& w
         if (c.model) classStatus["model"] = *c.model;
         for (std::size_t k = 0; k < kOutputColumns; ++k) {
             const PhaseStatus& s = c.phases[k];
-            const auto& value = r.phaseValues[kPhaseValueIndex[k]];
-            phaseValues[kPhaseKey[k]] =
-                s.state == PhaseState::Ok && value ? py::object(py::float_(OutputValue(r.resultType, *value, us)))
-                                                   : py::none();
             py::dict phase;
             phase["status"] = StateWord(s.state);
             if (s.state == PhaseState::NotComputed) phase["reason"] = s.reason;
             classStatus[kPhaseKey[k]] = phase;
         }
-        values[py::str(r.word)] = phaseValues;
         status[py::str(r.word)] = classStatus;
-        units[py::str(r.word)] = std::string(OutputUnit(r.resultType, us));
     }
-    py::dict out;
-    out["values"] = values;
-    out["status"] = status;
-    out["units"] = units;
-    out["fluid"] = py::cast(result.fluid);
-    out["flash_problem"] = result.flashProblem.empty() ? py::none() : py::object(py::str(result.flashProblem));
-    out["ok"] = result.Ok();
-    out["warnings"] = warnings;
-    return out;
+    return status;
+}
+
+py::dict UnitsDict(const NativeResult& native) {
+    py::dict units;
+    for (const auto& c : native.result.correlations)
+        units[py::str(c.report.word)] = std::string(OutputUnit(c.report.resultType, native.us));
+    return units;
 }
 
 // What evaluate() and batch() share: the classes and settings chosen by words.
@@ -221,10 +259,133 @@ FluidEvaluator& EvaluatorFor(const std::shared_ptr<CorrelationManager>& manager,
     return *kept.back().evaluator;
 }
 
+// Threads kept for the process's batches, each with its evaluators (EvaluatorFor): making an
+// evaluator takes longer than a batch of a thousand fluids on it. Run() runs a task on the
+// calling thread and on the first `helpers` kept threads, starting threads as needed; batches
+// of several Python threads take their turns. A process forked from this one starts its own.
+class Helpers {
+public:
+    static Helpers& Kept() {
+        static Helpers* kept = nullptr;   // kept to the end of the process, its threads waiting
+        static pid_t owner = 0;
+        static std::mutex lock;
+        std::lock_guard guard(lock);
+        if (!kept || owner != getpid()) {
+            kept = new Helpers;
+            owner = getpid();
+        }
+        return *kept;
+    }
+
+    void Run(unsigned helpers, const std::function<void()>& task) {
+        std::lock_guard turn(m_turn);
+        {
+            std::lock_guard guard(m_lock);
+            for (unsigned t = m_started; t < helpers; ++t) std::thread([this, t] { Wait(t); }).detach();
+            m_started = std::max(m_started, helpers);
+            m_task = &task;
+            m_helpers = m_pending = helpers;
+            ++m_round;
+        }
+        m_wake.notify_all();
+        task();
+        std::unique_lock guard(m_lock);
+        m_done.wait(guard, [&] { return m_pending == 0; });
+    }
+
+private:
+    void Wait(unsigned index) {
+        std::uint64_t seen = 0;
+        std::unique_lock guard(m_lock);
+        for (;;) {
+            m_wake.wait(guard, [&] { return m_round != seen; });
+            seen = m_round;
+            if (index >= m_helpers) continue;
+            const auto* task = m_task;
+            guard.unlock();
+            (*task)();
+            guard.lock();
+            if (--m_pending == 0) m_done.notify_all();
+        }
+    }
+
+    std::mutex m_turn, m_lock;
+    std::condition_variable m_wake, m_done;
+    unsigned m_started = 0, m_helpers = 0, m_pending = 0;
+    std::uint64_t m_round = 0;
+    const std::function<void()>* m_task = nullptr;
+};
+
 std::vector<std::string> LeftOutWarnings(const std::vector<std::string>& leftOut) {
     std::vector<std::string> warnings;
     for (const auto& word : leftOut) warnings.push_back("the module does not serve " + word + "; left out");
     return warnings;
+}
+
+// ---- fluids from Python's objects -------------------------------------------------------------
+
+using Json = nlohmann::json;
+
+// A Python value as JSON, for the reader of fluid files: None, bool, int, float, str, dicts with
+// string keys, lists and tuples, and whatever has tolist() (NumPy arrays and scalars, pandas
+// Series). NaN and infinities are kept, so that the reader names their field.
+Json ToJson(py::handle value, const std::string& field, const std::string& source) {
+    PyObject* o = value.ptr();
+    if (value.is_none()) return nullptr;
+    if (PyBool_Check(o)) return o == Py_True;
+    if (PyFloat_Check(o)) return PyFloat_AS_DOUBLE(o);
+    if (PyLong_Check(o)) {
+        int overflow = 0;
+        const long long v = PyLong_AsLongLongAndOverflow(o, &overflow);
+        if (overflow == 0) return v;
+        return overflow * std::numeric_limits<double>::infinity();
+    }
+    if (PyUnicode_Check(o)) return value.cast<std::string>();
+    if (PyDict_Check(o)) {
+        Json object = Json::object();
+        for (auto [key, item] : value.cast<py::dict>()) {
+            if (!PyUnicode_Check(key.ptr()))
+                throw FluidInputError(source + ": " + (field.empty() ? "(document)" : field) +
+                                      ": not a fluid of JSON values: a key that is not a string, " +
+                                      py::repr(key).cast<std::string>());
+            const std::string name = key.cast<std::string>();
+            object[name] = ToJson(item, field.empty() ? name : field + "." + name, source);
+        }
+        return object;
+    }
+    if (PyList_Check(o) || PyTuple_Check(o)) {
+        Json array = Json::array();
+        std::size_t i = 0;
+        for (auto item : value) array.push_back(ToJson(item, field + "[" + std::to_string(i++) + "]", source));
+        return array;
+    }
+    if (py::hasattr(value, "tolist")) return ToJson(value.attr("tolist")(), field, source);
+    throw FluidInputError(source + ": " + (field.empty() ? "(document)" : field) +
+                          ": not a fluid of JSON values: an object of type " +
+                          py::str(py::type::handle_of(value).attr("__name__")).cast<std::string>());
+}
+
+// The document of a fluid given as a dict of a fluid file's keys, where the composition may also
+// be {component name or CAS number: fraction} (without "components"): the keys become the
+// components, in their order.
+Json FluidDocument(py::handle value, const std::string& source) {
+    Json doc = ToJson(value, "", source);
+    if (!doc.is_object()) return doc;   // the reader says what it expected
+    for (const char* key : {"mole_fractions", "mole_percent"}) {
+        if (!doc.contains(key) || !doc[key].is_object()) continue;
+        if (doc.contains("components"))
+            throw FluidInputError(source + ": " + key +
+                                  ": a composition by component beside \"components\"; give the components once");
+        Json components = Json::array(), fractions = Json::array();
+        for (const auto& [name, fraction] : value.cast<py::dict>()[key].cast<py::dict>()) {
+            const std::string component = name.cast<std::string>();
+            components.push_back(ParseCasNumber(component) ? Json{{"cas", component}} : Json{{"name", component}});
+            fractions.push_back(ToJson(fraction, std::string(key) + "." + component, source));
+        }
+        doc["components"] = std::move(components);
+        doc[key] = std::move(fractions);
+    }
+    return doc;
 }
 
 // ---- the functions ----------------------------------------------------------------------------
@@ -232,6 +393,15 @@ std::vector<std::string> LeftOutWarnings(const std::vector<std::string>& leftOut
 py::tuple ParseFluid(const std::string& text, const std::string& source, bool normalise) {
     try {
         ParsedFluid parsed = ParseFluidJson(text, source, FluidReadOptions{normalise});
+        return py::make_tuple(std::move(parsed.fluid), parsed.warnings);
+    } catch (const FluidInputError& e) {
+        throw py::value_error(e.what());
+    }
+}
+
+py::tuple FluidFromObject(py::handle value, const std::string& source, bool normalise) {
+    try {
+        ParsedFluid parsed = ReadFluidDocument(FluidDocument(value, source), source, FluidReadOptions{normalise});
         return py::make_tuple(std::move(parsed.fluid), parsed.warnings);
     } catch (const FluidInputError& e) {
         throw py::value_error(e.what());
@@ -278,52 +448,287 @@ py::list Correlations() {
     return list;
 }
 
-py::dict Evaluate(const Fluid& fluid, const std::string& correlations, bool flash, const std::string& edition,
-                  const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin,
-                  const std::string& gergModel, const std::string& units) {
+NativeResult Evaluate(const Fluid& fluid, const std::string& correlations, bool flash, const std::string& edition,
+                      const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin,
+                      const std::string& gergModel, const std::string& units) {
     const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel, units);
     const auto manager = Manager();
-    std::optional<FluidResult> result;
-    std::vector<std::string> warnings = run.notes;
-    {
-        py::gil_scoped_release release;
-        FluidEvaluator& evaluator = EvaluatorFor(manager, run);
-        for (const auto& w : LeftOutWarnings(evaluator.LeftOut())) warnings.push_back(w);
-        result = evaluator.Evaluate(fluid);
-        for (const auto& w : result->warnings) warnings.push_back(w);
-    }
-    return ResultDict(*result, warnings, run.settings.usUnits);
+    NativeResult out;
+    out.warnings = run.notes;
+    out.us = run.settings.usUnits;
+    py::gil_scoped_release release;
+    FluidEvaluator& evaluator = EvaluatorFor(manager, run);
+    for (const auto& w : LeftOutWarnings(evaluator.LeftOut())) out.warnings.push_back(w);
+    out.result = evaluator.Evaluate(fluid);
+    for (const auto& w : out.result.warnings) out.warnings.push_back(w);
+    return out;
 }
+
+// One input of a batch (a Fluid, or a dict read on a worker thread) or a row of a frame, and what
+// became of it.
+struct Item {
+    const Fluid* given = nullptr;
+    std::optional<Json> doc;
+    std::string id;                      // of a dict or a row, for the entry of a refused one
+    std::string problem;                 // refused: why
+    std::optional<FluidResult> result;
+    std::vector<std::string> warnings;   // of the input, and of the phases found
+};
 
 // The batch stops between fluids when Python has a signal to handle (Ctrl-C).
 struct Interrupted : std::exception {};
 
-py::list Batch(const std::vector<Fluid>& fluids, const std::string& correlations, bool flash,
-               const std::string& edition, const std::string& ref, const std::string& refTemp,
-               const std::string& methaneOrigin, const std::string& gergModel, const std::string& units,
-               unsigned threads) {
-    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel, units);
+// Evaluates the items on `threads` threads (the calling one among them) without the GIL; an item
+// that is not a Fluid is read by `read` on the thread that evaluates it, and refused with the
+// reader's message. With `strict` every item is read first, and the first refused one is thrown
+// (FluidInputError) before anything is computed. `take`, when given, is called with the GIL for
+// every item in order, once it and all before it are done: on the calling thread between its own
+// items, so that making Python's objects overlaps the helpers' work, and the rest at the end.
+// Returns the classes left out.
+using Take = std::function<void(std::size_t item, const std::vector<std::string>& leftOut)>;
+std::vector<std::string> EvaluateItems(const Run& run, std::vector<Item>& items, unsigned threads, bool strict,
+                                       const std::function<ParsedFluid(std::size_t)>& read, const Take& take) {
     const auto manager = Manager();
-    BatchRun done;
+    py::gil_scoped_release release;
+    std::vector<std::optional<ParsedFluid>> parsed(items.size());
+    auto readItem = [&](std::size_t i) {
+        Item& item = items[i];
+        if (item.given || !item.problem.empty() || parsed[i]) return;
+        try {
+            parsed[i] = read(i);
+            item.warnings = parsed[i]->warnings;
+        } catch (const FluidInputError& e) {
+            item.problem = e.what();
+        }
+    };
+    if (strict)
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            readItem(i);
+            if (!items[i].problem.empty()) throw FluidInputError(items[i].problem);
+        }
+    const std::vector<std::string> leftOut = EvaluatorFor(manager, run).LeftOut();
+    const auto ready = std::make_unique<std::atomic<bool>[]>(items.size());
+    std::size_t taken = 0, between = 0;
+    auto takeReady = [&](bool all) {
+        if (!take || taken == items.size() || !(all || ready[taken].load(std::memory_order_acquire))) return;
+        py::gil_scoped_acquire acquire;
+        while (taken < items.size() && ready[taken].load(std::memory_order_acquire)) take(taken++, leftOut);
+    };
+    EvaluateEach(
+        *manager, run.classes, run.optional, run.settings, items.size(),
+        [&](std::size_t i, FluidEvaluator& evaluator) {
+            readItem(i);
+            Item& item = items[i];
+            if (item.problem.empty()) {
+                item.result = evaluator.Evaluate(item.given ? *item.given : parsed[i]->fluid);
+                parsed[i].reset();
+                for (const auto& w : item.result->warnings) item.warnings.push_back(w);
+            }
+            ready[i].store(true, std::memory_order_release);
+        },
+        EachOptions{threads,
+                    [&](std::size_t) {
+                        takeReady(false);
+                        if (++between % 32 != 0) return;
+                        py::gil_scoped_acquire acquire;
+                        if (PyErr_CheckSignals() != 0) throw Interrupted();
+                    },
+                    [&]() -> FluidEvaluator& { return EvaluatorFor(manager, run); },
+                    [](unsigned helpers, const std::function<void()>& task) { Helpers::Kept().Run(helpers, task); }});
+    takeReady(true);
+    return leftOut;
+}
+
+// EvaluateItems with Python's exceptions: ValueError for a strict refusal, KeyboardInterrupt.
+std::vector<std::string> EvaluateItemsForPython(const Run& run, std::vector<Item>& items, unsigned threads, bool strict,
+                                                const std::function<ParsedFluid(std::size_t)>& read,
+                                                const Take& take = {}) {
     try {
-        py::gil_scoped_release release;
-        done = EvaluateBatch(*manager, run.classes, run.optional, run.settings, fluids, threads, [](std::size_t count) {
-            if (count % 64 != 0) return;
-            py::gil_scoped_acquire acquire;
-            if (PyErr_CheckSignals() != 0) throw Interrupted();
-        });
+        return EvaluateItems(run, items, threads, strict, read, take);
+    } catch (const FluidInputError& e) {
+        throw py::value_error(e.what());
     } catch (const Interrupted&) {
         throw py::error_already_set();
     }
+}
+
+std::vector<std::string> RunWarnings(const Run& run, const std::vector<std::string>& leftOut) {
     std::vector<std::string> warnings = run.notes;
-    for (const auto& w : LeftOutWarnings(done.leftOut)) warnings.push_back(w);
-    py::list list;
-    for (const auto& result : done.results) {
-        std::vector<std::string> own = warnings;
-        for (const auto& w : result.warnings) own.push_back(w);
-        list.append(ResultDict(result, own, run.settings.usUnits));
+    for (auto& w : LeftOutWarnings(leftOut)) warnings.push_back(std::move(w));
+    return warnings;
+}
+
+// A batch: per input, wrap(Result), or refused(index, id, message) for one refused.
+py::list Batch(const py::sequence& fluids, const std::string& correlations, bool flash, const std::string& edition,
+               const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin,
+               const std::string& gergModel, const std::string& units, unsigned threads, bool normalise, bool strict,
+               const py::object& wrap, const py::object& refused) {
+    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel, units);
+    const py::list held(fluids);   // keeps every Fluid alive while the GIL is released
+    std::vector<Item> items(held.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const py::handle input = held[i];
+        Item& item = items[i];
+        if (py::isinstance<Fluid>(input)) {
+            item.given = &input.cast<const Fluid&>();
+            continue;
+        }
+        if (PyDict_Check(input.ptr())) {
+            const auto dict = py::reinterpret_borrow<py::dict>(input);
+            if (dict.contains("id") && PyUnicode_Check(dict["id"].ptr())) item.id = dict["id"].cast<std::string>();
+        }
+        try {
+            item.doc = FluidDocument(input, "fluids[" + std::to_string(i) + "]");
+        } catch (const FluidInputError& e) {
+            item.problem = e.what();
+        }
     }
+    const FluidReadOptions options{normalise};
+    py::list list(items.size());
+    EvaluateItemsForPython(
+        run, items, threads, strict,
+        [&](std::size_t i) { return ReadFluidDocument(*items[i].doc, "fluids[" + std::to_string(i) + "]", options); },
+        [&](std::size_t i, const std::vector<std::string>& leftOut) {
+            Item& item = items[i];
+            if (!item.result) {
+                list[i] = refused(i, item.id.empty() ? py::object(py::none()) : py::str(item.id), item.problem);
+                return;
+            }
+            NativeResult native{std::move(*item.result), RunWarnings(run, leftOut), run.settings.usUnits};
+            for (auto& w : item.warnings) native.warnings.push_back(std::move(w));
+            list[i] = wrap(py::cast(std::move(native)));
+        });
     return list;
+}
+
+// Python strings made once per text: a frame's statuses repeat a few texts many times.
+class Strings {
+public:
+    py::object operator()(const std::string& text) {
+        auto [it, made] = m_made.try_emplace(text);
+        if (made) it->second = py::str(text);
+        return it->second;
+    }
+
+private:
+    std::unordered_map<std::string, py::object> m_made;
+};
+
+// What a row's "status" says: "ok" when every class has its overall value; else the input error,
+// the flash's failure, or each class that has no overall value with why, as the command line
+// says them.
+std::string RowStatus(const Item& item) {
+    if (!item.result) return "input error: " + item.problem;
+    if (!item.result->flashProblem.empty()) return "not computed: " + item.result->flashProblem;
+    std::string text;
+    for (const auto& c : item.result->correlations)
+        if (const std::string status = c.StatusText(); status != "ok")
+            text += (text.empty() ? "" : "; ") + c.report.word + ": " + status;
+    return text.empty() ? "ok" : text;
+}
+
+// The rows of a data frame: `values` (rows x columns, NaN where a cell is no number) under the
+// columns' names as a CSV batch's header names them; `ids` (one per row, or none), `rows` (the
+// labels that name the rows in messages) and `problems` (a row refused before: why, or empty).
+// Returns {"classes", "units", "values" (rows x classes, or x classes x phases with `phases`),
+// "status" (one per row), "warnings"} and with `phases` "details": [(class, key, one text per row)].
+py::dict EvaluateFrame(const std::vector<std::string>& columns,
+                       const py::array_t<double, py::array::c_style | py::array::forcecast>& values,
+                       const std::vector<std::string>& ids, const std::vector<std::string>& rows,
+                       const std::vector<std::string>& problems, bool percent, bool normalise, bool strict, bool phases,
+                       const std::string& correlations, bool flash, const std::string& edition, const std::string& ref,
+                       const std::string& refTemp, const std::string& methaneOrigin, const std::string& gergModel,
+                       const std::string& units, unsigned threads) {
+    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel, units);
+    const bool us = run.settings.usUnits;
+    const std::size_t n = rows.size(), width = columns.size();
+    if (values.ndim() != 2 || static_cast<std::size_t>(values.shape(0)) != n ||
+        static_cast<std::size_t>(values.shape(1)) != width)
+        throw py::value_error("values: expected one row per row label and one column per column name");
+    const FluidReadOptions options{normalise};
+    std::optional<FluidColumns> table;
+    try {
+        table.emplace(columns, "columns", percent);
+        // Columns that would refuse every row (an unknown component, no temperature) refuse the
+        // frame: a row of plain values must be read.
+        std::size_t components = 0;
+        for (std::size_t j = 0; j < width; ++j) components += table->IsComponent(j) ? 1 : 0;
+        std::vector<double> plain(width, 1.0);
+        for (std::size_t j = 0; j < width; ++j)
+            if (table->IsComponent(j)) plain[j] = (percent ? 100.0 : 1.0) / static_cast<double>(std::max<std::size_t>(components, 1));
+        table->Read(plain, "", "columns", options);
+    } catch (const FluidInputError& e) {
+        throw py::value_error(e.what());
+    }
+    std::vector<Item> items(n);
+    for (std::size_t r = 0; r < n; ++r) {
+        if (!ids.empty()) items[r].id = ids[r];
+        if (!problems.empty()) items[r].problem = problems[r];
+    }
+    const double* cells = values.data();
+    const auto leftOut = EvaluateItemsForPython(run, items, threads, strict, [&](std::size_t r) {
+        return table->Read(std::span(cells + r * width, width), items[r].id, "row " + rows[r], options);
+    });
+
+    std::vector<const CatalogueEntry*> classes;
+    for (const CatalogueEntry* e : run.classes)
+        if (std::find(leftOut.begin(), leftOut.end(), e->word) == leftOut.end()) classes.push_back(e);
+    const std::size_t perClass = phases ? kOutputColumns : 1;
+    py::array_t<double> out({n, classes.size() * perClass});
+    double* outValues = out.mutable_data();
+    std::fill(outValues, outValues + out.size(), std::numeric_limits<double>::quiet_NaN());
+    const FluidResult* any = nullptr;
+    for (std::size_t r = 0; r < n; ++r) {
+        if (!items[r].result) continue;
+        any = &*items[r].result;
+        const auto& done = items[r].result->correlations;
+        for (std::size_t c = 0; c < done.size() && c < classes.size(); ++c)
+            for (std::size_t k = 0; k < perClass; ++k)
+                if (done[c].phases[k].state == PhaseState::Ok)
+                    outValues[(r * classes.size() + c) * perClass + k] =
+                        OutputValue(done[c].report.resultType, *done[c].report.phaseValues[kPhaseValueIndex[k]], us);
+    }
+
+    Strings strings;
+    py::list words, unitNames, status, warnings;
+    for (std::size_t c = 0; c < classes.size(); ++c) {
+        words.append(classes[c]->word);
+        const std::int32_t type = any ? any->correlations[c].report.resultType
+                                      : DescribeClass(*Manager(), *classes[c]).resultType;
+        unitNames.append(std::string(OutputUnit(type, us)));
+    }
+    for (const auto& w : RunWarnings(run, leftOut)) warnings.append(w);
+    for (const Item& item : items) {
+        status.append(strings(RowStatus(item)));
+        for (const auto& w : item.warnings) warnings.append(w);
+    }
+    py::dict result;
+    result["classes"] = words;
+    result["units"] = unitNames;
+    result["values"] = out;
+    result["status"] = status;
+    result["warnings"] = warnings;
+    if (phases) {
+        // Per class: its status, then each phase's state and reason, as the command line's CSV.
+        py::list details;
+        for (std::size_t c = 0; c < classes.size(); ++c) {
+            auto column = [&](const std::string& key, auto text) {
+                py::list texts;
+                for (const Item& item : items)
+                    texts.append(item.result ? strings(text(item.result->correlations[c])) : py::object(py::none()));
+                details.append(py::make_tuple(classes[c]->word, key, texts));
+            };
+            column("status", [](const CorrelationResult& cr) { return cr.StatusText(); });
+            for (std::size_t k = 0; k < kOutputColumns; ++k) {
+                column(std::string(kPhaseKey[k]) + "_status",
+                       [k](const CorrelationResult& cr) { return std::string(StateWord(cr.phases[k].state)); });
+                column(std::string(kPhaseKey[k]) + "_reason",
+                       [k](const CorrelationResult& cr) { return cr.phases[k].reason; });
+            }
+        }
+        result["details"] = details;
+    }
+    return result;
 }
 
 Fluid Flash(const Fluid& fluid) {
@@ -421,7 +826,21 @@ to_dict() and make a new one.)")
                    py::repr(py::float_(f.pressureKPa)).cast<std::string>() + " kPa>";
         });
 
+    py::class_<NativeResult>(m, "Result", "One fluid's results, native; calorix.Results wraps it.")
+        .def("values", &ValuesDict)
+        .def("status", &StatusDict)
+        .def("units", &UnitsDict)
+        .def_property_readonly("fluid", [](const NativeResult& n) { return n.result.fluid; })
+        .def_property_readonly("flash_problem",
+                               [](const NativeResult& n) -> py::object {
+                                   if (n.result.flashProblem.empty()) return py::none();
+                                   return py::str(n.result.flashProblem);
+                               })
+        .def_property_readonly("ok", [](const NativeResult& n) { return n.result.Ok(); })
+        .def_property_readonly("warnings", [](const NativeResult& n) { return n.warnings; });
+
     m.def("parse_fluid", &ParseFluid, py::arg("text"), py::arg("source"), py::arg("normalise"));
+    m.def("fluid_from_object", &FluidFromObject, py::arg("value"), py::arg("source"), py::arg("normalise"));
     m.def("read_fluid", &ReadFluid, py::arg("path"), py::arg("normalise"));
     m.def("default_fluid_json", [] { return std::string(DefaultFluidJson()); });
     m.def("components", &Components);
@@ -436,7 +855,11 @@ to_dict() and make a new one.)")
           py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"), py::arg("units"));
     m.def("batch", &Batch, py::arg("fluids"), py::arg("correlations"), py::arg("flash"), py::arg("edition"),
           py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"), py::arg("units"),
-          py::arg("threads"));
+          py::arg("threads"), py::arg("normalise"), py::arg("strict"), py::arg("wrap"), py::arg("refused"));
+    m.def("evaluate_frame", &EvaluateFrame, py::arg("columns"), py::arg("values"), py::arg("ids"), py::arg("rows"),
+          py::arg("problems"), py::arg("percent"), py::arg("normalise"), py::arg("strict"), py::arg("phases"),
+          py::arg("correlations"), py::arg("flash"), py::arg("edition"), py::arg("ref"), py::arg("ref_temp"),
+          py::arg("methane_origin"), py::arg("gerg_model"), py::arg("units"), py::arg("threads"));
     m.def("flash", &Flash, py::arg("fluid"));
     py::class_<WarningTally>(m, "WarningTally")
         .def(py::init<>())
