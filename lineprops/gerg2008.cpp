@@ -123,8 +123,6 @@ constexpr bool BinaryTableInOrder() {
 }
 static_assert(BinaryTableInOrder());
 
-constexpr double kRstarOverR = g::kRstar_J_molK / g::kR_J_molK;
-
 }  // namespace
 
 Gerg2008Mixture::Gerg2008Mixture(std::span<const double, kComponents> fractions) {
@@ -138,6 +136,7 @@ Gerg2008Mixture::Gerg2008Mixture(std::span<const double, kComponents> fractions)
         if (x_[i] <= 0) continue;
         const g::Component& ci = g::kComponents[i];
         molar_mass_ += x_[i] * ci.molar_mass_g_mol;
+        sum_x_ln_x_ += x_[i] * std::log(x_[i]);
         pseudo_volume += x_[i] / ci.critical_density_mol_l;
         volume += x_[i] * x_[i] / ci.critical_density_mol_l;
         temperature += x_[i] * x_[i] * ci.critical_temperature_K;
@@ -200,28 +199,8 @@ void Gerg2008Mixture::SetTemperature(double temperature_K) {
         sums[1] += slot.t * v;
         sums[2] += slot.t * (slot.t - 1) * v;
     }
-    ideal_tau_tau_ = IdealTauTau(temperature_K);
+    ideal_ = IdealGasAt(x_, temperature_K);
     temperature_ = temperature_K;
-}
-
-// tau^2 d2(alpha_0)/d(tau)^2 of the ideal-gas part (its only derivative that Z, w and kappa need).
-double Gerg2008Mixture::IdealTauTau(double temperature_K) const {
-    double sum = 0;
-    for (std::size_t i = 0; i < kComponents; ++i) {
-        if (x_[i] <= 0) continue;
-        const g::Component& c = g::kComponents[i];
-        double component = c.n0_3;
-        for (std::size_t k = 0; k < 4; ++k) {
-            if (c.theta_4to7_K[k] <= 0) continue;
-            const double u = c.theta_4to7_K[k] / temperature_K;
-            const double e = std::exp(-u);
-            // k = 0, 2: sinh terms; k = 1, 3: cosh terms.
-            const double h = (k % 2 == 0) ? (1 - e * e) / (2 * e) : (1 + e * e) / (2 * e);
-            component += c.n0_4to7[k] * (u / h) * (u / h);
-        }
-        sum -= x_[i] * kRstarOverR * component;
-    }
-    return sum;
 }
 
 Gerg2008Mixture::Residual Gerg2008Mixture::Evaluate(double delta) const {
@@ -252,8 +231,10 @@ Gerg2008Mixture::Residual Gerg2008Mixture::Evaluate(double delta) const {
             f2 = f1 * f1 - d - 2 * eta_dd;
         }
         const auto& sums = group_tau_[group];
+        r.a00 += sums[0] * value;
         r.a01 += sums[0] * value * f1;
         r.a02 += sums[0] * value * f2;
+        r.a10 += sums[1] * value;
         r.a11 += sums[1] * value * f1;
         r.a20 += sums[2] * value;
     }
@@ -280,19 +261,12 @@ LineState Gerg2008Mixture::State(double temperature_K, double pressure_kPa, Root
     }
     r = Evaluate(*rho / reducing_density_);
     const double z = 1 + r.a01;
-    const double dp_drho = rt * (1 + 2 * r.a01 + r.a02);
-    const double dp_dt = *rho * g::kR_J_molK * (1 + r.a01 - r.a11);
-    const double cv = -g::kR_J_molK * (ideal_tau_tau_ + r.a20);
-    const double cp = cv + temperature_K * (dp_dt / *rho) * (dp_dt / *rho) / dp_drho;
-    const double w2 = 1000 * cp / cv * dp_drho / molar_mass_;
-    if (!(cv > 0) || !(cp > 0) || !(w2 > 0) || !(z > 0)) {
-        state.status = LineStatus::NoConvergence;
-        return state;
-    }
-    state = SolvedState(*rho, z, molar_mass_);
-    state.speed_of_sound_m_s = std::sqrt(w2);
-    state.isentropic_exponent = w2 * molar_mass_ / (1000 * rt * z);
-    return state;
+    const StateDerivatives d{
+        rt * (1 + 2 * r.a01 + r.a02), *rho * g::kR_J_molK * (1 + r.a01 - r.a11),
+        g::kRstar_J_molK * ideal_.cv - g::kR_J_molK * r.a20,
+        IdealGasEnthalpy(ideal_, g::kRstar_J_molK, g::kR_J_molK, temperature_K) + rt * (r.a01 + r.a10),
+        IdealGasEntropy(ideal_, sum_x_ln_x_, g::kRstar_J_molK, g::kR_J_molK, *rho) + g::kR_J_molK * (r.a10 - r.a00)};
+    return CompleteState(*rho, temperature_K, z, g::kR_J_molK, molar_mass_, d);
 }
 
 }  // namespace calorix::lineprops

@@ -36,6 +36,13 @@ TEST(Gerg2008, CheckPointOfTheReferenceImplementation) {
     ExpectRelative(state.compressibility, 1.174690666383717, 1e-9, "Z");
     ExpectRelative(state.speed_of_sound_m_s, 714.4248840596024, 1e-9, "speed of sound");
     ExpectRelative(state.isentropic_exponent, 2.683820255058032, 1e-9, "isentropic exponent");
+    ExpectRelative(state.isochoric_heat_capacity_J_molK, 39.02948218156372, 1e-9, "cv");
+    ExpectRelative(state.isobaric_heat_capacity_J_molK, 58.45522051000366, 1e-9, "cp");
+    ExpectRelative(state.joule_thomson_K_kPa, 7.155629581480913e-05, 1e-9, "Joule-Thomson coefficient");
+    // Enthalpy and entropy hang on the ideal-gas reference constants, which the reference
+    // implementation carries to ten digits (about 1e-4 J/mol); here they are exact.
+    EXPECT_NEAR(state.enthalpy_J_mol, 1160.280160510973, 2e-3);
+    EXPECT_NEAR(state.entropy_J_molK, -38.57590392409089, 1e-6);
 }
 
 TEST(Detail, CheckPointOfTheReferenceImplementation) {
@@ -45,6 +52,13 @@ TEST(Detail, CheckPointOfTheReferenceImplementation) {
     ExpectRelative(state.molar_mass_g_mol, 20.54333051, 1e-10, "molar mass");
     ExpectRelative(state.molar_density_mol_l, 12.80792403648801, 1e-9, "molar density");
     ExpectRelative(state.compressibility, 1.173801364147326, 1e-9, "Z");
+    ExpectRelative(state.speed_of_sound_m_s, 712.6393684057903, 1e-9, "speed of sound");
+    ExpectRelative(state.isentropic_exponent, 2.672509225184606, 1e-9, "isentropic exponent");
+    ExpectRelative(state.isochoric_heat_capacity_J_molK, 39.12076154430332, 1e-9, "cv");
+    ExpectRelative(state.isobaric_heat_capacity_J_molK, 58.54617672380667, 1e-9, "cp");
+    ExpectRelative(state.joule_thomson_K_kPa, 7.432969304794577e-05, 1e-9, "Joule-Thomson coefficient");
+    EXPECT_NEAR(state.enthalpy_J_mol, 1164.699096269404, 2e-3);
+    EXPECT_NEAR(state.entropy_J_molK, -38.54882684677111, 1e-6);
 }
 
 }  // namespace
