@@ -44,17 +44,65 @@ static_assert(ExponentsAreHalves());
 
 constexpr int kMinHalf = -26, kMaxHalf = 46;
 
-// root^h for h in kMinHalf..kMaxHalf, by repeated multiplication.
+// Terms 13..58 of the density series grouped by their density function D^b exp(-D^k): the
+// coefficients of one group are summed once per temperature, so that a density costs one
+// function per group.
+struct SeriesGroups {
+    std::array<int, dt::kTerms.size()> group_of{};
+    std::array<double, dt::kTerms.size()> b{};
+    std::array<int, dt::kTerms.size()> k{};
+    std::size_t count = 0;
+    // The terms in order of their groups, and where each group's terms end in that order.
+    std::array<std::uint8_t, dt::kTerms.size()> by_group{};
+    std::array<std::uint8_t, dt::kTerms.size()> end{};
+};
+
+constexpr SeriesGroups MakeSeriesGroups() {
+    SeriesGroups groups;
+    for (std::size_t n = 12; n < dt::kTerms.size(); ++n) {
+        std::size_t g = 0;
+        while (g < groups.count && !(groups.b[g] == dt::kTerms[n].b && groups.k[g] == dt::kTerms[n].k)) ++g;
+        if (g == groups.count) {
+            groups.b[g] = dt::kTerms[n].b;
+            groups.k[g] = dt::kTerms[n].k;
+            ++groups.count;
+        }
+        groups.group_of[n] = static_cast<int>(g);
+    }
+    std::size_t next = 0;
+    for (std::size_t g = 0; g < groups.count; ++g) {
+        for (std::size_t n = 12; n < dt::kTerms.size(); ++n)
+            if (groups.group_of[n] == static_cast<int>(g)) groups.by_group[next++] = static_cast<std::uint8_t>(n);
+        groups.end[g] = static_cast<std::uint8_t>(next);
+    }
+    return groups;
+}
+
+constexpr SeriesGroups kGroups = MakeSeriesGroups();
+static_assert(kGroups.count <= DetailMixture::kGroupCapacity);
+
+// root^h for h in kMinHalf..kMaxHalf, each power the product of two nearer zero.
 std::array<double, kMaxHalf - kMinHalf + 1> HalfPowers(double root) {
-    std::array<double, kMaxHalf - kMinHalf + 1> p{};
-    p[-kMinHalf] = 1;
-    for (int h = 1; h <= kMaxHalf; ++h) p[h - kMinHalf] = p[h - 1 - kMinHalf] * root;
+    std::array<double, kMaxHalf - kMinHalf + 1> p;
+    double* const up = p.data() - kMinHalf;  // up[h] = root^h
+    up[0] = 1;
+    up[1] = root;
+    for (unsigned h = 2; h <= kMaxHalf; ++h) up[h] = up[h >> 1] * up[(h + 1) >> 1];
+    // down[-h] = root^-h, stored downwards from root^0.
+    double* const down = up;
     const double inverse = 1 / root;
-    for (int h = -1; h >= kMinHalf; --h) p[h - kMinHalf] = p[h + 1 - kMinHalf] * inverse;
+    down[-1] = inverse;
+    for (unsigned h = 2; h <= -kMinHalf; ++h)
+        down[-static_cast<int>(h)] = down[-static_cast<int>(h >> 1)] * down[-static_cast<int>((h + 1) >> 1)];
     return p;
 }
 
-int Half(double u) { return static_cast<int>(u * 2); }
+// Each term's exponent u as its place in HalfPowers' table.
+constexpr auto kHalfIndex = [] {
+    std::array<std::uint8_t, dt::kTerms.size()> index{};
+    for (std::size_t n = 0; n < index.size(); ++n) index[n] = static_cast<std::uint8_t>(dt::kTerms[n].u * 2 - kMinHalf);
+    return index;
+}();
 
 constexpr std::size_t kVirialTerms = 18;
 
@@ -100,7 +148,7 @@ const std::array<PairTerms, kPairCount> kPairTerms = [] {
                 if (t.f) factor *= ci.high_temperature * cj.high_temperature;
                 if (t.s) factor *= ci.dipole * cj.dipole;
                 if (t.w) factor *= ci.association * cj.association;
-                terms.virial[n] = t.a * energy_powers[static_cast<std::size_t>(Half(t.u) - kMinHalf)] * size_factor * factor;
+                terms.virial[n] = t.a * energy_powers[kHalfIndex[n]] * size_factor * factor;
             }
         }
     }
@@ -114,14 +162,6 @@ const std::array<std::array<double, 2>, dt::kComponentCount> kComponentPowers = 
         powers[i] = {std::pow(dt::kComponents[i].size, 2.5), std::pow(dt::kComponents[i].energy_K, 2.5)};
     return powers;
 }();
-
-// Sums over the density series at reduced density D = K^3 rho, each term c_n D^b exp(-D^k)
-// with c_n = C*_n T^-u_n, less c_n D for n = 13..18, and B rho: rho d(alpha_r)/d(rho) (s1),
-// rho^2 d2(alpha_r)/d(rho)2 (s2); with all, also alpha_r, T d(alpha_r)/dT (t1),
-// T^2 d2(alpha_r)/dT2 (t2) and T d(rho d(alpha_r)/d(rho))/dT (t11).
-struct ResidualSums {
-    double s1 = 0, s2 = 0, a = 0, t1 = 0, t2 = 0, t11 = 0;
-};
 
 }  // namespace
 
@@ -140,7 +180,6 @@ DetailMixture::DetailMixture(std::span<const double, kComponents> fractions) {
         present[present_count++] = static_cast<std::uint8_t>(i);
         const auto& c = dt::kComponents[i];
         molar_mass_ += x[i] * c.molar_mass_g_mol;
-        sum_x_ln_x_ += x[i] * std::log(x[i]);
         size_sum += x[i] * kComponentPowers[i][0];
         energy_sum += x[i] * kComponentPowers[i][1];
         orientation += x[i] * c.orientation;
@@ -165,7 +204,7 @@ DetailMixture::DetailMixture(std::span<const double, kComponents> fractions) {
     const auto energy_powers = HalfPowers(std::sqrt(energy));
     for (std::size_t n = 12; n < kTerms; ++n) {
         const dt::Term& t = dt::kTerms[n];
-        double c = t.a * energy_powers[static_cast<std::size_t>(Half(t.u) - kMinHalf)];
+        double c = t.a * energy_powers[kHalfIndex[n]];
         if (t.g) c *= orientation;
         if (t.q) c *= quadrupole * quadrupole;
         if (t.f) c *= high_temperature;
@@ -177,55 +216,64 @@ DetailMixture::DetailMixture(std::span<const double, kComponents> fractions) {
 void DetailMixture::SetTemperature(double temperature_K) {
     if (temperature_K == temperature_) return;
     const auto powers = HalfPowers(1 / std::sqrt(temperature_K));  // T^-u = (T^-1/2)^(2u)
-    second_virial_ = second_virial_t_ = second_virial_tt_ = 0;
-    series_linear_ = 0;
-    for (std::size_t n = 0; n < kTerms; ++n) {
+    // Each coefficient with T d/dT and T^2 d2/dT2 of its T^-u: -u and u (u + 1).
+    const auto add = [&](std::array<double, 3>& sums, std::size_t n, double coefficient) {
         const double u = dt::kTerms[n].u;
-        const double t_u = powers[static_cast<std::size_t>(Half(u) - kMinHalf)];
-        if (n < virial_.size()) {
-            const double b = virial_[n] * t_u;
-            second_virial_ += b;
-            second_virial_t_ -= u * b;
-            second_virial_tt_ += u * (u + 1) * b;
-        }
-        series_t_[n] = series_[n] * t_u;
-        if (n >= 12 && n < 18) series_linear_ += series_t_[n];
+        const double c = coefficient * powers[kHalfIndex[n]];
+        sums[0] += c;
+        sums[1] -= u * c;
+        sums[2] += u * (u + 1) * c;
+    };
+    second_virial_ = {};
+    for (std::size_t n = 0; n < virial_.size(); ++n) add(second_virial_, n, virial_[n]);
+    linear_ = {};
+    for (std::size_t n = 12; n < 18; ++n) add(linear_, n, series_[n]);
+    std::size_t a = 0;
+    for (std::size_t g = 0; g < kGroups.count; ++g) {
+        std::array<double, 3> sums{};
+        for (; a < kGroups.end[g]; ++a) add(sums, kGroups.by_group[a], series_[kGroups.by_group[a]]);
+        group_t_[g] = sums;
     }
-    ideal_ = IdealGasAt(x_, temperature_K);
+    ideal_ = IdealGasAt(x_, temperature_K, false);
     temperature_ = temperature_K;
 }
 
+// Sums over the density series at reduced density D = K^3 rho, each group's terms
+// c_n D^b exp(-D^k) with c_n = C*_n T^-u_n, less c_n D for n = 13..18, and B rho:
+// rho d(alpha_r)/d(rho) (s1), rho^2 d2(alpha_r)/d(rho)2 (s2); with all, also T d(alpha_r)/dT
+// (t1), T^2 d2(alpha_r)/dT2 (t2) and T d(rho d(alpha_r)/d(rho))/dT (t11).
+struct DetailMixture::ResidualSums {
+    double s1 = 0, s2 = 0, t1 = 0, t2 = 0, t11 = 0;
+};
+
 template <bool kAll>
-static ResidualSums SumResidual(double rho, double size3, double second_virial, double second_virial_t,
-                                double second_virial_tt, double series_linear, const double* series_t) {
-    const double reduced = size3 * rho;
+DetailMixture::ResidualSums DetailMixture::Sum(double rho) const {
+    const double reduced = size3_ * rho;
     std::array<double, 10> power{};
     power[0] = 1;
     for (std::size_t k = 1; k < power.size(); ++k) power[k] = power[k - 1] * reduced;
     std::array<double, 5> decay{1.0, 0, 0, 0, 0};
     for (std::size_t k = 1; k < decay.size(); ++k) decay[k] = std::exp(-power[k]);
     ResidualSums r;
-    r.s1 = second_virial * rho - series_linear * reduced;
+    r.s1 = second_virial_[0] * rho - linear_[0] * reduced;
     if constexpr (kAll) {
-        r.a = r.s1;
-        r.t1 = r.t11 = second_virial_t * rho;
-        r.t2 = second_virial_tt * rho;
+        r.t1 = r.t11 = second_virial_[1] * rho - linear_[1] * reduced;
+        r.t2 = second_virial_[2] * rho - linear_[2] * reduced;
     }
-    for (std::size_t n = 12; n < dt::kTerms.size(); ++n) {
-        const dt::Term& t = dt::kTerms[n];
-        const auto k = static_cast<std::size_t>(t.k);
-        const double term = series_t[n] * power[static_cast<std::size_t>(t.b)] * decay[k];
-        const double bkd = t.b - t.k * power[k];
-        const double ckd = t.k * t.k * power[k];
-        r.s1 += term * bkd;
-        r.s2 += term * (bkd * (bkd - 1) - ckd);
+    for (std::size_t g = 0; g < kGroups.count; ++g) {
+        const double b = kGroups.b[g];
+        const auto uk = static_cast<std::size_t>(kGroups.k[g]);
+        const double k = kGroups.k[g];
+        const double value = power[static_cast<std::size_t>(b)] * decay[uk];
+        const double bkd = b - k * power[uk];
+        const double ckd = k * k * power[uk];
+        const auto& sums = group_t_[g];
+        r.s1 += sums[0] * value * bkd;
+        r.s2 += sums[0] * value * (bkd * (bkd - 1) - ckd);
         if constexpr (kAll) {
-            // The linear part of terms 13..18 enters as -c_n D, whose temperature factor is T^-u too.
-            const double linear = n < 18 ? series_t[n] * reduced : 0.0;
-            r.a += term;
-            r.t1 -= t.u * (term - linear);
-            r.t2 += t.u * (t.u + 1) * (term - linear);
-            r.t11 -= t.u * (term * bkd - linear);
+            r.t1 += sums[1] * value;
+            r.t2 += sums[2] * value;
+            r.t11 += sums[1] * value * bkd;
         }
     }
     return r;
@@ -238,28 +286,33 @@ LineState DetailMixture::State(double temperature_K, double pressure_kPa, Root r
     if (state.status != LineStatus::Ok) return state;
     SetTemperature(temperature_K);
     const double rt = dt::kR_J_molK * temperature_K;
-    const auto sums = [&]<bool kAll>(double rho) {
-        return SumResidual<kAll>(rho, size3_, second_virial_, second_virial_t_, second_virial_tt_, series_linear_,
-                                 series_t_.data());
-    };
+    ResidualSums r;
     const auto pressure = [&](double rho) {
-        const ResidualSums r = sums.template operator()<false>(rho);
+        r = Sum<false>(rho);
         return PressurePoint{rho * rt * (1 + r.s1), rt * (1 + 2 * r.s1 + r.s2)};
     };
-    const double start = root == Root::Gas ? pressure_kPa / rt : 2.5 / size3_;
-    const auto rho = SolveDensity(pressure, pressure_kPa, start, root);
+    // The check at the converged density sums every derivative, left in r.
+    const auto final = [&](double rho) {
+        r = Sum<true>(rho);
+        return PressurePoint{rho * rt * (1 + r.s1), rt * (1 + 2 * r.s1 + r.s2)};
+    };
+    // The gas root starts from the second virial coefficient, Z = 1 + B rho, where that has a
+    // root, else from the ideal gas; the liquid root from a dense state.
+    double start = 2.5 / size3_;
+    if (root == Root::Gas) {
+        const double discriminant = 1 + 4 * second_virial_[0] * pressure_kPa / rt;
+        start = pressure_kPa / rt / (discriminant > 0 ? (1 + std::sqrt(discriminant)) / 2 : 1.0);
+    }
+    const auto rho = SolveDensity(pressure, final, pressure_kPa, start, root);
     if (!rho) {
         state.status = LineStatus::NoConvergence;
         return state;
     }
-    const ResidualSums r = sums.template operator()<true>(*rho);
     const double r_gas = dt::kR_J_molK;
-    // The ideal-gas part was fitted with R* = 8.31451 J/(mol K), DETAIL's own R.
-    const StateDerivatives d{
-        rt * (1 + 2 * r.s1 + r.s2), *rho * r_gas * (1 + r.s1 + r.t11),
-        r_gas * (ideal_.cv - 2 * r.t1 - r.t2),
-        IdealGasEnthalpy(ideal_, r_gas, r_gas, temperature_K) + rt * (r.s1 - r.t1),
-        IdealGasEntropy(ideal_, sum_x_ln_x_, r_gas, r_gas, *rho) - r_gas * (r.a + r.t1)};
+    // The ideal-gas part was fitted with R* = 8.31451 J/(mol K), DETAIL's own R; enthalpy and
+    // entropy are left out (0).
+    const StateDerivatives d{rt * (1 + 2 * r.s1 + r.s2), *rho * r_gas * (1 + r.s1 + r.t11),
+                             r_gas * (ideal_.cv - 2 * r.t1 - r.t2), 0, 0};
     return CompleteState(*rho, temperature_K, 1 + r.s1, r_gas, molar_mass_, d);
 }
 

@@ -1,8 +1,8 @@
 // The AGA8 DETAIL characterization equation (ISO 12213-2) for natural gases of up to 21
 // components: density and compressibility factor at a given temperature and pressure, with the
-// speed of sound (AGA Report No. 10), isentropic exponent, heat capacities, Joule-Thomson
-// coefficient, enthalpy and entropy over GERG-2008's ideal-gas part (ideal_gas.h), as AGA Report
-// No. 8 Part 1 (2017) does. Plain C++: no COM, no allocation. The pair terms that do not depend
+// speed of sound (AGA Report No. 10), isentropic exponent, heat capacities and Joule-Thomson
+// coefficient over GERG-2008's ideal-gas heat capacities (ideal_gas.h), as AGA Report No. 8
+// Part 1 (2017) does; enthalpy and entropy are not formed (0). Plain C++: no COM, no allocation. The pair terms that do not depend
 // on composition are formed once for all mixtures; composition terms (virial coefficients,
 // mixture size and energy) once per mixture; temperature powers once per temperature.
 #pragma once
@@ -32,21 +32,28 @@ public:
 
     double MolarMass_g_mol() const { return molar_mass_; }
 
+    // Distinct density functions D^b exp(-D^k) of terms 13..58.
+    static constexpr std::size_t kGroupCapacity = 32;
+
 private:
+    struct ResidualSums;
     void SetTemperature(double temperature_K);
+    // The residual sums at molar density rho; with kAll also the temperature derivatives.
+    template <bool kAll>
+    ResidualSums Sum(double rho) const;
 
     bool valid_ = false;
     std::array<double, kComponents> x_{};
     double molar_mass_ = 0;
-    double sum_x_ln_x_ = 0;
     double size3_ = 0;  // K^3, m3/kmol: reduced density is K^3 D
     std::array<double, 18> virial_{};     // B*_n, n = 1..18
     std::array<double, kTerms> series_{};  // C*_n, n = 13..58 (zero below)
     double temperature_ = -1.0;
-    // B(T) (l/mol) and T dB/dT, T^2 d2B/dT2.
-    double second_virial_ = 0, second_virial_t_ = 0, second_virial_tt_ = 0;
-    double series_linear_ = 0;              // sum over n = 13..18 of C*_n T^-u_n
-    std::array<double, kTerms> series_t_{};  // C*_n T^-u_n
+    // Per temperature, each with T d/dT and T^2 d2/dT2 of it: B(T) (l/mol); the sum of
+    // C*_n T^-u_n over n = 13..18; and that sum over each group of terms.
+    std::array<double, 3> second_virial_{};
+    std::array<double, 3> linear_{};
+    std::array<std::array<double, 3>, kGroupCapacity> group_t_{};
     IdealGasSums ideal_{};
 };
 

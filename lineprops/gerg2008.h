@@ -54,11 +54,14 @@ private:
     double molar_mass_ = 0, reducing_temperature_ = 0, reducing_density_ = 0;
     double pseudo_critical_density_ = 0;
     double sum_x_ln_x_ = 0;
-    // Coefficient of each active term slot (sum over components or pairs), and the slots in use.
+    // Coefficient of each term slot (sum over components or pairs), and the slots in use.
     std::array<double, kSlotCapacity> slot_coefficient_{};
     std::array<std::uint8_t, kSlotCapacity> active_slots_{};
     std::size_t active_slot_count_ = 0;
+    // The groups with an active slot; a group's slots lie before group_end_ (and after the
+    // previous group's end) in active_slots_, which is in order of groups.
     std::array<std::uint8_t, kGroupCapacity> active_groups_{};
+    std::array<std::uint8_t, kGroupCapacity> group_end_{};
     std::size_t active_group_count_ = 0;
     // Per temperature: for each group sum n tau^t, sum t n tau^t, sum t (t-1) n tau^t.
     double temperature_ = -1.0;

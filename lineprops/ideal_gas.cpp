@@ -18,25 +18,29 @@ struct PlanckEinstein {
     double cv = 0, enthalpy_K = 0, entropy = 0;
 };
 
-PlanckEinstein PlanckEinsteinAt(const g::Component& c, double temperature_K) {
+template <bool kIntegrals>
+PlanckEinstein PlanckEinsteinAt(const g::Component& c, double inverse_temperature) {
     PlanckEinstein sums;
     for (std::size_t k = 0; k < 4; ++k) {
         const double theta = c.theta_4to7_K[k];
         if (theta <= 0) continue;
         const double n = c.n0_4to7[k];
-        const double u = theta / temperature_K;
+        const double u = theta * inverse_temperature;
         const double e = std::exp(-2 * u);
         const double sign = k % 2 == 0 ? -1.0 : 1.0;  // sinh: 1 - e; cosh: 1 + e
         const double denominator = 1 + sign * e;
-        const double ratio = (1 - sign * e) / denominator;  // coth u or tanh u
-        const double log_hyperbolic = u + std::log1p(sign * e) - std::numbers::ln2;
-        sums.cv += n * 4 * u * u * e / (denominator * denominator);
-        if (k % 2 == 0) {
-            sums.enthalpy_K += n * theta * ratio;
-            sums.entropy += n * (u * ratio - log_hyperbolic);
-        } else {
-            sums.enthalpy_K -= n * theta * ratio;
-            sums.entropy += n * (log_hyperbolic - u * ratio);
+        const double inverse = 1 / denominator;
+        sums.cv += n * 4 * u * u * e * inverse * inverse;
+        if constexpr (kIntegrals) {
+            const double ratio = (1 - sign * e) * inverse;  // coth u or tanh u
+            const double log_hyperbolic = u + std::log1p(sign * e) - std::numbers::ln2;
+            if (k % 2 == 0) {
+                sums.enthalpy_K += n * theta * ratio;
+                sums.entropy += n * (u * ratio - log_hyperbolic);
+            } else {
+                sums.enthalpy_K -= n * theta * ratio;
+                sums.entropy += n * (log_hyperbolic - u * ratio);
+            }
         }
     }
     return sums;
@@ -46,19 +50,24 @@ PlanckEinstein PlanckEinsteinAt(const g::Component& c, double temperature_K) {
 const std::array<PlanckEinstein, g::kComponentCount> kAtReference = [] {
     std::array<PlanckEinstein, g::kComponentCount> reference{};
     for (std::size_t i = 0; i < reference.size(); ++i)
-        reference[i] = PlanckEinsteinAt(g::kComponents[i], kIdealReferenceTemperature_K);
+        reference[i] = PlanckEinsteinAt<true>(g::kComponents[i], 1 / kIdealReferenceTemperature_K);
     return reference;
 }();
 
 }  // namespace
 
-IdealGasSums IdealGasAt(std::span<const double, 21> x, double temperature_K) {
+IdealGasSums IdealGasAt(std::span<const double, 21> x, double temperature_K, bool integrals) {
     IdealGasSums sums;
-    const double ln_t = std::log(temperature_K / kIdealReferenceTemperature_K);
+    const double inverse_temperature = 1 / temperature_K;
+    const double ln_t = integrals ? std::log(temperature_K / kIdealReferenceTemperature_K) : 0.0;
     for (std::size_t i = 0; i < x.size(); ++i) {
         if (x[i] <= 0) continue;
         const g::Component& c = g::kComponents[i];
-        const PlanckEinstein at = PlanckEinsteinAt(c, temperature_K);
+        if (!integrals) {
+            sums.cv += x[i] * (c.n0_3 + PlanckEinsteinAt<false>(c, inverse_temperature).cv);
+            continue;
+        }
+        const PlanckEinstein at = PlanckEinsteinAt<true>(c, inverse_temperature);
         const PlanckEinstein& reference = kAtReference[i];
         sums.cv += x[i] * (c.n0_3 + at.cv);
         sums.enthalpy_K += x[i] * (c.n0_3 * (temperature_K - kIdealReferenceTemperature_K) + at.enthalpy_K -

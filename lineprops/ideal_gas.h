@@ -23,8 +23,9 @@ struct IdealGasSums {
     double entropy = 0;
 };
 
-// The sums for mole fractions x (the 21 components of both models, in their order) at T.
-IdealGasSums IdealGasAt(std::span<const double, 21> x, double temperature_K);
+// The sums for mole fractions x (the 21 components of both models, in their order) at T; the
+// enthalpy and entropy sums only when integrals is true (0 otherwise).
+IdealGasSums IdealGasAt(std::span<const double, 21> x, double temperature_K, bool integrals = true);
 
 // The ideal-gas molar entropy (J/(mol K)) at molar density rho (mol/l) of a mixture whose
 // temperature gave sums: R* times the temperature sum, less R ln(rho / rho0), rho0 = p0 / (R T0) the ideal gas

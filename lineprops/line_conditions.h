@@ -102,7 +102,8 @@ std::optional<std::array<double, N>> NormalisedFractions(std::span<const double,
     }
     if (!(sum > 0) || !std::isfinite(sum)) return std::nullopt;
     std::array<double, N> x{};
-    for (std::size_t i = 0; i < N; ++i) x[i] = fractions[i] / sum;
+    const double scale = 1 / sum;
+    for (std::size_t i = 0; i < N; ++i) x[i] = fractions[i] * scale;
     return x;
 }
 
