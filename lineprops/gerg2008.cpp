@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "lineprops/gerg2008_hydrogen_table.h"
 #include "lineprops/gerg2008_table.h"
 #include "lineprops/line_solver.h"
 #include "lineprops/power_table.h"
@@ -10,11 +11,14 @@ namespace calorix::lineprops {
 namespace {
 
 namespace g = gerg2008;
+namespace h = gerg2008_hydrogen;
 
-// Every term of the residual part is n delta^d tau^t exp(-delta^c - eta delta^2 + b delta + k0)
-// (departure terms have c = 0; pure terms eta = b = k0 = 0). A "slot" is one term of one pure
-// equation form or one departure function; slots with the same density function (d, c, eta, b)
-// form a "group", whose temperature factors are summed once per temperature.
+// Every term of the residual part is
+//   n delta^d tau^t exp(-delta^c - eta delta^2 + b delta + k0 - tau_beta (tau - tau_gamma)^2)
+// (GERG-2008's departure terms have c = 0, its pure terms eta = b = k0 = 0, and only the
+// hydrogen model's Gaussian terms a tau_beta). A "slot" is one term of one pure equation form
+// or one departure function; slots with the same density function (d, c, eta, b) form a
+// "group", whose temperature factors are summed once per temperature.
 // tau^t is formed from tables of tau^(1/40) and of whole powers of tau where t is a multiple of
 // 1/40 up to kMaxWholePower (every term of GERG-2008), by exp(t ln tau) otherwise.
 constexpr int kFortieths = 40;
@@ -28,6 +32,8 @@ struct Slot {
     double b = 0;
     double k0 = 0;
     int group = 0;
+    double tau_beta = 0;
+    double tau_gamma = 0;
     int fortieths = -1;  // 40 t where that is a whole number up to 40 kMaxWholePower, else -1
 };
 
@@ -65,7 +71,22 @@ constexpr std::size_t DepartureOffset(std::size_t function_index) {
     return offset;
 }
 
-constexpr std::size_t kSlotCount = DepartureOffset(kDepartureFunctions.size());
+// The hydrogen model's own functions follow GERG-2008's: normal hydrogen, then its departure
+// functions in the order of its pairs.
+constexpr auto kHydrogenFunctions = [] {
+    std::array<std::span<const h::Term>, 1 + h::kDeparturePairs.size()> functions{};
+    functions[0] = h::kResidual;
+    for (std::size_t p = 0; p < h::kDeparturePairs.size(); ++p) functions[p + 1] = h::kDeparturePairs[p].terms;
+    return functions;
+}();
+
+constexpr std::size_t HydrogenFunctionOffset(std::size_t function_index) {
+    std::size_t offset = DepartureOffset(kDepartureFunctions.size());
+    for (std::size_t f = 0; f < function_index; ++f) offset += kHydrogenFunctions[f].size();
+    return offset;
+}
+
+constexpr std::size_t kSlotCount = HydrogenFunctionOffset(kHydrogenFunctions.size());
 static_assert(kSlotCount == Gerg2008Mixture::kSlotCapacity);
 
 struct SlotTable {
@@ -100,6 +121,14 @@ constexpr SlotTable MakeSlotTable() {
         }
         ++unit;
     }
+    for (const auto& function : kHydrogenFunctions) {
+        for (const h::Term& term : function) {
+            table.unit[k] = unit;
+            table.slots[k++] = {term.t, term.d, term.l, term.eta, 2 * term.eta * term.epsilon,
+                                -term.eta * term.epsilon * term.epsilon, 0, term.beta, term.gamma};
+        }
+        ++unit;
+    }
     for (Slot& slot : table.slots) {
         slot.fortieths = FortiethsOf(slot.t);
         std::size_t group = 0;
@@ -124,7 +153,8 @@ constexpr SlotTable MakeSlotTable() {
 }
 
 constexpr SlotTable kTable = MakeSlotTable();
-constexpr std::size_t kUnitCount = kForms.size() + kDepartureFunctions.size();
+constexpr std::size_t kUnitCount = kForms.size() + kDepartureFunctions.size() + kHydrogenFunctions.size();
+constexpr std::size_t kHydrogenUnit = kForms.size() + kDepartureFunctions.size();
 
 constexpr std::size_t DepartureFunctionOf(const g::DeparturePair& pair) {
     for (std::size_t f = 0; f < kDepartureFunctions.size(); ++f)
@@ -193,12 +223,51 @@ constexpr bool BinaryTableInOrder() {
 }
 static_assert(BinaryTableInOrder());
 
+// The reducing parameters of pair i < j in the model; the hydrogen model's pairs are printed
+// with hydrogen second, so a pair whose hydrogen comes first in the numbering takes the
+// reciprocal betas.
+constexpr g::BinaryReducing ReducingOf(GergModel model, std::size_t i, std::size_t j) {
+    if (model == GergModel::Gerg2008Hydrogen2021)
+        for (const h::BinaryReducing& r : h::kBinaryReducing) {
+            const auto first = static_cast<std::size_t>(r.i), second = static_cast<std::size_t>(r.j);
+            if (first == i && second == j) return {r.i, r.j, r.beta_v, r.gamma_v, r.beta_T, r.gamma_T};
+            if (first == j && second == i) return {r.j, r.i, 1 / r.beta_v, r.gamma_v, 1 / r.beta_T, r.gamma_T};
+        }
+    return g::kBinaryReducing[BinaryIndex(i, j)];
+}
+
+// Whether the model gives GERG-2008's departure pair a function of its own.
+constexpr bool ReplacedPair(GergModel model, const g::DeparturePair& pair) {
+    if (model != GergModel::Gerg2008Hydrogen2021) return false;
+    for (const h::DeparturePair& own : h::kDeparturePairs)
+        if ((own.i == pair.i && own.j == pair.j) || (own.i == pair.j && own.j == pair.i)) return true;
+    return false;
+}
+
 }  // namespace
 
-Gerg2008Mixture::Gerg2008Mixture(std::span<const double, kComponents> fractions) {
+Gerg2008Mixture::Gerg2008Mixture(std::span<const double, kComponents> fractions, GergModel model) : model_(model) {
     const auto normalised = NormalisedFractions(fractions);
     if (!normalised) return;
     x_ = *normalised;
+    // The hydrogen model's normal hydrogen has critical values of its own, and its pairs their
+    // own reducing parameters; every other pair's constant parts are in kPairReducing.
+    const std::size_t model_hydrogen =
+        model == GergModel::Gerg2008Hydrogen2021 ? static_cast<std::size_t>(h::kHydrogen) : kComponents;
+    const auto critical_temperature = [&](std::size_t i) {
+        return i == model_hydrogen ? h::kCriticalTemperature_K : g::kComponents[i].critical_temperature_K;
+    };
+    const auto critical_density = [&](std::size_t i) {
+        return i == model_hydrogen ? h::kCriticalDensity_mol_l : g::kComponents[i].critical_density_mol_l;
+    };
+    const auto pair_reducing = [&](std::size_t i, std::size_t j) {
+        if (i != model_hydrogen && j != model_hydrogen) return kPairReducing[BinaryIndex(i, j)];
+        const g::BinaryReducing r = ReducingOf(model, i, j);
+        const double cube = 1.0 / std::cbrt(critical_density(i)) + 1.0 / std::cbrt(critical_density(j));
+        return PairReducing{r.beta_v * r.gamma_v * cube * cube * cube / 8, r.beta_v * r.beta_v,
+                            r.beta_T * r.gamma_T * std::sqrt(critical_temperature(i) * critical_temperature(j)),
+                            r.beta_T * r.beta_T};
+    };
 
     // Reducing functions, molar mass, pseudo-critical density.
     std::array<std::uint8_t, kComponents> present{};
@@ -212,17 +281,24 @@ Gerg2008Mixture::Gerg2008Mixture(std::span<const double, kComponents> fractions)
         const g::Component& ci = g::kComponents[i];
         molar_mass_ += x_[i] * ci.molar_mass_g_mol;
         sum_x_ln_x_ += x_[i] * std::log(x_[i]);
-        pseudo_volume += x_[i] / ci.critical_density_mol_l;
-        volume += x_[i] * x_[i] / ci.critical_density_mol_l;
-        temperature += x_[i] * x_[i] * ci.critical_temperature_K;
+        pseudo_volume += x_[i] / critical_density(i);
+        volume += x_[i] * x_[i] / critical_density(i);
+        temperature += x_[i] * x_[i] * critical_temperature(i);
         for (std::size_t b = a + 1; b < present_count; ++b) {
             const std::size_t j = present[b];
-            const PairReducing& r = kPairReducing[BinaryIndex(i, j)];
+            const PairReducing r = pair_reducing(i, j);
             const double xx = 2 * x_[i] * x_[j] * (x_[i] + x_[j]);
             volume += xx * r.volume / (r.beta_v2 * x_[i] + x_[j]);
             temperature += xx * r.temperature / (r.beta_t2 * x_[i] + x_[j]);
         }
         // Coefficients of the pure forms, summed over the components of one form.
+        if (i == model_hydrogen) {
+            const std::size_t offset = HydrogenFunctionOffset(0);
+            unit_present[kHydrogenUnit] = true;
+            for (std::size_t k = 0; k < h::kResidual.size(); ++k)
+                slot_coefficient_[offset + k] += x_[i] * h::kResidual[k].n * kSlotScale[offset + k];
+            continue;
+        }
         const std::size_t form = FormIndex(ci.form);
         const std::size_t offset = FormOffset(form);
         unit_present[form] = true;
@@ -237,8 +313,19 @@ Gerg2008Mixture::Gerg2008Mixture(std::span<const double, kComponents> fractions)
     std::array<double, kDepartureFunctions.size()> weight{};
     for (std::size_t p = 0; p < g::kDeparturePairs.size(); ++p) {
         const auto& pair = g::kDeparturePairs[p];
-        weight[kPairFunction[p]] += pair.f * x_[static_cast<std::size_t>(pair.i)] * x_[static_cast<std::size_t>(pair.j)];
+        if (!ReplacedPair(model, pair))
+            weight[kPairFunction[p]] += pair.f * x_[static_cast<std::size_t>(pair.i)] * x_[static_cast<std::size_t>(pair.j)];
     }
+    if (model == GergModel::Gerg2008Hydrogen2021)
+        for (std::size_t p = 0; p < h::kDeparturePairs.size(); ++p) {
+            const h::DeparturePair& pair = h::kDeparturePairs[p];
+            const double w = pair.f * x_[static_cast<std::size_t>(pair.i)] * x_[static_cast<std::size_t>(pair.j)];
+            if (w == 0) continue;
+            unit_present[kHydrogenUnit + 1 + p] = true;
+            const std::size_t offset = HydrogenFunctionOffset(p + 1);
+            for (std::size_t k = 0; k < pair.terms.size(); ++k)
+                slot_coefficient_[offset + k] = w * pair.terms[k].n * kSlotScale[offset + k];
+        }
     for (std::size_t f = 0; f < kDepartureFunctions.size(); ++f) {
         if (weight[f] == 0) continue;
         unit_present[kForms.size() + f] = true;
@@ -274,14 +361,26 @@ void Gerg2008Mixture::SetTemperature(double temperature_K) {
                                      ? whole[static_cast<std::size_t>(slot.fortieths / kFortieths)] *
                                            fraction[static_cast<std::size_t>(slot.fortieths % kFortieths)]
                                      : std::exp(slot.t * ln_tau);
-            const double v = slot_coefficient_[k] * tau_t;
+            if (slot.tau_beta == 0) {
+                const double v = slot_coefficient_[k] * tau_t;
+                sum += v;
+                sum_t += slot.t * v;
+                sum_tt += slot.t * (slot.t - 1) * v;
+                continue;
+            }
+            // tau^t exp(-beta (tau - gamma)^2): tau d/dtau gives the factor a below, and tau^2
+            // d2/dtau2 the factor a^2 - a - 2 beta tau (2 tau - gamma).
+            const double shift = tau - slot.tau_gamma;
+            const double v = slot_coefficient_[k] * tau_t * std::exp(-slot.tau_beta * shift * shift);
+            const double a_tau = slot.t - 2 * slot.tau_beta * tau * shift;
             sum += v;
-            sum_t += slot.t * v;
-            sum_tt += slot.t * (slot.t - 1) * v;
+            sum_t += a_tau * v;
+            sum_tt += (a_tau * a_tau - a_tau - 2 * slot.tau_beta * tau * (2 * tau - slot.tau_gamma)) * v;
         }
         group_tau_[active_groups_[group]] = {sum, sum_t, sum_tt};
     }
-    ideal_ = IdealGasAt(x_, temperature_K);
+    ideal_ = IdealGasAt(x_, temperature_K, true,
+                        model_ == GergModel::Gerg2008Hydrogen2021 ? IdealHydrogen::Leachman : IdealHydrogen::Gerg2008);
     temperature_ = temperature_K;
 }
 

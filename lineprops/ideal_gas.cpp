@@ -3,12 +3,14 @@
 #include <cmath>
 #include <numbers>
 
+#include "lineprops/gerg2008_hydrogen_table.h"
 #include "lineprops/gerg2008_table.h"
 
 namespace calorix::lineprops {
 namespace {
 
 namespace g = gerg2008;
+namespace h = gerg2008_hydrogen;
 
 // One component's Planck-Einstein sums at T: cv/R* (less n0_3), the enthalpy integral E(T) (K)
 // and the entropy integral F(T). With u = theta/T and e = exp(-2u), a sinh term (k = 0, 2)
@@ -54,14 +56,47 @@ const std::array<PlanckEinstein, g::kComponentCount> kAtReference = [] {
     return reference;
 }();
 
+// Leachman et al.'s normal hydrogen at T, in units of R: cv0/R = 1.5 + sum a (u^2 e)/(1 - e)^2
+// with u = theta/T and e = exp(-u); its enthalpy integral 1.5 T + sum a theta e/(1 - e) (K) and
+// entropy integral 1.5 ln T + sum a (u e/(1 - e) - ln(1 - e)).
+PlanckEinstein LeachmanHydrogenAt(double temperature_K) {
+    PlanckEinstein sums;
+    sums.cv = h::kIdealLogTau;
+    sums.enthalpy_K = h::kIdealLogTau * temperature_K;
+    sums.entropy = h::kIdealLogTau * std::log(temperature_K);
+    for (std::size_t k = 0; k < h::kIdealA.size(); ++k) {
+        const double u = h::kIdealTheta_K[k] / temperature_K;
+        const double e = std::exp(-u);
+        const double ratio = e / (1 - e);
+        sums.cv += h::kIdealA[k] * u * u * ratio / (1 - e);
+        sums.enthalpy_K += h::kIdealA[k] * h::kIdealTheta_K[k] * ratio;
+        sums.entropy += h::kIdealA[k] * (u * ratio - std::log1p(-e));
+    }
+    return sums;
+}
+
+const PlanckEinstein kLeachmanAtReference = LeachmanHydrogenAt(kIdealReferenceTemperature_K);
+
 }  // namespace
 
-IdealGasSums IdealGasAt(std::span<const double, 21> x, double temperature_K, bool integrals) {
+IdealGasSums IdealGasAt(std::span<const double, 21> x, double temperature_K, bool integrals,
+                        IdealHydrogen hydrogen) {
     IdealGasSums sums;
     const double inverse_temperature = 1 / temperature_K;
     const double ln_t = integrals ? std::log(temperature_K / kIdealReferenceTemperature_K) : 0.0;
     for (std::size_t i = 0; i < x.size(); ++i) {
         if (x[i] <= 0) continue;
+        if (hydrogen == IdealHydrogen::Leachman && i == static_cast<std::size_t>(h::kHydrogen)) {
+            // In units of R*, as the other components.
+            const double scale = x[i] * g::kR_J_molK / g::kRstar_J_molK;
+            const PlanckEinstein at = LeachmanHydrogenAt(temperature_K);
+            sums.cv += scale * at.cv;
+            if (integrals) {
+                sums.enthalpy_K += scale * (at.enthalpy_K - kLeachmanAtReference.enthalpy_K);
+                sums.entropy += scale * (at.entropy - kLeachmanAtReference.entropy);
+            }
+            continue;
+        }
         const g::Component& c = g::kComponents[i];
         if (!integrals) {
             sums.cv += x[i] * (c.n0_3 + PlanckEinsteinAt<false>(c, inverse_temperature).cv);

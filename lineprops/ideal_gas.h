@@ -23,9 +23,15 @@ struct IdealGasSums {
     double entropy = 0;
 };
 
+// Hydrogen's ideal-gas part: GERG-2008's, or that of Leachman et al.'s normal-hydrogen equation
+// (lineprops/gerg2008_hydrogen_table.h), fitted with GERG-2008's R rather than R*, on the same
+// reference state.
+enum class IdealHydrogen { Gerg2008, Leachman };
+
 // The sums for mole fractions x (the 21 components of both models, in their order) at T; the
 // enthalpy and entropy sums only when integrals is true (0 otherwise).
-IdealGasSums IdealGasAt(std::span<const double, 21> x, double temperature_K, bool integrals = true);
+IdealGasSums IdealGasAt(std::span<const double, 21> x, double temperature_K, bool integrals = true,
+                        IdealHydrogen hydrogen = IdealHydrogen::Gerg2008);
 
 // The ideal-gas molar entropy (J/(mol K)) at molar density rho (mol/l) of a mixture whose
 // temperature gave sums: R* times the temperature sum, less R ln(rho / rho0), rho0 = p0 / (R T0) the ideal gas

@@ -174,11 +174,13 @@ int Program::ListComponents() {
 }
 
 int Program::ListCorrelations() {
-    for (const auto& e : Catalogue())
-        m_out << fmt::format("{:<16}  Calorix.{}.1{}\n", e.word, e.word,
-                             IsEditionClass(e, IsoEdition{1995})   ? "  (iso6976, 1995)"
-                             : IsEditionClass(e, IsoEdition{2016}) ? "  (iso6976, 2016)"
-                                                                   : "");
+    // The catalogue's facts: groups and edition, then the parameters.
+    for (const auto& e : Catalogue()) {
+        std::string facts(e.groups);
+        if (e.iso6976Edition) facts += fmt::format("{}{}", facts.empty() ? "" : ", ", e.iso6976Edition);
+        m_out << fmt::format("{:<16}  Calorix.{}.1{}{}\n", e.word, e.word, facts.empty() ? "" : "  (" + facts + ")",
+                             e.parameters.empty() ? "" : fmt::format("  [{}]", e.parameters));
+    }
     return kExitSuccess;
 }
 

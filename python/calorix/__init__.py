@@ -253,7 +253,10 @@ def components():
 def correlations():
     """The correlation classes of the module: dicts with "word" (what evaluate() takes),
     "prog_id", "display_name", "class_id", "result_type", "unit", "iso6976_edition" (1995,
-    2016 or None) and "served" (False for a class the module cannot create)."""
+    2016 or None), "family" ("iso6976", "water", "co2e", "line"), "quantity", "groups" (the
+    selection words that take the class, ["iso6976"]), "parameters" (the tagged names of its
+    options, ["RefConditions"]) and "served" (False for a class the module cannot create): the
+    class catalogue's facts."""
     return _calorix.correlations()
 
 
