@@ -379,6 +379,12 @@ void Gerg2008Mixture::SetTemperature(double temperature_K) {
         }
         group_tau_[active_groups_[group]] = {sum, sum_t, sum_tt};
     }
+    // The second virial coefficient: d(alpha_r)/d(delta) at delta = 0 is the sum over the groups
+    // of delta^1, over the reducing density.
+    second_virial_ = 0;
+    for (std::size_t group = 0; group < active_group_count_; ++group)
+        if (kTable.group_d[active_groups_[group]] == 1) second_virial_ += group_tau_[active_groups_[group]][0];
+    second_virial_ /= reducing_density_;
     ideal_ = IdealGasAt(x_, temperature_K, true,
                         model_ == GergModel::Gerg2008Hydrogen2021 ? IdealHydrogen::Leachman : IdealHydrogen::Gerg2008);
     temperature_ = temperature_K;
@@ -434,7 +440,13 @@ LineState Gerg2008Mixture::State(double temperature_K, double pressure_kPa, Root
         r = Evaluate(rho / reducing_density_);
         return PressurePoint{rho * rt * (1 + r.a01), rt * (1 + 2 * r.a01 + r.a02)};
     };
-    const double start = root == Root::Gas ? pressure_kPa / rt : 3 * pseudo_critical_density_;
+    // The gas root starts from the second virial coefficient, Z = 1 + B rho, where that has a
+    // root, else from the ideal gas; the liquid root from a dense state.
+    double start = 3 * pseudo_critical_density_;
+    if (root == Root::Gas) {
+        const double discriminant = 1 + 4 * second_virial_ * pressure_kPa / rt;
+        start = pressure_kPa / rt / (discriminant > 0 ? (1 + std::sqrt(discriminant)) / 2 : 1.0);
+    }
     // The check at the converged density leaves its derivatives in r.
     const auto rho = SolveDensity(pressure, pressure, pressure_kPa, start, root);
     if (!rho) {

@@ -73,6 +73,7 @@ private:
     // Per temperature: for each group sum n tau^t, sum t n tau^t, sum t (t-1) n tau^t.
     double temperature_ = -1.0;
     std::array<std::array<double, 3>, kGroupCapacity> group_tau_{};
+    double second_virial_ = 0;  // B(T), l/mol
     IdealGasSums ideal_{};
 };
 

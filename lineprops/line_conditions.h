@@ -11,6 +11,8 @@
 
 namespace calorix::lineprops {
 
+enum class LineModel { Gerg2008, Detail };
+
 // The density root sought at a temperature and pressure: the gas-like (lowest) one for a vapour,
 // the liquid-like (dense) one for a liquid phase.
 enum class Root { Gas, Liquid };
@@ -18,7 +20,7 @@ enum class Root { Gas, Liquid };
 enum class LineStatus {
     Ok,
     ForeignComponent,  // the composition holds a component the model does not know
-    OutOfRange,        // temperature or pressure outside the model's extended range
+    OutOfRange,        // composition, temperature or pressure outside the model's extended range
     NoConvergence,     // the density solve found no mechanically stable root
     BadInput,          // a fraction not finite or negative, a sum of 0, T or p at or below 0
 };

@@ -27,14 +27,19 @@ HRESULT LineCorrelation::EvaluateSlots(IComponentData* data, const FluidComposit
     const double temperature = record.temperature + kZeroCelsius_K;
     const std::span<const double> cas(casNumbers.Get(), casNumbers.Get() ? usable : 0);
 
+    std::unique_lock<std::mutex> kept(m_mixturesInUse, std::try_to_lock);
     const auto value = [&](int slot, lp::Root root) {
         const double* fractions = record.moleFractions[slot];
         if (!fractions && usable > 0) return EMPTY_VALUE;
-        const lp::LineOutcome outcome = lp::EvaluateLineState(
-            m_parameter.model, std::span<const double>(fractions, fractions ? usable : 0), cas, temperature,
-            record.pressure, root);
-        return outcome.state.status == lp::LineStatus::Ok ? lp::QuantityOf(outcome.state, m_parameter.quantity)
-                                                          : EMPTY_VALUE;
+        const lp::ModelComposition mapped =
+            lp::MapComposition(std::span<const double>(fractions, fractions ? usable : 0), cas);
+        if (mapped.status != lp::LineStatus::Ok) return EMPTY_VALUE;
+        if (lp::RangeOf(m_parameter.model, mapped.x, temperature, record.pressure).range == lp::RangeClass::Outside)
+            return EMPTY_VALUE;
+        lp::LineMixture own;
+        lp::LineMixture& mixture = kept.owns_lock() ? m_mixtures[static_cast<std::size_t>(slot)] : own;
+        const lp::LineState state = mixture.State(m_parameter.model, mapped.x, temperature, record.pressure, root);
+        return state.status == lp::LineStatus::Ok ? lp::QuantityOf(state, m_parameter.quantity) : EMPTY_VALUE;
     };
 
     int present = 0, onlyPhase = -1;

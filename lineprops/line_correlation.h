@@ -1,11 +1,16 @@
-// The line-condition family: compressibility factor, density, speed of sound and isentropic
-// exponent at the fluid's own temperature and pressure, by GERG-2008 or AGA8 DETAIL.
+// The line-condition family: compressibility factor, density, speed of sound, isentropic
+// exponent, heat capacities, Joule-Thomson coefficient, enthalpy and entropy at the fluid's own
+// temperature and pressure, by GERG-2008 or AGA8 DETAIL.
 //
 // Each phase present is computed with its own composition, the vapour on the gas-like density
 // root and a liquid phase on the liquid root; the overall slot holds a value only when the
 // fluid is one phase (the value of that phase). A phase with a component outside the model's
-// 21, a state outside the model's range or a density solve that fails gets no value.
+// 21, a state outside the model's range or a density solve that fails gets no value. Each slot
+// keeps its mixture while its composition stays the same, bit for bit.
 #pragma once
+
+#include <array>
+#include <mutex>
 
 #include "framework/correlation_core.h"
 #include "lineprops/line_evaluation.h"
@@ -29,4 +34,8 @@ protected:
 
 private:
     const Parameter m_parameter;
+    // The mixture of each slot's last composition. A calculation that finds them in use by
+    // another thread forms its own.
+    std::array<calorix::lineprops::LineMixture, kSlotCount> m_mixtures;
+    std::mutex m_mixturesInUse;
 };

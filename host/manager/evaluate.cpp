@@ -44,10 +44,9 @@ bool HasWater(const Fluid& fluid, std::size_t k) {
     return false;
 }
 
-// Why a line-condition class (GERG-2008, AGA8 DETAIL) gave no value for output column k: the
-// engine asked again with the phase's composition, at the fluid's temperature and pressure.
-std::string LineValueReason(const Fluid& fluid, std::size_t k, std::string_view word) {
-    if (k == 0 && fluid.phases.size() > 1) return "the fluid is not one phase; each phase has its own value";
+// A line-condition class (GERG-2008, AGA8 DETAIL) on output column k: the engine asked again
+// with the phase's composition, at the fluid's temperature and pressure.
+calorix::lineprops::LineOutcome LineOutcomeOf(const Fluid& fluid, std::size_t k, std::string_view word) {
     // Column 0 of a fluid of one phase is that phase.
     const std::vector<double>* x = &fluid.moleFractions;
     int slot = k == 0 ? kVapourSlot : static_cast<int>(k) - 1;
@@ -61,16 +60,29 @@ std::string LineValueReason(const Fluid& fluid, std::size_t k, std::string_view 
     using namespace calorix::lineprops;
     const LineModel model = word.find("Detail") != std::string_view::npos ? LineModel::Detail : LineModel::Gerg2008;
     const Root root = slot == kVapourSlot ? Root::Gas : Root::Liquid;
-    const LineOutcome outcome =
-        EvaluateLineState(model, *x, cas, fluid.temperatureC + 273.15, fluid.pressureKPa, root);
+    return EvaluateLineState(model, *x, cas, fluid.temperatureC + 273.15, fluid.pressureKPa, root);
+}
+
+// Why a line-condition class gave no value for output column k.
+std::string LineValueReason(const Fluid& fluid, std::size_t k, std::string_view word) {
+    if (k == 0 && fluid.phases.size() > 1) return "the fluid is not one phase; each phase has its own value";
+    using namespace calorix::lineprops;
+    const LineOutcome outcome = LineOutcomeOf(fluid, k, word);
     if (outcome.state.status == LineStatus::ForeignComponent)
         for (const auto& c : fluid.components)
             if (c.casKey == outcome.foreign_cas)
                 return fmt::format("{} ({}) is not one of the model's 21 components", c.name, FormatCasNumber(c.casKey));
+    if (outcome.range.range == RangeClass::Outside) return "outside the model's range: " + DescribeLimit(outcome.range);
     if (outcome.state.status == LineStatus::Ok) return "the correlation gave no value";
     return std::string(Describe(outcome.state.status));
 }
 
+// Of a line-condition value on output column k: where it lies beyond the model's normal range.
+std::string LineValueNote(const Fluid& fluid, std::size_t k, std::string_view word) {
+    using namespace calorix::lineprops;
+    const RangeVerdict range = LineOutcomeOf(fluid, k, word).range;
+    return range.range == RangeClass::Extended ? "extended range: " + DescribeLimit(range) : "";
+}
 
 void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, const CatalogueEntry& entry,
                       CorrelationResult& r) {
@@ -92,7 +104,7 @@ void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, const
                      ? "no water dew point: no water in the fluid"
                      : "no dew point found (above the cricondenbar, or the dew-point search failed)"};
         } else {
-            s = {PhaseState::Ok, ""};
+            s = {PhaseState::Ok, "", entry.family == "line" ? LineValueNote(fluid, k, r.report.word) : ""};
         }
     }
 }
@@ -108,11 +120,20 @@ bool PlausibleValue(std::int32_t resultType, double value) noexcept {
     }
 }
 
+std::string PhaseStatus::Text() const {
+    switch (state) {
+        case PhaseState::Ok: return note.empty() ? "ok" : "ok (" + note + ")";
+        case PhaseState::Absent: return "absent";
+        case PhaseState::NotComputed: break;
+    }
+    return "not computed";
+}
+
 std::string CorrelationResult::StatusText() const {
     if (FAILED(report.status)) return fmt::format("{} failed: {}", report.failedStep, FormatStatus(report.status));
     if (!problem.empty()) return problem;
     if (phases[0].state != PhaseState::Ok) return "not computed: " + phases[0].reason;
-    return "ok";
+    return phases[0].Text();
 }
 
 std::vector<std::string> SolidPhaseWarnings(const Fluid& fluid) {
@@ -224,7 +245,10 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
         }
         for (std::size_t k = 0; k < kOutputColumns && r.problem.empty() && SUCCEEDED(r.report.status); ++k) {
             auto& v = r.report.phaseValues[kPhaseValueIndex[k]];
-            if (v && !PlausibleValue(r.report.resultType, *v)) {
+            // A line-condition value may be negative (enthalpy and entropy on the equation's
+            // reference state, a Joule-Thomson coefficient above its inversion temperature);
+            // its engine has checked the state.
+            if (v && !(slot.entry->family == "line" ? std::isfinite(*v) : PlausibleValue(r.report.resultType, *v))) {
                 r.problem = fmt::format("invalid value {} for the {} phase", *v, kPhaseKey[k]);
                 v.reset();
             }

@@ -126,10 +126,6 @@ py::dict FluidDict(const Fluid& f) {
     return d;
 }
 
-const char* StateWord(PhaseState state) {
-    return state == PhaseState::Ok ? "ok" : state == PhaseState::Absent ? "absent" : "not computed";
-}
-
 // One fluid's results: the values by class word and phase, and beside them what the command
 // line's JSON says of each class (status, phases' states and reasons, unit, edition).
 py::dict ResultDict(const FluidResult& result, const std::vector<std::string>& warnings) {
@@ -152,7 +148,7 @@ py::dict ResultDict(const FluidResult& result, const std::vector<std::string>& w
             phaseValues[kPhaseKey[k]] =
                 s.state == PhaseState::Ok ? Optional(r.phaseValues[kPhaseValueIndex[k]]) : py::none();
             py::dict phase;
-            phase["status"] = StateWord(s.state);
+            phase["status"] = s.Text();
             if (s.state == PhaseState::NotComputed) phase["reason"] = s.reason;
             classStatus[kPhaseKey[k]] = phase;
         }

@@ -9,10 +9,15 @@
 
 #include "lineprops/detail.h"
 #include "lineprops/gerg2008.h"
+#include "lineprops/line_range.h"
 
 namespace {
 
+using calorix::lineprops::DescribeLimit;
 using calorix::lineprops::DetailMixture;
+using calorix::lineprops::LineModel;
+using calorix::lineprops::RangeClass;
+using calorix::lineprops::RangeOf;
 using calorix::lineprops::Gerg2008Mixture;
 using calorix::lineprops::LineStatus;
 using calorix::lineprops::Root;
@@ -57,6 +62,46 @@ TEST(Detail, CheckPointOfTheReferenceImplementation) {
     ExpectRelative(state.isochoric_heat_capacity_J_molK, 39.12076154430332, 1e-9, "cv");
     ExpectRelative(state.isobaric_heat_capacity_J_molK, 58.54617672380667, 1e-9, "cp");
     ExpectRelative(state.joule_thomson_K_kPa, 7.432969304794577e-05, 1e-9, "Joule-Thomson coefficient");
+}
+
+// The range class and its reason after the published ranges (line_range.h), each case with the
+// first limit it passes: components and groups of DETAIL, T and p of both models.
+TEST(LineRange, ClassAndReasonAfterThePublishedRanges) {
+    // methane, nitrogen, CO2, ethane, propane, isobutane, n-butane, ..., hydrogen (14)
+    const std::array<double, 21> pipeline{0.9, 0.02, 0.015, 0.045, 0.012, 0.003, 0.003, 0.0, 0.002};
+    std::array<double, 21> hydrogen20 = pipeline;
+    hydrogen20[14] = 0.25;  // 20 % of the whole once scaled
+    std::array<double, 21> propane15{0.85, 0, 0, 0, 0.15};
+    std::array<double, 21> butanes{0.968, 0.02, 0, 0, 0, 0.006, 0.006};
+    std::array<double, 21> lean{0.4, 0.6};
+    struct Case {
+        LineModel model;
+        const std::array<double, 21>* x;
+        double t_K, p_kPa;
+        RangeClass range;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {LineModel::Detail, &pipeline, 288.15, 5000, RangeClass::Normal, ""},
+        {LineModel::Detail, &hydrogen20, 288.15, 5000, RangeClass::Extended, "hydrogen 20 % above 10 %"},
+        {LineModel::Detail, &propane15, 288.15, 5000, RangeClass::Outside, "propane 15 % above 12 %"},
+        {LineModel::Detail, &butanes, 288.15, 5000, RangeClass::Extended, "butanes 1.2 % above 1 %"},
+        {LineModel::Detail, &lean, 288.15, 5000, RangeClass::Extended, "methane 40 % below 45 %"},
+        {LineModel::Detail, &pipeline, 288.15, 20000, RangeClass::Extended, "p 20 MPa above 12 MPa"},
+        {LineModel::Detail, &pipeline, 700, 5000, RangeClass::Outside, "T 700.00 K above 673.00 K"},
+        // An outside component weighs more than an extended state.
+        {LineModel::Detail, &propane15, 400, 20000, RangeClass::Outside, "propane 15 % above 12 %"},
+        {LineModel::Gerg2008, &hydrogen20, 288.15, 5000, RangeClass::Normal, ""},
+        {LineModel::Gerg2008, &pipeline, 500, 5000, RangeClass::Extended, "T 500.00 K above 450.00 K"},
+        {LineModel::Gerg2008, &pipeline, 80, 1000, RangeClass::Extended, "T 80.00 K below 90.00 K"},
+        {LineModel::Gerg2008, &pipeline, 300, 50000, RangeClass::Extended, "p 50 MPa above 35 MPa"},
+        {LineModel::Gerg2008, &pipeline, 750, 5000, RangeClass::Outside, "T 750.00 K above 700.00 K"},
+    };
+    for (const Case& c : cases) {
+        const auto verdict = RangeOf(c.model, *c.x, c.t_K, c.p_kPa);
+        EXPECT_EQ(verdict.range, c.range) << c.reason;
+        EXPECT_EQ(DescribeLimit(verdict), c.reason);
+    }
 }
 
 }  // namespace
