@@ -13,10 +13,43 @@ constexpr double kZeroCelsius_K = 273.15;
 // take the liquid root.
 lp::Root RootOfPhase(int slot) { return slot == 0 ? lp::Root::Gas : lp::Root::Liquid; }
 
+// What "Phase_Status" says of a solve without a value (a foreign component and a state outside
+// the model's range are told before).
+double StatusOf(lp::LineStatus status) {
+    switch (status) {
+        case lp::LineStatus::Ok: return EncodeValueStatus(ValueStatus::Ok);
+        case lp::LineStatus::ForeignComponent: return EncodeValueStatus(ValueStatus::ForeignComponent);
+        case lp::LineStatus::OutOfRange: return EncodeValueStatus(ValueStatus::OutOfRange);
+        case lp::LineStatus::NoConvergence: return EncodeValueStatus(ValueStatus::NoConvergence);
+        case lp::LineStatus::BadInput: break;
+    }
+    return EncodeValueStatus(ValueStatus::BadInput);
+}
+
 }  // namespace
+
+LineCorrelation::~LineCorrelation() {
+    TeardownCore();
+    m_gergModel = nullptr;
+}
+
+HRESULT LineCorrelation::Initialize() {
+    if (m_parameter.model != lp::LineModel::Gerg2008) return InitializeVariables(nullptr);
+    return InitializeVariables(&m_gergModel, kGergModelName);
+}
 
 HRESULT LineCorrelation::EvaluateSlots(IComponentData* data, const FluidComposition& record,
                                        double results[kSlotCount]) {
+    // The selected GERG-2008 model; the data server accepts only defined options, without
+    // definitions it holds any index, and one that names no model fails the calculation.
+    std::int32_t option = 0;
+    if (m_gergModel) {
+        platform::ComPtr<IEnumVariable> variable(m_gergModel.Get());
+        if (FAILED(variable->GetValue(0, &option))) return E_FAIL;
+    }
+    const auto gergModel = lp::GergModelOfOption(option);
+    if (!gergModel) return E_FAIL;
+
     std::int32_t count = std::max(record.componentCount, 0);
     TaskArray casNumbers;
     if (FAILED(RequestProperty(data, "CAS_Numbers", &count, &casNumbers))) return E_FAIL;
@@ -33,12 +66,25 @@ HRESULT LineCorrelation::EvaluateSlots(IComponentData* data, const FluidComposit
         if (!fractions && usable > 0) return EMPTY_VALUE;
         const lp::ModelComposition mapped =
             lp::MapComposition(std::span<const double>(fractions, fractions ? usable : 0), cas);
-        if (mapped.status != lp::LineStatus::Ok) return EMPTY_VALUE;
-        if (lp::RangeOf(m_parameter.model, mapped.x, temperature, record.pressure).range == lp::RangeClass::Outside)
+        if (mapped.status != lp::LineStatus::Ok) {
+            m_slotStatus[slot] = mapped.status == lp::LineStatus::ForeignComponent
+                                     ? EncodeValueStatus(ValueStatus::ForeignComponent, mapped.foreign_cas)
+                                     : EncodeValueStatus(ValueStatus::BadInput);
             return EMPTY_VALUE;
+        }
+        const lp::RangeVerdict range = lp::RangeOf(m_parameter.model, mapped.x, temperature, record.pressure);
+        if (range.range == lp::RangeClass::Outside) {
+            m_slotStatus[slot] = EncodeValueStatus(ValueStatus::OutOfRange, lp::EncodeLimit(range));
+            return EMPTY_VALUE;
+        }
         lp::LineMixture own;
         lp::LineMixture& mixture = kept.owns_lock() ? m_mixtures[static_cast<std::size_t>(slot)] : own;
-        const lp::LineState state = mixture.State(m_parameter.model, mapped.x, temperature, record.pressure, root);
+        const lp::LineState state =
+            mixture.State(m_parameter.model, *gergModel, mapped.x, temperature, record.pressure, root);
+        m_slotStatus[slot] = state.status != lp::LineStatus::Ok ? StatusOf(state.status)
+                             : range.range == lp::RangeClass::Extended
+                                 ? EncodeValueStatus(ValueStatus::ExtendedRange, lp::EncodeLimit(range))
+                                 : EncodeValueStatus(ValueStatus::Ok);
         return state.status == lp::LineStatus::Ok ? lp::QuantityOf(state, m_parameter.quantity) : EMPTY_VALUE;
     };
 
@@ -51,9 +97,13 @@ HRESULT LineCorrelation::EvaluateSlots(IComponentData* data, const FluidComposit
     }
     // The overall fluid has a value only as one phase; a host that marks no phase is taken as
     // one gas.
-    if (present == 1)
+    if (present == 1) {
         results[kOverallSlot] = results[onlyPhase];
-    else if (present == 0)
+        m_slotStatus[kOverallSlot] = m_slotStatus[onlyPhase];
+    } else if (present == 0) {
         results[kOverallSlot] = value(kOverallSlot, lp::Root::Gas);
+    } else {
+        m_slotStatus[kOverallSlot] = EncodeValueStatus(ValueStatus::NotOnePhase);
+    }
     return S_OK;
 }

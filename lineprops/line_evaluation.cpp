@@ -49,6 +49,12 @@ std::int64_t CasKey(double cas_number) noexcept {
     return static_cast<std::int64_t>(rounded);
 }
 
+std::optional<GergModel> GergModelOfOption(std::int32_t option) noexcept {
+    if (option == 0) return GergModel::Gerg2008;
+    if (option == 1) return GergModel::Gerg2008Hydrogen2021;
+    return std::nullopt;
+}
+
 ModelComposition MapComposition(std::span<const double> fractions, std::span<const double> cas_numbers) {
     ModelComposition mapped;
     const std::size_t count = std::min(fractions.size(), cas_numbers.size());
@@ -71,13 +77,14 @@ ModelComposition MapComposition(std::span<const double> fractions, std::span<con
     return mapped;
 }
 
-LineState LineMixture::State(LineModel model, const std::array<double, 21>& x, double temperature_K,
-                             double pressure_kPa, Root root) {
-    const bool same = model == model_ && std::memcmp(x.data(), x_.data(), sizeof x_) == 0;
+LineState LineMixture::State(LineModel model, GergModel gerg_model, const std::array<double, 21>& x,
+                             double temperature_K, double pressure_kPa, Root root) {
+    const bool same = model == model_ && gerg_model == gerg_model_ && std::memcmp(x.data(), x_.data(), sizeof x_) == 0;
     model_ = model;
+    gerg_model_ = gerg_model;
     x_ = x;
     if (model == LineModel::Gerg2008) {
-        if (!same || !gerg_) gerg_.emplace(x);
+        if (!same || !gerg_) gerg_.emplace(x, gerg_model);
         return gerg_->State(temperature_K, pressure_kPa, root);
     }
     if (!same || !detail_) detail_.emplace(x);
@@ -85,7 +92,7 @@ LineState LineMixture::State(LineModel model, const std::array<double, 21>& x, d
 }
 
 LineOutcome EvaluateLineState(LineModel model, std::span<const double> fractions, std::span<const double> cas_numbers,
-                              double temperature_K, double pressure_kPa, Root root) {
+                              double temperature_K, double pressure_kPa, Root root, GergModel gerg_model) {
     LineOutcome outcome;
     const ModelComposition mapped = MapComposition(fractions, cas_numbers);
     outcome.foreign_cas = mapped.foreign_cas;
@@ -98,7 +105,7 @@ LineOutcome EvaluateLineState(LineModel model, std::span<const double> fractions
         outcome.state.status = LineStatus::OutOfRange;
         return outcome;
     }
-    outcome.state = LineMixture().State(model, mapped.x, temperature_K, pressure_kPa, root);
+    outcome.state = LineMixture().State(model, gerg_model, mapped.x, temperature_K, pressure_kPa, root);
     return outcome;
 }
 

@@ -55,21 +55,27 @@ ModelComposition MapComposition(std::span<const double> fractions, std::span<con
 // temperature stays).
 class LineMixture {
 public:
-    LineState State(LineModel model, const std::array<double, 21>& x, double temperature_K, double pressure_kPa,
-                    Root root);
+    LineState State(LineModel model, GergModel gerg_model, const std::array<double, 21>& x, double temperature_K,
+                    double pressure_kPa, Root root);
 
 private:
     LineModel model_ = LineModel::Gerg2008;
+    GergModel gerg_model_ = GergModel::Gerg2008;
     std::array<double, 21> x_{};
     std::optional<Gerg2008Mixture> gerg_;
     std::optional<DetailMixture> detail_;
 };
 
+// The GERG-2008 model of option index "Model" (0 the published equation, 1 with the 2021
+// hydrogen binaries); nothing for another index.
+std::optional<GergModel> GergModelOfOption(std::int32_t option) noexcept;
+
 // MapComposition, the range class, and a mixture formed for the one call; a state outside the
-// model's range is OutOfRange without a solve.
+// model's range is OutOfRange without a solve. gerg_model selects the GERG-2008 variant (DETAIL
+// has none).
 LineOutcome EvaluateLineState(LineModel model, std::span<const double> fractions,
                               std::span<const double> cas_numbers, double temperature_K, double pressure_kPa,
-                              Root root);
+                              Root root, GergModel gerg_model = GergModel::Gerg2008);
 
 // The quantity of an Ok state in the class's unit (0 for one the model does not give).
 double QuantityOf(const LineState& state, LineQuantity quantity) noexcept;

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 #include "lineprops/line_conditions.h"
@@ -32,11 +33,18 @@ struct RangeVerdict {
     double value = 0;       // the share (mole fraction), T (K) or p (kPa)
     double bound = 0;       // the bound passed, in the same unit
     bool above = true;      // above the bound (else below it)
+    int place = 0;          // the limit's place in the published ranges (1 on; 0 none)
 };
 
 // The range class of the composition x on the models' 21 components (any positive sum; the
 // shares are x over its sum) at T and p.
 RangeVerdict RangeOf(LineModel model, const std::array<double, 21>& x, double temperature_K, double pressure_kPa);
+
+// The verdict as one whole number, for "Phase_Status": the limit's place plus 64 times the value
+// passed (a share in millionths, T in mK, p in units of 10 Pa); 0 for a normal state. Decoding
+// gives the verdict back, its value to those units.
+std::int64_t EncodeLimit(const RangeVerdict& verdict) noexcept;
+RangeVerdict DecodeLimit(std::int64_t code) noexcept;
 
 // The limit in words: "hydrogen 20 % above 10 %", "T 720 K above 700 K", "p 40 MPa above 35 MPa";
 // "" for a normal state.

@@ -45,8 +45,37 @@ Without --fluid a pipeline natural gas is used (12 components, 5000 kPa, 15 degC
 A batch (calorix-host batch --fluid F) is a JSON list of such objects, or a CSV file with a
 header (id, temperature_C, pressure_kPa, molar_flow_kmol_h, then one column per component).)";
 
+// The help of every command (--help-all, which the man page is made from): after the program's
+// own options, each command as "calorix-host batch [MODULE]:" with its description and its options
+// after a blank line, which help2man makes into a subsection per command. The fluid file is
+// described by --help (and by the man page's own section).
+class HelpAllFormatter : public CLI::Formatter {
+public:
+    HelpAllFormatter() {
+        column_width(32);  // two spaces at least between an option and its text, which help2man needs
+        label("SUBCOMMAND", "COMMAND");
+    }
+    std::string make_expanded(const CLI::App* command) const override {
+        std::string positionals, options;
+        for (const CLI::Option* o : command->get_options()) {
+            if (o == command->get_help_ptr() || o == command->get_help_all_ptr() || o->get_group().empty()) continue;
+            if (o->get_positional())
+                positionals += make_option(o, true);
+            else
+                options += make_option(o, false);
+        }
+        std::string usage;
+        for (const CLI::Option* o : command->get_options())
+            if (o->get_positional()) usage += " [" + o->get_name() + "]";
+        return fmt::format("\n{} {}{}:\n  {}\n\n{}{}", kProgram, command->get_name(), usage,
+                           command->get_description(), positionals, options);
+    }
+    std::string make_footer(const CLI::App*) const override { return {}; }
+};
+
 constexpr std::uint32_t kRunOptions = kOptFluid | kOptModule | kOptRefTemp | kOptFormat | kOptCorrelations | kOptFlash |
-                                     kOptNormalise | kOptEdition | kOptRef | kOptOutputUnits | kOptMethaneOrigin;
+                                     kOptNormalise | kOptEdition | kOptRef | kOptOutputUnits | kOptMethaneOrigin |
+                                     kOptGergModel;
 constexpr std::uint32_t kBatchOptions = kRunOptions | kOptStrict | kOptDelimiter;
 constexpr std::uint32_t kEnvelopeOptions = kOptFluid | kOptModule | kOptFormat | kOptNormalise | kOptOutputUnits;
 
@@ -79,9 +108,6 @@ private:
     // The fluid of --fluid (the default gas without it); false after a message.
     bool ReadFluids(std::vector<Fluid>& fluids);
     FluidReadOptions ReadOptions() const;
-    // Warns when the fluid is no gas at the reference conditions of the ISO 6976 classes run.
-    void WarnIfNoGas(const Fluid& fluid, const std::string& where, std::span<const CatalogueEntry* const> classes,
-                     const IsoEdition& edition);
     struct Inputs {
         std::vector<Fluid> fluids;
         std::vector<const CatalogueEntry*> classes;
@@ -190,19 +216,6 @@ FluidReadOptions Program::ReadOptions() const {
                                                                               : ','};
 }
 
-void Program::WarnIfNoGas(const Fluid& fluid, const std::string& where, std::span<const CatalogueEntry* const> classes,
-                          const IsoEdition& edition) {
-    std::optional<double> metering;
-    for (const CatalogueEntry* e : classes)
-        if (const auto own = EditionOfClass(*e, edition)) metering = std::min(metering.value_or(own->meteringC), own->meteringC);
-    if (!metering) return;
-    const double z = CompressionFactorAtReference(fluid, *metering);
-    if (z < kGasCompressionFactor)
-        Warn(fmt::format("{}compression factor {:.3f} at {:g} degC and 101.325 kPa, below {:g}: the fluid is no gas "
-                         "there, and ISO 6976 heating values and densities are for gases",
-                         where.empty() ? "" : where + ": ", z, *metering, kGasCompressionFactor));
-}
-
 bool Program::ReadFluids(std::vector<Fluid>& fluids) {
     const FluidReadOptions readOptions = ReadOptions();
     std::vector<ParsedFluid> parsed;
@@ -243,20 +256,10 @@ int Program::RunOne() {
     if (const auto status = Prepare(false, in)) return *status;
     const auto& [fluids, classes, optional, settings, manager] = in;
 
-    WarnIfNoGas(fluids[0], m_options.fluid, classes, settings.edition);
     FluidEvaluator evaluator(manager, classes, optional, settings);
     for (const auto& word : evaluator.LeftOut()) Warn(fmt::format("the module does not serve {}; left out", word));
     const FluidResult result = evaluator.Evaluate(fluids[0]);
-    for (const auto& w : SolidPhaseWarnings(result.fluid)) Warn(w);
-    if (!m_options.flash && fluids[0].phases.empty()) {
-        Fluid probe = fluids[0];
-        std::string ignored;
-        if (Equilibrate(probe, ignored) && probe.phases.size() > 1)
-            m_err << fmt::format("{}: hint: the fluid splits into {} phases at {:.2f} degC and {:.1f} kPa; the "
-                                 "values are for one vapour phase of the overall composition. Run with --flash "
-                                 "for each phase.\n",
-                                 kProgram, probe.phases.size(), probe.temperatureC, probe.pressureKPa);
-    }
+    for (const auto& w : result.warnings) Warn(m_options.fluid.empty() ? w : m_options.fluid + ": " + w);
 
     const RunDescription run = DescribeRun(settings, classes, m_options.outputUnits == "us");
     if (m_options.format == "json")
@@ -303,7 +306,8 @@ int Program::RunBatch() {
     const auto start = std::chrono::steady_clock::now();
     auto lastDrawn = start;
     auto seconds = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
-    std::size_t count = 0, refused = 0, failed = 0;
+    std::size_t count = 0, read = 0, refused = 0, failed = 0;
+    WarningTally tally;   // a warning that repeats is shown a few times, then summarised
     std::string inputError;   // a failure of the whole file met after the first rows
     m_out << (json ? JsonBatchHead(run) : CsvHeader());
     const auto leftOut = StreamBatch(
@@ -315,18 +319,22 @@ int Program::RunBatch() {
             } catch (const FluidInputError& e) {
                 input.problem = inputError = e.what();
             }
+            ++read;
             if (input.fluid) {
                 if (!m_options.strict)
-                    for (const auto& w : input.fluid->warnings) Warn(w);
-                WarnIfNoGas(input.fluid->fluid, input.where, classes, settings.edition);
+                    for (const auto& w : input.fluid->warnings)
+                        if (tally.Add(read, w)) Warn(w);
                 entry.fluid = std::move(input.fluid->fluid);
             }
             entry.problem = std::move(input.problem);
+            entry.where = std::move(input.where);
             return true;
         },
         [&](const BatchEntry& entry, const FluidResult* result) {
             ++count;
             if (result) {
+                for (const auto& w : result->warnings)
+                    if (tally.Add(count, w)) Warn(entry.where + ": " + w);
                 failed += result->Ok() ? 0 : 1;
                 m_out << (json ? JsonBatchFluid(run, *result, count == 1) : CsvRows(run, *result, count));
             } else {
@@ -345,6 +353,7 @@ int Program::RunBatch() {
     if (json) m_out << JsonBatchTail();
     if (lastDrawn != start)   // a batch that ends within the first redraw needs no bar
         m_err << ProgressBar({count, 1.0, seconds(), platform::StandardErrorColumns(), true}) << std::flush;
+    for (const auto& line : tally.Summary()) Warn(line);
     for (const auto& word : leftOut) Warn(fmt::format("the module does not serve {}; left out", word));
     if (refused)
         Fail(kExitBadInput, fmt::format("{} of {} fluids refused (bad input; see the error rows)", refused, count));
@@ -462,6 +471,8 @@ int Program::Run(int argc, const char* const* argv) {
     AddOptions(app, m_options, kRunOptions);
     bool version = false;
     app.add_flag("--version", version, "Print the program's version");
+    // The help of every command with its options (the man page is made from it).
+    app.set_help_all_flag("--help-all", "Print every command with its options (the fluid file: --help)");
 
     auto* batch = app.add_subcommand("batch", "Many fluids (a JSON list or a CSV file), one CSV row per fluid and "
                                               "correlation (or one JSON document)");
@@ -483,6 +494,8 @@ int Program::Run(int argc, const char* const* argv) {
     auto* components = app.add_subcommand("components", "List the host's components (CAS, molar mass, class, name)");
     auto* correlations = app.add_subcommand("correlations", "List the correlation classes");
     app.require_subcommand(0, 1);
+    for (CLI::App* command : app.get_subcommands({})) command->group("Commands");
+    app.get_formatter()->label("SUBCOMMAND", "COMMAND");
     app.footer(kFluidHelp);
 
     try {
@@ -491,6 +504,11 @@ int Program::Run(int argc, const char* const* argv) {
         app.parse(args);
     } catch (const CLI::CallForHelp&) {
         m_out << app.help();
+        return kExitSuccess;
+    } catch (const CLI::CallForAllHelp&) {
+        app.formatter(std::make_shared<HelpAllFormatter>());
+        for (CLI::App* command : app.get_subcommands({})) command->formatter(app.get_formatter());
+        m_out << app.help("", CLI::AppFormatMode::All);
         return kExitSuccess;
     } catch (const CLI::ParseError& e) {
         std::string what = e.what();
