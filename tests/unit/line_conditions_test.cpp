@@ -101,6 +101,12 @@ TEST(LineRange, ClassAndReasonAfterThePublishedRanges) {
         const auto verdict = RangeOf(c.model, *c.x, c.t_K, c.p_kPa);
         EXPECT_EQ(verdict.range, c.range) << c.reason;
         EXPECT_EQ(DescribeLimit(verdict), c.reason);
+        // As "Phase_Status" carries it to a host.
+        const auto carried = calorix::lineprops::DecodeLimit(calorix::lineprops::EncodeLimit(verdict));
+        EXPECT_EQ(DescribeLimit(carried), c.reason);
+        if (verdict.range != RangeClass::Normal) {
+            EXPECT_EQ(carried.range, c.range) << c.reason;
+        }
     }
 }
 
