@@ -1,9 +1,12 @@
-// GERG-2008 and DETAIL at 288.15 K and 5000 kPa for an 8-component pipeline gas: the mixture
-// set-up, the density solve and Z, speed of sound and isentropic exponent, per iteration.
+// GERG-2008 and DETAIL at 288.15 K and 5000 kPa for an 8-component pipeline gas: the density
+// solve and every property of the state (Z, density, speed of sound, isentropic exponent, heat
+// capacities, Joule-Thomson coefficient, enthalpy, entropy), per iteration; each model with its
+// mixture kept between calls and with the mixture set up on every call. With a local copy of
+// NIST's public AGA8 code given to scripts/bench_line_conditions.sh, the same cases of that
+// code run in the same program (nist_aga8_bench.cpp).
 #include <benchmark/benchmark.h>
 
-#include <array>
-
+#include "bench/line_conditions_gas.h"
 #include "lineprops/detail.h"
 #include "lineprops/gerg2008.h"
 
@@ -11,33 +14,27 @@ namespace {
 
 using calorix::lineprops::DetailMixture;
 using calorix::lineprops::Gerg2008Mixture;
+using bench::kPipelineGas;
 
-// methane 0.9, nitrogen 0.02, CO2 0.015, ethane 0.045, propane 0.012, isobutane 0.003,
-// n-butane 0.003, n-pentane 0.002, in the models' component order.
-constexpr std::array<double, 21> kPipelineGas{0.9, 0.02, 0.015, 0.045, 0.012, 0.003, 0.003, 0.0, 0.002};
-
-void BM_GergDensityAndProperties(benchmark::State& state) {
+template <class Mixture>
+void SetUpEveryCall(benchmark::State& state) {
     for (auto _ : state) {
-        Gerg2008Mixture gas(kPipelineGas);
-        benchmark::DoNotOptimize(gas.State(288.15, 5000.0));
+        Mixture gas(kPipelineGas);
+        benchmark::DoNotOptimize(gas.State(bench::kLineTemperature_K, bench::kLinePressure_kPa));
     }
 }
-BENCHMARK(BM_GergDensityAndProperties);
 
 // The same gas kept between calls: a new density solve at the same temperature.
-void BM_GergDensityAndPropertiesSameMixture(benchmark::State& state) {
-    Gerg2008Mixture gas(kPipelineGas);
-    for (auto _ : state) benchmark::DoNotOptimize(gas.State(288.15, 5000.0));
+template <class Mixture>
+void MixtureKept(benchmark::State& state) {
+    Mixture gas(kPipelineGas);
+    for (auto _ : state) benchmark::DoNotOptimize(gas.State(bench::kLineTemperature_K, bench::kLinePressure_kPa));
 }
-BENCHMARK(BM_GergDensityAndPropertiesSameMixture);
 
-void BM_DetailDensity(benchmark::State& state) {
-    for (auto _ : state) {
-        DetailMixture gas(kPipelineGas);
-        benchmark::DoNotOptimize(gas.State(288.15, 5000.0));
-    }
-}
-BENCHMARK(BM_DetailDensity);
+BENCHMARK(SetUpEveryCall<Gerg2008Mixture>)->Name("BM_Gerg2008_SetUpEveryCall");
+BENCHMARK(MixtureKept<Gerg2008Mixture>)->Name("BM_Gerg2008_MixtureKept");
+BENCHMARK(SetUpEveryCall<DetailMixture>)->Name("BM_Detail_SetUpEveryCall");
+BENCHMARK(MixtureKept<DetailMixture>)->Name("BM_Detail_MixtureKept");
 
 // The pipeline gas blended with 20 % hydrogen, set up on every call: argument 0 GERG-2008 as
 // published, 1 GERG-2008 with the 2021 hydrogen binaries.

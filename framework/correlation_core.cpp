@@ -233,9 +233,11 @@ HRESULT CorrelationBase::Calculate(std::int32_t key) {
         if (SUCCEEDED(fluid.results->GetVariable(kPhaseStatusWideName, variable.Put())) && variable &&
             SUCCEEDED(variable.As(&status)) && status)
             for (int slot : {kOverallSlot, 0, 1, 2, 3})
-                status->SetValue(kPhaseValuesIndex[slot], results[slot] != EMPTY_VALUE
-                                                              ? EncodeValueStatus(ValueStatus::Ok)
-                                                              : m_slotStatus[slot]);
+                status->SetValue(kPhaseValuesIndex[slot],
+                                 results[slot] == EMPTY_VALUE ||
+                                         DecodeValueStatus(m_slotStatus[slot]).status == ValueStatus::ExtendedRange
+                                     ? m_slotStatus[slot]
+                                     : EncodeValueStatus(ValueStatus::Ok));
         return S_OK;
     });
 }

@@ -136,7 +136,7 @@ protected:
     // The property step of the driver: evaluates the composition slots of a filled record
     // into results (slots 0-4; each starts at EMPTY_VALUE). A failure writes nothing. A slot
     // left without a value may say why in m_slotStatus (EncodeValueStatus; each starts at
-    // NoValue, and a slot with a value is Ok whatever it holds).
+    // NoValue, and a slot with a value is Ok whatever it holds but ExtendedRange).
     virtual HRESULT EvaluateSlots(IComponentData* data, const FluidComposition& record, double results[kSlotCount]);
 
     // Releases sets, vector and attachments (the first part of the teardown); a family

@@ -15,12 +15,14 @@ enum class ValueStatus : std::int32_t {
     Ok = 0,                // the slot has its value
     NoValue = 1,           // no value, no reason given
     ForeignComponent = 2,  // a component the model does not have; the detail is its CAS number
-    OutOfRange = 3,        // temperature or pressure outside the model's range
+    OutOfRange = 3,        // outside the model's range; the detail, where not 0, the limit passed
     NoConvergence = 4,     // the model's solve found no answer
     BadInput = 5,          // a fraction, temperature or pressure that is not valid
     NotOnePhase = 6,       // the overall slot of a fluid of several phases
     NoWater = 7,           // a water dew point of a composition without water
     NoDewPoint = 8,        // no dew point found: above the cricondenbar, or the search failed
+    ExtendedRange = 9,     // the slot has its value, beyond the model's normal range; the detail
+                           // is the limit passed (lineprops EncodeLimit), as OutOfRange's may be
 };
 
 // A status as the vector holds it: the code, plus sixteen times its detail (a CAS number
@@ -38,6 +40,6 @@ struct DecodedValueStatus {
 constexpr DecodedValueStatus DecodeValueStatus(double value) noexcept {
     if (!(value >= 0.0 && value < 9.0e15)) return {};
     const auto whole = static_cast<std::int64_t>(value);
-    if (static_cast<double>(whole) != value || whole % 16 > static_cast<std::int32_t>(ValueStatus::NoDewPoint)) return {};
+    if (static_cast<double>(whole) != value || whole % 16 > static_cast<std::int32_t>(ValueStatus::ExtendedRange)) return {};
     return {static_cast<ValueStatus>(whole % 16), whole / 16};
 }

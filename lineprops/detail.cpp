@@ -44,57 +44,103 @@ static_assert(ExponentsAreHalves());
 
 constexpr int kMinHalf = -26, kMaxHalf = 46;
 
-// root^h for h in kMinHalf..kMaxHalf, by repeated multiplication.
+// Terms 13..58 of the density series grouped by their density function D^b exp(-D^k): the
+// coefficients of one group are summed once per temperature, so that a density costs one
+// function per group.
+struct SeriesGroups {
+    std::array<int, dt::kTerms.size()> group_of{};
+    std::array<double, dt::kTerms.size()> b{};
+    std::array<int, dt::kTerms.size()> k{};
+    std::size_t count = 0;
+    // The terms in order of their groups, and where each group's terms end in that order.
+    std::array<std::uint8_t, dt::kTerms.size()> by_group{};
+    std::array<std::uint8_t, dt::kTerms.size()> end{};
+};
+
+constexpr SeriesGroups MakeSeriesGroups() {
+    SeriesGroups groups;
+    for (std::size_t n = 12; n < dt::kTerms.size(); ++n) {
+        std::size_t g = 0;
+        while (g < groups.count && !(groups.b[g] == dt::kTerms[n].b && groups.k[g] == dt::kTerms[n].k)) ++g;
+        if (g == groups.count) {
+            groups.b[g] = dt::kTerms[n].b;
+            groups.k[g] = dt::kTerms[n].k;
+            ++groups.count;
+        }
+        groups.group_of[n] = static_cast<int>(g);
+    }
+    std::size_t next = 0;
+    for (std::size_t g = 0; g < groups.count; ++g) {
+        for (std::size_t n = 12; n < dt::kTerms.size(); ++n)
+            if (groups.group_of[n] == static_cast<int>(g)) groups.by_group[next++] = static_cast<std::uint8_t>(n);
+        groups.end[g] = static_cast<std::uint8_t>(next);
+    }
+    return groups;
+}
+
+constexpr SeriesGroups kGroups = MakeSeriesGroups();
+static_assert(kGroups.count <= DetailMixture::kGroupCapacity);
+
+// root^h for h in kMinHalf..kMaxHalf, each power the product of two nearer zero.
 std::array<double, kMaxHalf - kMinHalf + 1> HalfPowers(double root) {
-    std::array<double, kMaxHalf - kMinHalf + 1> p{};
-    p[-kMinHalf] = 1;
-    for (int h = 1; h <= kMaxHalf; ++h) p[h - kMinHalf] = p[h - 1 - kMinHalf] * root;
+    std::array<double, kMaxHalf - kMinHalf + 1> p;
+    double* const up = p.data() - kMinHalf;  // up[h] = root^h
+    up[0] = 1;
+    up[1] = root;
+    for (unsigned h = 2; h <= kMaxHalf; ++h) up[h] = up[h >> 1] * up[(h + 1) >> 1];
+    // down[-h] = root^-h, stored downwards from root^0.
+    double* const down = up;
     const double inverse = 1 / root;
-    for (int h = -1; h >= kMinHalf; --h) p[h - kMinHalf] = p[h + 1 - kMinHalf] * inverse;
+    down[-1] = inverse;
+    for (unsigned h = 2; h <= -kMinHalf; ++h)
+        down[-static_cast<int>(h)] = down[-static_cast<int>(h >> 1)] * down[-static_cast<int>((h + 1) >> 1)];
     return p;
 }
 
-int Half(double u) { return static_cast<int>(u * 2); }
+// Each term's exponent u as its place in HalfPowers' table.
+constexpr auto kHalfIndex = [] {
+    std::array<std::uint8_t, dt::kTerms.size()> index{};
+    for (std::size_t n = 0; n < index.size(); ++n) index[n] = static_cast<std::uint8_t>(dt::kTerms[n].u * 2 - kMinHalf);
+    return index;
+}();
 
-}  // namespace
+constexpr std::size_t kVirialTerms = 18;
 
-DetailMixture::DetailMixture(std::span<const double, kComponents> fractions) {
-    const auto normalised = NormalisedFractions(fractions);
-    if (!normalised) return;
-    const std::array<double, kComponents>& x = *normalised;
+// Index of pair i <= j in the packed upper triangle.
+constexpr std::size_t PairIndex(std::size_t i, std::size_t j) {
+    return i * dt::kComponentCount - i * (i - 1) / 2 + (j - i);
+}
+constexpr std::size_t kPairCount = dt::kComponentCount * (dt::kComponentCount + 1) / 2;
 
-    // Mixture size K^5, energy U^5, orientation G, quadrupole Q, high-temperature F.
-    double size_sum = 0, energy_sum = 0, orientation = 0, quadrupole = 0, high_temperature = 0;
-    for (std::size_t i = 0; i < kComponents; ++i) {
-        if (x[i] <= 0) continue;
-        const auto& c = dt::kComponents[i];
-        molar_mass_ += x[i] * c.molar_mass_g_mol;
-        size_sum += x[i] * std::pow(c.size, 2.5);
-        energy_sum += x[i] * std::pow(c.energy_K, 2.5);
-        orientation += x[i] * c.orientation;
-        quadrupole += x[i] * c.quadrupole;
-        high_temperature += x[i] * x[i] * c.high_temperature;
-    }
-    double size5 = size_sum * size_sum, energy5 = energy_sum * energy_sum;
-    for (std::size_t i = 0; i < kComponents; ++i) {
-        if (x[i] <= 0) continue;
+// What a pair i <= j adds, weighted by x_i x_j (twice for i != j): its second-virial terms
+// a_n E_ij^u_n (K_i K_j)^(3/2) times the terms' orientation, quadrupole, high-temperature,
+// dipole and association factors, and for i != j the binary corrections of the mixture size
+// (K_ij^5 - 1)(K_i K_j)^(5/2), energy (U_ij^5 - 1)(E_i E_j)^(5/2) and orientation
+// (G*_ij - 1)(G_i + G_j)/2. They do not depend on composition and are formed once.
+struct PairTerms {
+    std::array<double, kVirialTerms> virial{};
+    double size5 = 0, energy5 = 0, orientation = 0;
+};
+
+const std::array<PairTerms, kPairCount> kPairTerms = [] {
+    std::array<PairTerms, kPairCount> pairs{};
+    for (std::size_t i = 0; i < dt::kComponentCount; ++i) {
         const auto& ci = dt::kComponents[i];
-        for (std::size_t j = i; j < kComponents; ++j) {
-            if (x[j] <= 0) continue;
+        for (std::size_t j = i; j < dt::kComponentCount; ++j) {
             const auto& cj = dt::kComponents[j];
             const std::int16_t row = kBinaryRow[i][j];
             const dt::Binary b = row < 0 ? dt::Binary{0, 0, 1.0, 1.0, 1.0, 1.0} : dt::kBinaries[static_cast<std::size_t>(row)];
-            const double weight = (i == j ? 1.0 : 2.0) * x[i] * x[j];
             const double mean_orientation = (ci.orientation + cj.orientation) / 2;
+            PairTerms& terms = pairs[PairIndex(i, j)];
             if (i != j) {
-                size5 += weight * (std::pow(b.size, 5) - 1) * std::pow(ci.size * cj.size, 2.5);
-                energy5 += weight * (std::pow(b.conformal_energy, 5) - 1) * std::pow(ci.energy_K * cj.energy_K, 2.5);
-                orientation += weight * (b.orientation - 1) * mean_orientation;
+                terms.size5 = (std::pow(b.size, 5) - 1) * std::pow(ci.size * cj.size, 2.5);
+                terms.energy5 = (std::pow(b.conformal_energy, 5) - 1) * std::pow(ci.energy_K * cj.energy_K, 2.5);
+                terms.orientation = (b.orientation - 1) * mean_orientation;
             }
-            // Second virial coefficient, terms 1..18, with E_ij^u_n from powers of sqrt(E_ij).
+            // E_ij^u_n from the powers of sqrt(E_ij).
             const auto energy_powers = HalfPowers(std::sqrt(b.energy * std::sqrt(ci.energy_K * cj.energy_K)));
-            const double size_factor = weight * std::pow(ci.size * cj.size, 1.5);
-            for (std::size_t n = 0; n < virial_.size(); ++n) {
+            const double size_factor = std::pow(ci.size * cj.size, 1.5);
+            for (std::size_t n = 0; n < kVirialTerms; ++n) {
                 const dt::Term& t = dt::kTerms[n];
                 double factor = 1;
                 if (t.g) factor *= b.orientation * mean_orientation;
@@ -102,8 +148,55 @@ DetailMixture::DetailMixture(std::span<const double, kComponents> fractions) {
                 if (t.f) factor *= ci.high_temperature * cj.high_temperature;
                 if (t.s) factor *= ci.dipole * cj.dipole;
                 if (t.w) factor *= ci.association * cj.association;
-                virial_[n] += t.a * energy_powers[static_cast<std::size_t>(Half(t.u) - kMinHalf)] * size_factor * factor;
+                terms.virial[n] = t.a * energy_powers[kHalfIndex[n]] * size_factor * factor;
             }
+        }
+    }
+    return pairs;
+}();
+
+// K_i^(5/2) and E_i^(5/2) of each component.
+const std::array<std::array<double, 2>, dt::kComponentCount> kComponentPowers = [] {
+    std::array<std::array<double, 2>, dt::kComponentCount> powers{};
+    for (std::size_t i = 0; i < powers.size(); ++i)
+        powers[i] = {std::pow(dt::kComponents[i].size, 2.5), std::pow(dt::kComponents[i].energy_K, 2.5)};
+    return powers;
+}();
+
+}  // namespace
+
+DetailMixture::DetailMixture(std::span<const double, kComponents> fractions) {
+    const auto normalised = NormalisedFractions(fractions);
+    if (!normalised) return;
+    x_ = *normalised;
+    const std::array<double, kComponents>& x = x_;
+
+    // Mixture size K^5, energy U^5, orientation G, quadrupole Q, high-temperature F.
+    double size_sum = 0, energy_sum = 0, orientation = 0, quadrupole = 0, high_temperature = 0;
+    std::array<std::uint8_t, kComponents> present{};
+    std::size_t present_count = 0;
+    for (std::size_t i = 0; i < kComponents; ++i) {
+        if (x[i] <= 0) continue;
+        present[present_count++] = static_cast<std::uint8_t>(i);
+        const auto& c = dt::kComponents[i];
+        molar_mass_ += x[i] * c.molar_mass_g_mol;
+        size_sum += x[i] * kComponentPowers[i][0];
+        energy_sum += x[i] * kComponentPowers[i][1];
+        orientation += x[i] * c.orientation;
+        quadrupole += x[i] * c.quadrupole;
+        high_temperature += x[i] * x[i] * c.high_temperature;
+    }
+    double size5 = size_sum * size_sum, energy5 = energy_sum * energy_sum;
+    for (std::size_t a = 0; a < present_count; ++a) {
+        const std::size_t i = present[a];
+        for (std::size_t b = a; b < present_count; ++b) {
+            const std::size_t j = present[b];
+            const PairTerms& pair = kPairTerms[PairIndex(i, j)];
+            const double weight = (i == j ? 1.0 : 2.0) * x[i] * x[j];
+            size5 += weight * pair.size5;
+            energy5 += weight * pair.energy5;
+            orientation += weight * pair.orientation;
+            for (std::size_t n = 0; n < kVirialTerms; ++n) virial_[n] += weight * pair.virial[n];
         }
     }
     size3_ = std::pow(size5, 0.6);
@@ -111,7 +204,7 @@ DetailMixture::DetailMixture(std::span<const double, kComponents> fractions) {
     const auto energy_powers = HalfPowers(std::sqrt(energy));
     for (std::size_t n = 12; n < kTerms; ++n) {
         const dt::Term& t = dt::kTerms[n];
-        double c = t.a * energy_powers[static_cast<std::size_t>(Half(t.u) - kMinHalf)];
+        double c = t.a * energy_powers[kHalfIndex[n]];
         if (t.g) c *= orientation;
         if (t.q) c *= quadrupole * quadrupole;
         if (t.f) c *= high_temperature;
@@ -123,15 +216,67 @@ DetailMixture::DetailMixture(std::span<const double, kComponents> fractions) {
 void DetailMixture::SetTemperature(double temperature_K) {
     if (temperature_K == temperature_) return;
     const auto powers = HalfPowers(1 / std::sqrt(temperature_K));  // T^-u = (T^-1/2)^(2u)
-    second_virial_ = 0;
-    series_linear_ = 0;
-    for (std::size_t n = 0; n < kTerms; ++n) {
-        const double t_u = powers[static_cast<std::size_t>(Half(dt::kTerms[n].u) - kMinHalf)];
-        if (n < virial_.size()) second_virial_ += virial_[n] * t_u;
-        series_t_[n] = series_[n] * t_u;
-        if (n >= 12 && n < 18) series_linear_ += series_t_[n];
+    // Each coefficient with T d/dT and T^2 d2/dT2 of its T^-u: -u and u (u + 1).
+    const auto add = [&](std::array<double, 3>& sums, std::size_t n, double coefficient) {
+        const double u = dt::kTerms[n].u;
+        const double c = coefficient * powers[kHalfIndex[n]];
+        sums[0] += c;
+        sums[1] -= u * c;
+        sums[2] += u * (u + 1) * c;
+    };
+    second_virial_ = {};
+    for (std::size_t n = 0; n < virial_.size(); ++n) add(second_virial_, n, virial_[n]);
+    linear_ = {};
+    for (std::size_t n = 12; n < 18; ++n) add(linear_, n, series_[n]);
+    std::size_t a = 0;
+    for (std::size_t g = 0; g < kGroups.count; ++g) {
+        std::array<double, 3> sums{};
+        for (; a < kGroups.end[g]; ++a) add(sums, kGroups.by_group[a], series_[kGroups.by_group[a]]);
+        group_t_[g] = sums;
     }
+    ideal_ = IdealGasAt(x_, temperature_K, false);
     temperature_ = temperature_K;
+}
+
+// Sums over the density series at reduced density D = K^3 rho, each group's terms
+// c_n D^b exp(-D^k) with c_n = C*_n T^-u_n, less c_n D for n = 13..18, and B rho:
+// rho d(alpha_r)/d(rho) (s1), rho^2 d2(alpha_r)/d(rho)2 (s2); with all, also T d(alpha_r)/dT
+// (t1), T^2 d2(alpha_r)/dT2 (t2) and T d(rho d(alpha_r)/d(rho))/dT (t11).
+struct DetailMixture::ResidualSums {
+    double s1 = 0, s2 = 0, t1 = 0, t2 = 0, t11 = 0;
+};
+
+template <bool kAll>
+DetailMixture::ResidualSums DetailMixture::Sum(double rho) const {
+    const double reduced = size3_ * rho;
+    std::array<double, 10> power{};
+    power[0] = 1;
+    for (std::size_t k = 1; k < power.size(); ++k) power[k] = power[k - 1] * reduced;
+    std::array<double, 5> decay{1.0, 0, 0, 0, 0};
+    for (std::size_t k = 1; k < decay.size(); ++k) decay[k] = std::exp(-power[k]);
+    ResidualSums r;
+    r.s1 = second_virial_[0] * rho - linear_[0] * reduced;
+    if constexpr (kAll) {
+        r.t1 = r.t11 = second_virial_[1] * rho - linear_[1] * reduced;
+        r.t2 = second_virial_[2] * rho - linear_[2] * reduced;
+    }
+    for (std::size_t g = 0; g < kGroups.count; ++g) {
+        const double b = kGroups.b[g];
+        const auto uk = static_cast<std::size_t>(kGroups.k[g]);
+        const double k = kGroups.k[g];
+        const double value = power[static_cast<std::size_t>(b)] * decay[uk];
+        const double bkd = b - k * power[uk];
+        const double ckd = k * k * power[uk];
+        const auto& sums = group_t_[g];
+        r.s1 += sums[0] * value * bkd;
+        r.s2 += sums[0] * value * (bkd * (bkd - 1) - ckd);
+        if constexpr (kAll) {
+            r.t1 += sums[1] * value;
+            r.t2 += sums[2] * value;
+            r.t11 += sums[1] * value * bkd;
+        }
+    }
+    return r;
 }
 
 LineState DetailMixture::State(double temperature_K, double pressure_kPa, Root root) {
@@ -141,45 +286,34 @@ LineState DetailMixture::State(double temperature_K, double pressure_kPa, Root r
     if (state.status != LineStatus::Ok) return state;
     SetTemperature(temperature_K);
     const double rt = dt::kR_J_molK * temperature_K;
-    // Z - 1 (s1) and D^2 d2(alpha_r)/dD^2 (s2) at molar density rho.
-    const auto residual = [&](double rho, double& s2) {
-        const double reduced = size3_ * rho;
-        std::array<double, 10> power{};
-        power[0] = 1;
-        for (std::size_t k = 1; k < power.size(); ++k) power[k] = power[k - 1] * reduced;
-        std::array<double, 5> decay{1.0, 0, 0, 0, 0};
-        for (std::size_t k = 1; k < decay.size(); ++k) decay[k] = std::exp(-power[k]);
-        double s1 = second_virial_ * rho - series_linear_ * reduced;
-        s2 = 0;
-        for (std::size_t n = 12; n < kTerms; ++n) {
-            const dt::Term& t = dt::kTerms[n];
-            const auto k = static_cast<std::size_t>(t.k);
-            const double term = series_t_[n] * power[static_cast<std::size_t>(t.b)] * decay[k];
-            const double bkd = t.b - t.k * power[k];
-            const double ckd = t.k * t.k * power[k];
-            s1 += term * bkd;
-            s2 += term * (bkd * (bkd - 1) - ckd);
-        }
-        return s1;
-    };
+    ResidualSums r;
     const auto pressure = [&](double rho) {
-        double s2 = 0;
-        const double s1 = residual(rho, s2);
-        return PressurePoint{rho * rt * (1 + s1), rt * (1 + 2 * s1 + s2)};
+        r = Sum<false>(rho);
+        return PressurePoint{rho * rt * (1 + r.s1), rt * (1 + 2 * r.s1 + r.s2)};
     };
-    const double start = root == Root::Gas ? pressure_kPa / rt : 2.5 / size3_;
-    const auto rho = SolveDensity(pressure, pressure_kPa, start, root);
+    // The check at the converged density sums every derivative, left in r.
+    const auto final = [&](double rho) {
+        r = Sum<true>(rho);
+        return PressurePoint{rho * rt * (1 + r.s1), rt * (1 + 2 * r.s1 + r.s2)};
+    };
+    // The gas root starts from the second virial coefficient, Z = 1 + B rho, where that has a
+    // root, else from the ideal gas; the liquid root from a dense state.
+    double start = 2.5 / size3_;
+    if (root == Root::Gas) {
+        const double discriminant = 1 + 4 * second_virial_[0] * pressure_kPa / rt;
+        start = pressure_kPa / rt / (discriminant > 0 ? (1 + std::sqrt(discriminant)) / 2 : 1.0);
+    }
+    const auto rho = SolveDensity(pressure, final, pressure_kPa, start, root);
     if (!rho) {
         state.status = LineStatus::NoConvergence;
         return state;
     }
-    double s2 = 0;
-    const double z = 1 + residual(*rho, s2);
-    if (!(z > 0)) {
-        state.status = LineStatus::NoConvergence;
-        return state;
-    }
-    return SolvedState(*rho, z, molar_mass_);
+    const double r_gas = dt::kR_J_molK;
+    // The ideal-gas part was fitted with R* = 8.31451 J/(mol K), DETAIL's own R; enthalpy and
+    // entropy are left out (0).
+    const StateDerivatives d{rt * (1 + 2 * r.s1 + r.s2), *rho * r_gas * (1 + r.s1 + r.t11),
+                             r_gas * (ideal_.cv - 2 * r.t1 - r.t2), 0, 0};
+    return CompleteState(*rho, temperature_K, 1 + r.s1, r_gas, molar_mass_, d);
 }
 
 }  // namespace calorix::lineprops

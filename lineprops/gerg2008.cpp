@@ -5,6 +5,7 @@
 #include "lineprops/gerg2008_hydrogen_table.h"
 #include "lineprops/gerg2008_table.h"
 #include "lineprops/line_solver.h"
+#include "lineprops/power_table.h"
 
 namespace calorix::lineprops {
 namespace {
@@ -18,6 +19,11 @@ namespace h = gerg2008_hydrogen;
 // hydrogen model's Gaussian terms a tau_beta). A "slot" is one term of one pure equation form
 // or one departure function; slots with the same density function (d, c, eta, b) form a
 // "group", whose temperature factors are summed once per temperature.
+// tau^t is formed from tables of tau^(1/40) and of whole powers of tau where t is a multiple of
+// 1/40 up to kMaxWholePower (every term of GERG-2008), by exp(t ln tau) otherwise.
+constexpr int kFortieths = 40;
+constexpr int kMaxWholePower = 30;
+
 struct Slot {
     double t = 0;
     int d = 0;
@@ -28,7 +34,15 @@ struct Slot {
     int group = 0;
     double tau_beta = 0;
     double tau_gamma = 0;
+    int fortieths = -1;  // 40 t where that is a whole number up to 40 kMaxWholePower, else -1
 };
+
+constexpr int FortiethsOf(double t) {
+    const double scaled = t * kFortieths;
+    if (!(scaled >= 0) || scaled > kFortieths * kMaxWholePower) return -1;
+    const int whole = static_cast<int>(scaled + 0.5);
+    return (scaled - whole < 1e-9 && whole - scaled < 1e-9) ? whole : -1;
+}
 
 constexpr std::array<g::Form, 6> kForms{g::Form::Long, g::Form::Short, g::Form::CarbonDioxide,
                                         g::Form::Hydrogen, g::Form::Water, g::Form::Helium};
@@ -77,6 +91,10 @@ static_assert(kSlotCount == Gerg2008Mixture::kSlotCapacity);
 
 struct SlotTable {
     std::array<Slot, kSlotCount> slots{};
+    // Each slot's unit: its pure form (0..5) or departure function (6 on), which is present in
+    // a mixture as a whole; and the slots in order of their groups.
+    std::array<std::uint8_t, kSlotCount> unit{};
+    std::array<std::uint8_t, kSlotCount> by_group{};
     std::array<int, kSlotCount> group_d{};
     std::array<int, kSlotCount> group_c{};
     std::array<double, kSlotCount> group_eta{};
@@ -87,17 +105,32 @@ struct SlotTable {
 constexpr SlotTable MakeSlotTable() {
     SlotTable table;
     std::size_t k = 0;
-    for (g::Form form : kForms)
-        for (const g::PureExponents& e : g::ExponentsOf(form)) table.slots[k++] = {e.t, e.d, e.c, 0, 0, 0, 0};
-    for (const auto& function : kDepartureFunctions)
-        for (const g::DepartureTerm& term : function)
+    std::uint8_t unit = 0;
+    for (g::Form form : kForms) {
+        for (const g::PureExponents& e : g::ExponentsOf(form)) {
+            table.unit[k] = unit;
+            table.slots[k++] = {e.t, e.d, e.c, 0, 0, 0, 0};
+        }
+        ++unit;
+    }
+    for (const auto& function : kDepartureFunctions) {
+        for (const g::DepartureTerm& term : function) {
+            table.unit[k] = unit;
             table.slots[k++] = {term.t, term.d, 0, term.eta, 2 * term.eta * term.epsilon - term.beta,
                                 term.beta * term.gamma - term.eta * term.epsilon * term.epsilon, 0};
-    for (const auto& function : kHydrogenFunctions)
-        for (const h::Term& term : function)
-            table.slots[k++] = {term.t,    term.d, term.l, term.eta, 2 * term.eta * term.epsilon,
+        }
+        ++unit;
+    }
+    for (const auto& function : kHydrogenFunctions) {
+        for (const h::Term& term : function) {
+            table.unit[k] = unit;
+            table.slots[k++] = {term.t, term.d, term.l, term.eta, 2 * term.eta * term.epsilon,
                                 -term.eta * term.epsilon * term.epsilon, 0, term.beta, term.gamma};
+        }
+        ++unit;
+    }
     for (Slot& slot : table.slots) {
+        slot.fortieths = FortiethsOf(slot.t);
         std::size_t group = 0;
         while (group < table.group_count &&
                !(table.group_d[group] == slot.d && table.group_c[group] == slot.c &&
@@ -112,16 +145,28 @@ constexpr SlotTable MakeSlotTable() {
         }
         slot.group = static_cast<int>(group);
     }
+    std::size_t next = 0;
+    for (std::size_t group = 0; group < table.group_count; ++group)
+        for (std::size_t s = 0; s < kSlotCount; ++s)
+            if (table.slots[s].group == static_cast<int>(group)) table.by_group[next++] = static_cast<std::uint8_t>(s);
     return table;
 }
 
 constexpr SlotTable kTable = MakeSlotTable();
+constexpr std::size_t kUnitCount = kForms.size() + kDepartureFunctions.size() + kHydrogenFunctions.size();
+constexpr std::size_t kHydrogenUnit = kForms.size() + kDepartureFunctions.size();
 
 constexpr std::size_t DepartureFunctionOf(const g::DeparturePair& pair) {
     for (std::size_t f = 0; f < kDepartureFunctions.size(); ++f)
         if (kDepartureFunctions[f].data() == pair.terms.data()) return f;
     return kDepartureFunctions.size();
 }
+
+const std::array<std::size_t, g::kDeparturePairs.size()> kPairFunction = [] {
+    std::array<std::size_t, g::kDeparturePairs.size()> functions{};
+    for (std::size_t p = 0; p < functions.size(); ++p) functions[p] = DepartureFunctionOf(g::kDeparturePairs[p]);
+    return functions;
+}();
 
 constexpr bool EveryPairHasItsFunction() {
     for (const auto& pair : g::kDeparturePairs)
@@ -134,9 +179,39 @@ constexpr bool EveryPairHasItsFunction() {
 static_assert(EveryPairHasItsFunction());
 #endif
 
+// exp(k0) of each slot, folded into its coefficient when a mixture is formed.
+const std::array<double, kSlotCount> kSlotScale = [] {
+    std::array<double, kSlotCount> scale{};
+    for (std::size_t k = 0; k < kSlotCount; ++k) scale[k] = std::exp(kTable.slots[k].k0);
+    return scale;
+}();
+
 constexpr std::size_t BinaryIndex(std::size_t i, std::size_t j) {
     return i * g::kComponentCount - i * (i + 1) / 2 + (j - i - 1);
 }
+
+// The parts of each pair's reducing terms that do not depend on composition, formed once:
+// beta_v gamma_v (rho_ci^-1/3 + rho_cj^-1/3)^3 / 8 and beta_T gamma_T sqrt(T_ci T_cj), with the
+// squared betas.
+struct PairReducing {
+    double volume = 0, beta_v2 = 0, temperature = 0, beta_t2 = 0;
+};
+
+const std::array<PairReducing, g::kBinaryReducing.size()> kPairReducing = [] {
+    std::array<PairReducing, g::kBinaryReducing.size()> pairs{};
+    for (std::size_t i = 0; i < g::kComponentCount; ++i)
+        for (std::size_t j = i + 1; j < g::kComponentCount; ++j) {
+            const g::Component& ci = g::kComponents[i];
+            const g::Component& cj = g::kComponents[j];
+            const g::BinaryReducing& r = g::kBinaryReducing[BinaryIndex(i, j)];
+            const double cube =
+                1.0 / std::cbrt(ci.critical_density_mol_l) + 1.0 / std::cbrt(cj.critical_density_mol_l);
+            pairs[BinaryIndex(i, j)] = {r.beta_v * r.gamma_v * cube * cube * cube / 8, r.beta_v * r.beta_v,
+                                        r.beta_T * r.gamma_T * std::sqrt(ci.critical_temperature_K * cj.critical_temperature_K),
+                                        r.beta_T * r.beta_T};
+        }
+    return pairs;
+}();
 
 constexpr bool BinaryTableInOrder() {
     for (std::size_t i = 0; i < g::kComponentCount; ++i)
@@ -147,14 +222,6 @@ constexpr bool BinaryTableInOrder() {
     return true;
 }
 static_assert(BinaryTableInOrder());
-
-constexpr double kRstarOverR = g::kRstar_J_molK / g::kR_J_molK;
-
-// Whether component i is the hydrogen model's normal hydrogen (Leachman et al.) rather than
-// GERG-2008's hydrogen.
-constexpr bool IsModelHydrogen(GergModel model, std::size_t i) {
-    return model == GergModel::Gerg2008Hydrogen2021 && i == static_cast<std::size_t>(h::kHydrogen);
-}
 
 // The reducing parameters of pair i < j in the model; the hydrogen model's pairs are printed
 // with hydrogen second, so a pair whose hydrogen comes first in the numbering takes the
@@ -183,76 +250,98 @@ Gerg2008Mixture::Gerg2008Mixture(std::span<const double, kComponents> fractions,
     const auto normalised = NormalisedFractions(fractions);
     if (!normalised) return;
     x_ = *normalised;
+    // The hydrogen model's normal hydrogen has critical values of its own, and its pairs their
+    // own reducing parameters; every other pair's constant parts are in kPairReducing.
+    const std::size_t model_hydrogen =
+        model == GergModel::Gerg2008Hydrogen2021 ? static_cast<std::size_t>(h::kHydrogen) : kComponents;
     const auto critical_temperature = [&](std::size_t i) {
-        return IsModelHydrogen(model, i) ? h::kCriticalTemperature_K : g::kComponents[i].critical_temperature_K;
+        return i == model_hydrogen ? h::kCriticalTemperature_K : g::kComponents[i].critical_temperature_K;
     };
     const auto critical_density = [&](std::size_t i) {
-        return IsModelHydrogen(model, i) ? h::kCriticalDensity_mol_l : g::kComponents[i].critical_density_mol_l;
+        return i == model_hydrogen ? h::kCriticalDensity_mol_l : g::kComponents[i].critical_density_mol_l;
+    };
+    const auto pair_reducing = [&](std::size_t i, std::size_t j) {
+        if (i != model_hydrogen && j != model_hydrogen) return kPairReducing[BinaryIndex(i, j)];
+        const g::BinaryReducing r = ReducingOf(model, i, j);
+        const double cube = 1.0 / std::cbrt(critical_density(i)) + 1.0 / std::cbrt(critical_density(j));
+        return PairReducing{r.beta_v * r.gamma_v * cube * cube * cube / 8, r.beta_v * r.beta_v,
+                            r.beta_T * r.gamma_T * std::sqrt(critical_temperature(i) * critical_temperature(j)),
+                            r.beta_T * r.beta_T};
     };
 
     // Reducing functions, molar mass, pseudo-critical density.
+    std::array<std::uint8_t, kComponents> present{};
+    std::size_t present_count = 0;
+    for (std::size_t i = 0; i < kComponents; ++i)
+        if (x_[i] > 0) present[present_count++] = static_cast<std::uint8_t>(i);
+    std::array<bool, kUnitCount> unit_present{};
     double volume = 0, temperature = 0, pseudo_volume = 0;
-    for (std::size_t i = 0; i < kComponents; ++i) {
-        if (x_[i] <= 0) continue;
-        molar_mass_ += x_[i] * g::kComponents[i].molar_mass_g_mol;
+    for (std::size_t a = 0; a < present_count; ++a) {
+        const std::size_t i = present[a];
+        const g::Component& ci = g::kComponents[i];
+        molar_mass_ += x_[i] * ci.molar_mass_g_mol;
+        sum_x_ln_x_ += x_[i] * std::log(x_[i]);
         pseudo_volume += x_[i] / critical_density(i);
         volume += x_[i] * x_[i] / critical_density(i);
         temperature += x_[i] * x_[i] * critical_temperature(i);
-        for (std::size_t j = i + 1; j < kComponents; ++j) {
-            if (x_[j] <= 0) continue;
-            const g::BinaryReducing r = ReducingOf(model, i, j);
-            const double cube = 1.0 / std::cbrt(critical_density(i)) + 1.0 / std::cbrt(critical_density(j));
+        for (std::size_t b = a + 1; b < present_count; ++b) {
+            const std::size_t j = present[b];
+            const PairReducing r = pair_reducing(i, j);
             const double xx = 2 * x_[i] * x_[j] * (x_[i] + x_[j]);
-            volume += xx * r.beta_v * r.gamma_v * cube * cube * cube / 8 /
-                      (r.beta_v * r.beta_v * x_[i] + x_[j]);
-            temperature += xx * r.beta_T * r.gamma_T * std::sqrt(critical_temperature(i) * critical_temperature(j)) /
-                           (r.beta_T * r.beta_T * x_[i] + x_[j]);
+            volume += xx * r.volume / (r.beta_v2 * x_[i] + x_[j]);
+            temperature += xx * r.temperature / (r.beta_t2 * x_[i] + x_[j]);
         }
+        // Coefficients of the pure forms, summed over the components of one form.
+        if (i == model_hydrogen) {
+            const std::size_t offset = HydrogenFunctionOffset(0);
+            unit_present[kHydrogenUnit] = true;
+            for (std::size_t k = 0; k < h::kResidual.size(); ++k)
+                slot_coefficient_[offset + k] += x_[i] * h::kResidual[k].n * kSlotScale[offset + k];
+            continue;
+        }
+        const std::size_t form = FormIndex(ci.form);
+        const std::size_t offset = FormOffset(form);
+        unit_present[form] = true;
+        for (std::size_t k = 0; k < ci.n.size(); ++k) slot_coefficient_[offset + k] += x_[i] * ci.n[k];
     }
     reducing_density_ = 1.0 / volume;
     reducing_temperature_ = temperature;
     pseudo_critical_density_ = 1.0 / pseudo_volume;
 
-    // Coefficients of the pure forms (summed over the components of one form) and of the
-    // departure functions (weighted by F_ij x_i x_j, summed over the pairs that share one).
-    for (std::size_t i = 0; i < kComponents; ++i) {
-        if (x_[i] <= 0) continue;
-        if (IsModelHydrogen(model, i)) {
-            const std::size_t offset = HydrogenFunctionOffset(0);
-            for (std::size_t k = 0; k < h::kResidual.size(); ++k) slot_coefficient_[offset + k] += x_[i] * h::kResidual[k].n;
-            continue;
-        }
-        const g::Component& c = g::kComponents[i];
-        const std::size_t offset = FormOffset(FormIndex(c.form));
-        for (std::size_t k = 0; k < c.n.size(); ++k) slot_coefficient_[offset + k] += x_[i] * c.n[k];
-    }
+    // Coefficients of the departure functions, weighted by F_ij x_i x_j and summed over the pairs
+    // that share one.
     std::array<double, kDepartureFunctions.size()> weight{};
-    for (const auto& pair : g::kDeparturePairs)
+    for (std::size_t p = 0; p < g::kDeparturePairs.size(); ++p) {
+        const auto& pair = g::kDeparturePairs[p];
         if (!ReplacedPair(model, pair))
-            weight[DepartureFunctionOf(pair)] += pair.f * x_[static_cast<std::size_t>(pair.i)] *
-                                                 x_[static_cast<std::size_t>(pair.j)];
+            weight[kPairFunction[p]] += pair.f * x_[static_cast<std::size_t>(pair.i)] * x_[static_cast<std::size_t>(pair.j)];
+    }
     if (model == GergModel::Gerg2008Hydrogen2021)
         for (std::size_t p = 0; p < h::kDeparturePairs.size(); ++p) {
             const h::DeparturePair& pair = h::kDeparturePairs[p];
             const double w = pair.f * x_[static_cast<std::size_t>(pair.i)] * x_[static_cast<std::size_t>(pair.j)];
             if (w == 0) continue;
+            unit_present[kHydrogenUnit + 1 + p] = true;
             const std::size_t offset = HydrogenFunctionOffset(p + 1);
-            for (std::size_t k = 0; k < pair.terms.size(); ++k) slot_coefficient_[offset + k] = w * pair.terms[k].n;
+            for (std::size_t k = 0; k < pair.terms.size(); ++k)
+                slot_coefficient_[offset + k] = w * pair.terms[k].n * kSlotScale[offset + k];
         }
     for (std::size_t f = 0; f < kDepartureFunctions.size(); ++f) {
         if (weight[f] == 0) continue;
+        unit_present[kForms.size() + f] = true;
         const std::size_t offset = DepartureOffset(f);
         for (std::size_t k = 0; k < kDepartureFunctions[f].size(); ++k)
-            slot_coefficient_[offset + k] = weight[f] * kDepartureFunctions[f][k].n;
+            slot_coefficient_[offset + k] = weight[f] * kDepartureFunctions[f][k].n * kSlotScale[offset + k];
     }
-    std::array<bool, kGroupCapacity> group_used{};
-    for (std::size_t k = 0; k < kSlotCount; ++k) {
-        if (slot_coefficient_[k] == 0) continue;
-        active_slots_[active_slot_count_++] = static_cast<std::uint8_t>(k);
-        group_used[static_cast<std::size_t>(kTable.slots[k].group)] = true;
+    // The slots of the units present, in order of their groups, and where each group ends.
+    for (const std::uint8_t k : kTable.by_group) {
+        if (!unit_present[kTable.unit[k]]) continue;
+        const auto group = static_cast<std::uint8_t>(kTable.slots[k].group);
+        if (active_group_count_ == 0 || active_groups_[active_group_count_ - 1] != group)
+            active_groups_[active_group_count_++] = group;
+        active_slots_[active_slot_count_++] = k;
+        group_end_[active_group_count_ - 1] = static_cast<std::uint8_t>(active_slot_count_);
     }
-    for (std::size_t group = 0; group < kTable.group_count; ++group)
-        if (group_used[group]) active_groups_[active_group_count_++] = static_cast<std::uint8_t>(group);
     valid_ = true;
 }
 
@@ -260,60 +349,45 @@ void Gerg2008Mixture::SetTemperature(double temperature_K) {
     if (temperature_K == temperature_) return;
     const double tau = reducing_temperature_ / temperature_K;
     const double ln_tau = std::log(tau);
-    for (std::size_t a = 0; a < active_group_count_; ++a) group_tau_[active_groups_[a]] = {0, 0, 0};
-    for (std::size_t a = 0; a < active_slot_count_; ++a) {
-        const std::size_t k = active_slots_[a];
-        const Slot& slot = kTable.slots[k];
-        auto& sums = group_tau_[static_cast<std::size_t>(slot.group)];
-        if (slot.tau_beta == 0) {
-            const double v = slot_coefficient_[k] * std::exp(slot.t * ln_tau + slot.k0);
-            sums[0] += v;
-            sums[1] += slot.t * v;
-            sums[2] += slot.t * (slot.t - 1) * v;
-            continue;
-        }
-        // tau^t exp(-beta (tau - gamma)^2): tau d/dtau gives the factor a below, and tau^2
-        // d2/dtau2 the factor a^2 - a - 2 beta tau (2 tau - gamma).
-        const double shift = tau - slot.tau_gamma;
-        const double v = slot_coefficient_[k] * std::exp(slot.t * ln_tau + slot.k0 - slot.tau_beta * shift * shift);
-        const double a_tau = slot.t - 2 * slot.tau_beta * tau * shift;
-        sums[0] += v;
-        sums[1] += a_tau * v;
-        sums[2] += (a_tau * a_tau - a_tau - 2 * slot.tau_beta * tau * (2 * tau - slot.tau_gamma)) * v;
-    }
-    ideal_tau_tau_ = IdealTauTau(temperature_K);
-    temperature_ = temperature_K;
-}
-
-// tau^2 d2(alpha_0)/d(tau)^2 of the ideal-gas part (its only derivative that Z, w and kappa need).
-double Gerg2008Mixture::IdealTauTau(double temperature_K) const {
-    double sum = 0;
-    for (std::size_t i = 0; i < kComponents; ++i) {
-        if (x_[i] <= 0) continue;
-        if (IsModelHydrogen(model_, i)) {
-            // Planck-Einstein terms a ln(1 - exp(-u)): tau^2 d2/dtau2 = -a u^2 exp(-u)/(1 - exp(-u))^2.
-            double hydrogen = h::kIdealLogTau;
-            for (std::size_t k = 0; k < h::kIdealA.size(); ++k) {
-                const double u = h::kIdealTheta_K[k] / temperature_K;
-                const double e = std::exp(-u);
-                hydrogen += h::kIdealA[k] * u * u * e / ((1 - e) * (1 - e));
+    const auto fraction = PowerTable<kFortieths>(std::exp(ln_tau / kFortieths));
+    const auto whole = PowerTable<kMaxWholePower + 1>(tau);
+    std::size_t a = 0;
+    for (std::size_t group = 0; group < active_group_count_; ++group) {
+        double sum = 0, sum_t = 0, sum_tt = 0;
+        for (; a < group_end_[group]; ++a) {
+            const std::size_t k = active_slots_[a];
+            const Slot& slot = kTable.slots[k];
+            const double tau_t = slot.fortieths >= 0
+                                     ? whole[static_cast<std::size_t>(slot.fortieths / kFortieths)] *
+                                           fraction[static_cast<std::size_t>(slot.fortieths % kFortieths)]
+                                     : std::exp(slot.t * ln_tau);
+            if (slot.tau_beta == 0) {
+                const double v = slot_coefficient_[k] * tau_t;
+                sum += v;
+                sum_t += slot.t * v;
+                sum_tt += slot.t * (slot.t - 1) * v;
+                continue;
             }
-            sum -= x_[i] * hydrogen;
-            continue;
+            // tau^t exp(-beta (tau - gamma)^2): tau d/dtau gives the factor a below, and tau^2
+            // d2/dtau2 the factor a^2 - a - 2 beta tau (2 tau - gamma).
+            const double shift = tau - slot.tau_gamma;
+            const double v = slot_coefficient_[k] * tau_t * std::exp(-slot.tau_beta * shift * shift);
+            const double a_tau = slot.t - 2 * slot.tau_beta * tau * shift;
+            sum += v;
+            sum_t += a_tau * v;
+            sum_tt += (a_tau * a_tau - a_tau - 2 * slot.tau_beta * tau * (2 * tau - slot.tau_gamma)) * v;
         }
-        const g::Component& c = g::kComponents[i];
-        double component = c.n0_3;
-        for (std::size_t k = 0; k < 4; ++k) {
-            if (c.theta_4to7_K[k] <= 0) continue;
-            const double u = c.theta_4to7_K[k] / temperature_K;
-            const double e = std::exp(-u);
-            // k = 0, 2: sinh terms; k = 1, 3: cosh terms.
-            const double h = (k % 2 == 0) ? (1 - e * e) / (2 * e) : (1 + e * e) / (2 * e);
-            component += c.n0_4to7[k] * (u / h) * (u / h);
-        }
-        sum -= x_[i] * kRstarOverR * component;
+        group_tau_[active_groups_[group]] = {sum, sum_t, sum_tt};
     }
-    return sum;
+    // The second virial coefficient: d(alpha_r)/d(delta) at delta = 0 is the sum over the groups
+    // of delta^1, over the reducing density.
+    second_virial_ = 0;
+    for (std::size_t group = 0; group < active_group_count_; ++group)
+        if (kTable.group_d[active_groups_[group]] == 1) second_virial_ += group_tau_[active_groups_[group]][0];
+    second_virial_ /= reducing_density_;
+    ideal_ = IdealGasAt(x_, temperature_K, true,
+                        model_ == GergModel::Gerg2008Hydrogen2021 ? IdealHydrogen::Leachman : IdealHydrogen::Gerg2008);
+    temperature_ = temperature_K;
 }
 
 Gerg2008Mixture::Residual Gerg2008Mixture::Evaluate(double delta) const {
@@ -344,8 +418,10 @@ Gerg2008Mixture::Residual Gerg2008Mixture::Evaluate(double delta) const {
             f2 = f1 * f1 - d - 2 * eta_dd;
         }
         const auto& sums = group_tau_[group];
+        r.a00 += sums[0] * value;
         r.a01 += sums[0] * value * f1;
         r.a02 += sums[0] * value * f2;
+        r.a10 += sums[1] * value;
         r.a11 += sums[1] * value * f1;
         r.a20 += sums[2] * value;
     }
@@ -364,27 +440,26 @@ LineState Gerg2008Mixture::State(double temperature_K, double pressure_kPa, Root
         r = Evaluate(rho / reducing_density_);
         return PressurePoint{rho * rt * (1 + r.a01), rt * (1 + 2 * r.a01 + r.a02)};
     };
-    const double start = root == Root::Gas ? pressure_kPa / rt : 3 * pseudo_critical_density_;
-    const auto rho = SolveDensity(pressure, pressure_kPa, start, root);
+    // The gas root starts from the second virial coefficient, Z = 1 + B rho, where that has a
+    // root, else from the ideal gas; the liquid root from a dense state.
+    double start = 3 * pseudo_critical_density_;
+    if (root == Root::Gas) {
+        const double discriminant = 1 + 4 * second_virial_ * pressure_kPa / rt;
+        start = pressure_kPa / rt / (discriminant > 0 ? (1 + std::sqrt(discriminant)) / 2 : 1.0);
+    }
+    // The check at the converged density leaves its derivatives in r.
+    const auto rho = SolveDensity(pressure, pressure, pressure_kPa, start, root);
     if (!rho) {
         state.status = LineStatus::NoConvergence;
         return state;
     }
-    r = Evaluate(*rho / reducing_density_);
     const double z = 1 + r.a01;
-    const double dp_drho = rt * (1 + 2 * r.a01 + r.a02);
-    const double dp_dt = *rho * g::kR_J_molK * (1 + r.a01 - r.a11);
-    const double cv = -g::kR_J_molK * (ideal_tau_tau_ + r.a20);
-    const double cp = cv + temperature_K * (dp_dt / *rho) * (dp_dt / *rho) / dp_drho;
-    const double w2 = 1000 * cp / cv * dp_drho / molar_mass_;
-    if (!(cv > 0) || !(cp > 0) || !(w2 > 0) || !(z > 0)) {
-        state.status = LineStatus::NoConvergence;
-        return state;
-    }
-    state = SolvedState(*rho, z, molar_mass_);
-    state.speed_of_sound_m_s = std::sqrt(w2);
-    state.isentropic_exponent = w2 * molar_mass_ / (1000 * rt * z);
-    return state;
+    const StateDerivatives d{
+        rt * (1 + 2 * r.a01 + r.a02), *rho * g::kR_J_molK * (1 + r.a01 - r.a11),
+        g::kRstar_J_molK * ideal_.cv - g::kR_J_molK * r.a20,
+        IdealGasEnthalpy(ideal_, g::kRstar_J_molK, g::kR_J_molK, temperature_K) + rt * (r.a01 + r.a10),
+        IdealGasEntropy(ideal_, sum_x_ln_x_, g::kRstar_J_molK, g::kR_J_molK, *rho) + g::kR_J_molK * (r.a10 - r.a00)};
+    return CompleteState(*rho, temperature_K, z, g::kR_J_molK, molar_mass_, d);
 }
 
 }  // namespace calorix::lineprops

@@ -1,6 +1,7 @@
 // The GERG-2008 equation of state (ISO 20765-2) for natural gases of up to 21 components:
-// density at a given temperature and pressure, with compressibility factor, speed of sound and
-// isentropic exponent. Plain C++: no COM, no allocation.
+// density at a given temperature and pressure, with compressibility factor, speed of sound,
+// isentropic exponent, heat capacities, Joule-Thomson coefficient, enthalpy and entropy. Plain
+// C++: no COM, no allocation.
 //
 // A Gerg2008Mixture is built once per composition: it sums the coefficients of components that
 // share an equation form and of pairs that share a departure function, so that a state costs
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <span>
 
+#include "lineprops/ideal_gas.h"
 #include "lineprops/line_conditions.h"
 
 namespace calorix::lineprops {
@@ -47,27 +49,32 @@ public:
 
 private:
     struct Residual {
-        double a01 = 0, a02 = 0, a11 = 0, a20 = 0;  // delta^i tau^j derivatives of alpha_r
+        // alpha_r and its derivatives delta^i tau^j d^(i+j) alpha_r / d delta^i d tau^j, as aij
+        double a00 = 0, a01 = 0, a02 = 0, a10 = 0, a11 = 0, a20 = 0;
     };
     void SetTemperature(double temperature_K);
     Residual Evaluate(double delta) const;
-    double IdealTauTau(double temperature_K) const;
 
     bool valid_ = false;
     GergModel model_ = GergModel::Gerg2008;
     std::array<double, kComponents> x_{};
     double molar_mass_ = 0, reducing_temperature_ = 0, reducing_density_ = 0;
     double pseudo_critical_density_ = 0;
-    // Coefficient of each active term slot (sum over components or pairs), and the slots in use.
+    double sum_x_ln_x_ = 0;
+    // Coefficient of each term slot (sum over components or pairs), and the slots in use.
     std::array<double, kSlotCapacity> slot_coefficient_{};
     std::array<std::uint8_t, kSlotCapacity> active_slots_{};
     std::size_t active_slot_count_ = 0;
+    // The groups with an active slot; a group's slots lie before group_end_ (and after the
+    // previous group's end) in active_slots_, which is in order of groups.
     std::array<std::uint8_t, kGroupCapacity> active_groups_{};
+    std::array<std::uint8_t, kGroupCapacity> group_end_{};
     std::size_t active_group_count_ = 0;
     // Per temperature: for each group sum n tau^t, sum t n tau^t, sum t (t-1) n tau^t.
     double temperature_ = -1.0;
     std::array<std::array<double, 3>, kGroupCapacity> group_tau_{};
-    double ideal_tau_tau_ = 0;
+    double second_virial_ = 0;  // B(T), l/mol
+    IdealGasSums ideal_{};
 };
 
 }  // namespace calorix::lineprops

@@ -13,11 +13,12 @@ constexpr double kZeroCelsius_K = 273.15;
 // take the liquid root.
 lp::Root RootOfPhase(int slot) { return slot == 0 ? lp::Root::Gas : lp::Root::Liquid; }
 
-// What "Phase_Status" says of an outcome without a value.
-double StatusOf(const lp::LineOutcome& outcome) {
-    switch (outcome.state.status) {
+// What "Phase_Status" says of a solve without a value (a foreign component and a state outside
+// the model's range are told before).
+double StatusOf(lp::LineStatus status) {
+    switch (status) {
         case lp::LineStatus::Ok: return EncodeValueStatus(ValueStatus::Ok);
-        case lp::LineStatus::ForeignComponent: return EncodeValueStatus(ValueStatus::ForeignComponent, outcome.foreign_cas);
+        case lp::LineStatus::ForeignComponent: return EncodeValueStatus(ValueStatus::ForeignComponent);
         case lp::LineStatus::OutOfRange: return EncodeValueStatus(ValueStatus::OutOfRange);
         case lp::LineStatus::NoConvergence: return EncodeValueStatus(ValueStatus::NoConvergence);
         case lp::LineStatus::BadInput: break;
@@ -59,15 +60,32 @@ HRESULT LineCorrelation::EvaluateSlots(IComponentData* data, const FluidComposit
     const double temperature = record.temperature + kZeroCelsius_K;
     const std::span<const double> cas(casNumbers.Get(), casNumbers.Get() ? usable : 0);
 
+    std::unique_lock<std::mutex> kept(m_mixturesInUse, std::try_to_lock);
     const auto value = [&](int slot, lp::Root root) {
         const double* fractions = record.moleFractions[slot];
         if (!fractions && usable > 0) return EMPTY_VALUE;
-        const lp::LineOutcome outcome = lp::EvaluateLineState(
-            m_parameter.model, std::span<const double>(fractions, fractions ? usable : 0), cas, temperature,
-            record.pressure, root, *gergModel);
-        m_slotStatus[slot] = StatusOf(outcome);
-        return outcome.state.status == lp::LineStatus::Ok ? lp::QuantityOf(outcome.state, m_parameter.quantity)
-                                                          : EMPTY_VALUE;
+        const lp::ModelComposition mapped =
+            lp::MapComposition(std::span<const double>(fractions, fractions ? usable : 0), cas);
+        if (mapped.status != lp::LineStatus::Ok) {
+            m_slotStatus[slot] = mapped.status == lp::LineStatus::ForeignComponent
+                                     ? EncodeValueStatus(ValueStatus::ForeignComponent, mapped.foreign_cas)
+                                     : EncodeValueStatus(ValueStatus::BadInput);
+            return EMPTY_VALUE;
+        }
+        const lp::RangeVerdict range = lp::RangeOf(m_parameter.model, mapped.x, temperature, record.pressure);
+        if (range.range == lp::RangeClass::Outside) {
+            m_slotStatus[slot] = EncodeValueStatus(ValueStatus::OutOfRange, lp::EncodeLimit(range));
+            return EMPTY_VALUE;
+        }
+        lp::LineMixture own;
+        lp::LineMixture& mixture = kept.owns_lock() ? m_mixtures[static_cast<std::size_t>(slot)] : own;
+        const lp::LineState state =
+            mixture.State(m_parameter.model, *gergModel, mapped.x, temperature, record.pressure, root);
+        m_slotStatus[slot] = state.status != lp::LineStatus::Ok ? StatusOf(state.status)
+                             : range.range == lp::RangeClass::Extended
+                                 ? EncodeValueStatus(ValueStatus::ExtendedRange, lp::EncodeLimit(range))
+                                 : EncodeValueStatus(ValueStatus::Ok);
+        return state.status == lp::LineStatus::Ok ? lp::QuantityOf(state, m_parameter.quantity) : EMPTY_VALUE;
     };
 
     int present = 0, onlyPhase = -1;

@@ -1,14 +1,19 @@
-// The line-condition family: compressibility factor, density, speed of sound and isentropic
-// exponent at the fluid's own temperature and pressure, by GERG-2008 or AGA8 DETAIL.
+// The line-condition family: compressibility factor, density, speed of sound, isentropic
+// exponent, heat capacities, Joule-Thomson coefficient, enthalpy and entropy at the fluid's own
+// temperature and pressure, by GERG-2008 or AGA8 DETAIL.
 //
 // Each phase present is computed with its own composition, the vapour on the gas-like density
 // root and a liquid phase on the liquid root; the overall slot holds a value only when the
 // fluid is one phase (the value of that phase). A phase with a component outside the model's
-// 21, a state outside the model's range or a density solve that fails gets no value.
+// 21, a state outside the model's range or a density solve that fails gets no value. Each slot
+// keeps its mixture while its composition stays the same, bit for bit.
 //
 // The GERG-2008 classes take the enumeration parameter "Model": 0 the published equation,
 // 1 GERG-2008 with the 2021 hydrogen binaries (lineprops/gerg2008_hydrogen_table.h).
 #pragma once
+
+#include <array>
+#include <mutex>
 
 #include "framework/correlation_core.h"
 #include "lineprops/line_evaluation.h"
@@ -37,4 +42,8 @@ protected:
 private:
     platform::ComPtr<IEnumVariable> m_gergModel;
     const Parameter m_parameter;
+    // The mixture of each slot's last composition. A calculation that finds them in use by
+    // another thread forms its own.
+    std::array<calorix::lineprops::LineMixture, kSlotCount> m_mixtures;
+    std::mutex m_mixturesInUse;
 };

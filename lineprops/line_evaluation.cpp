@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 #include "lineprops/detail.h"
 #include "lineprops/detail_table.h"
@@ -54,28 +55,57 @@ std::optional<GergModel> GergModelOfOption(std::int32_t option) noexcept {
     return std::nullopt;
 }
 
-LineOutcome EvaluateLineState(LineModel model, std::span<const double> fractions, std::span<const double> cas_numbers,
-                              double temperature_K, double pressure_kPa, Root root, GergModel gerg_model) {
-    LineOutcome outcome;
-    std::array<double, Gerg2008Mixture::kComponents> x{};
+ModelComposition MapComposition(std::span<const double> fractions, std::span<const double> cas_numbers) {
+    ModelComposition mapped;
     const std::size_t count = std::min(fractions.size(), cas_numbers.size());
     for (std::size_t i = 0; i < count; ++i) {
         const double fraction = fractions[i];
-        if (!std::isfinite(fraction)) return outcome;  // BadInput
+        if (!std::isfinite(fraction)) {
+            mapped.status = LineStatus::BadInput;
+            return mapped;
+        }
         if (fraction <= 0) continue;
         const std::int64_t key = CasKey(cas_numbers[i]);
         const int index = ModelIndex(key);
         if (index < 0) {
-            outcome.state.status = LineStatus::ForeignComponent;
-            outcome.foreign_cas = key;
-            return outcome;
+            mapped.status = LineStatus::ForeignComponent;
+            mapped.foreign_cas = key;
+            return mapped;
         }
-        x[static_cast<std::size_t>(index)] += fraction;
+        mapped.x[static_cast<std::size_t>(index)] += fraction;
     }
-    if (model == LineModel::Gerg2008)
-        outcome.state = Gerg2008Mixture(x, gerg_model).State(temperature_K, pressure_kPa, root);
-    else
-        outcome.state = DetailMixture(x).State(temperature_K, pressure_kPa, root);
+    return mapped;
+}
+
+LineState LineMixture::State(LineModel model, GergModel gerg_model, const std::array<double, 21>& x,
+                             double temperature_K, double pressure_kPa, Root root) {
+    const bool same = model == model_ && gerg_model == gerg_model_ && std::memcmp(x.data(), x_.data(), sizeof x_) == 0;
+    model_ = model;
+    gerg_model_ = gerg_model;
+    x_ = x;
+    if (model == LineModel::Gerg2008) {
+        if (!same || !gerg_) gerg_.emplace(x, gerg_model);
+        return gerg_->State(temperature_K, pressure_kPa, root);
+    }
+    if (!same || !detail_) detail_.emplace(x);
+    return detail_->State(temperature_K, pressure_kPa, root);
+}
+
+LineOutcome EvaluateLineState(LineModel model, std::span<const double> fractions, std::span<const double> cas_numbers,
+                              double temperature_K, double pressure_kPa, Root root, GergModel gerg_model) {
+    LineOutcome outcome;
+    const ModelComposition mapped = MapComposition(fractions, cas_numbers);
+    outcome.foreign_cas = mapped.foreign_cas;
+    if (mapped.status != LineStatus::Ok) {
+        outcome.state.status = mapped.status;
+        return outcome;
+    }
+    outcome.range = RangeOf(model, mapped.x, temperature_K, pressure_kPa);
+    if (outcome.range.range == RangeClass::Outside) {
+        outcome.state.status = LineStatus::OutOfRange;
+        return outcome;
+    }
+    outcome.state = LineMixture().State(model, gerg_model, mapped.x, temperature_K, pressure_kPa, root);
     return outcome;
 }
 
@@ -85,6 +115,12 @@ double QuantityOf(const LineState& state, LineQuantity quantity) noexcept {
     case LineQuantity::MassDensity: return state.mass_density_kg_m3;
     case LineQuantity::SpeedOfSound: return state.speed_of_sound_m_s;
     case LineQuantity::IsentropicExponent: return state.isentropic_exponent;
+    // J/(mol K) over g/mol is kJ/(kg K); K/kPa times 1000 is K/MPa.
+    case LineQuantity::IsobaricHeatCapacity: return state.isobaric_heat_capacity_J_molK / state.molar_mass_g_mol;
+    case LineQuantity::IsochoricHeatCapacity: return state.isochoric_heat_capacity_J_molK / state.molar_mass_g_mol;
+    case LineQuantity::JouleThomson: return 1000 * state.joule_thomson_K_kPa;
+    case LineQuantity::Enthalpy: return state.enthalpy_J_mol / state.molar_mass_g_mol;
+    case LineQuantity::Entropy: return state.entropy_J_molK / state.molar_mass_g_mol;
     }
     return 0;
 }

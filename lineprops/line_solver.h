@@ -14,14 +14,19 @@ struct PressurePoint {
     double dp_drho;  // kPa per mol/l, at constant temperature
 };
 
-// Pressure(rho) returns PressurePoint. Returns the density (mol/l) of the root on the wanted
-// branch, or nothing when no mechanically stable root is found within the iteration budget.
-// Where a trial lies in the unstable region (dp/drho <= 0) or at a negative pressure, the
-// density moves away from it: down for the gas root, up for the liquid root.
-template <class Pressure>
-std::optional<double> SolveDensity(Pressure&& pressure, double target_kPa, double start_mol_l, Root root) {
+// Pressure(rho) and Final(rho) return PressurePoint. Returns the density (mol/l) of the root on
+// the wanted branch, or nothing when no mechanically stable root is found within the iteration
+// budget. Where a trial lies in the unstable region (dp/drho <= 0) or at a negative pressure,
+// the density moves away from it: down for the gas root, up for the liquid root. Final is
+// called once, at the converged density, to check it; a caller that wants more than the
+// pressure there computes it in Final and need not evaluate that density again.
+template <class Pressure, class Final>
+std::optional<double> SolveDensity(Pressure&& pressure, Final&& final, double target_kPa, double start_mol_l,
+                                   Root root) {
     constexpr int kMaxIterations = 100;
-    constexpr double kTolerance = 1e-12;  // on the step in ln rho
+    // On the step in ln rho: Newton's error after a step s is of order s^2, so the density is
+    // then exact to the last digits.
+    constexpr double kTolerance = 1e-9;
     const double ln_target = std::log(target_kPa);
     double ln_rho = std::log(start_mol_l);
     double away = root == Root::Gas ? -0.1 : 0.1;
@@ -42,7 +47,7 @@ std::optional<double> SolveDensity(Pressure&& pressure, double target_kPa, doubl
         if (std::abs(step) < kTolerance) {
             // Accept only a converged, mechanically stable state.
             const double final_rho = std::exp(ln_rho);
-            const PressurePoint check = pressure(final_rho);
+            const PressurePoint check = final(final_rho);
             if (check.dp_drho > 0 && std::abs(check.p_kPa / target_kPa - 1) < 1e-9) return final_rho;
             return std::nullopt;
         }

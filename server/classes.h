@@ -51,7 +51,16 @@ using calorix::lineprops::LineQuantity;
     X(SoundSpeedGERG2008, LineCorrelation, {LineModel::Gerg2008, LineQuantity::SpeedOfSound})           \
     X(IsentropicExpGERG2008, LineCorrelation, {LineModel::Gerg2008, LineQuantity::IsentropicExponent})  \
     X(ZDetail, LineCorrelation, {LineModel::Detail, LineQuantity::Compressibility})                     \
-    X(LineDensityDetail, LineCorrelation, {LineModel::Detail, LineQuantity::MassDensity})
+    X(LineDensityDetail, LineCorrelation, {LineModel::Detail, LineQuantity::MassDensity})               \
+    X(CpGERG2008, LineCorrelation, {LineModel::Gerg2008, LineQuantity::IsobaricHeatCapacity})           \
+    X(CvGERG2008, LineCorrelation, {LineModel::Gerg2008, LineQuantity::IsochoricHeatCapacity})          \
+    X(JouleThomsonGERG2008, LineCorrelation, {LineModel::Gerg2008, LineQuantity::JouleThomson})         \
+    X(EnthalpyGERG2008, LineCorrelation, {LineModel::Gerg2008, LineQuantity::Enthalpy})                 \
+    X(EntropyGERG2008, LineCorrelation, {LineModel::Gerg2008, LineQuantity::Entropy})                   \
+    X(SoundSpeedDetail, LineCorrelation, {LineModel::Detail, LineQuantity::SpeedOfSound})               \
+    X(IsentropicExpDetail, LineCorrelation, {LineModel::Detail, LineQuantity::IsentropicExponent})      \
+    X(CpDetail, LineCorrelation, {LineModel::Detail, LineQuantity::IsobaricHeatCapacity})               \
+    X(JouleThomsonDetail, LineCorrelation, {LineModel::Detail, LineQuantity::JouleThomson})
 
 // The catalogue's row of a class word; a word the catalogue lacks does not compile.
 consteval const ClassFacts& CatalogueFacts(std::string_view word) {

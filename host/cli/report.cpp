@@ -37,15 +37,6 @@ std::string CsvField(std::string_view text) {
     return out + "\"";
 }
 
-const char* StateWord(PhaseState state) {
-    switch (state) {
-        case PhaseState::Ok: return "ok";
-        case PhaseState::Absent: return "absent";
-        case PhaseState::NotComputed: break;
-    }
-    return "not computed";
-}
-
 // "ISO 6976:2016 reference combustion 25 degC, metering 0 degC" or "ISO 6976:1995 reference 15 degC".
 std::string EditionText(const IsoEdition& e) {
     return e.year == 2016 ? fmt::format("ISO 6976:2016 reference combustion {:g} degC, metering {:g} degC",
@@ -97,7 +88,7 @@ Json CorrelationsJson(const RunDescription& run, const FluidResult& result) {
         for (std::size_t k = 0; k < kOutputColumns; ++k) {
             const PhaseStatus& s = c.phases[k];
             Json phase = Json::object();
-            phase["status"] = StateWord(s.state);
+            phase["status"] = s.Text();
             if (s.state == PhaseState::Ok)
                 phase["value"] = OutputValue(r.resultType, *r.phaseValues[kPhaseValueIndex[k]], run.usUnits);
             if (s.state == PhaseState::NotComputed) phase["reason"] = s.reason;
@@ -187,6 +178,7 @@ std::string FormatTable(const RunDescription& run, const FluidResult& result) {
     for (const char* h : kHeadings) out += fmt::format("  {:>13}", h);
     out += '\n';
     std::string notes;
+    bool notComputed = false;
     for (const auto& c : result.correlations) {
         const CorrelationReport& r = c.report;
         out += fmt::format("{:<{}}  {:<8}", Label(r), nameWidth, OutputUnit(r.resultType, run.usUnits));
@@ -197,18 +189,20 @@ std::string FormatTable(const RunDescription& run, const FluidResult& result) {
         for (std::size_t k = 0; k < kOutputColumns; ++k) {
             const PhaseStatus& s = c.phases[k];
             std::string cell = "-";
-            if (s.state == PhaseState::Ok)
+            if (s.state == PhaseState::Ok) {
                 cell = fmt::format("{:.{}f}", OutputValue(r.resultType, *r.phaseValues[kPhaseValueIndex[k]], run.usUnits),
                                    Decimals(r.resultType));
-            else if (s.state == PhaseState::NotComputed) {
+                if (!s.note.empty()) notes += fmt::format("  {}, {}: ok ({})\n", Label(r), kHeadings[k], s.note);
+            } else if (s.state == PhaseState::NotComputed) {
                 cell = "n/c";
+                notComputed = true;
                 notes += fmt::format("  {}, {}: {}\n", Label(r), kHeadings[k], s.reason);
             }
             out += fmt::format("  {:>13}", cell);
         }
         out += '\n';
     }
-    if (!notes.empty()) out += "\nn/c: not computed\n" + notes;
+    if (!notes.empty()) out += (notComputed ? "\nn/c: not computed\n" : "\n") + notes;
     return out;
 }
 
@@ -295,7 +289,7 @@ std::string CsvRows(const RunDescription& run, const FluidResult& result, std::s
                          : std::string(",,,");
         out += ',';
         if (c.model) out += CsvField(*c.model);
-        for (const PhaseStatus& s : c.phases) out += fmt::format(",{},{}", StateWord(s.state), CsvField(s.reason));
+        for (const PhaseStatus& s : c.phases) out += fmt::format(",{},{}", CsvField(s.Text()), CsvField(s.reason));
         out += fmt::format(",{}\n", ProgramVersion());
     }
     return out;

@@ -247,7 +247,9 @@ std::string_view UnitOfResultType(std::int32_t resultType) noexcept {
         case 21: return "kJ/kmol";
         case 30: return "kJ/kg";
         case 40: return "m/s";
+        case 33: return "kJ/(kg K)";
         case 50: return "-";
+        case 51: return "K/MPa";
         case 128: return "MJ/m3";
         case 174: return "mg/Sm3";
         default: return "";

@@ -82,7 +82,8 @@ CorrelationReport DescribeClass(const CorrelationManager& manager, const Catalog
 CorrelationReport DescribeObject(ICorrelation* correlation, std::string_view word);
 
 // Unit of a correlation's result type code: 1 "degC", 4 "kg/h", 16 "kg/m3", 21 "kJ/kmol",
-// 30 "kJ/kg", 128 "MJ/m3", 174 "mg/Sm3", 40 "m/s", 50 "-" (compressibility factor, isentropic exponent); "" for any other code.
+// 30 "kJ/kg", 128 "MJ/m3", 174 "mg/Sm3", 40 "m/s", 50 "-" (compressibility factor, isentropic exponent),
+// 33 "kJ/(kg K)" (heat capacity, entropy), 51 "K/MPa" (Joule-Thomson coefficient); "" for any other code.
 std::string_view UnitOfResultType(std::int32_t resultType) noexcept;
 
 // Attaches the correlation to fluid `fluidIndex` of `host`, calculates, reads "Phase_Values"

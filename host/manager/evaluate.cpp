@@ -13,6 +13,7 @@
 #include "host/manager/fluid.h"
 #include "host/manager/output_units.h"
 #include "host/thermo/flash.h"
+#include "lineprops/line_range.h"
 
 namespace calorix::host {
 
@@ -46,16 +47,29 @@ std::string MissingValueReason(const Fluid& fluid, const std::optional<double>& 
                     return fmt::format("{} ({}) is not one of the model's 21 components", c.name,
                                        FormatCasNumber(c.casKey));
             return "a component outside the model's 21";
-        case ValueStatus::OutOfRange: return "temperature or pressure outside the model's range";
+        case ValueStatus::OutOfRange:
+            if (decoded.detail > 0)
+                return "outside the model's range: " +
+                       calorix::lineprops::DescribeLimit(calorix::lineprops::DecodeLimit(decoded.detail));
+            return "outside the model's range";
         case ValueStatus::NoConvergence: return "the density solve found no stable root";
         case ValueStatus::BadInput: return "bad input: a fraction, temperature or pressure not valid";
         case ValueStatus::NotOnePhase: return "the fluid is not one phase; each phase has its own value";
         case ValueStatus::NoWater: return "no water dew point: no water in the fluid";
         case ValueStatus::NoDewPoint: return "no dew point found (above the cricondenbar, or the dew-point search failed)";
         case ValueStatus::Ok:
+        case ValueStatus::ExtendedRange:
         case ValueStatus::NoValue: break;
     }
     return "the correlation gave no value";
+}
+
+// Of a value: where it lies beyond the model's normal range, from "Phase_Status".
+std::string ValueNote(const std::optional<double>& status) {
+    if (!status) return "";
+    const DecodedValueStatus decoded = DecodeValueStatus(*status);
+    if (decoded.status != ValueStatus::ExtendedRange) return "";
+    return "extended range: " + calorix::lineprops::DescribeLimit(calorix::lineprops::DecodeLimit(decoded.detail));
 }
 
 void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, CorrelationResult& r) {
@@ -72,7 +86,7 @@ void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, Corre
         } else if (!value) {
             s = {PhaseState::NotComputed, MissingValueReason(fluid, r.report.phaseStatus[kPhaseValueIndex[k]])};
         } else {
-            s = {PhaseState::Ok, ""};
+            s = {PhaseState::Ok, "", ValueNote(r.report.phaseStatus[kPhaseValueIndex[k]])};
         }
     }
 }
@@ -88,11 +102,20 @@ bool PlausibleValue(std::int32_t resultType, double value) noexcept {
     }
 }
 
+std::string PhaseStatus::Text() const {
+    switch (state) {
+        case PhaseState::Ok: return note.empty() ? "ok" : "ok (" + note + ")";
+        case PhaseState::Absent: return "absent";
+        case PhaseState::NotComputed: break;
+    }
+    return "not computed";
+}
+
 std::string CorrelationResult::StatusText() const {
     if (FAILED(report.status)) return fmt::format("{} failed: {}", report.failedStep, FormatStatus(report.status));
     if (!problem.empty()) return problem;
     if (phases[0].state != PhaseState::Ok) return "not computed: " + phases[0].reason;
-    return "ok";
+    return phases[0].Text();
 }
 
 std::vector<std::string> SolidPhaseWarnings(const Fluid& fluid) {
@@ -247,7 +270,10 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
         }
         for (std::size_t k = 0; k < kOutputColumns && r.problem.empty() && SUCCEEDED(r.report.status); ++k) {
             auto& v = r.report.phaseValues[kPhaseValueIndex[k]];
-            if (v && !PlausibleValue(r.report.resultType, *v)) {
+            // A line-condition value may be negative (enthalpy and entropy on the equation's
+            // reference state, a Joule-Thomson coefficient above its inversion temperature);
+            // its engine has checked the state.
+            if (v && !(slot.entry->family == "line" ? std::isfinite(*v) : PlausibleValue(r.report.resultType, *v))) {
                 r.problem = fmt::format("invalid value {} for the {} phase", *v, kPhaseKey[k]);
                 v.reset();
             }

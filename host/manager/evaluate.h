@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/fluid/fluid_model.h"
@@ -30,8 +31,15 @@ struct EvaluationSettings {
 // What a phase column of the output says.
 enum class PhaseState { Ok, Absent, NotComputed };
 struct PhaseStatus {
+    PhaseStatus() = default;
+    PhaseStatus(PhaseState s, std::string why = {}, std::string aside = {})
+        : state(s), reason(std::move(why)), note(std::move(aside)) {}
+
     PhaseState state = PhaseState::Absent;
     std::string reason;   // why a phase present has no value
+    std::string note;     // of a value: where it lies outside the model's normal range
+    // "ok", "ok (extended range: hydrogen 20 % above 10 %)", "absent" or "not computed".
+    std::string Text() const;
 };
 
 // Outputs, in "Phase_Values" order of the columns shown: overall, vapour, HC liquid, aqueous,

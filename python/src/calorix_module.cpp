@@ -135,10 +135,6 @@ py::dict FluidDict(const Fluid& f) {
     return d;
 }
 
-const char* StateWord(PhaseState state) {
-    return state == PhaseState::Ok ? "ok" : state == PhaseState::Absent ? "absent" : "not computed";
-}
-
 // One fluid's results as calculated, kept native: Results (in __init__.py) takes the values at
 // once and the rest (statuses, units, the fluid) only when asked, so that a batch of many fluids
 // makes few Python objects.
@@ -194,7 +190,7 @@ py::dict StatusDict(const NativeResult& native) {
         for (std::size_t k = 0; k < kOutputColumns; ++k) {
             const PhaseStatus& s = c.phases[k];
             py::dict phase;
-            phase["status"] = StateWord(s.state);
+            phase["status"] = s.Text();
             if (s.state == PhaseState::NotComputed) phase["reason"] = s.reason;
             classStatus[kPhaseKey[k]] = phase;
         }
@@ -721,7 +717,7 @@ py::dict EvaluateFrame(const std::vector<std::string>& columns,
             column("status", [](const CorrelationResult& cr) { return cr.StatusText(); });
             for (std::size_t k = 0; k < kOutputColumns; ++k) {
                 column(std::string(kPhaseKey[k]) + "_status",
-                       [k](const CorrelationResult& cr) { return std::string(StateWord(cr.phases[k].state)); });
+                       [k](const CorrelationResult& cr) { return cr.phases[k].Text(); });
                 column(std::string(kPhaseKey[k]) + "_reason",
                        [k](const CorrelationResult& cr) { return cr.phases[k].reason; });
             }

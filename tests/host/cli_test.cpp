@@ -419,30 +419,48 @@ TEST_F(HostProgram, WobbeIndexIsTakenForThe1995Class) {
 }
 
 // A line-condition value that does not exist says why: the component outside the 21, the
-// state outside the model's range.
-TEST_F(HostProgram, LineConditionsSayWhyAValueIsMissing) {
+// state outside the model's range with the limit it passes; a value beyond the model's normal
+// range says so beside "ok", in the CSV, the JSON and the table.
+TEST_F(HostProgram, LineConditionsSayWhyAValueIsMissingOrWhereItLies) {
     if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
     struct Case {
         const char* fluid;
-        const char* reason;
+        const char* gerg;    // status of ZGERG2008
+        const char* detail;  // status of ZDetail
     };
     const Case cases[] = {
         {R"({"temperature_C": 15, "pressure_bar": 50, "components": [{"name": "methane"}, {"name": "neopentane"}],
              "mole_fractions": [0.99, 0.01]})",
-         "neopentane (463-82-1) is not one of the model's 21 components"},
+         "not computed: neopentane (463-82-1) is not one of the model's 21 components",
+         "not computed: neopentane (463-82-1) is not one of the model's 21 components"},
         {R"({"temperature_C": 500, "pressure_bar": 50, "components": [{"name": "methane"}, {"name": "ethane"}],
              "mole_fractions": [0.99, 0.01]})",
-         "temperature or pressure outside the model's range"},
+         "not computed: outside the model's range: T 773.15 K above 700.00 K",
+         "not computed: outside the model's range: T 773.15 K above 673.00 K"},
+        {R"({"temperature_C": 15, "pressure_bar": 50, "components": [{"name": "methane"}, {"name": "hydrogen"}],
+             "mole_fractions": [0.8, 0.2]})",
+         "ok", "ok (extended range: hydrogen 20 % above 10 %)"},
+        {R"({"temperature_C": 15, "pressure_bar": 20, "components": [{"name": "methane"}, {"name": "propane"}],
+             "mole_fractions": [0.85, 0.15]})",
+         "ok", "not computed: outside the model's range: propane 15 % above 12 %"},
+        {R"({"temperature_C": 200, "pressure_bar": 50, "components": [{"name": "methane"}],
+             "mole_fractions": [1]})",
+         "ok (extended range: T 473.15 K above 450.00 K)", "ok (extended range: T 473.15 K above 335.15 K)"},
     };
     for (const Case& c : cases) {
-        const ProgramRun r = Start("--format csv --correlations ZGERG2008,ZDetail --fluid '" + File("line.json", c.fluid) +
-                                   "'" + ModuleArg());
+        const std::string fluid = File("line.json", c.fluid);
+        const ProgramRun r = Start("--format csv --correlations ZGERG2008,ZDetail --fluid '" + fluid + "'" + ModuleArg());
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_NE(r.out.find(std::string("ZGERG2008,Compressibility Factor (GERG-2008),50,-,not computed: ") + c.reason),
+        EXPECT_NE(r.out.find(std::string("ZGERG2008,Compressibility Factor (GERG-2008),50,-,") + c.gerg + ","),
                   std::string::npos)
             << r.out;
-        EXPECT_NE(r.out.find(std::string("ZDetail,")), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(std::string(",50,-,") + c.detail + ","), std::string::npos) << r.out;
+        const ProgramRun json = Start("--format json --correlations ZDetail --fluid '" + fluid + "'" + ModuleArg());
+        EXPECT_NE(json.out.find(std::string("\"status\": \"") + c.detail + "\""), std::string::npos) << json.out;
     }
+    const ProgramRun table = Start("--correlations ZDetail --fluid '" + File("line.json", cases[2].fluid) + "'" +
+                                   ModuleArg());
+    EXPECT_NE(table.out.find("Overall: ok (extended range: hydrogen 20 % above 10 %)"), std::string::npos) << table.out;
 }
 
 // --gerg-model selects the equation of the GERG-2008 classes, and each of their records names it;

@@ -126,6 +126,19 @@ BAD_FLUIDS = [
 ]
 
 
+def test_line_values_say_where_they_lie_in_the_models_range(tmp_path):
+    gas = {"temperature_C": 15, "pressure_bar": 50, "components": [{"name": "methane"}, {"name": "hydrogen"}],
+           "mole_fractions": [0.8, 0.2]}
+    path = tmp_path / "hydrogen.json"
+    path.write_text(json.dumps(gas))
+    words = "ZGERG2008,CpGERG2008,EnthalpyGERG2008,ZDetail,SoundSpeedDetail,JouleThomsonDetail"
+    results = calorix.evaluate(calorix.Fluid.from_dict(gas), words)
+    assert_same_as_host(results, host_json("--correlations", words, "--fluid", str(path)))
+    assert results.status["ZGERG2008"]["status"] == "ok"
+    assert results.status["SoundSpeedDetail"]["status"] == "ok (extended range: hydrogen 20 % above 10 %)"
+    assert results["EnthalpyGERG2008"]["overall"] < 0 < results["CpGERG2008"]["overall"]
+
+
 @pytest.mark.parametrize("fluid", BAD_FLUIDS)
 def test_a_bad_fluid_raises_the_command_lines_message(fluid, tmp_path):
     path = tmp_path / "bad.json"

@@ -32,7 +32,7 @@ windows_host() {
 }
 # Every class word but the line-condition ones, for the byte comparison.
 exact=$("$native" correlations | awk '$1 !~ /GERG2008$|Detail$/ {printf "%s%s", sep, $1; sep=","}')
-line="ZGERG2008,LineDensityGERG2008,SoundSpeedGERG2008,IsentropicExpGERG2008,ZDetail,LineDensityDetail"
+line="ZGERG2008,LineDensityGERG2008,SoundSpeedGERG2008,IsentropicExpGERG2008,ZDetail,LineDensityDetail,CpGERG2008,CvGERG2008,JouleThomsonGERG2008,EnthalpyGERG2008,EntropyGERG2008,SoundSpeedDetail,IsentropicExpDetail,CpDetail,JouleThomsonDetail"
 # Both programs with the arguments "$@"; their output and exit status must be the same.
 compare() {
     local n w
