@@ -1,53 +1,22 @@
-// The published ranges of the two equations of state, and where a state lies in them: normal
-// (the range of the equations' stated uncertainty), extended, or outside (no value).
-//
-// GERG-2008 (O. Kunz and W. Wagner, J. Chem. Eng. Data 57 (2012) 3032; ISO 20765-2): normal
-// range 90 K to 450 K and up to 35 MPa, extended range 60 K to 700 K and up to 70 MPa, over the
-// whole composition range of its 21 components.
-//
-// AGA8 DETAIL (AGA Report No. 8, 1994, Table 1, the ranges of ISO 12213-2's DETAIL method):
-// normal range -8 degC to 62 degC and up to 12 MPa with, in mole per cent, methane 45 to 100,
-// nitrogen up to 50, carbon dioxide up to 30, ethane up to 10, propane up to 4, butanes (both)
-// up to 1, pentanes (both) up to 0.3, hexanes and heavier up to 0.2, helium up to 0.2, hydrogen
-// up to 10, carbon monoxide up to 3, water up to 0.05, hydrogen sulfide up to 0.02, no oxygen or
-// argon; expanded range 143 K to 673 K and up to 280 MPa with propane up to 12, butanes
-// up to 6, pentanes up to 4, helium up to 3, carbon monoxide up to 3, argon up to 1, oxygen up
-// to 21, and the others (hexanes and heavier and water up to their dew point) up to 100.
+// The published ranges for the engines' own model names (framework/line_range.h holds the table,
+// which the module and its hosts share).
 #pragma once
 
-#include <array>
-#include <cstdint>
-#include <string>
-
+#include "framework/line_range.h"
+#include "lineprops/detail.h"
+#include "lineprops/gerg2008.h"
 #include "lineprops/line_conditions.h"
 
 namespace calorix::lineprops {
 
-enum class RangeClass { Normal, Extended, Outside };
+static_assert(kGergMinTemperature_K == 60 && kGergMaxTemperature_K == 700 && kGergMaxPressure_kPa == 70000 &&
+                  kDetailMinTemperature_K == 143 && kDetailMaxTemperature_K == 673 && kDetailMaxPressure_kPa == 280000,
+              "the extended ranges in framework/line_range.cpp are the engines' bounds");
 
-// What a state's range class rests on: the first limit it passes, most serious first.
-struct RangeVerdict {
-    RangeClass range = RangeClass::Normal;
-    enum class Limit { None, Component, Temperature, Pressure } limit = Limit::None;
-    const char* what = "";  // the component or group of components ("hydrogen", "butanes")
-    double value = 0;       // the share (mole fraction), T (K) or p (kPa)
-    double bound = 0;       // the bound passed, in the same unit
-    bool above = true;      // above the bound (else below it)
-    int place = 0;          // the limit's place in the published ranges (1 on; 0 none)
-};
-
-// The range class of the composition x on the models' 21 components (any positive sum; the
-// shares are x over its sum) at T and p.
-RangeVerdict RangeOf(LineModel model, const std::array<double, 21>& x, double temperature_K, double pressure_kPa);
-
-// The verdict as one whole number, for "Phase_Status": the limit's place plus 64 times the value
-// passed (a share in millionths, T in mK, p in units of 10 Pa); 0 for a normal state. Decoding
-// gives the verdict back, its value to those units.
-std::int64_t EncodeLimit(const RangeVerdict& verdict) noexcept;
-RangeVerdict DecodeLimit(std::int64_t code) noexcept;
-
-// The limit in words: "hydrogen 20 % above 10 %", "T 720 K above 700 K", "p 40 MPa above 35 MPa";
-// "" for a normal state.
-std::string DescribeLimit(const RangeVerdict& verdict);
+inline RangeVerdict RangeOf(LineModel model, const std::array<double, 21>& x, double temperature_K,
+                            double pressure_kPa) {
+    return RangeOf(model == LineModel::Detail ? RangeModel::Detail : RangeModel::Gerg2008, x, temperature_K,
+                   pressure_kPa);
+}
 
 }  // namespace calorix::lineprops

@@ -13,7 +13,7 @@
 #include "host/manager/fluid.h"
 #include "host/manager/output_units.h"
 #include "host/thermo/flash.h"
-#include "lineprops/line_range.h"
+#include "framework/line_range.h"
 
 namespace calorix::host {
 

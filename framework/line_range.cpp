@@ -1,4 +1,4 @@
-#include "lineprops/line_range.h"
+#include "framework/line_range.h"
 
 #include <cmath>
 #include <cstddef>
@@ -6,8 +6,6 @@
 #include <initializer_list>
 #include <iterator>
 
-#include "lineprops/detail.h"
-#include "lineprops/gerg2008.h"
 
 namespace calorix::lineprops {
 namespace {
@@ -48,9 +46,9 @@ const ShareLimit kDetailShares[] = {
 struct StateLimits {
     double normal_min_K, normal_max_K, normal_max_kPa, extended_min_K, extended_max_K, extended_max_kPa;
 };
-constexpr StateLimits kGergLimits{90, 450, 35000, kGergMinTemperature_K, kGergMaxTemperature_K, kGergMaxPressure_kPa};
-constexpr StateLimits kDetailLimits{265.15, 335.15, 12000, kDetailMinTemperature_K, kDetailMaxTemperature_K,
-                                    kDetailMaxPressure_kPa};
+// The extended bounds are the engines' own (lineprops/gerg2008.h, detail.h check that they agree).
+constexpr StateLimits kGergLimits{90, 450, 35000, 60, 700, 70000};
+constexpr StateLimits kDetailLimits{265.15, 335.15, 12000, 143, 673, 280000};
 
 // The worse of two verdicts (the first at a tie).
 RangeVerdict Worse(const RangeVerdict& a, const RangeVerdict& b) { return b.range > a.range ? b : a; }
@@ -92,8 +90,8 @@ RangeVerdict OfState(const StateLimits& l, int model, double t, double p) {
 
 }  // namespace
 
-RangeVerdict RangeOf(LineModel model, const std::array<double, 21>& x, double temperature_K, double pressure_kPa) {
-    if (model == LineModel::Gerg2008) return OfState(kGergLimits, 0, temperature_K, pressure_kPa);
+RangeVerdict RangeOf(RangeModel model, const std::array<double, 21>& x, double temperature_K, double pressure_kPa) {
+    if (model == RangeModel::Gerg2008) return OfState(kGergLimits, 0, temperature_K, pressure_kPa);
     RangeVerdict v;
     double sum = 0;
     for (double share : x) sum += share;
