@@ -99,7 +99,7 @@ std::vector<Cell> SplitTextList(std::string_view text) {
             std::size_t k = i + 1;
             while (k + 1 < pieces.size() && AllDigits(pieces[k])) ++k;
             if (k < pieces.size() && LocantTail(pieces[k])) {
-                for (std::size_t j = i + 1; j <= k; ++j) item += "," + std::string(pieces[j]);
+                for (std::size_t j = i + 1; j <= k; ++j) item.append(1, ',').append(pieces[j]);
                 i = k;
             }
         }
@@ -144,6 +144,15 @@ Composition ReadComposition(const std::vector<Cell>& components, const std::vect
         out.moleFractions.push_back(x);
     }
     return out;
+}
+
+double NumberArgument(const Cell& cell, std::string_view field) {
+    if (const double* v = std::get_if<double>(&cell)) return *v;
+    const std::string* text = std::get_if<std::string>(&cell);
+    if (!text || Trim(*text).empty()) throw CalculatorError(fmt::format("{}: missing", field));
+    const auto v = Number(*text);
+    if (!v) throw CalculatorError(fmt::format("{}: expected a number, found '{}'", field, *text));
+    return *v;
 }
 
 CalculatorOptions ParseOptions(std::string_view text) {

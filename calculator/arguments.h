@@ -41,6 +41,9 @@ struct Composition {
 };
 Composition ReadComposition(const std::vector<Cell>& components, const std::vector<Cell>& fractions);
 
+// A number argument (temperature_C, pressure_kPa): a number, or a number written as text.
+double NumberArgument(const Cell& cell, std::string_view field);
+
 // What the options text chooses: "ref=25/0; flash=1; methane-origin=non-fossil". Items are
 // separated by semicolons (or commas), names compare without regard to case:
 //   ref=COMB/MET              the 2016 classes' combustion and metering temperatures (15/15)

@@ -30,33 +30,6 @@ std::shared_ptr<const host::CorrelationManager> Manager(const std::string& path)
     return manager;
 }
 
-// Evaluators of this thread for the last correlations and settings used: making one creates
-// the correlation object, which takes far longer than a calculation with it.
-host::FluidEvaluator& EvaluatorFor(const std::shared_ptr<const host::CorrelationManager>& manager,
-                                   const host::CatalogueEntry* entry, const host::EvaluationSettings& settings) {
-    struct Kept {
-        const host::CorrelationManager* manager;
-        const host::CatalogueEntry* entry;
-        std::string key;
-        std::unique_ptr<host::FluidEvaluator> evaluator;
-    };
-    constexpr std::size_t kKept = 16;
-    thread_local std::vector<Kept> kept;
-    const std::string key = fmt::format("{}/{}/{}/{}/{}/{}", settings.flash, settings.refTempOption.value_or(-1),
-                                        settings.edition.combustionC, settings.edition.meteringC,
-                                        settings.edition.reference1995C, settings.methaneOriginOption);
-    for (auto it = kept.begin(); it != kept.end(); ++it)
-        if (it->manager == manager.get() && it->entry == entry && it->key == key) {
-            std::rotate(it, it + 1, kept.end());   // the most recent last
-            return *kept.back().evaluator;
-        }
-    if (kept.size() == kKept) kept.erase(kept.begin());
-    const host::CatalogueEntry* classes[] = {entry};
-    kept.push_back({manager.get(), entry, key,
-                    std::make_unique<host::FluidEvaluator>(*manager, classes, false, settings)});
-    return *kept.back().evaluator;
-}
-
 // The one class a correlation argument names.
 const host::CatalogueEntry* OneClass(std::string_view correlation, const host::IsoEdition& edition) {
     std::vector<const host::CatalogueEntry*> classes;
@@ -77,6 +50,27 @@ std::string DefaultModule() { return host::DefaultModulePath(); }
 Calculator::Calculator(std::string modulePath)
     : m_modulePath(modulePath.empty() ? DefaultModule() : std::move(modulePath)) {}
 
+Calculator::~Calculator() = default;
+
+host::FluidEvaluator& Calculator::EvaluatorFor(const host::CatalogueEntry* entry,
+                                               const host::EvaluationSettings& settings) const {
+    const std::string key = fmt::format("{}/{}/{}/{}/{}/{}/{}", entry->word, settings.flash,
+                                        settings.refTempOption.value_or(-1), settings.edition.combustionC,
+                                        settings.edition.meteringC, settings.edition.reference1995C,
+                                        settings.methaneOriginOption);
+    for (auto it = m_kept.begin(); it != m_kept.end(); ++it)
+        if (it->key == key) {
+            std::rotate(it, it + 1, m_kept.end());   // the most recent last
+            return *m_kept.back().evaluator;
+        }
+    constexpr std::size_t kKept = 16;
+    if (m_kept.size() == kKept) m_kept.erase(m_kept.begin());
+    const auto manager = Manager(m_modulePath);
+    const host::CatalogueEntry* classes[] = {entry};
+    m_kept.push_back({key, std::make_unique<host::FluidEvaluator>(*manager, classes, false, settings)});
+    return *m_kept.back().evaluator;
+}
+
 std::string Calculator::Version() { return CALORIX_VERSION; }
 
 host::CorrelationResult Calculator::Evaluate(std::string_view correlation, const Composition& composition,
@@ -93,8 +87,7 @@ host::CorrelationResult Calculator::Evaluate(std::string_view correlation, const
     if (!warnings.empty()) throw CalculatorError("options: " + InOptionWords(warnings.front()));
     const host::Fluid fluid = MakeFluid(composition, temperatureC, pressureKPa, chosen);
 
-    const auto manager = Manager(m_modulePath);
-    host::FluidResult result = EvaluatorFor(manager, entry, settings).Evaluate(fluid);
+    host::FluidResult result = EvaluatorFor(entry, settings).Evaluate(fluid);
     if (!result.flashProblem.empty()) throw CalculatorError(result.flashProblem);
     host::CorrelationResult& r = result.correlations.front();
     if (!r.Ok()) throw CalculatorError(fmt::format("{}: {}", r.report.word, r.StatusText()));

@@ -4,11 +4,13 @@
 // it, so that the values are the command line's bit for bit. Every method throws
 // CalculatorError with a one-line message (the field and the problem) when it gives no value.
 //
-// The correlation objects are apartment-threaded: each thread keeps its own, made on first use
-// for a correlation and its settings, so one Calculator serves any thread it is called on.
+// A calculator keeps the correlation objects it made (one per correlation and settings, the
+// last few used), which are apartment-threaded: a calculator is used on one thread at a time,
+// and made and released on the thread that uses it.
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +38,9 @@ class Calculator {
 public:
     // The module beside this code; `modulePath` names another.
     explicit Calculator(std::string modulePath = {});
+    ~Calculator();
+    Calculator(const Calculator&) = delete;
+    Calculator& operator=(const Calculator&) = delete;
 
     // The overall value of `correlation` (a class word or ProgID).
     double Value(std::string_view correlation, const Composition& composition, double temperatureC,
@@ -53,7 +58,15 @@ public:
 private:
     host::CorrelationResult Evaluate(std::string_view correlation, const Composition& composition,
                                      double temperatureC, double pressureKPa, std::string_view options) const;
+    host::FluidEvaluator& EvaluatorFor(const host::CatalogueEntry* entry,
+                                       const host::EvaluationSettings& settings) const;
+
     std::string m_modulePath;
+    struct Kept {
+        std::string key;   // class word and settings
+        std::unique_ptr<host::FluidEvaluator> evaluator;
+    };
+    mutable std::vector<Kept> m_kept;   // the most recently used last
 };
 
 }  // namespace calorix::calculator

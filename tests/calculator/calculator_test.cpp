@@ -75,6 +75,14 @@ TEST(CalculatorArguments, CompositionFromRangesWithBlankRowsAndTextNumbers) {
     for (const auto& b : bad) EXPECT_EQ(ErrorOf([&] { ReadComposition(b.names, b.fractions); }), b.message);
 }
 
+TEST(CalculatorArguments, NumberArguments) {
+    EXPECT_EQ(NumberArgument(Cell{15.5}, "temperature_C"), 15.5);
+    EXPECT_EQ(NumberArgument(Cell{std::string(" 5000 ")}, "pressure_kPa"), 5000.0);
+    EXPECT_EQ(ErrorOf([] { NumberArgument(Cell{}, "temperature_C"); }), "temperature_C: missing");
+    EXPECT_EQ(ErrorOf([] { NumberArgument(Cell{std::string("50 bar")}, "pressure_kPa"); }),
+              "pressure_kPa: expected a number, found '50 bar'");
+}
+
 TEST(CalculatorArguments, OptionsTextChoosesTheSettings) {
     const CalculatorOptions o = ParseOptions(" REF=25/0; flash=1 ;methane-origin=Non-Fossil; normalise=yes; molar-flow=1000");
     EXPECT_EQ(o.choices.ref, "25/0");
