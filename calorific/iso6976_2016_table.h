@@ -37,6 +37,7 @@
 #include <cstdint>
 
 #include "calorific/cas_key_index.h"
+#include "framework/reference_conditions.h"
 
 namespace iso6976_2016 {
 
@@ -44,17 +45,18 @@ inline constexpr double kGasConstant_J_per_molK = 8.3144621;     // Table A.1
 inline constexpr double kRefPressure_kPa = 101.325;
 inline constexpr double kAirMolarMass_kg_per_kmol = 28.96546;    // Table A.3
 
-// Metering (volume) reference temperatures: columns of the summation factors.
-inline constexpr int kMeteringCount = 4;
-inline constexpr std::array<double, kMeteringCount> kMeteringTemperature_C{0.0, 15.0, 15.55, 20.0};
+// Metering (volume) reference temperatures: columns of the summation factors (the table shared
+// with the host, framework/reference_conditions.h).
+using reference_conditions::kMeteringCount;
+using reference_conditions::kMeteringTemperature_C;
 inline constexpr std::array<double, kMeteringCount> kMeteringTemperature_K{273.15, 288.15, 273.15 + 140.0 / 9.0,
                                                                             293.15};
 inline constexpr std::array<double, kMeteringCount> kAirCompressionFactor{0.999419, 0.999595, 0.999601,
                                                                            0.999645};  // Table A.4
 
 // Combustion reference temperatures: columns of the calorific values.
-inline constexpr int kCombustionCount = 5;
-inline constexpr std::array<double, kCombustionCount> kCombustionTemperature_C{0.0, 15.0, 15.55, 20.0, 25.0};
+using reference_conditions::kCombustionCount;
+using reference_conditions::kCombustionTemperature_C;
 
 struct Row {
     double molarMass_kg_per_kmol;
@@ -181,22 +183,8 @@ constexpr Lookup LookUp(std::int32_t casKey, double molarMass) noexcept {
 }
 
 // The pairs of reference temperatures the edition allows, in the order of the "RefConditions"
-// options: 15/15 and 0/0 first, then every other pair by combustion, then metering temperature.
-struct RefConditions {
-    int combustion;  // column of the calorific values
-    int metering;    // column of the summation factors
-};
-
-constexpr std::array<RefConditions, kCombustionCount * kMeteringCount> MakeRefConditions() noexcept {
-    std::array<RefConditions, kCombustionCount * kMeteringCount> pairs{};
-    pairs[0] = {1, 1};
-    pairs[1] = {0, 0};
-    std::size_t n = 2;
-    for (int c = 0; c < kCombustionCount; ++c)
-        for (int m = 0; m < kMeteringCount; ++m)
-            if (!(c == 1 && m == 1) && !(c == 0 && m == 0)) pairs[n++] = {c, m};
-    return pairs;
-}
-inline constexpr auto kRefConditions = MakeRefConditions();
+// options (framework/reference_conditions.h).
+using reference_conditions::RefConditions;
+using reference_conditions::kRefConditions;
 
 }  // namespace iso6976_2016

@@ -1,5 +1,11 @@
 #include "calorific/iso6976_correlation.h"
 
+#include "framework/reference_conditions.h"
+
+// The options of "RefTempOption" pick the columns of the table the host reads them from.
+static_assert(reference_conditions::kRefTempOption_C[WobbeCalcs::kRefTemp15C] == 15.0);
+static_assert(reference_conditions::kRefTempOption_C[WobbeCalcs::kRefTemp0C] == 0.0);
+
 Iso6976Correlation::~Iso6976Correlation() {
     TeardownCore();
     m_refTempOption = nullptr;

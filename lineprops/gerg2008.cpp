@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "lineprops/gerg2008_hydrogen_table.h"
 #include "lineprops/gerg2008_table.h"
 #include "lineprops/line_solver.h"
 
@@ -9,11 +10,14 @@ namespace calorix::lineprops {
 namespace {
 
 namespace g = gerg2008;
+namespace h = gerg2008_hydrogen;
 
-// Every term of the residual part is n delta^d tau^t exp(-delta^c - eta delta^2 + b delta + k0)
-// (departure terms have c = 0; pure terms eta = b = k0 = 0). A "slot" is one term of one pure
-// equation form or one departure function; slots with the same density function (d, c, eta, b)
-// form a "group", whose temperature factors are summed once per temperature.
+// Every term of the residual part is
+//   n delta^d tau^t exp(-delta^c - eta delta^2 + b delta + k0 - tau_beta (tau - tau_gamma)^2)
+// (GERG-2008's departure terms have c = 0, its pure terms eta = b = k0 = 0, and only the
+// hydrogen model's Gaussian terms a tau_beta). A "slot" is one term of one pure equation form
+// or one departure function; slots with the same density function (d, c, eta, b) form a
+// "group", whose temperature factors are summed once per temperature.
 struct Slot {
     double t = 0;
     int d = 0;
@@ -22,6 +26,8 @@ struct Slot {
     double b = 0;
     double k0 = 0;
     int group = 0;
+    double tau_beta = 0;
+    double tau_gamma = 0;
 };
 
 constexpr std::array<g::Form, 6> kForms{g::Form::Long, g::Form::Short, g::Form::CarbonDioxide,
@@ -51,7 +57,22 @@ constexpr std::size_t DepartureOffset(std::size_t function_index) {
     return offset;
 }
 
-constexpr std::size_t kSlotCount = DepartureOffset(kDepartureFunctions.size());
+// The hydrogen model's own functions follow GERG-2008's: normal hydrogen, then its departure
+// functions in the order of its pairs.
+constexpr auto kHydrogenFunctions = [] {
+    std::array<std::span<const h::Term>, 1 + h::kDeparturePairs.size()> functions{};
+    functions[0] = h::kResidual;
+    for (std::size_t p = 0; p < h::kDeparturePairs.size(); ++p) functions[p + 1] = h::kDeparturePairs[p].terms;
+    return functions;
+}();
+
+constexpr std::size_t HydrogenFunctionOffset(std::size_t function_index) {
+    std::size_t offset = DepartureOffset(kDepartureFunctions.size());
+    for (std::size_t f = 0; f < function_index; ++f) offset += kHydrogenFunctions[f].size();
+    return offset;
+}
+
+constexpr std::size_t kSlotCount = HydrogenFunctionOffset(kHydrogenFunctions.size());
 static_assert(kSlotCount == Gerg2008Mixture::kSlotCapacity);
 
 struct SlotTable {
@@ -72,6 +93,10 @@ constexpr SlotTable MakeSlotTable() {
         for (const g::DepartureTerm& term : function)
             table.slots[k++] = {term.t, term.d, 0, term.eta, 2 * term.eta * term.epsilon - term.beta,
                                 term.beta * term.gamma - term.eta * term.epsilon * term.epsilon, 0};
+    for (const auto& function : kHydrogenFunctions)
+        for (const h::Term& term : function)
+            table.slots[k++] = {term.t,    term.d, term.l, term.eta, 2 * term.eta * term.epsilon,
+                                -term.eta * term.epsilon * term.epsilon, 0, term.beta, term.gamma};
     for (Slot& slot : table.slots) {
         std::size_t group = 0;
         while (group < table.group_count &&
@@ -125,32 +150,62 @@ static_assert(BinaryTableInOrder());
 
 constexpr double kRstarOverR = g::kRstar_J_molK / g::kR_J_molK;
 
+// Whether component i is the hydrogen model's normal hydrogen (Leachman et al.) rather than
+// GERG-2008's hydrogen.
+constexpr bool IsModelHydrogen(GergModel model, std::size_t i) {
+    return model == GergModel::Gerg2008Hydrogen2021 && i == static_cast<std::size_t>(h::kHydrogen);
+}
+
+// The reducing parameters of pair i < j in the model; the hydrogen model's pairs are printed
+// with hydrogen second, so a pair whose hydrogen comes first in the numbering takes the
+// reciprocal betas.
+constexpr g::BinaryReducing ReducingOf(GergModel model, std::size_t i, std::size_t j) {
+    if (model == GergModel::Gerg2008Hydrogen2021)
+        for (const h::BinaryReducing& r : h::kBinaryReducing) {
+            const auto first = static_cast<std::size_t>(r.i), second = static_cast<std::size_t>(r.j);
+            if (first == i && second == j) return {r.i, r.j, r.beta_v, r.gamma_v, r.beta_T, r.gamma_T};
+            if (first == j && second == i) return {r.j, r.i, 1 / r.beta_v, r.gamma_v, 1 / r.beta_T, r.gamma_T};
+        }
+    return g::kBinaryReducing[BinaryIndex(i, j)];
+}
+
+// Whether the model gives GERG-2008's departure pair a function of its own.
+constexpr bool ReplacedPair(GergModel model, const g::DeparturePair& pair) {
+    if (model != GergModel::Gerg2008Hydrogen2021) return false;
+    for (const h::DeparturePair& own : h::kDeparturePairs)
+        if ((own.i == pair.i && own.j == pair.j) || (own.i == pair.j && own.j == pair.i)) return true;
+    return false;
+}
+
 }  // namespace
 
-Gerg2008Mixture::Gerg2008Mixture(std::span<const double, kComponents> fractions) {
+Gerg2008Mixture::Gerg2008Mixture(std::span<const double, kComponents> fractions, GergModel model) : model_(model) {
     const auto normalised = NormalisedFractions(fractions);
     if (!normalised) return;
     x_ = *normalised;
+    const auto critical_temperature = [&](std::size_t i) {
+        return IsModelHydrogen(model, i) ? h::kCriticalTemperature_K : g::kComponents[i].critical_temperature_K;
+    };
+    const auto critical_density = [&](std::size_t i) {
+        return IsModelHydrogen(model, i) ? h::kCriticalDensity_mol_l : g::kComponents[i].critical_density_mol_l;
+    };
 
     // Reducing functions, molar mass, pseudo-critical density.
     double volume = 0, temperature = 0, pseudo_volume = 0;
     for (std::size_t i = 0; i < kComponents; ++i) {
         if (x_[i] <= 0) continue;
-        const g::Component& ci = g::kComponents[i];
-        molar_mass_ += x_[i] * ci.molar_mass_g_mol;
-        pseudo_volume += x_[i] / ci.critical_density_mol_l;
-        volume += x_[i] * x_[i] / ci.critical_density_mol_l;
-        temperature += x_[i] * x_[i] * ci.critical_temperature_K;
+        molar_mass_ += x_[i] * g::kComponents[i].molar_mass_g_mol;
+        pseudo_volume += x_[i] / critical_density(i);
+        volume += x_[i] * x_[i] / critical_density(i);
+        temperature += x_[i] * x_[i] * critical_temperature(i);
         for (std::size_t j = i + 1; j < kComponents; ++j) {
             if (x_[j] <= 0) continue;
-            const g::Component& cj = g::kComponents[j];
-            const g::BinaryReducing& r = g::kBinaryReducing[BinaryIndex(i, j)];
-            const double cube = 1.0 / std::cbrt(ci.critical_density_mol_l) + 1.0 / std::cbrt(cj.critical_density_mol_l);
+            const g::BinaryReducing r = ReducingOf(model, i, j);
+            const double cube = 1.0 / std::cbrt(critical_density(i)) + 1.0 / std::cbrt(critical_density(j));
             const double xx = 2 * x_[i] * x_[j] * (x_[i] + x_[j]);
             volume += xx * r.beta_v * r.gamma_v * cube * cube * cube / 8 /
                       (r.beta_v * r.beta_v * x_[i] + x_[j]);
-            temperature += xx * r.beta_T * r.gamma_T *
-                           std::sqrt(ci.critical_temperature_K * cj.critical_temperature_K) /
+            temperature += xx * r.beta_T * r.gamma_T * std::sqrt(critical_temperature(i) * critical_temperature(j)) /
                            (r.beta_T * r.beta_T * x_[i] + x_[j]);
         }
     }
@@ -162,14 +217,28 @@ Gerg2008Mixture::Gerg2008Mixture(std::span<const double, kComponents> fractions)
     // departure functions (weighted by F_ij x_i x_j, summed over the pairs that share one).
     for (std::size_t i = 0; i < kComponents; ++i) {
         if (x_[i] <= 0) continue;
+        if (IsModelHydrogen(model, i)) {
+            const std::size_t offset = HydrogenFunctionOffset(0);
+            for (std::size_t k = 0; k < h::kResidual.size(); ++k) slot_coefficient_[offset + k] += x_[i] * h::kResidual[k].n;
+            continue;
+        }
         const g::Component& c = g::kComponents[i];
         const std::size_t offset = FormOffset(FormIndex(c.form));
         for (std::size_t k = 0; k < c.n.size(); ++k) slot_coefficient_[offset + k] += x_[i] * c.n[k];
     }
     std::array<double, kDepartureFunctions.size()> weight{};
     for (const auto& pair : g::kDeparturePairs)
-        weight[DepartureFunctionOf(pair)] += pair.f * x_[static_cast<std::size_t>(pair.i)] *
-                                             x_[static_cast<std::size_t>(pair.j)];
+        if (!ReplacedPair(model, pair))
+            weight[DepartureFunctionOf(pair)] += pair.f * x_[static_cast<std::size_t>(pair.i)] *
+                                                 x_[static_cast<std::size_t>(pair.j)];
+    if (model == GergModel::Gerg2008Hydrogen2021)
+        for (std::size_t p = 0; p < h::kDeparturePairs.size(); ++p) {
+            const h::DeparturePair& pair = h::kDeparturePairs[p];
+            const double w = pair.f * x_[static_cast<std::size_t>(pair.i)] * x_[static_cast<std::size_t>(pair.j)];
+            if (w == 0) continue;
+            const std::size_t offset = HydrogenFunctionOffset(p + 1);
+            for (std::size_t k = 0; k < pair.terms.size(); ++k) slot_coefficient_[offset + k] = w * pair.terms[k].n;
+        }
     for (std::size_t f = 0; f < kDepartureFunctions.size(); ++f) {
         if (weight[f] == 0) continue;
         const std::size_t offset = DepartureOffset(f);
@@ -189,16 +258,28 @@ Gerg2008Mixture::Gerg2008Mixture(std::span<const double, kComponents> fractions)
 
 void Gerg2008Mixture::SetTemperature(double temperature_K) {
     if (temperature_K == temperature_) return;
-    const double ln_tau = std::log(reducing_temperature_ / temperature_K);
+    const double tau = reducing_temperature_ / temperature_K;
+    const double ln_tau = std::log(tau);
     for (std::size_t a = 0; a < active_group_count_; ++a) group_tau_[active_groups_[a]] = {0, 0, 0};
     for (std::size_t a = 0; a < active_slot_count_; ++a) {
         const std::size_t k = active_slots_[a];
         const Slot& slot = kTable.slots[k];
-        const double v = slot_coefficient_[k] * std::exp(slot.t * ln_tau + slot.k0);
         auto& sums = group_tau_[static_cast<std::size_t>(slot.group)];
+        if (slot.tau_beta == 0) {
+            const double v = slot_coefficient_[k] * std::exp(slot.t * ln_tau + slot.k0);
+            sums[0] += v;
+            sums[1] += slot.t * v;
+            sums[2] += slot.t * (slot.t - 1) * v;
+            continue;
+        }
+        // tau^t exp(-beta (tau - gamma)^2): tau d/dtau gives the factor a below, and tau^2
+        // d2/dtau2 the factor a^2 - a - 2 beta tau (2 tau - gamma).
+        const double shift = tau - slot.tau_gamma;
+        const double v = slot_coefficient_[k] * std::exp(slot.t * ln_tau + slot.k0 - slot.tau_beta * shift * shift);
+        const double a_tau = slot.t - 2 * slot.tau_beta * tau * shift;
         sums[0] += v;
-        sums[1] += slot.t * v;
-        sums[2] += slot.t * (slot.t - 1) * v;
+        sums[1] += a_tau * v;
+        sums[2] += (a_tau * a_tau - a_tau - 2 * slot.tau_beta * tau * (2 * tau - slot.tau_gamma)) * v;
     }
     ideal_tau_tau_ = IdealTauTau(temperature_K);
     temperature_ = temperature_K;
@@ -209,6 +290,17 @@ double Gerg2008Mixture::IdealTauTau(double temperature_K) const {
     double sum = 0;
     for (std::size_t i = 0; i < kComponents; ++i) {
         if (x_[i] <= 0) continue;
+        if (IsModelHydrogen(model_, i)) {
+            // Planck-Einstein terms a ln(1 - exp(-u)): tau^2 d2/dtau2 = -a u^2 exp(-u)/(1 - exp(-u))^2.
+            double hydrogen = h::kIdealLogTau;
+            for (std::size_t k = 0; k < h::kIdealA.size(); ++k) {
+                const double u = h::kIdealTheta_K[k] / temperature_K;
+                const double e = std::exp(-u);
+                hydrogen += h::kIdealA[k] * u * u * e / ((1 - e) * (1 - e));
+            }
+            sum -= x_[i] * hydrogen;
+            continue;
+        }
         const g::Component& c = g::kComponents[i];
         double component = c.n0_3;
         for (std::size_t k = 0; k < 4; ++k) {

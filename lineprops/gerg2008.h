@@ -21,12 +21,18 @@ inline constexpr double kGergMinTemperature_K = 60.0;
 inline constexpr double kGergMaxTemperature_K = 700.0;
 inline constexpr double kGergMaxPressure_kPa = 70000.0;
 
+// The published equation, or GERG-2008 with the 2021 hydrogen binaries (Beckmüller et al.,
+// J. Phys. Chem. Ref. Data 50, 013102: new reducing and departure functions of hydrogen with
+// methane, nitrogen, carbon dioxide and carbon monoxide, and Leachman et al.'s normal-hydrogen
+// equation in place of GERG-2008's; see lineprops/gerg2008_hydrogen_table.h).
+enum class GergModel { Gerg2008, Gerg2008Hydrogen2021 };
+
 class Gerg2008Mixture {
 public:
     static constexpr std::size_t kComponents = 21;
     // Mole fractions by component number; they are scaled to sum 1. A mixture that could not be
     // formed (a fraction not finite or negative, nothing present) reports BadInput from State.
-    explicit Gerg2008Mixture(std::span<const double, kComponents> fractions);
+    explicit Gerg2008Mixture(std::span<const double, kComponents> fractions, GergModel model = GergModel::Gerg2008);
 
     // The state at temperature T (K) and pressure p (kPa) on the given density root.
     LineState State(double temperature_K, double pressure_kPa, Root root = Root::Gas);
@@ -35,9 +41,9 @@ public:
     double ReducingTemperature_K() const { return reducing_temperature_; }
     double ReducingDensity_mol_l() const { return reducing_density_; }
 
-    // Capacities: every pure term slot and departure term once (see gerg2008.cpp).
-    static constexpr std::size_t kSlotCapacity = 162;
-    static constexpr std::size_t kGroupCapacity = 162;
+    // Capacities: every pure term slot and departure term of both models once (see gerg2008.cpp).
+    static constexpr std::size_t kSlotCapacity = 202;
+    static constexpr std::size_t kGroupCapacity = 202;
 
 private:
     struct Residual {
@@ -48,6 +54,7 @@ private:
     double IdealTauTau(double temperature_K) const;
 
     bool valid_ = false;
+    GergModel model_ = GergModel::Gerg2008;
     std::array<double, kComponents> x_{};
     double molar_mass_ = 0, reducing_temperature_ = 0, reducing_density_ = 0;
     double pseudo_critical_density_ = 0;

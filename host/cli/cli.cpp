@@ -45,6 +45,34 @@ Without --fluid a pipeline natural gas is used (12 components, 5000 kPa, 15 degC
 A batch (calorix-host batch --fluid F) is a JSON list of such objects, or a CSV file with a
 header (id, temperature_C, pressure_kPa, molar_flow_kmol_h, then one column per component).)";
 
+// The help of every command (--help-all, which the man page is made from): after the program's
+// own options, each command as "calorix-host batch [MODULE]:" with its description and its options
+// after a blank line, which help2man makes into a subsection per command. The fluid file is
+// described by --help (and by the man page's own section).
+class HelpAllFormatter : public CLI::Formatter {
+public:
+    HelpAllFormatter() {
+        column_width(32);  // two spaces at least between an option and its text, which help2man needs
+        label("SUBCOMMAND", "COMMAND");
+    }
+    std::string make_expanded(const CLI::App* command) const override {
+        std::string positionals, options;
+        for (const CLI::Option* o : command->get_options()) {
+            if (o == command->get_help_ptr() || o == command->get_help_all_ptr() || o->get_group().empty()) continue;
+            if (o->get_positional())
+                positionals += make_option(o, true);
+            else
+                options += make_option(o, false);
+        }
+        std::string usage;
+        for (const CLI::Option* o : command->get_options())
+            if (o->get_positional()) usage += " [" + o->get_name() + "]";
+        return fmt::format("\n{} {}{}:\n  {}\n\n{}{}", kProgram, command->get_name(), usage,
+                           command->get_description(), positionals, options);
+    }
+    std::string make_footer(const CLI::App*) const override { return {}; }
+};
+
 constexpr std::uint32_t kRunOptions = kOptFluid | kOptModule | kOptRefTemp | kOptFormat | kOptCorrelations | kOptFlash |
                                      kOptNormalise | kOptEdition | kOptRef | kOptOutputUnits | kOptMethaneOrigin;
 constexpr std::uint32_t kBatchOptions = kRunOptions | kOptStrict | kOptDelimiter;
@@ -186,11 +214,13 @@ int Program::ListComponents() {
 }
 
 int Program::ListCorrelations() {
-    for (const auto& e : Catalogue())
-        m_out << fmt::format("{:<16}  Calorix.{}.1{}\n", e.word, e.word,
-                             IsEditionClass(e, IsoEdition{1995})   ? "  (iso6976, 1995)"
-                             : IsEditionClass(e, IsoEdition{2016}) ? "  (iso6976, 2016)"
-                                                                   : "");
+    // The catalogue's facts: groups and edition, then the parameters.
+    for (const auto& e : Catalogue()) {
+        std::string facts(e.groups);
+        if (e.iso6976Edition) facts += fmt::format("{}{}", facts.empty() ? "" : ", ", e.iso6976Edition);
+        m_out << fmt::format("{:<16}  Calorix.{}.1{}{}\n", e.word, e.word, facts.empty() ? "" : "  (" + facts + ")",
+                             e.parameters.empty() ? "" : fmt::format("  [{}]", e.parameters));
+    }
     return kExitSuccess;
 }
 
@@ -472,6 +502,8 @@ int Program::Run(int argc, const char* const* argv) {
     AddOptions(app, m_options, kRunOptions);
     bool version = false;
     app.add_flag("--version", version, "Print the program's version");
+    // The help of every command with its options (the man page is made from it).
+    app.set_help_all_flag("--help-all", "Print every command with its options (the fluid file: --help)");
 
     auto* batch = app.add_subcommand("batch", "Many fluids (a JSON list or a CSV file), one CSV row per fluid and "
                                               "correlation (or one JSON document)");
@@ -495,6 +527,8 @@ int Program::Run(int argc, const char* const* argv) {
     auto* components = app.add_subcommand("components", "List the host's components (CAS, molar mass, class, name)");
     auto* correlations = app.add_subcommand("correlations", "List the correlation classes");
     app.require_subcommand(0, 1);
+    for (CLI::App* command : app.get_subcommands({})) command->group("Commands");
+    app.get_formatter()->label("SUBCOMMAND", "COMMAND");
     app.footer(kFluidHelp);
 
     try {
@@ -503,6 +537,11 @@ int Program::Run(int argc, const char* const* argv) {
         app.parse(args);
     } catch (const CLI::CallForHelp&) {
         m_out << app.help();
+        return kExitSuccess;
+    } catch (const CLI::CallForAllHelp&) {
+        app.formatter(std::make_shared<HelpAllFormatter>());
+        for (CLI::App* command : app.get_subcommands({})) command->formatter(app.get_formatter());
+        m_out << app.help("", CLI::AppFormatMode::All);
         return kExitSuccess;
     } catch (const CLI::ParseError& e) {
         std::string what = e.what();

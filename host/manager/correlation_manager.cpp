@@ -12,10 +12,16 @@ namespace calorix::host {
 
 namespace {
 
-#define CALORIX_HOST_ENTRY(word, scriptId) CatalogueEntry{#word, &CLSID_##word, scriptId},
-constexpr CatalogueEntry kCatalogue[] = {CALORIX_CATALOGUE(CALORIX_HOST_ENTRY)};
-#undef CALORIX_HOST_ENTRY
-static_assert(std::size(kCatalogue) == static_cast<std::size_t>(kCatalogueSize));
+// The catalogue's facts with the class ids, both in catalogue order.
+#define CALORIX_HOST_CLASS_ID(word, scriptId) &CLSID_##word,
+constexpr const CLSID* kClassIds[] = {CALORIX_CATALOGUE(CALORIX_HOST_CLASS_ID)};
+#undef CALORIX_HOST_CLASS_ID
+static_assert(std::size(kClassIds) == std::size(kClassFacts));
+constexpr auto kCatalogue = [] {
+    std::array<CatalogueEntry, std::size(kClassFacts)> entries{};
+    for (std::size_t i = 0; i < entries.size(); ++i) entries[i] = CatalogueEntry{kClassFacts[i], kClassIds[i]};
+    return entries;
+}();
 
 bool SameWord(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -59,10 +65,25 @@ const CatalogueEntry* FindCatalogueEntry(std::string_view name) noexcept {
 }
 
 bool IsIso6976Class(const CatalogueEntry& entry) noexcept {
-    constexpr std::string_view kIso[] = {"Density", "HHV", "LHV", "WobbleIndex", "MassHHV", "MassLHV", "MolarHHV", "MolarLHV"};
-    for (auto w : kIso)
-        if (w == entry.word) return true;
-    return false;
+    return entry.InGroup("iso6976") && entry.iso6976Edition == 1995;
+}
+
+std::vector<std::string> ParameterNames(ICorrelation* correlation) {
+    std::vector<std::string> names;
+    platform::ComPtr<IVariableSet> parameters;
+    std::int32_t count = 0;
+    if (!correlation || FAILED(correlation->GetParameters(parameters.Put())) || !parameters ||
+        FAILED(parameters->GetCount(&count)))
+        return names;
+    for (std::int32_t i = 0; i < count; ++i) {
+        platform::ComPtr<IVariable> variable;
+        BSTR name = nullptr;
+        if (SUCCEEDED(parameters->GetVariableAt(i, variable.Put())) && variable &&
+            SUCCEEDED(variable->GetTaggedName(&name)) && name)
+            names.push_back(Narrow(name));
+        SysFreeString(name);
+    }
+    return names;
 }
 
 HRESULT CorrelationManager::Load(const std::string& modulePath) noexcept {
@@ -117,7 +138,7 @@ CorrelationReport DescribeClass(const CorrelationManager& manager, const Catalog
 }
 
 CorrelationReport RunCorrelation(ICorrelation* correlation, std::string_view word, IUnknown* host,
-                                 std::int32_t fluidIndex, std::optional<std::int32_t> refTempOption) {
+                                 std::int32_t fluidIndex) {
     CorrelationReport report;
     report.word = std::string(word);
     if (!correlation) {
@@ -130,23 +151,6 @@ CorrelationReport RunCorrelation(ICorrelation* correlation, std::string_view wor
         report.failedStep = step;
     };
     DescribeCorrelation(correlation, report);
-
-    if (refTempOption) {
-        platform::ComPtr<IVariableSet> parameters;
-        if (SUCCEEDED(correlation->GetParameters(parameters.Put())) && parameters) {
-            platform::ComPtr<IVariable> variable;
-            if (SUCCEEDED(parameters->GetVariable(OLESTR("RefTempOption"), variable.Put())) && variable) {
-                platform::ComPtr<IEnumVariable> option;
-                if (SUCCEEDED(variable.As(&option)) && option) {
-                    const HRESULT hr = option->SetValue(0, *refTempOption);
-                    if (FAILED(hr)) {
-                        fail("RefTempOption", hr);
-                        return report;
-                    }
-                }
-            }
-        }
-    }
 
     // The attachment's result set comes back without a reference for the host: the correlation
     // keeps the only one until Detach. Take one of our own while we read it.

@@ -9,18 +9,19 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "calorix/catalogue.h"
 #include "framework/correlation_interface.h"
 #include "platform/comptr.h"
 #include "platform/library.h"
 
 namespace calorix::host {
 
-// One class of the module's catalogue, in catalogue order.
-struct CatalogueEntry {
-    const char* word;        // "HHV": class CHHV, ProgID "Calorix.HHV.1"
+// One class of the module's catalogue, in catalogue order: the catalogue's facts of the class
+// (framework/class_facts.h) and its class id.
+struct CatalogueEntry : ClassFacts {
     const CLSID* classId;    // CLSID_HHV
-    int scriptId;            // id of the class's registry script
 };
 
 std::span<const CatalogueEntry> Catalogue() noexcept;
@@ -29,8 +30,12 @@ std::span<const CatalogueEntry> Catalogue() noexcept;
 // in registry form; words compare without regard to case. Null when there is none.
 const CatalogueEntry* FindCatalogueEntry(std::string_view wordOrProgId) noexcept;
 
-// The eight ISO 6976 classes, in catalogue order.
+// The eight ISO 6976:1995 classes of the group "iso6976".
 bool IsIso6976Class(const CatalogueEntry& entry) noexcept;
+
+// The tagged names of a correlation's parameters, asked of the object (ICorrelation::
+// GetParameters, then the set's variables); empty when it has none or cannot say.
+std::vector<std::string> ParameterNames(ICorrelation* correlation);
 
 class CorrelationManager {
 public:
@@ -75,13 +80,12 @@ CorrelationReport DescribeClass(const CorrelationManager& manager, const Catalog
 // 30 "kJ/kg", 128 "MJ/m3", 174 "mg/Sm3", 40 "m/s", 50 "-" (compressibility factor, isentropic exponent); "" for any other code.
 std::string_view UnitOfResultType(std::int32_t resultType) noexcept;
 
-// Sets "RefTempOption" when the correlation has it (refTempOption: 0 for 15 degC, 1 for 0 degC),
-// attaches the correlation to fluid `fluidIndex` of `host`, calculates, reads "Phase_Values"
-// from the attachment's result set and detaches. The result set that Attach hands back carries
+// Attaches the correlation to fluid `fluidIndex` of `host`, calculates, reads "Phase_Values"
+// from the attachment's result set and detaches (its options are set once, when it is made). The result set that Attach hands back carries
 // no reference for the host (the correlation holds the one reference until Detach); it is
 // held with a reference of our own while it is read.
 CorrelationReport RunCorrelation(ICorrelation* correlation, std::string_view word, IUnknown* host,
-                                 std::int32_t fluidIndex, std::optional<std::int32_t> refTempOption);
+                                 std::int32_t fluidIndex);
 
 // "0x80004005 (unspecified failure)": the code and, for the usual ones, what it means.
 std::string FormatStatus(HRESULT status);

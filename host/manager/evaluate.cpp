@@ -1,5 +1,6 @@
 #include "host/manager/evaluate.h"
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 #include <string_view>
@@ -22,7 +23,8 @@ std::mutex& Co2eCalculatorLock() {
     return lock;
 }
 
-bool IsCo2eClass(const CatalogueEntry& entry) { return std::string_view(entry.word).starts_with("CO2E"); }
+// The classes of the CO2-equivalent family share the module's one calculator.
+bool SharesCalculator(const CatalogueEntry& entry) { return entry.family == "co2e"; }
 bool IsDewPointClass(std::int32_t resultType) { return resultType == 1; }
 
 bool PhasePresent(const Fluid& fluid, int slot) {
@@ -69,12 +71,9 @@ std::string LineValueReason(const Fluid& fluid, std::size_t k, std::string_view 
     return std::string(Describe(outcome.state.status));
 }
 
-bool IsLineClass(std::string_view word) {
-    return word.starts_with("ZGERG") || word.starts_with("ZDetail") || word.starts_with("LineDensity") ||
-           word.starts_with("SoundSpeed") || word.starts_with("IsentropicExp");
-}
 
-void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, CorrelationResult& r) {
+void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, const CatalogueEntry& entry,
+                      CorrelationResult& r) {
     for (std::size_t k = 0; k < kOutputColumns; ++k) {
         PhaseStatus& s = r.phases[k];
         const bool present = k == 0 || PhasePresent(fluid, static_cast<int>(k) - 1);
@@ -87,7 +86,7 @@ void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, Corre
             s = {PhaseState::NotComputed, "the correlation failed"};
         } else if (!value) {
             s = {PhaseState::NotComputed,
-                 IsLineClass(r.report.word)              ? LineValueReason(fluid, k, r.report.word)
+                 entry.family == "line"                  ? LineValueReason(fluid, k, r.report.word)
                  : !IsDewPointClass(r.report.resultType) ? "the correlation gave no value"
                  : r.report.word == "WaterDewPt" && !HasWater(fluid, k)
                      ? "no water dew point: no water in the fluid"
@@ -166,6 +165,15 @@ bool Equilibrate(Fluid& fluid, std::string& problem) {
 FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<const CatalogueEntry* const> classes,
                                bool optional, EvaluationSettings settings)
     : m_settings(settings) {
+    // The option of each enumeration parameter the run chooses; an object gets those of the
+    // parameters it reports.
+    struct Choice {
+        const char* name;
+        std::optional<std::int32_t> option;
+    };
+    const Choice choices[] = {{"RefTempOption", settings.refTempOption},
+                              {"RefConditions", RefConditionsOptionOf(settings.edition)},
+                              {"MethaneOrigin", settings.methaneOriginOption}};
     for (const CatalogueEntry* entry : classes) {
         platform::ComPtr<ICorrelation> correlation;
         HRESULT hr = manager.Create(*entry->classId, &correlation);
@@ -175,13 +183,21 @@ FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<cons
             continue;
         }
         const char* step = "create";
-        const auto edition = EditionOfClass(*entry, settings.edition);
-        if (SUCCEEDED(hr) && edition && edition->year == 2016 &&
-            FAILED(hr = SelectRefConditions(correlation.Get(), settings.edition)))
-            step = "RefConditions";
-        else if (SUCCEEDED(hr) && FAILED(hr = SelectEnumOption(correlation.Get(), "MethaneOrigin",
-                                                               settings.methaneOriginOption)))
-            step = "MethaneOrigin";
+        std::optional<IsoEdition> edition;
+        if (SUCCEEDED(hr)) {
+            const std::vector<std::string> parameters = ParameterNames(correlation.Get());
+            auto has = [&](std::string_view name) {
+                return std::find(parameters.begin(), parameters.end(), name) != parameters.end();
+            };
+            edition = EditionOf(entry->iso6976Edition, has("RefConditions"), has("RefTempOption"), settings.edition);
+            for (const Choice& c : choices) {
+                if (!c.option || !has(c.name)) continue;
+                if (FAILED(hr = SelectEnumOption(correlation.Get(), c.name, *c.option))) {
+                    step = c.name;
+                    break;
+                }
+            }
+        }
         m_slots.push_back(Slot{entry, std::move(correlation), hr, step, edition});
     }
 }
@@ -203,9 +219,8 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
             r.problem = "not computed: " + out.flashProblem;
         } else {
             std::unique_lock<std::mutex> lock;
-            if (IsCo2eClass(*slot.entry)) lock = std::unique_lock(Co2eCalculatorLock());
-            r.report = RunCorrelation(slot.correlation.Get(), slot.entry->word, source.Get(), 0,
-                                      m_settings.refTempOption);
+            if (SharesCalculator(*slot.entry)) lock = std::unique_lock(Co2eCalculatorLock());
+            r.report = RunCorrelation(slot.correlation.Get(), slot.entry->word, source.Get(), 0);
         }
         for (std::size_t k = 0; k < kOutputColumns && r.problem.empty() && SUCCEEDED(r.report.status); ++k) {
             auto& v = r.report.phaseValues[kPhaseValueIndex[k]];
@@ -214,7 +229,7 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
                 v.reset();
             }
         }
-        SetPhaseStatuses(out.fluid, out.flashProblem, r);
+        SetPhaseStatuses(out.fluid, out.flashProblem, *slot.entry, r);
         if (!r.problem.empty() && out.flashProblem.empty())
             for (auto& s : r.phases)
                 if (s.state == PhaseState::Ok || s.state == PhaseState::NotComputed) s = {PhaseState::NotComputed, r.problem};

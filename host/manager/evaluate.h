@@ -17,11 +17,12 @@
 
 namespace calorix::host {
 
+// The options are set once, on every object that reports the parameter, when the object is made.
 struct EvaluationSettings {
     bool flash = false;                          // replace the phases by the host's flash at T, P
-    std::optional<std::int32_t> refTempOption;   // "RefTempOption" of the 1995 classes: 0 for 15 degC, 1 for 0 degC
-    IsoEdition edition;                          // "RefConditions" chosen on every 2016 object
-    std::int32_t methaneOriginOption = 0;        // "MethaneOrigin" where a class has it: 0 fossil, 1 non-fossil
+    std::optional<std::int32_t> refTempOption;   // "RefTempOption": 0 for 15 degC, 1 for 0 degC
+    IsoEdition edition;                          // "RefConditions": the pair of edition.combustionC, meteringC
+    std::int32_t methaneOriginOption = 0;        // "MethaneOrigin": 0 fossil, 1 non-fossil
 };
 
 // What a phase column of the output says.
@@ -42,7 +43,9 @@ struct CorrelationResult {
     CorrelationReport report;
     std::string problem;                                  // empty when every value is sound
     std::array<PhaseStatus, kOutputColumns> phases;
-    std::optional<IsoEdition> edition;                    // ISO 6976 classes: what the values were computed with
+    // ISO 6976 classes and classes with a reference option: the edition (the catalogue's) and the
+    // reference temperatures the values were computed with.
+    std::optional<IsoEdition> edition;
     // Nothing failed (a value may still be missing for a reason, such as no dew point).
     bool Ok() const { return SUCCEEDED(report.status) && problem.empty(); }
     // "ok" only when the overall value is there; else what failed or why it is missing.

@@ -7,14 +7,15 @@
 #include <fmt/format.h>
 
 #include "calorific/iso6976_table.h"
+#include "framework/reference_conditions.h"
 #include "platform/strings.h"
 
 namespace calorix::host {
 
 namespace {
 
-constexpr double kCombustion[] = {0.0, 15.0, 15.55, 20.0, 25.0};
-constexpr double kMetering[] = {0.0, 15.0, 15.55, 20.0};
+using reference_conditions::kCombustionTemperature_C;
+using reference_conditions::kMeteringTemperature_C;
 
 // A temperature of the list, written as the list writes it ("15.55", "25" or "25.0").
 bool ParseTemperature(const std::string& text, std::span<const double> allowed, double* value) {
@@ -34,16 +35,6 @@ bool ParseTemperature(const std::string& text, std::span<const double> allowed, 
     return false;
 }
 
-// The pair an option text names: "Combustion 25.0 deg C, metering 0.0 deg C".
-bool ParsePairText(const std::string& text, double* combustion, double* metering) {
-    constexpr std::string_view kCombustionWord = "Combustion ", kMeteringWord = ", metering ";
-    const std::size_t at = text.find(kMeteringWord);
-    if (text.rfind(kCombustionWord, 0) != 0 || at == std::string::npos) return false;
-    *combustion = std::strtod(text.c_str() + kCombustionWord.size(), nullptr);
-    *metering = std::strtod(text.c_str() + at + kMeteringWord.size(), nullptr);
-    return true;
-}
-
 }  // namespace
 
 bool ChooseIsoEdition(const std::string& edition, const std::string& ref, const std::string& refTemp,
@@ -61,8 +52,9 @@ bool ChooseIsoEdition(const std::string& edition, const std::string& ref, const 
     e.reference1995C = refTemp == "0" ? 0.0 : 15.0;
     const std::string pair = ref.empty() ? "15/15" : ref;
     const std::size_t slash = pair.find('/');
-    if (slash == std::string::npos || !ParseTemperature(pair.substr(0, slash), kCombustion, &e.combustionC) ||
-        !ParseTemperature(pair.substr(slash + 1), kMetering, &e.meteringC)) {
+    if (slash == std::string::npos || !ParseTemperature(pair.substr(0, slash), kCombustionTemperature_C, &e.combustionC) ||
+        !ParseTemperature(pair.substr(slash + 1), kMeteringTemperature_C, &e.meteringC) ||
+        reference_conditions::RefConditionsOption(e.combustionC, e.meteringC) < 0) {
         *problem = "--ref: '" + ref +
                    "' is not a pair COMB/MET of combustion 0, 15, 15.55, 20 or 25 and metering 0, 15, 15.55 or "
                    "20 degC";
@@ -72,46 +64,45 @@ bool ChooseIsoEdition(const std::string& edition, const std::string& ref, const 
     return true;
 }
 
-std::optional<IsoEdition> EditionOfClass(const CatalogueEntry& entry, const IsoEdition& chosen) noexcept {
-    if (IsEditionClass(entry, IsoEdition{2016}))
-        return IsoEdition{2016, chosen.combustionC, chosen.meteringC, chosen.reference1995C};
-    if (IsIso6976Class(entry))
-        return IsoEdition{1995, chosen.reference1995C, chosen.reference1995C, chosen.reference1995C};
+std::optional<IsoEdition> EditionOf(int year, bool refConditions, bool refTempOption, const IsoEdition& chosen) noexcept {
+    const double first = reference_conditions::kRefTempOption_C[0];
+    if (refConditions) return IsoEdition{year, chosen.combustionC, chosen.meteringC, chosen.reference1995C};
+    if (refTempOption) return IsoEdition{year, chosen.reference1995C, chosen.reference1995C, chosen.reference1995C};
+    if (year != 0) return IsoEdition{year, first, first, first};
     return std::nullopt;
+}
+
+std::optional<IsoEdition> EditionOfClass(const CatalogueEntry& entry, const IsoEdition& chosen) noexcept {
+    return EditionOf(entry.iso6976Edition, entry.HasParameter("RefConditions"), entry.HasParameter("RefTempOption"),
+                     chosen);
 }
 
 std::vector<std::string> ReferenceOptionWarnings(std::span<const CatalogueEntry* const> classes, const std::string& ref,
                                                  bool refTempGiven, const IsoEdition& chosen) {
-    std::string of1995, of2016;
+    // The classes that take each option, by the parameters the catalogue gives them.
+    std::string withRefTemp, withRef;
     for (const CatalogueEntry* e : classes) {
-        const auto edition = EditionOfClass(*e, chosen);
-        if (!edition) continue;
-        std::string& list = edition->year == 2016 ? of2016 : of1995;
-        list += (list.empty() ? "" : ", ") + std::string(e->word);
+        if (e->HasParameter("RefConditions")) withRef += (withRef.empty() ? "" : ", ") + std::string(e->word);
+        if (e->HasParameter("RefTempOption")) withRefTemp += (withRefTemp.empty() ? "" : ", ") + std::string(e->word);
     }
     std::vector<std::string> warnings;
-    if (!ref.empty() && (of2016.empty() || !of1995.empty()))
+    if (!ref.empty() && (withRef.empty() || !withRefTemp.empty()))
         warnings.push_back(fmt::format(
             "--ref {} applies to the ISO 6976:2016 classes only; {}", ref,
-            of1995.empty() ? std::string("none of them is run")
-                           : fmt::format("{} (ISO 6976:1995) take --ref-temp ({:g} degC)", of1995, chosen.reference1995C)));
-    if (refTempGiven && (of1995.empty() || !of2016.empty()))
+            withRefTemp.empty() ? std::string("none of them is run")
+                                : fmt::format("{} (ISO 6976:1995) take --ref-temp ({:g} degC)", withRefTemp,
+                                              chosen.reference1995C)));
+    if (refTempGiven && (withRefTemp.empty() || !withRef.empty()))
         warnings.push_back(fmt::format(
             "--ref-temp {:g} applies to the ISO 6976:1995 classes only; {}", chosen.reference1995C,
-            of2016.empty() ? std::string("none of them is run")
-                           : fmt::format("{} (ISO 6976:2016) take --ref ({:g}/{:g} degC)", of2016, chosen.combustionC,
-                                         chosen.meteringC)));
+            withRef.empty() ? std::string("none of them is run")
+                            : fmt::format("{} (ISO 6976:2016) take --ref ({:g}/{:g} degC)", withRef, chosen.combustionC,
+                                          chosen.meteringC)));
     return warnings;
 }
 
 bool IsEditionClass(const CatalogueEntry& entry, const IsoEdition& edition) noexcept {
-    const std::string_view word = entry.word;
-    // The eight heating-value classes of 2016; its relative density, compression factor and net
-    // Wobbe index are asked for by name.
-    const bool is2016 = word.size() > 4 && word.substr(word.size() - 4) == "2016" &&
-                        word != "RelativeDensity2016" && word != "CompressionFactor2016" &&
-                        word != "NetWobbeIndex2016";
-    return edition.year == 2016 ? is2016 : IsIso6976Class(entry);
+    return entry.InGroup("iso6976") && entry.iso6976Edition == edition.year;
 }
 
 double CompressionFactorAtReference(const Fluid& fluid, double meteringC) noexcept {
@@ -124,7 +115,13 @@ double CompressionFactorAtReference(const Fluid& fluid, double meteringC) noexce
     return 1.0 - sum * sum;
 }
 
-std::int32_t RefTempOptionOf(const IsoEdition& edition) noexcept { return edition.reference1995C == 0.0 ? 1 : 0; }
+std::int32_t RefTempOptionOf(const IsoEdition& edition) noexcept {
+    return reference_conditions::RefTempOption(edition.reference1995C);
+}
+
+std::int32_t RefConditionsOptionOf(const IsoEdition& edition) noexcept {
+    return reference_conditions::RefConditionsOption(edition.combustionC, edition.meteringC);
+}
 
 namespace {
 
@@ -147,25 +144,6 @@ HRESULT SelectEnumOption(ICorrelation* correlation, const char* name, std::int32
     platform::ComPtr<IEnumVariable> variable;
     const HRESULT hr = FindEnumParameter(correlation, name, &variable);
     return hr == S_OK ? variable->SetValue(0, option) : hr;
-}
-
-HRESULT SelectRefConditions(ICorrelation* correlation, const IsoEdition& edition) {
-    platform::ComPtr<IEnumVariable> option;
-    const HRESULT found = FindEnumParameter(correlation, "RefConditions", &option);
-    if (found != S_OK) return found;
-    std::int32_t count = 0;
-    option->GetOptionCount(&count);
-    for (std::int32_t i = 0; i < count; ++i) {
-        BSTR text = nullptr;
-        if (FAILED(option->GetEnumText(i, &text))) continue;
-        const std::string narrow = text ? platform::WideToAnsi(platform::WideStringView(text, SysStringLen(text))) : "";
-        SysFreeString(text);
-        double combustion = -1.0, metering = -1.0;
-        if (ParsePairText(narrow, &combustion, &metering) && combustion == edition.combustionC &&
-            metering == edition.meteringC)
-            return option->SetValue(0, i);
-    }
-    return E_INVALIDARG;
 }
 
 }  // namespace calorix::host

@@ -1,8 +1,9 @@
-// The ISO 6976 editions calorix-host runs: 1995 (the eight classes with "RefTempOption", 15 or
-// 0 degC, chosen by --ref-temp) and 2016 (the eight classes with "RefConditions", a pair of
-// combustion and metering temperatures chosen by --ref COMB/MET). --edition says which eight
-// "iso6976" means; each option applies to the classes of its own edition whatever --edition says,
-// and every value is labelled with the edition and temperatures it was computed with.
+// The ISO 6976 editions calorix-host runs: 1995 (classes with "RefTempOption", 15 or 0 degC,
+// chosen by --ref-temp) and 2016 (classes with "RefConditions", a pair of combustion and
+// metering temperatures chosen by --ref COMB/MET). --edition says which eight classes of the
+// catalogue's group "iso6976" that word means; each option applies to every class that has its
+// parameter whatever --edition says, and every value is labelled with the edition (the
+// catalogue's) and temperatures it was computed with.
 #pragma once
 
 #include <optional>
@@ -28,17 +29,20 @@ struct IsoEdition {
 bool ChooseIsoEdition(const std::string& edition, const std::string& ref, const std::string& refTemp,
                       bool refTempGiven, IsoEdition* chosen, std::string* problem);
 
-// The edition and reference temperatures a class computes with under `chosen` (year, combustion
-// and metering temperature; a 1995 class has both at its one reference temperature); nothing for
-// a class outside ISO 6976.
+// The edition and reference temperatures a class computes with under `chosen`: its edition
+// `year` (the catalogue's) and, with "RefConditions", the chosen pair; with "RefTempOption", the
+// 1995 reference temperature for both; else the first option's. Nothing for a class outside ISO
+// 6976 without either parameter.
+std::optional<IsoEdition> EditionOf(int year, bool refConditions, bool refTempOption, const IsoEdition& chosen) noexcept;
+// The same with the parameters the catalogue gives the class.
 std::optional<IsoEdition> EditionOfClass(const CatalogueEntry& entry, const IsoEdition& chosen) noexcept;
 
-// Warnings for --ref or --ref-temp given while classes of the other edition (or none of theirs)
+// Warnings for --ref or --ref-temp given while classes without its parameter (or none with it)
 // run: which option applies to which classes.
 std::vector<std::string> ReferenceOptionWarnings(std::span<const CatalogueEntry* const> classes, const std::string& ref,
                                                  bool refTempGiven, const IsoEdition& chosen);
 
-// The eight classes of the edition.
+// The eight classes of the group "iso6976" of the edition.
 bool IsEditionClass(const CatalogueEntry& entry, const IsoEdition& edition) noexcept;
 
 // ISO 6976 is for gases. The compression factor of the fluid at the metering temperature and
@@ -50,14 +54,11 @@ double CompressionFactorAtReference(const Fluid& fluid, double meteringC) noexce
 
 // "RefTempOption" of a 1995 class: 0 for 15 degC, 1 for 0 degC.
 std::int32_t RefTempOptionOf(const IsoEdition& edition) noexcept;
+// "RefConditions" of a 2016 class: the option of the chosen pair (framework/reference_conditions.h).
+std::int32_t RefConditionsOptionOf(const IsoEdition& edition) noexcept;
 
 // Selects option of the enumeration parameter `name` of a correlation. S_FALSE for a class
 // without that parameter.
 HRESULT SelectEnumOption(ICorrelation* correlation, const char* name, std::int32_t option);
-
-// Selects the pair in the "RefConditions" of a 2016 class: the option whose text names the
-// pair ("Combustion 25.0 deg C, metering 0.0 deg C"). S_FALSE for a class without the
-// parameter; E_INVALIDARG when no option names the pair.
-HRESULT SelectRefConditions(ICorrelation* correlation, const IsoEdition& edition);
 
 }  // namespace calorix::host

@@ -42,25 +42,31 @@ bool MakeEvaluationSettings(const RunChoices& choices, EvaluationSettings& setti
 bool SelectClasses(const std::string& selection, const IsoEdition& edition, std::vector<const CatalogueEntry*>& classes,
                    bool& optional, std::string& problem, std::vector<std::string>* notes) {
     optional = false;
-    const std::string all = Lower(Trim(selection));
-    if (all == "iso6976") {
-        for (const auto& e : Catalogue())
-            if (IsEditionClass(e, edition)) classes.push_back(&e);
-        return true;
-    }
-    if (all == "all") {
-        for (const auto& e : Catalogue()) classes.push_back(&e);
-        optional = true;  // classes the module does not serve are left out with a warning
-        return true;
-    }
+    auto add = [&](const CatalogueEntry* e) {
+        if (std::find(classes.begin(), classes.end(), e) == classes.end()) classes.push_back(e);
+    };
     std::stringstream list(selection);
     std::string item;
     while (std::getline(list, item, ',')) {
         const std::string word = Trim(item);
         if (word.empty()) continue;
+        const std::string lower = Lower(word);
+        if (lower == "all") {
+            for (const auto& e : Catalogue()) add(&e);
+            optional = true;  // classes the module does not serve are left out with a warning
+            continue;
+        }
+        // A group of the catalogue ("iso6976"): its classes of the chosen edition.
+        bool group = false;
+        for (const auto& e : Catalogue())
+            if (e.InGroup(lower)) {
+                group = true;
+                if (e.iso6976Edition == 0 || e.iso6976Edition == edition.year) add(&e);
+            }
+        if (group) continue;
         const CatalogueEntry* e = FindCatalogueEntry(word);
         // The 1995 Wobbe index class keeps its historical word; the usual spelling finds it.
-        if (!e && Lower(word) == "wobbeindex") {
+        if (!e && lower == "wobbeindex") {
             e = FindCatalogueEntry("WobbleIndex");
             if (notes) notes->push_back(fmt::format("'{}' taken as the class WobbleIndex (the ISO 6976:1995 Wobbe index; "
                                                     "WobbeIndex2016 is the 2016 one)", word));
@@ -73,7 +79,7 @@ bool SelectClasses(const std::string& selection, const IsoEdition& edition, std:
                                   suggestion.empty() ? "" : fmt::format(" (did you mean '{}'?)", suggestion));
             return false;
         }
-        if (std::find(classes.begin(), classes.end(), e) == classes.end()) classes.push_back(e);
+        add(e);
     }
     if (classes.empty()) {
         problem = "no correlation class given";

@@ -26,8 +26,9 @@ struct RunChoices {
 // temperatures that do not go together.
 bool MakeEvaluationSettings(const RunChoices& choices, EvaluationSettings& settings, std::string& problem);
 
-// The classes of a selection: "iso6976" (the eight of the edition), "all", or class words
-// separated by commas (spaces around them and case ignored). `optional`: classes the module
+// The classes of a selection: words separated by commas (spaces around them and case ignored),
+// each a class word, "all", or a group of the catalogue ("iso6976": its eight classes of the
+// edition), as in "iso6976,RelativeDensity2016". `optional`: classes the module
 // does not serve may be left out. False, with the problem ("unknown correlation class 'HVV'
 // (did you mean 'HHV'?)"), on an unknown word. "WobbeIndex" is taken for the 1995 class
 // WobbleIndex (whose word stays), with a note in `notes`.

@@ -19,7 +19,19 @@ import json as _json
 import os as _os
 import warnings as _warnings
 
-from . import _calorix
+try:
+    from . import _calorix
+except ImportError as _error:
+    # The native part serves the one version of Python it was built for, which its file name says.
+    import importlib.machinery as _machinery
+    import pathlib as _pathlib
+    import sys as _sys
+    _here = _pathlib.Path(__file__).parent
+    _built = sorted(p.name for p in _here.glob("_calorix.*"))
+    if not _built or any((_here / ("_calorix" + s)).exists() for s in _machinery.EXTENSION_SUFFIXES):
+        raise
+    raise ImportError(f"calorix: the native part {', '.join(_built)} was built for another version of Python "
+                      f"than this one ({_sys.version.split()[0]})") from _error
 
 __all__ = [
     "__version__", "CalculationError", "Fluid", "Results", "batch", "components", "correlations", "envelope",
@@ -253,7 +265,10 @@ def components():
 def correlations():
     """The correlation classes of the module: dicts with "word" (what evaluate() takes),
     "prog_id", "display_name", "class_id", "result_type", "unit", "iso6976_edition" (1995,
-    2016 or None) and "served" (False for a class the module cannot create)."""
+    2016 or None), "family" ("iso6976", "water", "co2e", "line"), "quantity", "groups" (the
+    selection words that take the class, ["iso6976"]), "parameters" (the tagged names of its
+    options, ["RefConditions"]) and "served" (False for a class the module cannot create): the
+    class catalogue's facts."""
     return _calorix.correlations()
 
 

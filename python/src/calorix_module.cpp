@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,9 @@ namespace {
 // ---- the correlation module ---------------------------------------------------------------
 
 // One module for the process: loaded on first use, from the path given to load_module(), else
-// $CALORIX_MODULE, else beside this extension (an installed package), else the build tree's
-// folder of modules and programs. A module once loaded stays loaded (as in calorix-host).
+// $CALORIX_MODULE, else beside this extension (the package installed with its own copy), else the
+// build tree's folder of modules and programs, else the Linux packages' lib/calorix. A module once
+// loaded stays loaded (as in calorix-host).
 struct LoadedModule {
     std::mutex lock;
     std::string path;
@@ -41,12 +43,8 @@ LoadedModule& Module() {
 
 std::string DefaultModule() {
     if (const char* env = std::getenv("CALORIX_MODULE"); env && *env) return env;
-#ifdef CALORIX_BUILD_MODULE_DIR
-    const std::string buildTree[] = {CALORIX_BUILD_MODULE_DIR};
-    return DefaultModulePath(buildTree);
-#else
-    return DefaultModulePath();
-#endif
+    const std::string elsewhere[] = {CALORIX_BUILD_MODULE_DIR, CALORIX_INSTALLED_MODULE_DIR};
+    return DefaultModulePath(elsewhere);
 }
 
 std::shared_ptr<CorrelationManager> LoadModule(const std::string& path) {
@@ -254,14 +252,19 @@ py::list Correlations() {
     py::list list;
     for (const auto& e : Catalogue()) {
         const CorrelationReport described = DescribeClass(*manager, e);
-        py::object edition = py::none();
-        for (int year : {1995, 2016})
-            if (IsEditionClass(e, IsoEdition{year})) edition = py::int_(year);
+        const py::object edition = e.iso6976Edition ? py::object(py::int_(e.iso6976Edition)) : py::object(py::none());
+        py::list groups, parameters;
+        for (const auto& [text, out] : {std::pair{e.groups, &groups}, std::pair{e.parameters, &parameters}}) {
+            std::istringstream words{std::string(text)};
+            for (std::string w; words >> w;) out->append(w);
+        }
         list.append(py::dict(py::arg("word") = e.word, py::arg("prog_id") = std::string("Calorix.") + e.word + ".1",
                              py::arg("display_name") = described.displayName, py::arg("class_id") = described.classId,
                              py::arg("result_type") = described.resultType,
                              py::arg("unit") = std::string(UnitOfResultType(described.resultType)),
-                             py::arg("iso6976_edition") = edition, py::arg("served") = SUCCEEDED(described.status)));
+                             py::arg("iso6976_edition") = edition, py::arg("family") = std::string(e.family),
+                             py::arg("quantity") = std::string(e.quantity), py::arg("groups") = groups,
+                             py::arg("parameters") = parameters, py::arg("served") = SUCCEEDED(described.status)));
     }
     return list;
 }

@@ -21,7 +21,7 @@ std::optional<double> OverallDewPoint(const CorrelationManager& manager, const c
     EXPECT_EQ(manager.Create(word, &correlation), S_OK);
     if (!correlation) return std::nullopt;
     auto source = MakeFluidSource({ParseFluidJson(json, "case").fluid});
-    const auto report = RunCorrelation(correlation.Get(), word, source.Get(), 0, std::nullopt);
+    const auto report = RunCorrelation(correlation.Get(), word, source.Get(), 0);
     EXPECT_EQ(report.status, S_OK) << report.failedStep;
     return report.phaseValues[0];
 }

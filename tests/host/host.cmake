@@ -26,7 +26,8 @@ find_package(pugixml REQUIRED)
 find_package(fmt REQUIRED)
 calorix_add_test(host_cli_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_test.cpp
-    LIBS calorix_host calorix_test_support pugixml::pugixml fmt::fmt)
+            ${CMAKE_CURRENT_LIST_DIR}/catalogue_test.cpp
+    LIBS calorix_host calorix_calorific calorix_test_support pugixml::pugixml fmt::fmt)
 add_dependencies(host_cli_tests calorix-host)
 target_compile_definitions(host_cli_tests PRIVATE
     CALORIX_HOST_PROGRAM="$<TARGET_FILE:calorix-host>"

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/manager/iso_edition.h"
+#include "host/manager/selection.h"
 
 namespace {
 
@@ -90,6 +91,33 @@ TEST(IsoEdition, EachEditionHasItsEightClasses) {
     const CatalogueEntry* e = FindCatalogueEntry("Calorix.HHV2016.1");
     ASSERT_TRUE(e);
     EXPECT_STREQ(e->word, "HHV2016");
+}
+
+// A group word and class words together: the group's classes of the edition, then the others,
+// each once.
+TEST(IsoEdition, GroupAndClassWordsCombine) {
+    struct Case {
+        const char* selection;
+        int year;
+        std::size_t count;
+        const char* last;
+    };
+    const Case cases[] = {{"iso6976,RelativeDensity2016", 2016, 9, "RelativeDensity2016"},
+                          {"HHV2016, iso6976", 2016, 8, "MolarHHV2016"},
+                          {"iso6976,HHV2016", 1995, 9, "HHV2016"},
+                          {"ISO6976, CompressionFactor2016, NetWobbeIndex2016", 1995, 10, "NetWobbeIndex2016"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.selection);
+        IsoEdition edition;
+        edition.year = c.year;
+        std::vector<const CatalogueEntry*> classes;
+        bool optional = true;
+        std::string problem;
+        ASSERT_TRUE(SelectClasses(c.selection, edition, classes, optional, problem)) << problem;
+        EXPECT_FALSE(optional);
+        ASSERT_EQ(classes.size(), c.count);
+        EXPECT_STREQ(classes.back()->word, c.last);
+    }
 }
 
 }  // namespace
