@@ -1,6 +1,10 @@
 #include "calculator/com/calculator_object.h"
 
 #include <atomic>
+#include <initializer_list>
+#include <string_view>
+#include <utility>
+#include <variant>
 #include <new>
 
 #include "calculator/calculator.h"
@@ -10,7 +14,6 @@
 #include "platform/strings.h"
 #include "platform/typelib.h"
 
-CALORIX_DECLARE_IID(calorix::calculator::ICalculator, IID_ICalculator)
 CALORIX_DECLARE_IID(ISupportErrorInfo, IID_ISupportErrorInfo)
 
 namespace calorix::calculator {
@@ -38,7 +41,15 @@ FluidArguments ReadFluidArguments(const VARIANT& components, const VARIANT& frac
     return a;
 }
 
-std::string PhaseName(std::size_t column) { return host::kPhaseKey[column]; }
+// Rows of a table, cell by cell (cells made in place: lists of them copied from braces draw a
+// false "may be used uninitialized" from GCC 12).
+void AddText(std::vector<Cell>& row, std::string_view text) { row.emplace_back(std::in_place_type<std::string>, text); }
+void AddNumber(std::vector<Cell>& row, double value) { row.emplace_back(std::in_place_type<double>, value); }
+std::vector<Cell> Header(std::initializer_list<const char*> names) {
+    std::vector<Cell> row;
+    for (const char* name : names) AddText(row, name);
+    return row;
+}
 
 class CalculatorObject final : public platform::ComObject<ICalculator, ISupportErrorInfo> {
 public:
@@ -107,13 +118,13 @@ public:
             // A header row, then overall, vapour, hydrocarbon liquid, aqueous and phase 3: the
             // phase, its share of the moles and its mole fractions (Empty where it is absent).
             std::vector<std::vector<Cell>> rows(1 + host::kOutputColumns);
-            rows[0] = {Cell{std::string("phase")}, Cell{std::string("fraction")}};
-            for (const auto& c : fluid.components) rows[0].push_back(Cell{c.name});
+            rows[0] = Header({"phase", "fraction"});
+            for (const auto& c : fluid.components) AddText(rows[0], c.name);
             auto fill = [&](std::vector<Cell>& row, double fraction, const std::vector<double>& x) {
-                row.push_back(Cell{fraction});
-                for (std::size_t i = 0; i < fluid.components.size(); ++i) row.push_back(Cell{i < x.size() ? x[i] : 0.0});
+                AddNumber(row, fraction);
+                for (std::size_t i = 0; i < fluid.components.size(); ++i) AddNumber(row, i < x.size() ? x[i] : 0.0);
             };
-            for (std::size_t k = 0; k < host::kOutputColumns; ++k) rows[1 + k].push_back(Cell{PhaseName(k)});
+            for (std::size_t k = 0; k < host::kOutputColumns; ++k) AddText(rows[1 + k], host::kPhaseKey[k]);
             fill(rows[1], 1.0, fluid.moleFractions);
             for (const auto& p : fluid.phases)
                 if (p.slot >= 0 && p.slot < 4) fill(rows[2 + p.slot], p.fraction, p.moleFractions);
@@ -124,11 +135,15 @@ public:
         if (!table) return E_POINTER;
         VariantInit(table);
         return Run([&] {
-            std::vector<std::vector<Cell>> rows = {{Cell{std::string("name")}, Cell{std::string("cas")},
-                                                    Cell{std::string("molar_mass_kg_kmol")}, Cell{std::string("class")}}};
-            for (const auto& c : host::ComponentTable())
-                rows.push_back({Cell{std::string(c.name)}, Cell{std::string(c.cas)}, Cell{c.molarMassKgPerKmol},
-                                Cell{static_cast<double>(c.componentClass)}});
+            std::vector<std::vector<Cell>> rows;
+            rows.push_back(Header({"name", "cas", "molar_mass_kg_kmol", "class"}));
+            for (const auto& c : host::ComponentTable()) {
+                auto& row = rows.emplace_back();
+                AddText(row, c.name);
+                AddText(row, c.cas);
+                AddNumber(row, c.molarMassKgPerKmol);
+                AddNumber(row, c.componentClass);
+            }
             Table(rows, table);
         });
     }
@@ -136,12 +151,16 @@ public:
         if (!table) return E_POINTER;
         VariantInit(table);
         return Run([&] {
-            std::vector<std::vector<Cell>> rows = {{Cell{std::string("word")}, Cell{std::string("prog_id")},
-                                                    Cell{std::string("display_name")}, Cell{std::string("unit")},
-                                                    Cell{std::string("iso6976_edition")}}};
-            for (const auto& r : m_calculator.Correlations())
-                rows.push_back({Cell{r.word}, Cell{r.progId}, Cell{r.displayName}, Cell{r.unit},
-                                r.iso6976Edition ? Cell{static_cast<double>(r.iso6976Edition)} : Cell{}});
+            std::vector<std::vector<Cell>> rows;
+            rows.push_back(Header({"word", "prog_id", "display_name", "unit", "iso6976_edition"}));
+            for (const auto& r : m_calculator.Correlations()) {
+                auto& row = rows.emplace_back();
+                for (const std::string* text : {&r.word, &r.progId, &r.displayName, &r.unit}) AddText(row, *text);
+                if (r.iso6976Edition)
+                    AddNumber(row, r.iso6976Edition);
+                else
+                    row.emplace_back();
+            }
             Table(rows, table);
         });
     }

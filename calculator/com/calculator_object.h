@@ -5,6 +5,7 @@
 // exception say what is wrong. Apartment-threaded.
 #pragma once
 
+#include "calorix/guids.h"
 #include "platform/comptr.h"
 
 namespace calorix::calculator {
@@ -22,6 +23,12 @@ struct ICalculator : IDispatch {
     virtual HRESULT COMCALL Correlations(VARIANT* table) = 0;
     virtual HRESULT COMCALL get_Version(BSTR* version) = 0;
 };
+
+}  // namespace calorix::calculator
+
+CALORIX_DECLARE_IID(calorix::calculator::ICalculator, IID_ICalculator)
+
+namespace calorix::calculator {
 
 // A new calculator, asked for riid.
 HRESULT CreateCalculator(REFIID riid, void** ppv) noexcept;

@@ -18,7 +18,7 @@ fractions = Array(0.895, 0.05, 0.02, 0.004, 0.005, 0.002, 0.0015, 0.0015, 0.01, 
 v = c.Value("HHV2016", names, fractions, 15, 5000, "ref=25/0")
 WScript.Echo "Value HHV2016 " & v
 Check v > 38 And v < 46, "HHV2016 " & v
-w = c.Value("HHV2016", Join(names, ", "), "0.895; 0.05; 0.02; 0.004; 0.005; 0.002; 0.0015; 0.0015; 0.01; 0.011", "15", "5000", "ref=25/0")
+w = c.Value("HHV2016", "methane, ethane, propane, isobutane, n-butane, isopentane, n-pentane, n-hexane, nitrogen, 124-38-9", "0.895; 0.05; 0.02; 0.004; 0.005; 0.002; 0.0015; 0.0015; 0.01; 0.011", "15", "5000", "ref=25/0")
 Check v = w, "text lists give " & w
 For i = 0 To 9
     col(i, 0) = names(i)

@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "calculator/com/calculator_object.h"
 #include "calorix/guids.h"
 #include "host/cli/cli.h"
 #include "platform/comptr.h"
@@ -20,7 +21,6 @@
 #include "platform/strings.h"
 
 CALORIX_DECLARE_IID(ISupportErrorInfo, IID_ISupportErrorInfo)
-CALORIX_DECLARE_IID(IErrorInfo, IID_IErrorInfo)
 
 namespace {
 
@@ -41,7 +41,7 @@ struct Var {
         V_VT(&v) = VT_BSTR;
         V_BSTR(&v) = SysAllocString(platform::Utf8ToWide(s).c_str());
     }
-    Var(const Var& o) : Var() { VariantCopy(&v, &o.v); }
+    Var(const Var& o) : Var() { VariantCopy(&v, const_cast<VARIANT*>(&o.v)); }
     ~Var() { VariantClear(&v); }
 };
 
@@ -203,17 +203,24 @@ TEST(CalculatorClient, BadInputRaisesTheMessageWithErrorInfo) {
         EXPECT_EQ(call.description.rfind(c.start, 0), 0u) << call.description;
         EXPECT_EQ(call.source, "Calorix.Calculator");
     }
-    // The error object of the last failure, as VBA reads it for a call through the vtable.
+    // Through the vtable, as VBA calls a dual interface: the error object carries the message.
     ComPtr<ISupportErrorInfo> support;
     ASSERT_EQ(calculator.As(&support), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_ICalculator), S_OK);
-    Invoke(calculator.Get(), "Value", cases[0].args);
+    ComPtr<calorix::calculator::ICalculator> direct;
+    ASSERT_EQ(calculator.As(&direct), S_OK);
+    const auto& a = cases[0].args;
+    double value = 0.0;
+    EXPECT_EQ(direct->Value(a[0].v, a[1].v, a[2].v, a[3].v, a[4].v, Var().v, &value), E_INVALIDARG);
     IErrorInfo* info = nullptr;
     ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
-    BSTR description = nullptr;
+    BSTR description = nullptr, source = nullptr;
     info->GetDescription(&description);
+    info->GetSource(&source);
     EXPECT_EQ(platform::WideToUtf8(description).rfind(cases[0].start, 0), 0u);
+    EXPECT_EQ(platform::WideToUtf8(source), "Calorix.Calculator");
     SysFreeString(description);
+    SysFreeString(source);
     info->Release();
 }
 

@@ -8,7 +8,8 @@ wine=$1
 shift
 status=0
 for script in "$@"; do
-    output=$($wine cscript //nologo "$script" 2>&1)
+    # cscript takes the script's name in its own folder (Wine's cscript reads no Unix path).
+    output=$(cd "$(dirname "$script")" && $wine cscript //nologo "$(basename "$script")" 2>&1)
     echo "$output"
     if ! tail -n 1 <<<"$output" | grep -q 'calculator script ok'; then
         echo "FAIL: $(basename "$script")" >&2
