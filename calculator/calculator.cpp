@@ -43,12 +43,10 @@ const host::CatalogueEntry* OneClass(std::string_view correlation, const host::I
     return classes[0];
 }
 
-std::string DefaultModule() { return host::DefaultModulePath(); }
-
 }  // namespace
 
 Calculator::Calculator(std::string modulePath)
-    : m_modulePath(modulePath.empty() ? DefaultModule() : std::move(modulePath)) {}
+    : m_modulePath(modulePath.empty() ? host::DefaultModulePath() : std::move(modulePath)) {}
 
 Calculator::~Calculator() = default;
 
