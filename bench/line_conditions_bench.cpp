@@ -39,4 +39,19 @@ void BM_DetailDensity(benchmark::State& state) {
 }
 BENCHMARK(BM_DetailDensity);
 
+// The pipeline gas blended with 20 % hydrogen, set up on every call: argument 0 GERG-2008 as
+// published, 1 GERG-2008 with the 2021 hydrogen binaries.
+void BM_GergHydrogenBlend(benchmark::State& state) {
+    std::array<double, 21> blend{};
+    for (std::size_t i = 0; i < blend.size(); ++i) blend[i] = 0.8 * kPipelineGas[i];
+    blend[14] = 0.2;
+    const auto model = state.range(0) == 0 ? calorix::lineprops::GergModel::Gerg2008
+                                           : calorix::lineprops::GergModel::Gerg2008Hydrogen2021;
+    for (auto _ : state) {
+        Gerg2008Mixture gas(blend, model);
+        benchmark::DoNotOptimize(gas.State(288.15, 5000.0));
+    }
+}
+BENCHMARK(BM_GergHydrogenBlend)->Arg(0)->Arg(1);
+
 }  // namespace

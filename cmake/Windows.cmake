@@ -49,3 +49,11 @@ set(CALORIX_WINE_ENVIRONMENT
     "WINEDLLOVERRIDES=winedbg.exe=d\\;mscoree=\\;mshtml="
     "OANOCACHE=1")
 set(CALORIX_WINE ${CMAKE_CROSSCOMPILING_EMULATOR})
+# The time limit in seconds of every test under Wine (tests/CMakeLists.txt).
+set(CALORIX_WINE_TEST_TIMEOUT 600)
+
+# The version as the string entries of every file's version resource write it, in the form of
+# Calorix.dll's own ("38, 0, 0, 0"): the host, the data server, the installer and the
+# uninstaller alike.
+set(CALORIX_VERSION_STRING
+    "${PROJECT_VERSION_MAJOR}, ${PROJECT_VERSION_MINOR}, ${PROJECT_VERSION_PATCH}, 0")

@@ -61,6 +61,7 @@ void CorrelationBase::TeardownCore() noexcept {
     m_parameterSet = nullptr;
     m_resultSet = nullptr;
     m_phaseValues = nullptr;
+    m_phaseStatus = nullptr;
     m_attachments.clear();
 }
 
@@ -166,6 +167,9 @@ HRESULT CorrelationBase::InitializeVariables(ComPtr<IEnumVariable>* refTempOptio
         if (FAILED(CreateDataServerObject(CLSID_VariableSet, &m_resultSet)) || !m_resultSet) return E_FAIL;
         if (FAILED(CreateVariable(CLSID_NumericVectorVariable, kPhaseValuesName, &m_phaseValues))) return E_FAIL;
         if (!m_resultSet || !m_phaseValues || FAILED(m_resultSet->AddVariable(m_phaseValues.Get()))) return E_FAIL;
+        if (FAILED(CreateVariable(CLSID_NumericVectorVariable, kPhaseStatusName, &m_phaseStatus)) || !m_phaseStatus ||
+            FAILED(m_resultSet->AddVariable(m_phaseStatus.Get())))
+            return E_FAIL;
         if (refTempOption) {
             if (FAILED(CreateVariable(CLSID_EnumVariable, parameterName, refTempOption))) return E_FAIL;
             if (!m_parameterSet || !*refTempOption || FAILED(m_parameterSet->AddVariable(refTempOption->Get())))
@@ -215,6 +219,7 @@ HRESULT CorrelationBase::Calculate(std::int32_t key) {
 
         double results[kSlotCount];
         std::fill(std::begin(results), std::end(results), EMPTY_VALUE);
+        std::fill(std::begin(m_slotStatus), std::end(m_slotStatus), EncodeValueStatus(ValueStatus::NoValue));
         hr = EvaluateSlots(fluid.data.Get(), composition.Record(), results);
         if (FAILED(hr)) return hr;
 
@@ -222,6 +227,15 @@ HRESULT CorrelationBase::Calculate(std::int32_t key) {
         if (FAILED(FindPhaseValues(fluid.results, &vector))) return E_FAIL;
         if (vector)
             for (int slot : {kOverallSlot, 0, 1, 2, 3}) vector->SetValue(kPhaseValuesIndex[slot], results[slot]);
+        // Why a value is missing, where the host's set has room for it.
+        ComPtr<IVariable> variable;
+        ComPtr<INumericVectorVariable> status;
+        if (SUCCEEDED(fluid.results->GetVariable(kPhaseStatusWideName, variable.Put())) && variable &&
+            SUCCEEDED(variable.As(&status)) && status)
+            for (int slot : {kOverallSlot, 0, 1, 2, 3})
+                status->SetValue(kPhaseValuesIndex[slot], results[slot] != EMPTY_VALUE
+                                                              ? EncodeValueStatus(ValueStatus::Ok)
+                                                              : m_slotStatus[slot]);
         return S_OK;
     });
 }

@@ -17,6 +17,7 @@
 #include "framework/correlation_interface.h"
 #include "framework/empty_value.h"
 #include "framework/host_interfaces.h"
+#include "framework/value_status.h"
 #include "platform/guarded_call.h"
 #include "platform/typelib.h"
 
@@ -133,7 +134,9 @@ protected:
     static HRESULT FindPhaseValues(IVariableSet* results, platform::ComPtr<INumericVectorVariable>* vector);
 
     // The property step of the driver: evaluates the composition slots of a filled record
-    // into results (slots 0-4; each starts at EMPTY_VALUE). A failure writes nothing.
+    // into results (slots 0-4; each starts at EMPTY_VALUE). A failure writes nothing. A slot
+    // left without a value may say why in m_slotStatus (EncodeValueStatus; each starts at
+    // NoValue, and a slot with a value is Ok whatever it holds).
     virtual HRESULT EvaluateSlots(IComponentData* data, const FluidComposition& record, double results[kSlotCount]);
 
     // Releases sets, vector and attachments (the first part of the teardown); a family
@@ -149,6 +152,8 @@ protected:
     platform::ComPtr<IVariableSet> m_resultSet;
     platform::ComPtr<IVariableSet> m_parameterSet;
     platform::ComPtr<INumericVectorVariable> m_phaseValues;
+    platform::ComPtr<INumericVectorVariable> m_phaseStatus;
+    double m_slotStatus[kSlotCount] = {};
 
 private:
     CConnectionInfo* FindAttachment(std::int32_t key) noexcept;

@@ -48,8 +48,14 @@ std::int64_t CasKey(double cas_number) noexcept {
     return static_cast<std::int64_t>(rounded);
 }
 
+std::optional<GergModel> GergModelOfOption(std::int32_t option) noexcept {
+    if (option == 0) return GergModel::Gerg2008;
+    if (option == 1) return GergModel::Gerg2008Hydrogen2021;
+    return std::nullopt;
+}
+
 LineOutcome EvaluateLineState(LineModel model, std::span<const double> fractions, std::span<const double> cas_numbers,
-                              double temperature_K, double pressure_kPa, Root root) {
+                              double temperature_K, double pressure_kPa, Root root, GergModel gerg_model) {
     LineOutcome outcome;
     std::array<double, Gerg2008Mixture::kComponents> x{};
     const std::size_t count = std::min(fractions.size(), cas_numbers.size());
@@ -67,7 +73,7 @@ LineOutcome EvaluateLineState(LineModel model, std::span<const double> fractions
         x[static_cast<std::size_t>(index)] += fraction;
     }
     if (model == LineModel::Gerg2008)
-        outcome.state = Gerg2008Mixture(x).State(temperature_K, pressure_kPa, root);
+        outcome.state = Gerg2008Mixture(x, gerg_model).State(temperature_K, pressure_kPa, root);
     else
         outcome.state = DetailMixture(x).State(temperature_K, pressure_kPa, root);
     return outcome;

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
+#include "lineprops/gerg2008.h"
 #include "lineprops/line_conditions.h"
 
 namespace calorix::lineprops {
@@ -22,12 +24,17 @@ struct LineOutcome {
 // not a positive whole number.
 std::int64_t CasKey(double cas_number) noexcept;
 
+// The GERG-2008 model of option index "Model" (0 the published equation, 1 with the 2021
+// hydrogen binaries); nothing for another index.
+std::optional<GergModel> GergModelOfOption(std::int32_t option) noexcept;
+
 // fractions and cas_numbers run in parallel over the host's components (the shorter length
 // counts). A component with a positive fraction outside the model gives ForeignComponent; a
 // fraction that is not finite, BadInput; a negative one counts as 0.
+// gerg_model selects the GERG-2008 variant (DETAIL has none).
 LineOutcome EvaluateLineState(LineModel model, std::span<const double> fractions,
                               std::span<const double> cas_numbers, double temperature_K, double pressure_kPa,
-                              Root root);
+                              Root root, GergModel gerg_model = GergModel::Gerg2008);
 
 // The quantity of an Ok state (0 for one the model does not give).
 double QuantityOf(const LineState& state, LineQuantity quantity) noexcept;

@@ -159,7 +159,10 @@ HRESULT DewPointCorrelation::EvaluateSlots(IComponentData* data, const FluidComp
     if (FAILED(ReadComponents(data, record, &count))) return E_FAIL;
     std::fill(results, results + kSlotCount, EMPTY_VALUE);
 
-    if (m_waterIndex == -1 && !m_rules.dryFluidTakesDewPointFlash) return S_OK;
+    if (m_waterIndex == -1 && !m_rules.dryFluidTakesDewPointFlash) {
+        std::fill(m_slotStatus, m_slotStatus + kSlotCount, EncodeValueStatus(ValueStatus::NoWater));
+        return S_OK;
+    }
     if (!m_rules.dryFluidTakesDewPointFlash && count <= 0) return S_OK;
     // Water beyond the components every array holds cannot be weighed by the phase test.
     if (m_waterIndex >= count) return S_OK;
@@ -179,6 +182,9 @@ HRESULT DewPointCorrelation::EvaluateSlots(IComponentData* data, const FluidComp
         flashRecord.slotValuesC[kOverallSlot] = EMPTY_VALUE;
         flashRecord.slotValuesD[kOverallSlot] = EMPTY_VALUE;
         results[slot] = SearchDewPoint(flashRecord, record.pressure, count);
+        const bool dry = m_waterIndex >= 0 && !(fractions[m_waterIndex] > 0.0);
+        m_slotStatus[slot] = EncodeValueStatus(dry && !m_rules.dryFluidTakesDewPointFlash ? ValueStatus::NoWater
+                                                                                          : ValueStatus::NoDewPoint);
     }
     return S_OK;
 }

@@ -74,7 +74,8 @@ public:
 };
 
 constexpr std::uint32_t kRunOptions = kOptFluid | kOptModule | kOptRefTemp | kOptFormat | kOptCorrelations | kOptFlash |
-                                     kOptNormalise | kOptEdition | kOptRef | kOptOutputUnits | kOptMethaneOrigin;
+                                     kOptNormalise | kOptEdition | kOptRef | kOptOutputUnits | kOptMethaneOrigin |
+                                     kOptGergModel;
 constexpr std::uint32_t kBatchOptions = kRunOptions | kOptStrict | kOptDelimiter;
 constexpr std::uint32_t kEnvelopeOptions = kOptFluid | kOptModule | kOptFormat | kOptNormalise | kOptOutputUnits;
 
@@ -107,9 +108,6 @@ private:
     // The fluid of --fluid (the default gas without it); false after a message.
     bool ReadFluids(std::vector<Fluid>& fluids);
     FluidReadOptions ReadOptions() const;
-    // Warns when the fluid is no gas at the reference conditions of the ISO 6976 classes run.
-    void WarnIfNoGas(const Fluid& fluid, const std::string& where, std::span<const CatalogueEntry* const> classes,
-                     const IsoEdition& edition);
     struct Inputs {
         std::vector<Fluid> fluids;
         std::vector<const CatalogueEntry*> classes;
@@ -230,19 +228,6 @@ FluidReadOptions Program::ReadOptions() const {
                                                                               : ','};
 }
 
-void Program::WarnIfNoGas(const Fluid& fluid, const std::string& where, std::span<const CatalogueEntry* const> classes,
-                          const IsoEdition& edition) {
-    std::optional<double> metering;
-    for (const CatalogueEntry* e : classes)
-        if (const auto own = EditionOfClass(*e, edition)) metering = std::min(metering.value_or(own->meteringC), own->meteringC);
-    if (!metering) return;
-    const double z = CompressionFactorAtReference(fluid, *metering);
-    if (z < kGasCompressionFactor)
-        Warn(fmt::format("{}compression factor {:.3f} at {:g} degC and 101.325 kPa, below {:g}: the fluid is no gas "
-                         "there, and ISO 6976 heating values and densities are for gases",
-                         where.empty() ? "" : where + ": ", z, *metering, kGasCompressionFactor));
-}
-
 bool Program::ReadFluids(std::vector<Fluid>& fluids) {
     const FluidReadOptions readOptions = ReadOptions();
     std::vector<ParsedFluid> parsed;
@@ -283,20 +268,10 @@ int Program::RunOne() {
     if (const auto status = Prepare(false, in)) return *status;
     const auto& [fluids, classes, optional, settings, manager] = in;
 
-    WarnIfNoGas(fluids[0], m_options.fluid, classes, settings.edition);
     FluidEvaluator evaluator(manager, classes, optional, settings);
     for (const auto& word : evaluator.LeftOut()) Warn(fmt::format("the module does not serve {}; left out", word));
     const FluidResult result = evaluator.Evaluate(fluids[0]);
-    for (const auto& w : SolidPhaseWarnings(result.fluid)) Warn(w);
-    if (!m_options.flash && fluids[0].phases.empty()) {
-        Fluid probe = fluids[0];
-        std::string ignored;
-        if (Equilibrate(probe, ignored) && probe.phases.size() > 1)
-            m_err << fmt::format("{}: hint: the fluid splits into {} phases at {:.2f} degC and {:.1f} kPa; the "
-                                 "values are for one vapour phase of the overall composition. Run with --flash "
-                                 "for each phase.\n",
-                                 kProgram, probe.phases.size(), probe.temperatureC, probe.pressureKPa);
-    }
+    for (const auto& w : result.warnings) Warn(m_options.fluid.empty() ? w : m_options.fluid + ": " + w);
 
     const RunDescription run = DescribeRun(settings, classes, m_options.outputUnits == "us");
     if (m_options.format == "json")
@@ -343,7 +318,8 @@ int Program::RunBatch() {
     const auto start = std::chrono::steady_clock::now();
     auto lastDrawn = start;
     auto seconds = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
-    std::size_t count = 0, refused = 0, failed = 0;
+    std::size_t count = 0, read = 0, refused = 0, failed = 0;
+    WarningTally tally;   // a warning that repeats is shown a few times, then summarised
     std::string inputError;   // a failure of the whole file met after the first rows
     m_out << (json ? JsonBatchHead(run) : CsvHeader());
     const auto leftOut = StreamBatch(
@@ -355,18 +331,22 @@ int Program::RunBatch() {
             } catch (const FluidInputError& e) {
                 input.problem = inputError = e.what();
             }
+            ++read;
             if (input.fluid) {
                 if (!m_options.strict)
-                    for (const auto& w : input.fluid->warnings) Warn(w);
-                WarnIfNoGas(input.fluid->fluid, input.where, classes, settings.edition);
+                    for (const auto& w : input.fluid->warnings)
+                        if (tally.Add(read, w)) Warn(w);
                 entry.fluid = std::move(input.fluid->fluid);
             }
             entry.problem = std::move(input.problem);
+            entry.where = std::move(input.where);
             return true;
         },
         [&](const BatchEntry& entry, const FluidResult* result) {
             ++count;
             if (result) {
+                for (const auto& w : result->warnings)
+                    if (tally.Add(count, w)) Warn(entry.where + ": " + w);
                 failed += result->Ok() ? 0 : 1;
                 m_out << (json ? JsonBatchFluid(run, *result, count == 1) : CsvRows(run, *result, count));
             } else {
@@ -385,6 +365,7 @@ int Program::RunBatch() {
     if (json) m_out << JsonBatchTail();
     if (lastDrawn != start)   // a batch that ends within the first redraw needs no bar
         m_err << ProgressBar({count, 1.0, seconds(), platform::StandardErrorColumns(), true}) << std::flush;
+    for (const auto& line : tally.Summary()) Warn(line);
     for (const auto& word : leftOut) Warn(fmt::format("the module does not serve {}; left out", word));
     if (refused)
         Fail(kExitBadInput, fmt::format("{} of {} fluids refused (bad input; see the error rows)", refused, count));

@@ -50,6 +50,13 @@ constexpr OptionRow kOptionTable[] = {
                         "(biomethane, landfill gas)")
              ->check(CLI::IsMember({"fossil", "non-fossil"}));
      }},
+    {kOptGergModel, "--gerg-model",
+     [](CLI::App& app, CalculationOptions& o) {
+         app.add_option("--gerg-model", o.gergModel,
+                        "Equation of the GERG-2008 classes: gerg2008 (default; as published) or gerg2008-h2 "
+                        "(GERG-2008 with the 2021 hydrogen binaries of Beckmueller et al.)")
+             ->check(CLI::IsMember({"gerg2008", "gerg2008-h2"}));
+     }},
     {kOptFormat, "--format",
      [](CLI::App& app, CalculationOptions& o) {
          app.add_option("--format", o.format, "Output: table, json or csv")
@@ -106,8 +113,9 @@ std::string OptionOutside(const CLI::App& app, std::uint32_t bits) {
 
 bool EvaluationSettingsOf(const CalculationOptions& options, EvaluationSettings& settings, std::string& problem) {
     return MakeEvaluationSettings(
-        RunChoices{options.flash, options.edition, options.ref, options.refTemp, options.methaneOrigin}, settings,
-        problem);
+        RunChoices{options.flash, options.edition, options.ref, options.refTemp, options.methaneOrigin,
+                   options.gergModel},
+        settings, problem);
 }
 
 }  // namespace calorix::host

@@ -34,6 +34,7 @@ enum OptionBit : std::uint32_t {
     kOptDelimiter = 1u << 10,
     kOptOutputUnits = 1u << 11,
     kOptMethaneOrigin = 1u << 12,
+    kOptGergModel = 1u << 13,
 };
 
 struct CalculationOptions {
@@ -50,6 +51,7 @@ struct CalculationOptions {
     std::string delimiter;                // --delimiter of a CSV batch (empty: ',')
     std::string outputUnits = "si";       // --output-units si|us
     std::string methaneOrigin = "fossil"; // --methane-origin fossil|non-fossil (CO2EAR6)
+    std::string gergModel = "gerg2008";   // --gerg-model gerg2008|gerg2008-h2 (the GERG-2008 classes)
 };
 
 // Declares the options of `bits` on `command`, bound to `options`.

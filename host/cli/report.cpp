@@ -91,6 +91,7 @@ Json CorrelationsJson(const RunDescription& run, const FluidResult& result) {
             item["reference_temperature_C"] = c.edition->meteringC;
             item["combustion_temperature_C"] = c.edition->combustionC;
         }
+        if (c.model) item["model"] = *c.model;
         item["status"] = c.StatusText();
         Json phases = Json::object();
         for (std::size_t k = 0; k < kOutputColumns; ++k) {
@@ -126,6 +127,12 @@ std::string TableHeader(const RunDescription& run, const FluidResult& result) {
     if (editions.empty())
         editions = EditionText(IsoEdition{run.isoEdition, run.combustionTemperatureC, run.referenceTemperatureC});
     std::string out = fmt::format("calorix-host {}; {}, 101.325 kPa\n", ProgramVersion(), editions);
+    // The equation of the GERG-2008 classes shown (each record of JSON and CSV names its own).
+    for (const auto& c : result.correlations)
+        if (c.model) {
+            out += fmt::format("Line conditions: {}\n", *c.model);
+            break;
+        }
     out += run.usUnits ? fmt::format("Fluid{}: {:.2f} degF, {:.1f} psia, {:.3f} kmol/h, {} components\n",
                                      f.id.empty() ? "" : " " + f.id, OutputValue(1, f.temperatureC, true),
                                      f.pressureKPa / kKPaPerPsi, f.molarFlowKmolPerH, f.components.size())
@@ -301,13 +308,13 @@ std::string CsvHeader() {
     std::string phases;
     for (const char* key : kPhaseKey) phases += fmt::format("{0}_status,{0}_reason,", key);
     return "fluid,id,class,display_name,result_type,unit,status,overall,vapour,hc_liquid,aqueous,phase3,"
-           "reference_temperature_C,iso6976_edition,combustion_temperature_C," +
+           "reference_temperature_C,iso6976_edition,combustion_temperature_C,model," +
            phases + "version\n";
 }
 
 std::string CsvErrorRow(std::size_t fluidNumber, const std::string& problem) {
     return fmt::format("{},,,,,,{}{},{}\n", fluidNumber, CsvField("input error: " + problem),
-                       std::string(kOutputColumns + 3 + 2 * kOutputColumns, ','), ProgramVersion());
+                       std::string(kOutputColumns + 4 + 2 * kOutputColumns, ','), ProgramVersion());
 }
 
 std::string CsvRows(const RunDescription& run, const FluidResult& result, std::size_t fluidNumber) {
@@ -323,6 +330,8 @@ std::string CsvRows(const RunDescription& run, const FluidResult& result, std::s
                                                       : std::string(",");
         out += c.edition ? fmt::format(",{:g},{},{:g}", c.edition->meteringC, c.edition->year, c.edition->combustionC)
                          : std::string(",,,");
+        out += ',';
+        if (c.model) out += CsvField(*c.model);
         for (const PhaseStatus& s : c.phases) out += fmt::format(",{},{}", StateWord(s.state), CsvField(s.reason));
         out += fmt::format(",{}\n", ProgramVersion());
     }

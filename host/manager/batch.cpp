@@ -156,4 +156,46 @@ std::string ProgressBar(const Progress& p) {
     return line;
 }
 
+namespace {
+
+// A warning's kind: its text with every number written as '#'.
+std::string KindOf(const std::string& text) {
+    std::string key;
+    bool number = false;
+    for (char c : text) {
+        const bool digit = (c >= '0' && c <= '9') || (number && (c == '.' || c == 'e' || c == '-' || c == '+'));
+        if (digit && !number) key += '#';
+        if (!digit) key += c;
+        number = digit;
+    }
+    return key;
+}
+
+}  // namespace
+
+bool WarningTally::Add(std::size_t fluidNumber, const std::string& text) {
+    constexpr std::size_t kListed = 10;
+    const std::string key = KindOf(text);
+    auto it = std::find_if(m_kinds.begin(), m_kinds.end(), [&](const Kind& k) { return k.key == key; });
+    if (it == m_kinds.end()) it = m_kinds.insert(m_kinds.end(), Kind{key, text, 0, {}});
+    ++it->count;
+    if (it->count <= m_shown) return true;
+    if (it->fluids.size() < kListed) it->fluids.push_back(fluidNumber);
+    return false;
+}
+
+std::vector<std::string> WarningTally::Summary() const {
+    std::vector<std::string> lines;
+    for (const Kind& k : m_kinds) {
+        if (k.count <= m_shown) continue;
+        const std::size_t more = k.count - m_shown;
+        std::string fluids;
+        for (std::size_t n : k.fluids) fluids += (fluids.empty() ? "" : ", ") + std::to_string(n);
+        if (more > k.fluids.size()) fluids += ", ...";
+        lines.push_back(fmt::format("{} (and {} more such warning{}, fluid{} {})", k.first, more, more == 1 ? "" : "s",
+                                    more == 1 ? "" : "s", fluids));
+    }
+    return lines;
+}
+
 }  // namespace calorix::host

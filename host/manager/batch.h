@@ -20,6 +20,7 @@ namespace calorix::host {
 struct BatchEntry {
     std::optional<Fluid> fluid;
     std::string problem;
+    std::string where;   // where it was read ("file:line", "file[i]"), for messages
 };
 
 struct StreamOptions {
@@ -47,6 +48,28 @@ struct BatchRun {
 BatchRun EvaluateBatch(const CorrelationManager& manager, std::span<const CatalogueEntry* const> classes, bool optional,
                        const EvaluationSettings& settings, std::span<const Fluid> fluids, unsigned threads = 0,
                        const std::function<void(std::size_t done)>& progress = {});
+
+// The warnings of many fluids, summarised: the first few of each kind (the same text but for
+// its numbers, such as "mole fractions sum to 0.999999") are shown in full, the others only
+// counted, and Summary() then says how many there were and at which fluids.
+class WarningTally {
+public:
+    explicit WarningTally(std::size_t shownPerKind = 3) : m_shown(shownPerKind) {}
+    // Counts a warning of fluid `fluidNumber` (1-based); true when it is to be shown now.
+    bool Add(std::size_t fluidNumber, const std::string& text);
+    // One line per kind with more warnings than were shown: "<first text> (and N more such
+    // warnings, fluids 4, 5, 9, ...)".
+    std::vector<std::string> Summary() const;
+
+private:
+    struct Kind {
+        std::string key, first;
+        std::size_t count = 0;
+        std::vector<std::size_t> fluids;   // the first few beyond those shown
+    };
+    std::size_t m_shown;
+    std::vector<Kind> m_kinds;
+};
 
 struct Progress {
     std::size_t done = 0;       // fluids written

@@ -6,6 +6,7 @@
 
 #include "calorix/catalogue.h"
 #include "framework/empty_value.h"
+#include "framework/value_status.h"
 #include "platform/strings.h"
 
 namespace calorix::host {
@@ -180,6 +181,16 @@ CorrelationReport RunCorrelation(ICorrelation* correlation, std::string_view wor
                 double v = EMPTY_VALUE;
                 if (SUCCEEDED(vector->GetValue(i, &v)) && v != EMPTY_VALUE) report.phaseValues[static_cast<std::size_t>(i)] = v;
             }
+            // Why a value is missing, when the module says.
+            platform::ComPtr<INumericVectorVariable> status;
+            variable = nullptr;
+            if (SUCCEEDED(results->GetVariable(kPhaseStatusWideName, variable.Put())) && variable &&
+                SUCCEEDED(variable.As(&status)) && status)
+                for (std::int32_t i = 0; i < 6; ++i) {
+                    double v = EMPTY_VALUE;
+                    if (i != 4 && SUCCEEDED(status->GetValue(i, &v)) && v != EMPTY_VALUE)
+                        report.phaseStatus[static_cast<std::size_t>(i)] = v;
+                }
         }
     }
     correlation->Detach(key);

@@ -70,6 +70,9 @@ struct CorrelationReport {
     // "Phase_Values" 0 to 5: 0 overall, 1-3 phases 0-2, 5 phase 3; nothing for EMPTY_VALUE,
     // for index 4 (never written) and for values that could not be read.
     std::array<std::optional<double>, 6> phaseValues;
+    // "Phase_Status" at the same indexes (framework/value_status.h): why a value is missing, as
+    // the module says; nothing where the module wrote none.
+    std::array<std::optional<double>, 6> phaseStatus;
 };
 
 // The word, display name, class id and result type of a class, read from an object of it made
@@ -81,7 +84,7 @@ CorrelationReport DescribeClass(const CorrelationManager& manager, const Catalog
 std::string_view UnitOfResultType(std::int32_t resultType) noexcept;
 
 // Attaches the correlation to fluid `fluidIndex` of `host`, calculates, reads "Phase_Values"
-// from the attachment's result set and detaches (its options are set once, when it is made). The result set that Attach hands back carries
+// and "Phase_Status" from the attachment's result set and detaches (its options are set once, when it is made). The result set that Attach hands back carries
 // no reference for the host (the correlation holds the one reference until Detach); it is
 // held with a reference of our own while it is read.
 CorrelationReport RunCorrelation(ICorrelation* correlation, std::string_view word, IUnknown* host,

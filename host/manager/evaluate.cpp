@@ -7,10 +7,11 @@
 
 #include <fmt/format.h>
 
+#include "framework/reference_conditions.h"
+#include "framework/value_status.h"
 #include "host/fluid/components.h"
 #include "host/manager/fluid.h"
 #include "host/thermo/flash.h"
-#include "lineprops/line_evaluation.h"
 
 namespace calorix::host {
 
@@ -25,7 +26,6 @@ std::mutex& Co2eCalculatorLock() {
 
 // The classes of the CO2-equivalent family share the module's one calculator.
 bool SharesCalculator(const CatalogueEntry& entry) { return entry.family == "co2e"; }
-bool IsDewPointClass(std::int32_t resultType) { return resultType == 1; }
 
 bool PhasePresent(const Fluid& fluid, int slot) {
     if (fluid.phases.empty()) return slot == kVapourSlot;
@@ -34,46 +34,30 @@ bool PhasePresent(const Fluid& fluid, int slot) {
     return false;
 }
 
-// Whether the composition of output column k (0 overall, then the slots) holds water.
-bool HasWater(const Fluid& fluid, std::size_t k) {
-    const std::vector<double>* x = &fluid.moleFractions;
-    for (const auto& p : fluid.phases)
-        if (k > 0 && p.slot == static_cast<int>(k) - 1) x = &p.moleFractions;
-    for (std::size_t i = 0; i < fluid.components.size() && i < x->size(); ++i)
-        if (fluid.components[i].casKey == kWaterCasKey && (*x)[i] > 0.0) return true;
-    return false;
+// Why a value is missing, from what the module wrote in "Phase_Status".
+std::string MissingValueReason(const Fluid& fluid, const std::optional<double>& status) {
+    if (!status) return "the correlation gave no value";
+    const DecodedValueStatus decoded = DecodeValueStatus(*status);
+    switch (decoded.status) {
+        case ValueStatus::ForeignComponent:
+            for (const auto& c : fluid.components)
+                if (c.casKey == decoded.detail)
+                    return fmt::format("{} ({}) is not one of the model's 21 components", c.name,
+                                       FormatCasNumber(c.casKey));
+            return "a component outside the model's 21";
+        case ValueStatus::OutOfRange: return "temperature or pressure outside the model's range";
+        case ValueStatus::NoConvergence: return "the density solve found no stable root";
+        case ValueStatus::BadInput: return "bad input: a fraction, temperature or pressure not valid";
+        case ValueStatus::NotOnePhase: return "the fluid is not one phase; each phase has its own value";
+        case ValueStatus::NoWater: return "no water dew point: no water in the fluid";
+        case ValueStatus::NoDewPoint: return "no dew point found (above the cricondenbar, or the dew-point search failed)";
+        case ValueStatus::Ok:
+        case ValueStatus::NoValue: break;
+    }
+    return "the correlation gave no value";
 }
 
-// Why a line-condition class (GERG-2008, AGA8 DETAIL) gave no value for output column k: the
-// engine asked again with the phase's composition, at the fluid's temperature and pressure.
-std::string LineValueReason(const Fluid& fluid, std::size_t k, std::string_view word) {
-    if (k == 0 && fluid.phases.size() > 1) return "the fluid is not one phase; each phase has its own value";
-    // Column 0 of a fluid of one phase is that phase.
-    const std::vector<double>* x = &fluid.moleFractions;
-    int slot = k == 0 ? kVapourSlot : static_cast<int>(k) - 1;
-    for (const auto& p : fluid.phases)
-        if (k == 0 || p.slot == slot) {
-            x = &p.moleFractions;
-            slot = p.slot;
-        }
-    std::vector<double> cas;
-    for (const auto& c : fluid.components) cas.push_back(static_cast<double>(c.casKey));
-    using namespace calorix::lineprops;
-    const LineModel model = word.find("Detail") != std::string_view::npos ? LineModel::Detail : LineModel::Gerg2008;
-    const Root root = slot == kVapourSlot ? Root::Gas : Root::Liquid;
-    const LineOutcome outcome =
-        EvaluateLineState(model, *x, cas, fluid.temperatureC + 273.15, fluid.pressureKPa, root);
-    if (outcome.state.status == LineStatus::ForeignComponent)
-        for (const auto& c : fluid.components)
-            if (c.casKey == outcome.foreign_cas)
-                return fmt::format("{} ({}) is not one of the model's 21 components", c.name, FormatCasNumber(c.casKey));
-    if (outcome.state.status == LineStatus::Ok) return "the correlation gave no value";
-    return std::string(Describe(outcome.state.status));
-}
-
-
-void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, const CatalogueEntry& entry,
-                      CorrelationResult& r) {
+void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, CorrelationResult& r) {
     for (std::size_t k = 0; k < kOutputColumns; ++k) {
         PhaseStatus& s = r.phases[k];
         const bool present = k == 0 || PhasePresent(fluid, static_cast<int>(k) - 1);
@@ -85,12 +69,7 @@ void SetPhaseStatuses(const Fluid& fluid, const std::string& flashProblem, const
         } else if (FAILED(r.report.status)) {
             s = {PhaseState::NotComputed, "the correlation failed"};
         } else if (!value) {
-            s = {PhaseState::NotComputed,
-                 entry.family == "line"                  ? LineValueReason(fluid, k, r.report.word)
-                 : !IsDewPointClass(r.report.resultType) ? "the correlation gave no value"
-                 : r.report.word == "WaterDewPt" && !HasWater(fluid, k)
-                     ? "no water dew point: no water in the fluid"
-                     : "no dew point found (above the cricondenbar, or the dew-point search failed)"};
+            s = {PhaseState::NotComputed, MissingValueReason(fluid, r.report.phaseStatus[kPhaseValueIndex[k]])};
         } else {
             s = {PhaseState::Ok, ""};
         }
@@ -173,7 +152,8 @@ FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<cons
     };
     const Choice choices[] = {{"RefTempOption", settings.refTempOption},
                               {"RefConditions", RefConditionsOptionOf(settings.edition)},
-                              {"MethaneOrigin", settings.methaneOriginOption}};
+                              {"MethaneOrigin", settings.methaneOriginOption},
+                              {"Model", settings.gergModelOption}};
     for (const CatalogueEntry* entry : classes) {
         platform::ComPtr<ICorrelation> correlation;
         HRESULT hr = manager.Create(*entry->classId, &correlation);
@@ -198,7 +178,47 @@ FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<cons
                 }
             }
         }
-        m_slots.push_back(Slot{entry, std::move(correlation), hr, step, edition});
+        // The model a class with "Model" computes with, as the class names the option chosen.
+        std::optional<std::string> model;
+        if (SUCCEEDED(hr)) model = SelectedEnumText(correlation.Get(), "Model");
+        m_slots.push_back(Slot{entry, std::move(correlation), hr, step, edition, std::move(model)});
+    }
+    // Whether the fluid is a gas at the reference conditions of the ISO 6976 classes run: the
+    // module's compression factor at the lowest of their metering temperatures.
+    std::optional<double> metering;
+    for (const Slot& slot : m_slots)
+        if (slot.edition) metering = std::min(metering.value_or(slot.edition->meteringC), slot.edition->meteringC);
+    const CatalogueEntry* z = FindCatalogueEntry("CompressionFactor2016");
+    const std::int32_t option = metering ? reference_conditions::RefConditionsOption(15.0, *metering) : -1;
+    if (z && option >= 0 && SUCCEEDED(manager.Create(*z->classId, &m_gasCheck)) && m_gasCheck &&
+        SUCCEEDED(SelectEnumOption(m_gasCheck.Get(), "RefConditions", option)))
+        m_gasCheckMeteringC = *metering;
+    else
+        m_gasCheck = nullptr;
+}
+
+void FluidEvaluator::AddWarnings(const Fluid& input, FluidResult& out) {
+    for (auto& w : SolidPhaseWarnings(out.fluid)) out.warnings.push_back(std::move(w));
+    if (!m_settings.flash && input.phases.empty()) {
+        Fluid probe = input;
+        std::string ignored;
+        if (Equilibrate(probe, ignored) && probe.phases.size() > 1)
+            out.warnings.push_back(fmt::format("the fluid splits into {} phases at {:.2f} degC and {:.1f} kPa; the values "
+                                               "are for one vapour phase of the overall composition (ask for the flash "
+                                               "for each phase)",
+                                               probe.phases.size(), probe.temperatureC, probe.pressureKPa));
+    }
+    if (m_gasCheck && out.flashProblem.empty()) {
+        // The overall composition, as one phase.
+        Fluid overall = out.fluid;
+        overall.phases.clear();
+        auto source = MakeFluidSource({overall});
+        const CorrelationReport z = RunCorrelation(m_gasCheck.Get(), "CompressionFactor2016", source.Get(), 0);
+        if (SUCCEEDED(z.status) && z.phaseValues[0] && *z.phaseValues[0] < kGasCompressionFactor)
+            out.warnings.push_back(fmt::format(
+                "compression factor {:.3f} at {:g} degC and 101.325 kPa, below {:g}: the fluid is no gas there, and "
+                "ISO 6976 heating values and densities are for gases",
+                *z.phaseValues[0], m_gasCheckMeteringC, kGasCompressionFactor));
     }
 }
 
@@ -210,6 +230,7 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
     for (Slot& slot : m_slots) {
         CorrelationResult r;
         r.edition = slot.edition;
+        r.model = slot.model;
         if (FAILED(slot.createStatus)) {
             r.report.word = slot.entry->word;
             r.report.status = slot.createStatus;
@@ -229,12 +250,13 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
                 v.reset();
             }
         }
-        SetPhaseStatuses(out.fluid, out.flashProblem, *slot.entry, r);
+        SetPhaseStatuses(out.fluid, out.flashProblem, r);
         if (!r.problem.empty() && out.flashProblem.empty())
             for (auto& s : r.phases)
                 if (s.state == PhaseState::Ok || s.state == PhaseState::NotComputed) s = {PhaseState::NotComputed, r.problem};
         out.correlations.push_back(std::move(r));
     }
+    AddWarnings(input, out);
     return out;
 }
 

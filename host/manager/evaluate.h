@@ -23,6 +23,7 @@ struct EvaluationSettings {
     std::optional<std::int32_t> refTempOption;   // "RefTempOption": 0 for 15 degC, 1 for 0 degC
     IsoEdition edition;                          // "RefConditions": the pair of edition.combustionC, meteringC
     std::int32_t methaneOriginOption = 0;        // "MethaneOrigin": 0 fossil, 1 non-fossil
+    std::int32_t gergModelOption = 0;            // "Model": 0 GERG-2008, 1 with the 2021 hydrogen binaries
 };
 
 // What a phase column of the output says.
@@ -46,6 +47,7 @@ struct CorrelationResult {
     // ISO 6976 classes and classes with a reference option: the edition (the catalogue's) and the
     // reference temperatures the values were computed with.
     std::optional<IsoEdition> edition;
+    std::optional<std::string> model;                     // classes with "Model": the one selected, as the class names it
     // Nothing failed (a value may still be missing for a reason, such as no dew point).
     bool Ok() const { return SUCCEEDED(report.status) && problem.empty(); }
     // "ok" only when the overall value is there; else what failed or why it is missing.
@@ -56,6 +58,10 @@ struct FluidResult {
     Fluid fluid;                                          // as calculated (after the flash)
     std::string flashProblem;                             // the flash failed: why
     std::vector<CorrelationResult> correlations;
+    // What every front end warns about for this fluid: it splits into phases and no flash was
+    // asked; it is no gas at the reference conditions of the ISO 6976 classes run; a phase the
+    // host's flash cannot tell from a solid.
+    std::vector<std::string> warnings;
     bool Ok() const;
 };
 
@@ -78,11 +84,23 @@ private:
         HRESULT createStatus;
         const char* failedStep;
         std::optional<IsoEdition> edition;
+        std::optional<std::string> model;
     };
+    // The warnings of a fluid evaluated.
+    void AddWarnings(const Fluid& input, FluidResult& out);
+
     std::vector<Slot> m_slots;
     std::vector<std::string> m_leftOut;
     EvaluationSettings m_settings;
+    // The module's ISO 6976 compression factor at the lowest metering temperature of the
+    // classes run that have one; null when none has.
+    platform::ComPtr<ICorrelation> m_gasCheck;
+    double m_gasCheckMeteringC = 0.0;
 };
+
+// Below this compression factor at its reference conditions a fluid is no gas there, and ISO
+// 6976 heating values and densities, which are for gases, are outside the standard's range.
+inline constexpr double kGasCompressionFactor = 0.9;
 
 // The fluid at its own temperature and pressure by the host's flash, phases replaced; false,
 // with the reason, when the flash fails.

@@ -6,7 +6,6 @@
 
 #include <fmt/format.h>
 
-#include "calorific/iso6976_table.h"
 #include "framework/reference_conditions.h"
 #include "platform/strings.h"
 
@@ -105,16 +104,6 @@ bool IsEditionClass(const CatalogueEntry& entry, const IsoEdition& edition) noex
     return entry.InGroup("iso6976") && entry.iso6976Edition == edition.year;
 }
 
-double CompressionFactorAtReference(const Fluid& fluid, double meteringC) noexcept {
-    double sum = 0.0;
-    for (std::size_t i = 0; i < fluid.components.size() && i < fluid.moleFractions.size(); ++i) {
-        const Component& c = fluid.components[i];
-        const Iso6976Row row = LookUpIso6976Row(c.casKey, c.molarMassKgPerKmol).row;
-        sum += fluid.moleFractions[i] * (meteringC < 7.5 ? row.sqrtB0 : row.sqrtB15);
-    }
-    return 1.0 - sum * sum;
-}
-
 std::int32_t RefTempOptionOf(const IsoEdition& edition) noexcept {
     return reference_conditions::RefTempOption(edition.reference1995C);
 }
@@ -144,6 +133,18 @@ HRESULT SelectEnumOption(ICorrelation* correlation, const char* name, std::int32
     platform::ComPtr<IEnumVariable> variable;
     const HRESULT hr = FindEnumParameter(correlation, name, &variable);
     return hr == S_OK ? variable->SetValue(0, option) : hr;
+}
+
+std::optional<std::string> SelectedEnumText(ICorrelation* correlation, const char* name) {
+    platform::ComPtr<IEnumVariable> variable;
+    std::int32_t option = -1;
+    if (FindEnumParameter(correlation, name, &variable) != S_OK || FAILED(variable->GetValue(0, &option)))
+        return std::nullopt;
+    BSTR text = nullptr;
+    if (FAILED(variable->GetEnumText(option, &text)) || !text) return std::nullopt;
+    std::string narrow = platform::WideToAnsi(platform::WideStringView(text, SysStringLen(text)));
+    SysFreeString(text);
+    return narrow;
 }
 
 }  // namespace calorix::host

@@ -45,13 +45,6 @@ std::vector<std::string> ReferenceOptionWarnings(std::span<const CatalogueEntry*
 // The eight classes of the group "iso6976" of the edition.
 bool IsEditionClass(const CatalogueEntry& entry, const IsoEdition& edition) noexcept;
 
-// ISO 6976 is for gases. The compression factor of the fluid at the metering temperature and
-// 101.325 kPa, Z = 1 - (sum of x_j sqrt(b_j))^2 with the summation factors of ISO 6976:1995
-// (its 0 degC column below 7.5 degC, else its 15 degC column); below kGasCompressionFactor the
-// fluid is no gas there and the heating values are outside the standard's range.
-inline constexpr double kGasCompressionFactor = 0.9;
-double CompressionFactorAtReference(const Fluid& fluid, double meteringC) noexcept;
-
 // "RefTempOption" of a 1995 class: 0 for 15 degC, 1 for 0 degC.
 std::int32_t RefTempOptionOf(const IsoEdition& edition) noexcept;
 // "RefConditions" of a 2016 class: the option of the chosen pair (framework/reference_conditions.h).
@@ -60,5 +53,9 @@ std::int32_t RefConditionsOptionOf(const IsoEdition& edition) noexcept;
 // Selects option of the enumeration parameter `name` of a correlation. S_FALSE for a class
 // without that parameter.
 HRESULT SelectEnumOption(ICorrelation* correlation, const char* name, std::int32_t option);
+
+// The text of the selected option of the enumeration parameter `name` (the model a GERG-2008
+// class computes with); nothing for a class without that parameter or an unreadable option.
+std::optional<std::string> SelectedEnumText(ICorrelation* correlation, const char* name);
 
 }  // namespace calorix::host

@@ -36,6 +36,13 @@ bool MakeEvaluationSettings(const RunChoices& choices, EvaluationSettings& setti
         return false;
     settings.refTempOption = RefTempOptionOf(settings.edition);
     settings.methaneOriginOption = choices.methaneOrigin == "non-fossil" ? 1 : 0;
+    if (choices.gergModel == "gerg2008" || choices.gergModel == "gerg2008-h2") {
+        settings.gergModelOption = choices.gergModel == "gerg2008-h2" ? 1 : 0;
+    } else {
+        problem = "GERG-2008 model '" + choices.gergModel +
+                  "': expected gerg2008 or gerg2008-h2 (GERG-2008 with the 2021 hydrogen binaries)";
+        return false;
+    }
     return true;
 }
 

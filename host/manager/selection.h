@@ -20,10 +20,11 @@ struct RunChoices {
     std::string ref;                       // "COMB/MET" of the 2016 classes (empty: 15/15)
     std::string refTemp;                   // "15" or "0" of the 1995 classes (empty: not given, 15)
     std::string methaneOrigin = "fossil";  // "fossil" or "non-fossil" (CO2EAR6)
+    std::string gergModel = "gerg2008";    // "gerg2008" or "gerg2008-h2" (GERG-2008 with the 2021 hydrogen binaries)
 };
 
 // The settings of an evaluation; false, with the problem, for an edition and reference
-// temperatures that do not go together.
+// temperatures that do not go together or an unknown GERG-2008 model.
 bool MakeEvaluationSettings(const RunChoices& choices, EvaluationSettings& settings, std::string& problem);
 
 // The classes of a selection: words separated by commas (spaces around them and case ignored),

@@ -1,5 +1,5 @@
 // Peng-Robinson equilibrium flash of the reference host: vapour, hydrocarbon liquid, aqueous
-// liquid and a second non-aqueous liquid (phase 3). Stability by Michelsen's tangent-plane
+// liquid and phase 3 (a second non-aqueous liquid, or a second mostly polar one). Stability by Michelsen's tangent-plane
 // analysis with the trial phases used for wet natural gas (Wilson's vapour and liquid, water and
 // every alcohol or glycol, a water-free hydrocarbon liquid, the heaviest component) and, where
 // those find the phase stable, a nearly pure trial of every other component that could form a
@@ -12,7 +12,9 @@
 // costs milliseconds. Dew points: a stability scan that searches every jump of the vapour's
 // density for a narrow two-phase window, bisection, then Michelsen's saturation-point Newton;
 // the scan and the bisection follow the stationary points of the tests before them (warm
-// starts), with the full test where a phase could appear unseen and at the bracket's ends;
+// starts), with the full test where a phase could appear unseen and at the bracket's ends; a
+// window that closes again between two steps shows as a minimum of the stationary points'
+// tangent-plane distance, which is then sought;
 // a single component by its saturation curve. Phases are put in their slots by their water,
 // alcohol and glycol content, the phase identification parameter of Venkatarathnam and
 // Oellrich and the phase's own pseudo-critical temperature (a vapour slot for a vapour only).
@@ -56,7 +58,12 @@ struct FlashPhase {
 struct FlashResult {
     double temperatureK = 0.0;
     double pressureKPa = 0.0;
-    std::array<FlashPhase, 4> phases;    // by slot: 0 vapour, 1 hydrocarbon liquid, 2 aqueous, 3 phase 3
+    // By slot: 0 vapour, 1 hydrocarbon liquid (the non-aqueous liquid, or of two the one richer
+    // in hydrocarbons heavier than methane), 2 aqueous (the most polar liquid that is mostly
+    // water, alcohols and glycols), 3 phase 3 (the other non-aqueous liquid, such as one rich in
+    // carbon dioxide or hydrogen sulfide, or a second mostly polar liquid, such as one rich in
+    // methanol beside one rich in water).
+    std::array<FlashPhase, 4> phases;
     int iterations = 0;                  // successive-substitution steps of the split
     int PresentCount() const;
 };
@@ -83,7 +90,7 @@ public:
     // Equilibrium of the feed at temperature and pressure. Nothing when the input is unusable
     // (non-finite, no positive fraction, T or P not positive), no equilibrium can be certified
     // within the bounded work, or its phases do not fit the four slots (vapour, hydrocarbon
-    // liquid, aqueous liquid, a second non-aqueous liquid).
+    // liquid, aqueous liquid, phase 3).
     // Why, when asked, in *failure.
     std::optional<FlashResult> FlashTP(double temperatureK, double pressureKPa, std::span<const double> feed,
                                        FlashFailure* failure = nullptr) const;

@@ -47,11 +47,13 @@ double HeavierHydrocarbonFraction(const Model& m, const std::vector<Component>& 
 // (a mostly polar one only when vapour-like), a liquid to the aqueous slot when water,
 // alcohols and glycols make up most of it, else to the hydrocarbon-liquid slot. Several
 // phases: the most polar liquid that is mostly polar goes to the aqueous slot. Of the others
-// the lightest goes to the vapour slot when it is a vapour. Every other
-// phase is a liquid: one goes to the hydrocarbon-liquid slot, two to the hydrocarbon-liquid
-// slot (the one richer in hydrocarbons heavier than methane) and the phase-3 slot (the other,
-// such as a liquid rich in carbon dioxide, hydrogen sulfide or methane). More liquids than
-// that have no slot (-1 for every phase).
+// the lightest goes to the vapour slot when it is a vapour. Every other phase is a liquid: a
+// second mostly polar one (such as a liquid of methanol and acid gases beside one of water and
+// methanol) goes to the phase-3 slot, never to the hydrocarbon-liquid slot; of the others one
+// goes to the hydrocarbon-liquid slot, two to the hydrocarbon-liquid slot (the one richer in
+// hydrocarbons heavier than methane) and the phase-3 slot (the other, such as a liquid rich in
+// carbon dioxide, hydrogen sulfide or methane). Liquids that do not fit so have no slot (-1
+// for every phase).
 std::vector<int> ClassifyPhases(const Model& m, const std::vector<Component>& components,
                                 const std::vector<SplitPhase>& phases) {
     const std::size_t np = phases.size();
@@ -79,7 +81,7 @@ std::vector<int> ClassifyPhases(const Model& m, const std::vector<Component>& co
     std::size_t aqueous = np;
     for (std::size_t r = 1; r < np; ++r)
         if (polar[order[r]] > 0.5 && (aqueous == np || polar[order[r]] > polar[aqueous])) aqueous = order[r];
-    if (aqueous == np && np == 2 && polar[order[0]] > 0.5 && !vapourLike(order[0])) aqueous = order[0];
+    if (aqueous == np && polar[order[0]] > 0.5 && !vapourLike(order[0])) aqueous = order[0];
     std::vector<std::size_t> rest;
     for (std::size_t k : order)
         if (k != aqueous) rest.push_back(k);
@@ -88,7 +90,16 @@ std::vector<int> ClassifyPhases(const Model& m, const std::vector<Component>& co
         slot[rest[0]] = kVapourSlot;
         rest.erase(rest.begin());
     }
-    if (rest.size() == 1) {
+    const auto secondPolar = std::find_if(rest.begin(), rest.end(), [&](std::size_t k) { return polar[k] > 0.5; });
+    if (secondPolar != rest.end()) {
+        slot[*secondPolar] = kPhase3Slot;
+        rest.erase(secondPolar);
+        if (rest.size() == 1 && !(polar[rest[0]] > 0.5)) {
+            slot[rest[0]] = kHydrocarbonLiquidSlot;
+        } else if (!rest.empty()) {
+            slot.assign(np, -1);
+        }
+    } else if (rest.size() == 1) {
         slot[rest[0]] = kHydrocarbonLiquidSlot;
     } else if (rest.size() == 2) {
         const bool firstHeavier = HeavierHydrocarbonFraction(m, components, phases[rest[0]].x) >=

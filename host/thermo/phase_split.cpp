@@ -279,6 +279,9 @@ bool Substitute(const Model& m, const std::vector<double>& z, std::vector<SplitP
     return true;
 }
 
+// The smallest curvature, relative to the largest, of a step on |H| near a critical point.
+constexpr double kLowestCurvature = 1e-10;
+
 // Newton's method on the mole numbers of all phases but the largest, whose mole numbers close
 // the material balance (Michelsen and Mollerup, "Thermodynamic Models", ch. 10): a minimisation
 // of the Gibbs energy of the split, G/RT = sum_k sum_i n_ik ln f_ik, whose gradient is the
@@ -287,7 +290,8 @@ bool Substitute(const Model& m, const std::vector<double>& z, std::vector<SplitP
 // Each phase keeps the root it converged on. Where the Hessian is not positive definite
 // (phases still inside the region of instability, as near a critical point) it is shifted
 // along the ideal part until it is, and every step must lower G: the split cannot fall back
-// onto the feed, which lies higher. Every phase must have a positive share.
+// onto the feed, which lies higher. Near a critical point the step is taken on |H| instead (see
+// below). Every phase must have a positive share.
 bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<SplitPhase>& phases, int maxIterations,
                  int progressPeriod) {
     const std::size_t np = phases.size(), n = m.n;
@@ -368,9 +372,31 @@ bool NewtonSplit(const Model& m, const std::vector<double>& z, std::vector<Split
             for (std::size_t i = 0; i < n; ++i)
                 ideal(Eigen::Index(a * n + i)) = 1.0 / moles[others[a]][i] + 1.0 / moles[ref][i];
         }
-        // The Newton step on a positive definite Hessian, shifted as needed.
+        // The Newton step on a positive definite Hessian: shifted as needed, or near a critical
+        // point on |H|.
         Eigen::VectorXd delta;
-        if (!ShiftedNewtonStep(jacobian, ideal, g, shift, delta)) return false;
+        if (central) {
+            // Near a critical point the phases may start inside the region of instability,
+            // where the Hessian has directions of negative curvature along which they separate:
+            // a shift large enough to make it positive definite leaves steps that creep (the
+            // split of a gas 0.1 K from its critical point once spent its work that way and
+            // failed). There the step is taken on |H|, its eigenvalues taken positive in the
+            // scale of the ideal part: downhill along every direction, a Newton step where H is
+            // positive definite.
+            const Eigen::VectorXd scale = ideal.cwiseSqrt().cwiseInverse();
+            const Eigen::MatrixXd scaled = scale.asDiagonal() * jacobian * scale.asDiagonal();
+            const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(scaled);
+            if (eigen.info() != Eigen::Success) return false;
+            Eigen::VectorXd lambda = eigen.eigenvalues().cwiseAbs();
+            const double floor = kLowestCurvature * lambda.maxCoeff();
+            for (Eigen::Index i = 0; i < lambda.size(); ++i) lambda(i) = std::max(lambda(i), floor);
+            const Eigen::VectorXd gs = scale.asDiagonal() * g;
+            const Eigen::VectorXd along = (eigen.eigenvectors().transpose() * gs).cwiseQuotient(lambda);
+            delta = -(scale.asDiagonal() * (eigen.eigenvectors() * along));
+            if (!delta.allFinite()) return false;
+        } else if (!ShiftedNewtonStep(jacobian, ideal, g, shift, delta)) {
+            return false;
+        }
         // The longest step that keeps every mole number positive, then halving until G falls
         // (or, where G no longer changes in double precision, the residual).
         double alpha = 1.0;

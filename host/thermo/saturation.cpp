@@ -1,5 +1,7 @@
 #include "host/thermo/peng_robinson.h"
 
+#include <limits>
+
 #include <Eigen/Dense>
 
 #include "host/thermo/flash_certificate.h"
@@ -22,6 +24,13 @@ void KeepLowest(std::vector<StationaryPoint>& points, std::size_t components) {
                      [](const StationaryPoint& a, const StationaryPoint& b) { return a.tm < b.tm; });
     points.resize(most);
 }
+
+// The search for a two-phase window that closes between two steps of a dew-point scan: at most
+// this many warm tests, down to an interval of this width.
+constexpr int kWindowSearchSteps = 40;
+constexpr double kWindowWidthK = 1e-3;
+constexpr double kGolden = 0.3819660112501051;  // (3 - sqrt 5) / 2
+constexpr double kNoStationaryPoint = std::numeric_limits<double>::infinity();
 
 // Saturation temperature of a pure component at a pressure below its critical pressure: the
 // temperature at which its liquid and vapour roots have equal fugacity, by bisection on which
@@ -152,6 +161,14 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             // The usual stability test of the vapour (every trial phase); the stationary points
             // it finds are kept in `tracked` for the tests that follow.
             std::vector<StationaryPoint> tracked;
+            // The lowest tangent-plane distance of the stationary points found at the
+            // temperature of the last test (infinite without one).
+            double lastTm = kNoStationaryPoint;
+            auto lowest = [](const std::vector<StationaryPoint>& points) {
+                double tm = kNoStationaryPoint;
+                for (const auto& p : points) tm = std::min(tm, p.tm);
+                return tm;
+            };
             const Model base = BuildModel(m_components, m_kij, active, maxTc, pressureKPa);
             auto at = [&](double t) {
                 Model m = base;
@@ -161,6 +178,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             auto test = [&](const Model& m) {
                 std::vector<StationaryPoint> found;
                 auto s = TestFeed(m, z, RootChoice::Vapour, &found);
+                lastTm = lowest(found);
                 // The points followed so far stay followed (the usual test may miss one of
                 // them): each is a trial phase of the next warm test, which drops those that
                 // join another or turn into the vapour itself.
@@ -193,6 +211,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                 }
                 tracked = StationaryPoints(m, z, d, starts);
                 KeepLowest(tracked, base.n);
+                lastTm = lowest(tracked);
                 std::optional<Stability> s = Stability{};
                 for (const auto& p : tracked)
                     if (p.tm < kUnstableTm && (!s->unstable || p.tm < s->best.tm)) {
@@ -255,6 +274,78 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                 skipped.clear();
                 return unstable;
             };
+            // A two-phase window that closes again between two steps without a jump in the
+            // vapour's density (just below the cricondenbar, where the window narrows to
+            // nothing): the lowest tangent-plane distance of the stationary points, smooth in
+            // the temperature, then falls to a minimum and rises again, and the window is
+            // where that minimum lies below 0. Given the steps a < x < b, x the lowest, the
+            // minimum is sought by parabolic steps (golden sections where a parabola does not
+            // help) with the warm test, to a thousandth of a kelvin. A window found there is
+            // confirmed by the usual test, as is the stable end of its bracket (the lowest of
+            // the temperatures above it that the usual test finds stable).
+            struct Sample {
+                double t, tm;
+            };
+            auto closingWindow = [&](Sample a, Sample x, Sample b) -> std::optional<bool> {
+                std::vector<double> higher{x.t, b.t};
+                std::optional<double> unstableAt;
+                for (int it = 0; it < kWindowSearchSteps && b.t - a.t > kWindowWidthK && !unstableAt; ++it) {
+                    const double p = (x.t - a.t) * (x.tm - b.tm), q = (x.t - b.t) * (x.tm - a.tm);
+                    const double den = 2.0 * (p - q);
+                    double u = x.t - ((x.t - a.t) * p - (x.t - b.t) * q) / den;
+                    const double margin = 0.1 * kWindowWidthK;
+                    if (!std::isfinite(u) || !(u > a.t + margin && u < b.t - margin) || std::fabs(u - x.t) < margin)
+                        u = b.t - x.t > x.t - a.t ? x.t + kGolden * (b.t - x.t) : x.t - kGolden * (x.t - a.t);
+                    const auto s = warmAt(u);
+                    if (!s) return std::nullopt;
+                    const Sample next{u, lastTm};
+                    if (s->unstable) {
+                        unstableAt = u;
+                    } else if (next.tm < x.tm) {
+                        (u > x.t ? a : b) = x;
+                        x = next;
+                    } else {
+                        (u > x.t ? b : a) = next;
+                    }
+                    higher.push_back(u);
+                }
+                if (!unstableAt) return false;
+                const auto confirmed = test(at(*unstableAt));
+                if (!confirmed) return std::nullopt;
+                if (!confirmed->unstable) return false;
+                unstableT = *unstableAt;
+                best = confirmed->best;
+                higher.insert(higher.end(), skipped.begin(), skipped.end());
+                higher.push_back(confirmedT);
+                std::sort(higher.begin(), higher.end());
+                for (double t : higher) {
+                    if (!(t > unstableT)) continue;
+                    if (t == confirmedT) {
+                        stableT = t;
+                        return true;
+                    }
+                    const auto checked = test(at(t));
+                    if (!checked) return std::nullopt;
+                    if (!checked->unstable) {
+                        stableT = t;
+                        return true;
+                    }
+                    unstableT = t;
+                    best = checked->best;
+                }
+                return std::nullopt;
+            };
+            // The last steps found stable, lowest last: a window closing between them shows
+            // as a minimum of the lowest tangent-plane distance in the middle.
+            std::vector<Sample> steps{{high, lastTm}};
+            auto stepStable = [&](double t) -> std::optional<bool> {
+                steps.push_back({t, lastTm});
+                if (steps.size() > 3) steps.erase(steps.begin());
+                if (steps.size() < 3 || !(steps[1].tm < steps[0].tm && steps[1].tm < steps[2].tm)) return false;
+                const auto window = closingWindow(steps[2], steps[1], steps[0]);
+                if (window && *window) skipped.clear();
+                return window;
+            };
             while (!found && !dense && stableT > kFloorK) {
                 const double t = std::max(stableT - std::max(0.5, 0.02 * stableT), kFloorK);
                 const Model m = at(t);
@@ -268,12 +359,16 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                 if (smooth && t > kFloorK && skipped.size() + 1 < (tracked.empty() ? 2 * kStride : kStride) &&
                     !(std::fabs(pmath::Log(root.z / confirmedZ)) > kSmoothStretch)) {
                     // Without a stationary point to follow, no phase is in sight.
+                    if (tracked.empty()) lastTm = kNoStationaryPoint;
                     const auto warm = tracked.empty() ? std::optional<Stability>{Stability{}} : warmTest(m, *d);
                     if (!warm) return std::nullopt;
                     if (!warm->unstable) {
                         skipped.push_back(t);
                         stableT = t;
                         stableZ = root.z;
+                        const auto window = stepStable(t);
+                        if (!window) return std::nullopt;
+                        found = *window;
                         continue;
                     }
                 }
@@ -287,6 +382,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                 }
                 auto s = test(m);
                 if (!s) return std::nullopt;
+                const double tmHere = lastTm;
                 if (s->unstable) {
                     unstableT = t;
                     best = s->best;
@@ -324,10 +420,16 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     // dew point (a liquid rich in hydrogen sulfide or carbon dioxide may come
                     // before the water).
                     dense = s->liquidLike && !hasPolar;
+                    // The density jumped: the distances before and after are of other states.
+                    steps.clear();
                 }
                 stableT = t;
                 confirmedT = t;
                 stableZ = confirmedZ = s->z;
+                lastTm = tmHere;
+                const auto window = stepStable(t);
+                if (!window) return std::nullopt;
+                found = *window;
             }
             if (!found) return std::nullopt;
 
@@ -340,6 +442,21 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             // end. Should they disagree, or Newton fail (near a critical point a point followed
             // may turn into the vapour itself and be lost), the bisection is done again with
             // the usual test throughout.
+            // A saturation point above the bracket: the usual test counts a tangent-plane
+            // distance above kUnstableTm as none, and where the distance falls slowly with the
+            // temperature (near the cricondenbar or a critical point) the stable end may lie
+            // millikelvins below the saturation point. Newton's point stands when its incipient
+            // phase, followed to the stable end, lies below the tangent plane there.
+            auto belowPlaneAt = [&](double t, const std::vector<double>& w) {
+                const Model m = at(t);
+                PhaseEval root;
+                const auto d = vapourRoot(m, root);
+                if (!d) return false;
+                std::vector<std::vector<double>> start{std::vector<double>(m.n)};
+                for (std::size_t i = 0; i < m.n; ++i) start[0][i] = SafeLog(w[i]);
+                const auto points = StationaryPoints(m, z, *d, start);
+                return !points.empty() && points[0].tm < 0.0;
+            };
             const double firstStableT = stableT, firstUnstableT = unstableT;
             const StationaryPoint firstBest = best;
             bool converged = false;
@@ -381,7 +498,8 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     dewT = stableT;
                     incipient = best.w;
                     converged = SaturationNewton(m_components, m_kij, active, pressureKPa, z, incipient, dewT) &&
-                                dewT > unstableT - 1e-3 && dewT < stableT + 1e-3 && Distance(incipient, z) >= 1e-9;
+                                dewT > unstableT - 1e-3 && Distance(incipient, z) >= 1e-9 &&
+                                (dewT < stableT + 1e-3 || belowPlaneAt(stableT, incipient));
                 }
                 if (converged) break;
             }

@@ -102,13 +102,15 @@ class Results(dict):
 
     - ``status``: ``{word: {"status": "ok" or what failed, "overall": {"status": "ok" |
       "absent" | "not computed", "reason": ...}, ..., "display_name", "class_id",
-      "result_type", and for ISO 6976 classes "iso6976_edition", "reference_temperature_C",
-      "combustion_temperature_C"}}``, as in calorix-host's JSON output.
+      "result_type", for ISO 6976 classes "iso6976_edition", "reference_temperature_C",
+      "combustion_temperature_C", for GERG-2008 classes "model"}}``, as in calorix-host's JSON
+      output.
     - ``units``: ``{word: unit}`` ("MJ/m3", "kg/m3", "degC", ...).
     - ``fluid``: the fluid as calculated (with the flash's phases when ``flash=True``).
     - ``flash_problem``: why the flash failed, or None.
     - ``ok``: nothing failed (a value may still be missing for a reason, such as no dew point).
-    - ``warnings``: what calorix-host would have warned about.
+    - ``warnings``: what calorix-host warns about for the run and the fluid (also issued with
+      the ``warnings`` module: by evaluate() each, by batch() a few of each kind, then a count).
     """
 
     def __init__(self, native):
@@ -143,15 +145,16 @@ def _fluid(fluid):
     return fluid if isinstance(fluid, Fluid) else Fluid.from_dict(fluid)
 
 
-def _choices(correlations, flash, edition, ref, methane_origin):
+def _choices(correlations, flash, edition, ref, methane_origin, model):
     ref2016, ref1995 = _references(ref)
     if not isinstance(correlations, str):
         correlations = ",".join(correlations)
     return dict(correlations=correlations, flash=bool(flash), edition=str(edition), ref=ref2016, ref_temp=ref1995,
-                methane_origin=methane_origin)
+                methane_origin=methane_origin, gerg_model=model)
 
 
-def evaluate(fluid, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil"):
+def evaluate(fluid, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil",
+             model="gerg2008"):
     """Run correlations on a fluid; the values calorix-host prints for it.
 
     fluid: a Fluid, or a dict of a fluid file's keys (see Fluid.from_dict).
@@ -164,17 +167,23 @@ def evaluate(fluid, correlations="all", flash=False, edition=1995, ref=None, met
     ref: reference temperatures of the ISO 6976 classes: 15 or 0 (degC) for the 1995 classes,
         "COMB/MET" or (COMB, MET) for the 2016 classes, such as (25, 0); None: 15 degC.
     methane_origin: "fossil" or "non-fossil", for the CO2-equivalent class.
+    model: equation of the GERG-2008 classes: "gerg2008" (as published) or "gerg2008-h2"
+        (GERG-2008 with the 2021 hydrogen binaries); each of their statuses names it ("model").
 
     Returns Results: ``{word: {"overall", "vapour", "hc_liquid", "aqueous", "phase3"}}``
     with floats, None where the phase is absent or not computed (see Results.status).
     Raises ValueError for an unknown class or a bad edition or ref, RuntimeError when the
     module cannot be loaded. A calculation that fails does not raise: its status says why.
     """
-    native = _calorix.evaluate(_fluid(fluid), **_choices(correlations, flash, edition, ref, methane_origin))
-    return Results(native)
+    native = _calorix.evaluate(_fluid(fluid), **_choices(correlations, flash, edition, ref, methane_origin, model))
+    results = Results(native)
+    for warning in results.warnings:
+        _warnings.warn(warning, stacklevel=2)
+    return results
 
 
-def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil", threads=None):
+def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, methane_origin="fossil", model="gerg2008",
+          threads=None):
     """Evaluate many fluids on every core; a list of Results in input order.
 
     fluids: Fluid objects or dicts (a dict that is no fluid raises ValueError before anything
@@ -186,8 +195,17 @@ def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, metha
     if threads is not None and int(threads) < 1:
         raise ValueError(f"threads: expected at least 1, got {threads!r}")
     native = _calorix.batch(items, threads=int(threads or 0),
-                            **_choices(correlations, flash, edition, ref, methane_origin))
-    return [Results(n) for n in native]
+                            **_choices(correlations, flash, edition, ref, methane_origin, model))
+    results = [Results(n) for n in native]
+    # A warning that repeats is issued a few times, then summarised, as calorix-host batch does.
+    tally = _calorix.WarningTally()
+    for number, result in enumerate(results, 1):
+        for warning in result.warnings:
+            if tally.add(number, warning):
+                _warnings.warn(f"fluid {number}: {warning}", stacklevel=2)
+    for line in tally.summary():
+        _warnings.warn(line, stacklevel=2)
+    return results
 
 
 def flash(fluid):

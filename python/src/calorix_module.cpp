@@ -144,6 +144,7 @@ py::dict ResultDict(const FluidResult& result, const std::vector<std::string>& w
             classStatus["reference_temperature_C"] = c.edition->meteringC;
             classStatus["combustion_temperature_C"] = c.edition->combustionC;
         }
+        if (c.model) classStatus["model"] = *c.model;
         for (std::size_t k = 0; k < kOutputColumns; ++k) {
             const PhaseStatus& s = c.phases[k];
             phaseValues[kPhaseKey[k]] =
@@ -178,15 +179,18 @@ struct Run {
 };
 
 Run ChooseRun(const std::string& correlations, bool flash, const std::string& edition, const std::string& ref,
-              const std::string& refTemp, const std::string& methaneOrigin) {
+              const std::string& refTemp, const std::string& methaneOrigin, const std::string& gergModel) {
     Run run;
     run.key = correlations + '\n' + (flash ? "flash" : "") + '\n' + edition + '\n' + ref + '\n' + refTemp + '\n' +
-              methaneOrigin;
+              methaneOrigin + '\n' + gergModel;
     std::string problem;
-    if (!MakeEvaluationSettings(RunChoices{flash, edition, ref, refTemp, methaneOrigin}, run.settings, problem))
+    if (!MakeEvaluationSettings(RunChoices{flash, edition, ref, refTemp, methaneOrigin, gergModel}, run.settings,
+                                problem))
         throw py::value_error(problem);
     if (!SelectClasses(correlations, run.settings.edition, run.classes, run.optional, problem, &run.notes))
         throw py::value_error("correlations: " + problem);
+    for (auto& w : ReferenceOptionWarnings(run.classes, ref, !refTemp.empty(), run.settings.edition))
+        run.notes.push_back(std::move(w));
     return run;
 }
 
@@ -270,8 +274,9 @@ py::list Correlations() {
 }
 
 py::dict Evaluate(const Fluid& fluid, const std::string& correlations, bool flash, const std::string& edition,
-                  const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin) {
-    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin);
+                  const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin,
+                  const std::string& gergModel) {
+    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel);
     const auto manager = Manager();
     std::optional<FluidResult> result;
     std::vector<std::string> warnings = run.notes;
@@ -280,7 +285,7 @@ py::dict Evaluate(const Fluid& fluid, const std::string& correlations, bool flas
         FluidEvaluator& evaluator = EvaluatorFor(manager, run);
         for (const auto& w : LeftOutWarnings(evaluator.LeftOut())) warnings.push_back(w);
         result = evaluator.Evaluate(fluid);
-        for (const auto& w : SolidPhaseWarnings(result->fluid)) warnings.push_back(w);
+        for (const auto& w : result->warnings) warnings.push_back(w);
     }
     return ResultDict(*result, warnings);
 }
@@ -290,8 +295,8 @@ struct Interrupted : std::exception {};
 
 py::list Batch(const std::vector<Fluid>& fluids, const std::string& correlations, bool flash,
                const std::string& edition, const std::string& ref, const std::string& refTemp,
-               const std::string& methaneOrigin, unsigned threads) {
-    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin);
+               const std::string& methaneOrigin, const std::string& gergModel, unsigned threads) {
+    const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel);
     const auto manager = Manager();
     BatchRun done;
     try {
@@ -309,7 +314,7 @@ py::list Batch(const std::vector<Fluid>& fluids, const std::string& correlations
     py::list list;
     for (const auto& result : done.results) {
         std::vector<std::string> own = warnings;
-        for (const auto& w : SolidPhaseWarnings(result.fluid)) own.push_back(w);
+        for (const auto& w : result.warnings) own.push_back(w);
         list.append(ResultDict(result, own));
     }
     return list;
@@ -422,9 +427,13 @@ to_dict() and make a new one.)")
         return Module().path;
     });
     m.def("evaluate", &Evaluate, py::arg("fluid"), py::arg("correlations"), py::arg("flash"), py::arg("edition"),
-          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"));
+          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"));
     m.def("batch", &Batch, py::arg("fluids"), py::arg("correlations"), py::arg("flash"), py::arg("edition"),
-          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("threads"));
+          py::arg("ref"), py::arg("ref_temp"), py::arg("methane_origin"), py::arg("gerg_model"), py::arg("threads"));
     m.def("flash", &Flash, py::arg("fluid"));
+    py::class_<WarningTally>(m, "WarningTally")
+        .def(py::init<>())
+        .def("add", &WarningTally::Add, py::arg("fluid_number"), py::arg("text"))
+        .def("summary", &WarningTally::Summary);
     m.def("envelope", &Envelope, py::arg("fluid"), py::arg("pressures_kPa"), py::arg("points"));
 }

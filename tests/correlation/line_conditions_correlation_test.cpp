@@ -152,6 +152,49 @@ TEST_F(LineConditionsTest, NoValueOutsideTheModels) {
     }
 }
 
+// Selects option of the enumeration parameter "Model" of a GERG-2008 class.
+HRESULT SetGergModel(ICorrelation* correlation, std::int32_t option) {
+    platform::ComPtr<IVariableSet> parameters;
+    if (FAILED(correlation->GetParameters(parameters.Put())) || !parameters) return E_FAIL;
+    platform::ComPtr<IVariable> variable;
+    if (FAILED(parameters->GetVariable(OLESTR("Model"), variable.Put())) || !variable) return E_FAIL;
+    platform::ComPtr<IEnumVariable> enumeration;
+    if (FAILED(variable.As(&enumeration))) return E_FAIL;
+    return enumeration->SetValue(0, option);
+}
+
+// "Model" 1 gives every GERG-2008 class the values of the hydrogen model, 0 those of the
+// published equation; DETAIL has no such parameter.
+TEST_F(LineConditionsTest, ModelParameterSelectsTheHydrogenModel) {
+    const std::vector<double> cas{kMethane, kNitrogen, 1333740};
+    const std::vector<double> x{0.7, 0.1, 0.2};
+    host.SetGas({{kMethane, 16.043, 0.7}, {kNitrogen, 28.0135, 0.1}, {1333740, 2.016, 0.2}});
+    host.SetPhase(0, 1.0, x);
+    host.temperature = 15.0;
+    host.pressure = 8000.0;
+    for (const LineClass& c : kClasses) {
+        SCOPED_TRACE(c.word);
+        moduleclient::Attached a = moduleclient::Attach(*c.clsid, host.Source());
+        ASSERT_TRUE(a.correlation);
+        if (c.model == lp::LineModel::Detail) {
+            EXPECT_EQ(SetGergModel(a.correlation.Get(), 0), E_FAIL);
+            continue;
+        }
+        for (const lp::GergModel model : {lp::GergModel::Gerg2008Hydrogen2021, lp::GergModel::Gerg2008}) {
+            ASSERT_EQ(SetGergModel(a.correlation.Get(), model == lp::GergModel::Gerg2008 ? 0 : 1), S_OK);
+            ASSERT_EQ(a.Calculate(), S_OK);
+            const auto outcome = lp::EvaluateLineState(c.model, x, cas, 288.15, 8000.0, lp::Root::Gas, model);
+            ASSERT_EQ(outcome.state.status, lp::LineStatus::Ok);
+            EXPECT_EQ(a.Values()[0], lp::QuantityOf(outcome.state, c.quantity));
+        }
+        const auto published = lp::EvaluateLineState(c.model, x, cas, 288.15, 8000.0, lp::Root::Gas);
+        const auto hydrogen = lp::EvaluateLineState(c.model, x, cas, 288.15, 8000.0, lp::Root::Gas,
+                                                    lp::GergModel::Gerg2008Hydrogen2021);
+        EXPECT_NE(lp::QuantityOf(published.state, c.quantity), lp::QuantityOf(hydrogen.state, c.quantity));
+        EXPECT_NE(SetGergModel(a.correlation.Get(), 2), S_OK);
+    }
+}
+
 TEST_F(LineConditionsTest, FailingHostCallFailsAndWritesNothing) {
     host.SetGas({{kMethane, 16.043, 1}});
     host.SetPhase(0, 1.0, {1});

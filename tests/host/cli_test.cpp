@@ -268,10 +268,10 @@ TEST_F(HostProgram, FlashOptionGivesTheFluidItsEquilibriumPhases) {
     EXPECT_NE(r.out.find("phase fraction"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("HC liquid"), std::string::npos) << r.out;
 
-    // Without --flash the same fluid is one vapour phase, and a hint says so.
+    // Without --flash the same fluid is one vapour phase, and a warning says so.
     r = Start("--correlations HHV --fluid '" + path + "'" + ModuleArg());
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("hint: the fluid splits into 3 phases"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("warning: " + path + ": the fluid splits into 3 phases"), std::string::npos) << r.err;
 }
 
 // Lines of CSV output: each with as many cells as the header (quotes respected).
@@ -394,6 +394,21 @@ TEST_F(HostProgram, BatchGoesOnPastBadRowsUnlessStrict) {
     ExpectRectangularCsv(r.out, 1);
 }
 
+// Fractions rounded to six decimals warn on every row; the batch shows the first few and then
+// says how many more there were and where, instead of one line per row.
+TEST_F(HostProgram, BatchSummarisesAWarningThatRepeats) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    std::string csv = "id,temperature_C,pressure_bar,methane,ethane,propane\n";
+    for (int i = 0; i < 20; ++i) csv += fmt::format("g{},15,10,0.9,0.05,0.049998\n", i);
+    const ProgramRun r = Start("batch --correlations HHV --fluid '" + File("rounded.csv", csv) + "'" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 4) << r.err;
+    EXPECT_NE(r.err.find("fractions sum to 0.999998, not 1"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("(and 17 more such warnings, fluids 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, ...)"),
+              std::string::npos)
+        << r.err;
+}
+
 TEST_F(HostProgram, WobbeIndexIsTakenForThe1995Class) {
     if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
     const ProgramRun r = Start("--format csv --correlations WobbeIndex" + ModuleArg());
@@ -427,6 +442,37 @@ TEST_F(HostProgram, LineConditionsSayWhyAValueIsMissing) {
             << r.out;
         EXPECT_NE(r.out.find(std::string("ZDetail,")), std::string::npos) << r.out;
     }
+}
+
+// --gerg-model selects the equation of the GERG-2008 classes, and each of their records names it;
+// DETAIL has no such choice and no model in its record. An unknown model is refused.
+TEST_F(HostProgram, GergModelIsChosenAndNamedInEveryRecord) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    const std::string fluid = File("blend.json", R"({"temperature_C": 15, "pressure_bar": 80,
+        "components": [{"name": "methane"}, {"name": "nitrogen"}, {"name": "hydrogen"}],
+        "mole_fractions": [0.7, 0.1, 0.2]})");
+    const auto run = [&](const std::string& model) {
+        const ProgramRun r = Start("--format json --correlations ZGERG2008,ZDetail" + model + " --fluid '" + fluid +
+                                   "'" + ModuleArg());
+        EXPECT_EQ(r.status, 0) << r.err;
+        return nlohmann::json::parse(r.out)["correlations"];
+    };
+    const auto published = run("");
+    const auto hydrogen = run(" --gerg-model gerg2008-h2");
+    EXPECT_EQ(published[0]["model"], "GERG-2008");
+    EXPECT_EQ(hydrogen[0]["model"], "GERG-2008 with the 2021 hydrogen binaries");
+    EXPECT_FALSE(hydrogen[1].contains("model"));
+    EXPECT_NE(Value(published[0], "overall"), Value(hydrogen[0], "overall"));
+    EXPECT_EQ(Value(published[1], "overall"), Value(hydrogen[1], "overall"));
+    EXPECT_EQ(run(" --gerg-model gerg2008")[0]["model"], "GERG-2008");
+
+    const ProgramRun table = Start("--correlations ZGERG2008 --gerg-model gerg2008-h2 --fluid '" + fluid + "'" +
+                                   ModuleArg());
+    EXPECT_NE(table.out.find("Line conditions: GERG-2008 with the 2021 hydrogen binaries\n"), std::string::npos)
+        << table.out;
+    const ProgramRun bad = Start("--gerg-model gerg2004 --fluid '" + fluid + "'" + ModuleArg());
+    EXPECT_NE(bad.status, 0);
+    EXPECT_NE(bad.err.find("--gerg-model"), std::string::npos) << bad.err;
 }
 
 TEST_F(HostProgram, EnvelopeDrawsBothCurves) {

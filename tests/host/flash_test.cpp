@@ -475,6 +475,53 @@ TEST(PengRobinsonFlash, PhaseLabels) {
     }
 }
 
+// Two liquids rich in methanol beside a vapour of methane and acid gases: the more polar (some
+// 40 % water) takes the aqueous slot, the other (some 56 % methanol and 9 % water, with carbon
+// dioxide and hydrogen sulfide) the phase-3 slot, beside a hydrocarbon liquid or, without one,
+// alone. Without a hydrocarbon liquid it once went to the hydrocarbon-liquid slot, where the
+// dew-point searches would take it for condensate.
+TEST(PengRobinsonFlash, SecondPolarLiquidTakesThePhase3Slot) {
+    const std::vector<const char*> sourWithHeavyEnds{
+        "nitrogen",   "carbon dioxide", "hydrogen sulfide", "methane",  "ethane",   "propane",
+        "isobutane",  "n-butane",       "isopentane",       "n-pentane", "n-hexane", "n-heptane",
+        "n-octane",   "n-nonane",       "n-decane",         "methanol", "water"};
+    const std::vector<const char*> sourLight{"nitrogen", "carbon dioxide", "hydrogen sulfide", "methane",
+                                             "ethane",   "methanol",       "water"};
+    const struct {
+        const char* name;
+        std::vector<const char*> components;
+        std::vector<double> feed;
+        double temperatureC, pressureKPa;
+        std::vector<int> slots;
+    } cases[] = {
+        {"beside a hydrocarbon liquid", sourWithHeavyEnds,
+         {0.00781059925850829, 0.3175764142642915, 0.10629883868962402, 0.4093833880207427, 0.06338839001871394,
+          0.034493505029886504, 0.006912721029449053, 0.005501564924061676, 0.004554559038997441,
+          0.0037743506844400776, 0.00499125015854952, 0.005610846374805577, 0.00545200409708294,
+          0.001975659802781684, 0.0008450364663633345, 0.018356106258774874, 0.0030747658829271287},
+         -17.8768315098, 3165.173891041171, {kVapourSlot, kHydrocarbonLiquidSlot, kAqueousSlot, kPhase3Slot}},
+        {"without a hydrocarbon liquid", sourLight,
+         {0.00790716, 0.321503, 0.107613, 0.414445, 0.0641721, 0.0749868, 0.00937336}, -18.15, 3165.0,
+         {kVapourSlot, kAqueousSlot, kPhase3Slot}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto r = FlashCase(c.components, c.feed, c.temperatureC, c.pressureKPa);
+        ASSERT_TRUE(r.has_value());
+        std::vector<int> slots;
+        for (int k = 0; k < 4; ++k)
+            if (r->phases[static_cast<std::size_t>(k)].present) slots.push_back(k);
+        EXPECT_EQ(slots, c.slots);
+        auto polar = [&](std::size_t slot) {  // methanol and water, the last two components
+            const auto& x = r->phases[slot].moleFractions;
+            return x[x.size() - 2] + x[x.size() - 1];
+        };
+        EXPECT_GT(polar(kAqueousSlot), polar(kPhase3Slot));
+        EXPECT_GT(polar(kPhase3Slot), 0.5);
+        ExpectEquilibrium(PengRobinsonFlash(Named(c.components)), *r, c.feed);
+    }
+}
+
 // Near the critical region both phases of a split are dense: methane / n-butane 0.9 / 0.1 at
 // -60 degC and 7000 kPa splits into a methane-rich phase and a liquid, and the phase
 // identification parameter counts both as liquid-like. The lighter is the vapour of the split
@@ -733,6 +780,59 @@ TEST(PengRobinsonFlash, DewPointsOfARetrogradeWindowAndOfADeepInstability) {
                            7.07572396779263, 1.4838513447275214},
                           11592.307692307691),
                 16.330584046278489, 1e-9);
+}
+
+// A rich gas with 9 % carbon dioxide and heavy ends to n-decane.
+const std::vector<const char*> kRichCarbonDioxideGasNames{
+    "carbon dioxide", "methane",   "ethane",    "propane",  "isobutane", "n-butane", "isopentane",
+    "n-pentane",      "n-hexane",  "n-heptane", "n-octane", "n-nonane",  "n-decane"};
+const std::vector<double> kRichCarbonDioxideGas{
+    0.09234939223013792,  0.7306931576316134,   0.06621978180953383,  0.04847477079269212,  0.006746035922193986,
+    0.01035312496318722,  0.0074095095944181535, 0.009941390343650209, 0.007407790782683777, 0.005121040929836446,
+    0.010741395570072736, 0.0024496027103125986, 0.0020930067196677283};
+
+// Dew points just below the cricondenbar, where the two-phase window closes again a few kelvin
+// (or, nearer, millikelvins) below the dew point without a jump in the vapour's density, and
+// the tangent-plane distance falls so slowly with the temperature that the stability test's
+// tolerance puts the stable end of the search's bracket millikelvins below the saturation
+// point. At 10 to 0.1 kPa below the cricondenbar of four gases (and at 16,458.4 kPa, 6 kPa below
+// that of the rich gas, where a step of the scan once passed a window of 4.4 K) the dew-point
+// flash gives a saturation point at which the TP flash goes from one phase (0.01 K above) to
+// two (0.05 K below: the TP flash's own tolerance puts its boundary up to 0.02 K low there).
+// The dew points once lost here: the window stepped over, or Newton's saturation point
+// refused for lying above that bracket.
+TEST(PengRobinsonFlash, DewPointsJustBelowTheCricondenbar) {
+    std::vector<double> richDry = RichWetGas();
+    richDry.back() = 0.0;
+    const struct {
+        const char* name;
+        std::vector<Component> components;
+        std::vector<double> feed;
+        double cricondenbarKPa;  // by this search, to 0.001 kPa
+        std::vector<double> morePressuresKPa;
+    } gases[] = {
+        {"dry pipeline gas", GasComponents(), DryGas(), 8706.806, {}},
+        {"rich gas without water", GasComponents(), richDry, 17165.310, {}},
+        {"the README's gas without water", Named(kWetGasNames), kDryWetGasPercent, 10768.579, {}},
+        {"rich gas with carbon dioxide", Named(kRichCarbonDioxideGasNames), kRichCarbonDioxideGas, 16464.403,
+         {16458.37890625}},
+    };
+    for (const auto& g : gases) {
+        PengRobinsonFlash flash(g.components);
+        std::vector<double> pressures = g.morePressuresKPa;
+        for (double belowKPa : {10.0, 3.0, 1.0, 0.3, 0.1}) pressures.push_back(g.cricondenbarKPa - belowKPa);
+        for (double p : pressures) {
+            SCOPED_TRACE(testing::Message() << g.name << " at " << p << " kPa");
+            auto dew = flash.DewPoint(p, g.feed);
+            ASSERT_TRUE(dew.has_value());
+            auto above = flash.FlashTP(dew->temperatureK + 0.01, p, g.feed);
+            auto below = flash.FlashTP(dew->temperatureK - 0.05, p, g.feed);
+            ASSERT_TRUE(above && below);
+            EXPECT_EQ(above->PresentCount(), 1);
+            EXPECT_EQ(below->PresentCount(), 2);
+            ExpectSaturated(flash, *dew, g.feed);
+        }
+    }
 }
 
 // A dry, a wet and a rich wet gas cooled through their phase boundaries at several pressures:

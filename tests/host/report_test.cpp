@@ -111,8 +111,9 @@ TEST(Report, TableIsFixedPointWithTheFluidAndTheReasons) {
     EXPECT_NE(table.find("Water Dew Point, Aqueous: no dew point found"), std::string::npos) << table;
 }
 
-// Each record carries the edition it was computed with (none outside ISO 6976), and each phase
-// its status and reason; a record without its overall value is not "ok".
+// Each record carries the edition it was computed with (none outside ISO 6976), the model of a
+// class that has one, and each phase its status and reason; a record without its overall value
+// is not "ok".
 TEST(Report, CsvHasEmptyCellsPhaseStatusesTheRecordsEditionAndTheVersion) {
     FluidResult result = Result();
     CorrelationResult hhv2016 = result.correlations[0];
@@ -122,27 +123,36 @@ TEST(Report, CsvHasEmptyCellsPhaseStatusesTheRecordsEditionAndTheVersion) {
     CorrelationResult missing = result.correlations[2];
     missing.report.phaseValues[0].reset();
     missing.phases[0] = {PhaseState::NotComputed, "no dew point found, above the cricondenbar"};
+    CorrelationResult z = result.correlations[0];
+    z.report.word = "ZGERG2008";
+    z.report.displayName = "Z";
+    z.report.resultType = 50;
+    z.edition.reset();
+    z.model = "GERG-2008 with the 2021 hydrogen binaries";
     result.correlations.push_back(hhv2016);
     result.correlations.push_back(missing);
+    result.correlations.push_back(z);
     const std::string csv = FormatCsv({15.0, false}, std::span(&result, 1));
     const std::string v(ProgramVersion());
     const std::string failed = "not computed,the correlation failed,";
     EXPECT_EQ(csv,
               "fluid,id,class,display_name,result_type,unit,status,overall,vapour,hc_liquid,aqueous,phase3,"
-              "reference_temperature_C,iso6976_edition,combustion_temperature_C,overall_status,overall_reason,"
+              "reference_temperature_C,iso6976_edition,combustion_temperature_C,model,overall_status,overall_reason,"
               "vapour_status,vapour_reason,hc_liquid_status,hc_liquid_reason,aqueous_status,aqueous_reason,"
               "phase3_status,phase3_reason,version\n"
-              "1,,HHV,HHV Vol. Basis,128,MJ/m3,ok,40.5,40.5,,,,15,1995,15,ok,,ok,,absent,,absent,,absent,," + v + "\n"
-              "1,,HCDewPt,HC Dew Point,1,degC,Calculate failed: 0x80004005 (unspecified failure),,,,,,,,," +
+              "1,,HHV,HHV Vol. Basis,128,MJ/m3,ok,40.5,40.5,,,,15,1995,15,,ok,,ok,,absent,,absent,,absent,," + v + "\n"
+              "1,,HCDewPt,HC Dew Point,1,degC,Calculate failed: 0x80004005 (unspecified failure),,,,,,,,,," +
                   failed + failed + failed + failed + failed + v + "\n"
-              "1,,WaterDewPt,Water Dew Point,1,degC,ok,-12.3456,-12.3456,,,,,,,ok,,ok,,absent,,"
+              "1,,WaterDewPt,Water Dew Point,1,degC,ok,-12.3456,-12.3456,,,,,,,,ok,,ok,,absent,,"
               "not computed,no dew point found,absent,," + v + "\n"
-              "1,,HHV2016,HHV,128,MJ/m3,ok,40.5,40.5,,,,0,2016,25,ok,,ok,,absent,,absent,,absent,," + v + "\n"
+              "1,,HHV2016,HHV,128,MJ/m3,ok,40.5,40.5,,,,0,2016,25,,ok,,ok,,absent,,absent,,absent,," + v + "\n"
               "1,,WaterDewPt,Water Dew Point,1,degC,\"not computed: no dew point found, above the cricondenbar\","
-              ",-12.3456,,,,,,,not computed,\"no dew point found, above the cricondenbar\",ok,,absent,,"
-              "not computed,no dew point found,absent,," + v + "\n");
+              ",-12.3456,,,,,,,,not computed,\"no dew point found, above the cricondenbar\",ok,,absent,,"
+              "not computed,no dew point found,absent,," + v + "\n"
+              "1,,ZGERG2008,Z,50,-,ok,40.5,40.5,,,,,,,GERG-2008 with the 2021 hydrogen binaries,ok,,ok,,absent,,"
+              "absent,,absent,," + v + "\n");
     EXPECT_EQ(CsvErrorRow(7, "b.csv:8: ethane: '0,5' is not a number"),
-              "7,,,,,,\"input error: b.csv:8: ethane: '0,5' is not a number\",,,,,,,,,,,,,,,,,,," + v + "\n");
+              "7,,,,,,\"input error: b.csv:8: ethane: '0,5' is not a number\",,,,,,,,,,,,,,,,,,,," + v + "\n");
 }
 
 // US customary units where the quantity has them, checked against values known in both systems.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 
 #include "calorific/iso6976_2016_table.h"
@@ -119,23 +120,32 @@ TEST(Module, ParametersHoldRefTempOptionOnlyForIso6976Classes) {
         ASSERT_TRUE(parameters);
         std::int32_t count = -1;
         parameters->GetCount(&count);
-        if (std::string(info.word) == "CO2EAR6") {  // "MethaneOrigin": fossil (selected) or non-fossil
+        // The enumeration parameter of a class that has one: its options, the first selected.
+        const auto expectEnumeration = [&](const OLECHAR* name, std::initializer_list<const OLECHAR*> texts) {
             EXPECT_EQ(count, 1);
             ComPtr<IVariable> variable;
-            ASSERT_EQ(parameters->GetVariable(OLESTR("MethaneOrigin"), variable.Put()), S_OK);
-            ComPtr<IEnumVariable> origin;
-            ASSERT_EQ(variable.As(&origin), S_OK);
-            BSTR text = nullptr;
+            ASSERT_EQ(parameters->GetVariable(name, variable.Put()), S_OK);
+            ComPtr<IEnumVariable> enumeration;
+            ASSERT_EQ(variable.As(&enumeration), S_OK);
             std::int32_t options = 0;
-            origin->GetOptionCount(&options);
-            ASSERT_EQ(options, 2);
-            origin->GetEnumText(0, &text);
-            EXPECT_EQ(TakeString(text), OLESTR("Fossil"));
-            origin->GetEnumText(1, &text);
-            EXPECT_EQ(TakeString(text), OLESTR("Non-fossil"));
+            enumeration->GetOptionCount(&options);
+            ASSERT_EQ(options, static_cast<std::int32_t>(texts.size()));
+            std::int32_t index = 0;
+            for (const OLECHAR* expected : texts) {
+                BSTR text = nullptr;
+                enumeration->GetEnumText(index++, &text);
+                EXPECT_EQ(TakeString(text), expected);
+            }
             std::int32_t selected = -1;
-            EXPECT_EQ(origin->GetValue(0, &selected), S_OK);
+            EXPECT_EQ(enumeration->GetValue(0, &selected), S_OK);
             EXPECT_EQ(selected, 0);
+        };
+        if (std::string(info.word) == "CO2EAR6") {
+            expectEnumeration(OLESTR("MethaneOrigin"), {OLESTR("Fossil"), OLESTR("Non-fossil")});
+            continue;
+        }
+        if (std::string(info.word).find("GERG2008") != std::string::npos) {
+            expectEnumeration(OLESTR("Model"), {OLESTR("GERG-2008"), OLESTR("GERG-2008 with the 2021 hydrogen binaries")});
             continue;
         }
         if (!IsIso6976(info.word)) {

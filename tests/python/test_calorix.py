@@ -6,6 +6,7 @@ import os
 import random
 import re
 import subprocess
+import warnings
 from pathlib import Path
 
 import pytest
@@ -79,6 +80,19 @@ def test_editions_and_references_equal_the_command_line(edition, ref, host_args)
     assert_same_as_host(results, host_json(*host_args))
 
 
+def test_gerg_model_equals_the_command_line_and_is_named(tmp_path):
+    blend = {"temperature_C": 15, "pressure_bar": 80, "components": [{"name": "methane"}, {"name": "hydrogen"}],
+             "mole_fractions": [0.8, 0.2]}
+    path = tmp_path / "blend.json"
+    path.write_text(json.dumps(blend))
+    words = "ZGERG2008,SoundSpeedGERG2008,ZDetail"
+    results = calorix.evaluate(blend, words, model="gerg2008-h2")
+    assert_same_as_host(results, host_json("--correlations", words, "--gerg-model", "gerg2008-h2", "--fluid", str(path)))
+    assert results.status["ZGERG2008"]["model"] == "GERG-2008 with the 2021 hydrogen binaries"
+    assert "model" not in results.status["ZDetail"]
+    assert calorix.evaluate(blend, words).status["SoundSpeedGERG2008"]["model"] == "GERG-2008"
+
+
 def test_flash_gives_each_phase_with_its_composition():
     phases = calorix.flash(calorix.Fluid.from_json(WET_GAS))
     assert {p["phase"] for p in phases} >= {"vapour", "aqueous"}
@@ -121,6 +135,7 @@ def test_a_bad_fluid_raises_the_command_lines_message(fluid, tmp_path):
     (lambda gas: calorix.envelope(gas, pressures_kPa=(500, 100)), "0 < FROM < TO"),
     (lambda gas: calorix.envelope(gas, points=1), "2 to 1000"),
     (lambda gas: calorix.batch([gas], threads=0), "at least 1"),
+    (lambda gas: calorix.evaluate(gas, "ZGERG2008", model="gerg2004"), "expected gerg2008 or gerg2008-h2"),
     (lambda gas: calorix.Fluid.from_dict({"temperature_C": object()}), "not a fluid of JSON values"),
 ])
 def test_bad_arguments_raise_value_error(call, message):
@@ -150,6 +165,64 @@ def test_a_batch_of_a_thousand_fluids_equals_one_at_a_time():
         one = calorix.evaluate(fluid, "iso6976")
         assert result == one and result.status == one.status, fluid["id"]
         assert result.fluid.id == fluid["id"]
+
+
+def test_every_front_end_gives_the_same_values_labels_and_warnings(tmp_path):
+    """Fluids x front ends (calorix-host on one fluid and in a batch, evaluate() and batch()): the
+    same values, the same labels (unit, display name, edition and reference temperatures) and
+    the same warnings for each fluid."""
+    wet = json.loads(WET_GAS.read_text())
+    wet.pop("phases", None)
+    fluids = [
+        json.loads(calorix._calorix.default_fluid_json()),   # a gas: no warning
+        wet,                                                  # splits into phases, no flash asked
+        {"temperature_C": 15, "pressure_kPa": 5000, "components": [{"name": "n-decane"}],
+         "mole_fractions": [1]},                              # no gas at the reference conditions
+    ]
+    choices = dict(correlations="iso6976,RelativeDensity2016,NetWobbeIndex2016", edition=2016, ref=(25, 0))
+    args = ["--correlations", choices["correlations"], "--edition", "2016", "--ref", "25/0"]
+    prefix = "calorix-host: warning: "
+
+    def host_warnings(stderr, where):
+        return [line[len(prefix) + len(where) + 2:] for line in stderr.splitlines()
+                if line.startswith(prefix + where + ": ")]
+
+    def from_document(correlations):
+        return {c["class"]: (c["display_name"], c["unit"], c.get("iso6976_edition"),
+                             c.get("combustion_temperature_C"), c.get("reference_temperature_C"),
+                             {k: v.get("value") for k, v in c["phases"].items()}) for c in correlations}
+
+    def from_results(results):
+        return {word: (s["display_name"], results.units[word], s.get("iso6976_edition"),
+                       s.get("combustion_temperature_C"), s.get("reference_temperature_C"),
+                       {k: results[word][k] for k in ("overall", "vapour", "hc_liquid", "aqueous", "phase3")})
+                for word, s in results.status.items()}
+
+    batch_file = tmp_path / "fluids.json"
+    batch_file.write_text(json.dumps(fluids))
+    batch_run = host("batch", "--format", "json", "--fluid", str(batch_file), *args, check_status=(0, 1))
+    batch_doc = json.loads(batch_run.stdout)
+    with pytest.warns(UserWarning, match="splits into"):
+        python_batch = calorix.batch(fluids, **choices)
+    for i, fluid in enumerate(fluids):
+        path = tmp_path / f"fluid{i}.json"
+        path.write_text(json.dumps(fluid))
+        single = host("--format", "json", "--fluid", str(path), *args, check_status=(0, 1))
+        with warnings.catch_warnings(record=True) as issued:
+            warnings.simplefilter("always")
+            one = calorix.evaluate(fluid, **choices)
+        assert [str(w.message) for w in issued] == one.warnings
+        expected = from_document(json.loads(single.stdout)["correlations"])
+        assert expected["NetWobbeIndex2016"][2:5] == (2016, 25, 0)
+        assert from_document(batch_doc["fluids"][i]["correlations"]) == expected, i
+        assert from_results(one) == expected, i
+        assert from_results(python_batch[i]) == expected, i
+        shown = host_warnings(single.stderr, str(path))
+        assert one.warnings == shown == python_batch[i].warnings, i
+        assert host_warnings(batch_run.stderr, f"{batch_file}[{i}]") == shown, i
+        assert len(shown) == (0, 1, 1)[i], shown
+    assert "splits into" in python_batch[1].warnings[0]
+    assert "compression factor" in python_batch[2].warnings[0]
 
 
 def test_envelope_equals_the_command_line():

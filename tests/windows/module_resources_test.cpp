@@ -74,7 +74,7 @@ TEST(ModuleResources, VersionResource) {
 }
 
 // calorix-host.exe and varbank2.dll carry the project's version and vendor too, and so does
-// Calorix.dll's vendor.
+// Calorix.dll's vendor; every file writes its version strings in the one form of Calorix.dll's.
 TEST(ModuleResources, VersionResourcesOfTheProgramAndTheDataServer) {
     const struct {
         const char* file;
@@ -100,7 +100,9 @@ TEST(ModuleResources, VersionResourcesOfTheProgramAndTheDataServer) {
             const wchar_t* value;
         } strings[] = {{L"CompanyName", L"Calorix developers"},
                        {L"LegalCopyright", L"Copyright (C) Calorix developers"},
-                       {L"FileDescription", f.description}};
+                       {L"FileDescription", f.description},
+                       {L"FileVersion", L"38, 0, 0, 0"},
+                       {L"ProductVersion", L"38, 0, 0, 0"}};
         for (const auto& [key, expected] : strings) {
             wchar_t* value = nullptr;
             const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + key;

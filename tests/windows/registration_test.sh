@@ -14,24 +14,30 @@
 # id first: never written by Calorix.dll.
 set -euo pipefail
 bin=$1 script=$2 identifiers=$3 host_identifiers=$4 calculator_identifiers=$5 calculator_script=$6 scratch=$7
-wine=/usr/lib/wine/wine64
 export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="winedbg.exe=d;mscoree=;mshtml="
 
 rm -rf "$scratch"
 module="$scratch/Газ Tools"
 mkdir -p "$module" "$scratch/elsewhere"
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
+# Every Wine program has a time limit, so that a hang fails the test in minutes.
+wine() {
+    local status=0
+    timeout -k 10 180 /usr/lib/wine/wine64 "$@" || status=$?
+    [ $status -ne 124 ] || echo "wine64 $*: no end within 180 s" >&2
+    return $status
+}
 cp "$bin/Calorix.dll" "$bin/varbank2.dll" "$bin/calorix-host.exe" "$bin/CalorixCalc.dll" "$module/"
 cp "$script" "$scratch/client.vbs"
 cp "$calculator_script" "$scratch/calculator.vbs"
-$wine wineboot --init
+wine wineboot --init
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 host_library=$(head -n 1 "$host_identifiers")
 [ -n "$host_library" ] || fail "no library id in $host_identifiers"
 # The machine's registry of the prefix, once Wine has written it to disk.
 registry=$WINEPREFIX/system.reg
-flush() { /usr/lib/wine/wineserver -w; }
+flush() { timeout -k 10 180 /usr/lib/wine/wineserver -w; }
 # Every identifier of the file $1 has a key in the registry.
 all_registered() {
     local id
@@ -49,7 +55,7 @@ all_removed() {
 }
 
 cd "$module"
-$wine regsvr32 /s Calorix.dll || fail "regsvr32 Calorix.dll exited with $?"
+wine regsvr32 /s Calorix.dll || fail "regsvr32 Calorix.dll exited with $?"
 flush
 all_registered "$identifiers" regsvr32
 grep -qi 'Calorix 1.0 Type Library' "$registry" || fail "the type library was not registered"
@@ -57,32 +63,32 @@ if grep -qiF "$host_library" "$registry"; then fail "Calorix.dll registered CORR
 
 # From the module's folder, where the system's search finds varbank2.dll, as it finds a
 # simulator's own copy in the simulator's folder.
-output=$($wine cscript //nologo ../client.vbs) || fail "the script client failed: $output"
+output=$(wine cscript //nologo ../client.vbs) || fail "the script client failed: $output"
 grep -q 'every class created' <<<"$output" || fail "the script client failed: $output"
 # The module's path as written into the registry, in Wine's escaped UTF-16 (\x0413 ...).
 grep -qiF 'Tools\\Calorix.dll' "$registry" || fail "the module's path is not in the registry"
 grep -qF '?? Tools' "$registry" && fail "the module's path went through the code page"
 # From another folder: the data server is found beside the module.
-output=$(cd "$scratch/elsewhere" && $wine cscript //nologo ../client.vbs) ||
+output=$(cd "$scratch/elsewhere" && wine cscript //nologo ../client.vbs) ||
     fail "the script client in another folder failed: $output"
 grep -q 'every class created' <<<"$output" || fail "the script client in another folder failed: $output"
 
-$wine regsvr32 /s /u Calorix.dll || fail "regsvr32 /u Calorix.dll exited with $?"
+wine regsvr32 /s /u Calorix.dll || fail "regsvr32 /u Calorix.dll exited with $?"
 flush
 all_removed "regsvr32 /u"
 
 # The host registers the module beside it and its own type library, and removes both again.
-output=$($wine calorix-host.exe register) || fail "calorix-host.exe register failed: $output"
+output=$(wine calorix-host.exe register) || fail "calorix-host.exe register failed: $output"
 flush
 all_registered "$identifiers" "calorix-host.exe register"
 grep -qiF "$host_library" "$registry" && grep -qi 'Correlation Manager 1.0 Type Library' "$registry" ||
     fail "CORRMANLib was not registered"
 all_registered "$calculator_identifiers" "calorix-host.exe register (the calculator)"
-output=$(cd "$scratch/elsewhere" && $wine cscript //nologo ../calculator.vbs) ||
+output=$(cd "$scratch/elsewhere" && wine cscript //nologo ../calculator.vbs) ||
     fail "the calculator client failed: $output"
 grep -q '^Calorix.Calculator 3[0-9]\.' <<<"$output" || fail "the calculator client failed: $output"
-output=$($wine calorix-host.exe unregister) || fail "calorix-host.exe unregister failed: $output"
+output=$(wine calorix-host.exe unregister) || fail "calorix-host.exe unregister failed: $output"
 flush
 all_removed "calorix-host.exe unregister"
-output=$($wine calorix-host.exe unregister) || fail "a second calorix-host.exe unregister failed: $output"
+output=$(wine calorix-host.exe unregister) || fail "a second calorix-host.exe unregister failed: $output"
 echo "registered, created by ProgID and unregistered cleanly, by regsvr32 and by calorix-host.exe (with the calculator)"
