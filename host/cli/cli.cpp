@@ -179,6 +179,18 @@ int Program::Register(bool install) {
         return Fail(kExitFailure, fmt::format("{} in {} failed: {}{}", exportName, path, FormatStatus(hr),
                                               registry.empty() ? "" : fmt::format(" (registry {})", registry)));
     m_out << fmt::format("{} in {} succeeded.\n", exportName, path);
+    // The automation calculator (CalorixCalc.dll, Windows) beside the module, which it loads.
+    const std::string calculator = platform::PathIn(platform::FolderOf(path), platform::LibraryFileName("CalorixCalc"));
+    std::error_code ec;
+    if (std::filesystem::exists(platform::FileSystemPath(calculator), ec)) {
+        CorrelationManager calculatorModule;
+        hr = calculatorModule.Load(calculator);
+        if (SUCCEEDED(hr)) hr = calculatorModule.CallExport(exportName);
+        if (!install && platform::IsAlreadyUnregistered(calculator, hr)) hr = S_OK;
+        if (FAILED(hr))
+            return Fail(kExitFailure, fmt::format("{} in {} failed: {}", exportName, calculator, FormatStatus(hr)));
+        m_out << fmt::format("{} in {} succeeded.\n", exportName, calculator);
+    }
     // The host's own type library CORRMANLib, carried by this program (as TYPELIB 1 on Windows).
     const std::string program = ProgramFilePath();
     hr = install ? platform::RegisterModuleTypeLibrary(program, kHostTypeLibrary)
@@ -492,8 +504,10 @@ int Program::Run(int argc, const char* const* argv) {
     envelope->add_option("--pressure-unit", m_pressureUnit, "Unit of --pressures and of the output: kPa, bar, MPa, psia");
     envelope->add_option("--points", m_points, "Number of pressures (default 40)");
     envelope->add_option("--svg", m_svg, "Write the curves as an SVG plot to this file");
-    auto* reg = app.add_subcommand("register", "Register the module (calls its DllRegisterServer)");
-    auto* unreg = app.add_subcommand("unregister", "Unregister the module (calls its DllUnregisterServer)");
+    auto* reg = app.add_subcommand("register", "Register the module (calls its DllRegisterServer; also that of the calculator "
+                                                     "CalorixCalc beside it, where there is one)");
+    auto* unreg = app.add_subcommand("unregister", "Unregister the module (calls its DllUnregisterServer; also that of the calculator "
+                                                         "CalorixCalc beside it)");
     for (auto* r : {reg, unreg}) {
         AddOptions(*r, m_options, kOptModule);
         r->add_option("MODULE", m_registerModule, "The module (default: " + platform::LibraryFileName("Calorix") + " beside this program)");

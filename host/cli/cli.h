@@ -6,7 +6,7 @@
 //   calorix-host batch --fluid FILE [same options; --format csv|json] [--strict] [--delimiter ,|;|tab]
 //   calorix-host envelope [--fluid FILE] [--pressures FROM,TO] [--pressure-unit kPa|bar|MPa|psia]
 //                         [--points N] [--svg FILE] [--format table|csv|json] [--output-units si|us]
-//   calorix-host register|unregister [--module PATH | PATH]
+//   calorix-host register|unregister [--module PATH | PATH]   (and CalorixCalc beside the module)
 //   calorix-host components | correlations
 //
 // Options are declared once (host/cli/options.h); one given before a command that does not use it

@@ -13,7 +13,7 @@
 # left in the registry after unregistering. <host identifiers> lists CORRMANLib's, its library
 # id first: never written by Calorix.dll.
 set -euo pipefail
-bin=$1 script=$2 identifiers=$3 host_identifiers=$4 scratch=$5
+bin=$1 script=$2 identifiers=$3 host_identifiers=$4 calculator_identifiers=$5 calculator_script=$6 scratch=$7
 export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="winedbg.exe=d;mscoree=;mshtml="
 
 rm -rf "$scratch"
@@ -27,8 +27,9 @@ wine() {
     [ $status -ne 124 ] || echo "wine64 $*: no end within 180 s" >&2
     return $status
 }
-cp "$bin/Calorix.dll" "$bin/varbank2.dll" "$bin/calorix-host.exe" "$module/"
+cp "$bin/Calorix.dll" "$bin/varbank2.dll" "$bin/calorix-host.exe" "$bin/CalorixCalc.dll" "$module/"
 cp "$script" "$scratch/client.vbs"
+cp "$calculator_script" "$scratch/calculator.vbs"
 wine wineboot --init
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -47,7 +48,8 @@ all_registered() {
 # Nothing of the module or the host is left, and HKCR\CLSID itself is kept.
 all_removed() {
     local left
-    left=$(grep -i -F -e 'Calorix' -e 'Correlation Manager' -f "$identifiers" -f "$host_identifiers" "$registry" || true)
+    left=$(grep -i -F -e 'Calorix' -e 'Correlation Manager' -f "$identifiers" -f "$host_identifiers" \
+        -f "$calculator_identifiers" "$registry" || true)
     [ -z "$left" ] || fail "$1: keys left after unregistering: $left"
     grep -q '^\[Software\\\\Classes\\\\CLSID\]' "$registry" || fail "$1: HKCR\\CLSID is gone"
 }
@@ -81,8 +83,12 @@ flush
 all_registered "$identifiers" "calorix-host.exe register"
 grep -qiF "$host_library" "$registry" && grep -qi 'Correlation Manager 1.0 Type Library' "$registry" ||
     fail "CORRMANLib was not registered"
+all_registered "$calculator_identifiers" "calorix-host.exe register (the calculator)"
+output=$(cd "$scratch/elsewhere" && wine cscript //nologo ../calculator.vbs) ||
+    fail "the calculator client failed: $output"
+grep -q '^Calorix.Calculator 3[0-9]\.' <<<"$output" || fail "the calculator client failed: $output"
 output=$(wine calorix-host.exe unregister) || fail "calorix-host.exe unregister failed: $output"
 flush
 all_removed "calorix-host.exe unregister"
 output=$(wine calorix-host.exe unregister) || fail "a second calorix-host.exe unregister failed: $output"
-echo "registered, created by ProgID and unregistered cleanly, by regsvr32 and by calorix-host.exe"
+echo "registered, created by ProgID and unregistered cleanly, by regsvr32 and by calorix-host.exe (with the calculator)"
