@@ -10,7 +10,9 @@
 # - an install into Program Files with /D: the copy moves, its earlier folder is gone;
 # - the version strings of every installed file, the installer and the uninstaller in one form,
 #   and the uninstaller describing itself as such;
-# - the silent uninstaller, after which no file, no key of ours and no entry is left, and
+# - every class and the automation calculator registered and created from a script;
+# - the silent uninstaller, after which no file, no key of ours (the calculator's included) and
+#   no entry is left, and
 #   HKCR\CLSID is.
 # Every Wine program has a time limit, so that a hang fails the test in minutes.
 #   windows_installer_test.sh <Windows build folder>   (built with its tests, and makensis)
@@ -63,6 +65,7 @@ for name in no-varbank2 bad-varbank2 bad-calorix; do broken $name; done
 
 wine wineboot --init
 cp "$data/client.vbs" "$WINEPREFIX/drive_c/client.vbs"
+cp "$data/calculator_version.vbs" "$WINEPREFIX/drive_c/calculator.vbs"
 registry=$WINEPREFIX/system.reg
 program_files="$WINEPREFIX/drive_c/Program Files/Calorix"
 own_folder="$WINEPREFIX/drive_c/Gas Tools/Calorix"
@@ -82,9 +85,14 @@ installed() {
     done
     while read -r id; do grep -qiF "$id" "$registry" || fail "$1: $id not registered"; done <"$data/identifiers.txt"
     grep -qiF "$(head -n 1 "$data/host_identifiers.txt")" "$registry" || fail "$1: CORRMANLib not registered"
+    while read -r id; do
+        grep -qiF "$id" "$registry" || fail "$1: the calculator's $id not registered"
+    done <"$data/calculator_identifiers.txt"
     # From the installed folder, where the system's search finds varbank2.dll.
     output=$(cd "$2" && wine cscript //nologo 'C:\client.vbs') || fail "$1: the script client: $output"
     grep -q 'every class created' <<<"$output" || fail "$1: the script client: $output"
+    output=$(cd "$2" && wine cscript //nologo 'C:\calculator.vbs') || fail "$1: the calculator from a script: $output"
+    grep -q '^Calorix.Calculator [0-9]' <<<"$output" || fail "$1: the calculator from a script: $output"
 }
 
 # No folder $2, no key of ours, no entry; HKCR\CLSID itself is kept.
@@ -92,7 +100,7 @@ nothing_left() {
     local left
     [ ! -e "$2" ] || fail "$1: left in $2: $(ls -A "$2")"
     left=$(grep -i -F -e 'Calorix' -e 'Correlation Manager' -f "$data/identifiers.txt" -f "$data/host_identifiers.txt" \
-           "$registry" || true)
+           -f "$data/calculator_identifiers.txt" "$registry" || true)
     [ -z "$left" ] || fail "$1: keys left: $left"
     grep -q '^\[Software\\\\Classes\\\\CLSID\]' "$registry" || fail "$1: HKCR\\CLSID is gone"
 }
