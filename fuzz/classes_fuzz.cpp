@@ -156,9 +156,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 // The class's own enumeration parameter ("RefTempOption" of the 1995 classes, "RefConditions"
-// of the 2016 classes, "MethaneOrigin" of CO2EAR6), set to one of all its options. A class
-// with a parameter set that holds anything else, or a parameter that refuses one of its own
-// options, stops the run.
+// of the 2016 classes, "MethaneOrigin" of CO2EAR6, "Model" of the GERG-2008 classes), set to one
+// of all its options. A class with a parameter set that holds anything else, or a parameter that
+// refuses one of its own options, stops the run.
 void SelectAnyOption(ICorrelation* correlation, std::uint32_t draw) {
     ComPtr<IVariableSet> parameters;
     FUZZ_CHECK(correlation->GetParameters(parameters.Put()) == S_OK && parameters);
@@ -166,7 +166,7 @@ void SelectAnyOption(ICorrelation* correlation, std::uint32_t draw) {
     FUZZ_CHECK(parameters->GetCount(&count) == S_OK);
     if (count == 0) return;
     FUZZ_CHECK(count == 1);
-    for (const OLECHAR* name : {OLESTR("RefTempOption"), OLESTR("RefConditions"), OLESTR("MethaneOrigin")}) {
+    for (const OLECHAR* name : {OLESTR("RefTempOption"), OLESTR("RefConditions"), OLESTR("MethaneOrigin"), OLESTR("Model")}) {
         ComPtr<IVariable> variable;
         if (FAILED(parameters->GetVariable(name, variable.Put())) || !variable) continue;
         ComPtr<IEnumVariable> enumeration;

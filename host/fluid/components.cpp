@@ -1,4 +1,5 @@
 #include "host/fluid/components.h"
+#include "host/fluid/fluid_model.h"
 
 #include <algorithm>
 #include <array>
@@ -118,6 +119,18 @@ std::string FormatCasNumber(std::int32_t casKey) {
     while (digits.size() < 4) digits.insert(digits.begin(), '0');
     const std::size_t n = digits.size();
     return digits.substr(0, n - 3) + "-" + digits.substr(n - 3, 2) + "-" + digits.substr(n - 1);
+}
+
+Component ComponentFromRecord(const ComponentRecord& record) {
+    Component c;
+    c.name = record.name;
+    c.casKey = record.casKey;
+    c.molarMassKgPerKmol = record.molarMassKgPerKmol;
+    c.criticalTemperatureK = record.criticalTemperatureK;
+    c.criticalPressureKPa = record.criticalPressureKPa;
+    c.acentricFactor = record.acentricFactor;
+    c.componentClass = record.componentClass;
+    return c;
 }
 
 }  // namespace calorix::host

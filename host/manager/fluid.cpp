@@ -276,16 +276,4 @@ platform::ComPtr<IComponentData> MakeComponentData(std::shared_ptr<const Fluid> 
 
 std::int32_t LiveHostObjects() noexcept { return g_liveObjects.load(); }
 
-Component ComponentFromRecord(const ComponentRecord& record) {
-    Component c;
-    c.name = record.name;
-    c.casKey = record.casKey;
-    c.molarMassKgPerKmol = record.molarMassKgPerKmol;
-    c.criticalTemperatureK = record.criticalTemperatureK;
-    c.criticalPressureKPa = record.criticalPressureKPa;
-    c.acentricFactor = record.acentricFactor;
-    c.componentClass = record.componentClass;
-    return c;
-}
-
 }  // namespace calorix::host
