@@ -11,10 +11,11 @@ Attribute VB_Name = "Calorix"
 '
 ' Components are names or CAS numbers as in calorix-host's fluid files (a range, a row, or a
 ' text "methane, ethane"); temperature in degC, pressure in kPa absolute; options as text:
-' ref=COMB/MET, ref-temp=15|0, flash=0|1, methane-origin=fossil|non-fossil, normalise=0|1,
-' molar-flow=kmol/h. A function that gives no value returns #VALUE!; CALORIX_MESSAGE with the
-' same arguments returns why ("components[0]: unknown component 'methan' ..."), or "" when
-' there is a value. A phase that is absent is #N/A.
+' ref=COMB/MET, ref-temp=15|0, flash=0|1, methane-origin=fossil|non-fossil,
+' gerg-model=gerg2008|gerg2008-h2, normalise=0|1, molar-flow=kmol/h. A function that gives no
+' value returns #VALUE!; CALORIX_MESSAGE with the same arguments returns why
+' ("components[0]: unknown component 'methan' ..."), or "" when there is a value. A phase
+' that is absent is #N/A.
 Option Explicit
 
 Private calculator As Object

@@ -157,8 +157,8 @@ double NumberArgument(const Cell& cell, std::string_view field) {
 
 CalculatorOptions ParseOptions(std::string_view text) {
     CalculatorOptions options;
-    static constexpr std::array<std::string_view, 6> kNames = {"ref",       "ref-temp",   "flash",
-                                                                "methane-origin", "normalise", "molar-flow"};
+    static constexpr std::array<std::string_view, 7> kNames = {"ref",        "ref-temp",  "flash",     "methane-origin",
+                                                                "gerg-model", "normalise", "molar-flow"};
     std::vector<std::string> given;
     const bool semicolons = text.find(';') != std::string_view::npos;
     for (std::string_view piece : SplitAt(text, semicolons ? ';' : ',')) {
@@ -173,7 +173,7 @@ CalculatorOptions ParseOptions(std::string_view text) {
         for (std::string_view k : kNames) known = known || name == k;
         if (!known)
             throw CalculatorError(fmt::format("options: unknown option '{}' (expected ref, ref-temp, flash, "
-                                              "methane-origin, normalise or molar-flow)",
+                                              "methane-origin, gerg-model, normalise or molar-flow)",
                                               Trim(item.substr(0, equals))));
         for (const auto& g : given)
             if (g == name) throw CalculatorError(fmt::format("options: {} given twice; give it once", name));
@@ -192,6 +192,8 @@ CalculatorOptions ParseOptions(std::string_view text) {
                 throw CalculatorError(
                     fmt::format("options: methane-origin: expected fossil or non-fossil, found '{}'", value));
             options.choices.methaneOrigin = origin;
+        } else if (name == "gerg-model") {
+            options.choices.gergModel = Lower(value);  // checked with the other settings below
         } else {
             const auto flow = Number(value);
             if (!flow || *flow < 0.0)
@@ -234,7 +236,7 @@ host::Fluid MakeFluid(const Composition& composition, double temperatureC, doubl
 std::string InOptionWords(std::string message) {
     static constexpr std::pair<std::string_view, std::string_view> kWords[] = {
         {"--normalise", "normalise=1"}, {"--ref-temp", "ref-temp"},   {"--ref", "ref"},
-        {"--flash", "flash=1"},         {"--methane-origin", "methane-origin"}};
+        {"--flash", "flash=1"},         {"--methane-origin", "methane-origin"}, {"--gerg-model", "gerg-model"}};
     for (const auto& [option, words] : kWords) {
         std::size_t at = 0;
         while ((at = message.find(option, at)) != std::string::npos) {

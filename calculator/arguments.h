@@ -50,6 +50,8 @@ double NumberArgument(const Cell& cell, std::string_view field);
 //   ref-temp=15|0             the 1995 classes' reference temperature (15)
 //   flash=0|1                 the host's flash first, every phase its own value (0)
 //   methane-origin=fossil|non-fossil   CO2EAR6 (fossil)
+//   gerg-model=gerg2008|gerg2008-h2    the GERG-2008 classes' model (gerg2008; gerg2008-h2 is
+//                             GERG-2008 with the 2021 hydrogen binaries)
 //   normalise=0|1             scale a composition that does not sum to 1 (0)
 //   molar-flow=F              the fluid's molar flow, kmol/h, for the CO2-equivalent classes (1)
 struct CalculatorOptions {

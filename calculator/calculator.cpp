@@ -52,12 +52,9 @@ Calculator::~Calculator() = default;
 
 host::FluidEvaluator& Calculator::EvaluatorFor(const host::CatalogueEntry* entry,
                                                const host::EvaluationSettings& settings) const {
-    const std::string key = fmt::format("{}/{}/{}/{}/{}/{}/{}", entry->word, settings.flash,
-                                        settings.refTempOption.value_or(-1), settings.edition.combustionC,
-                                        settings.edition.meteringC, settings.edition.reference1995C,
-                                        settings.methaneOriginOption);
+    // Every setting is part of the key: an evaluator sets its options on its objects once.
     for (auto it = m_kept.begin(); it != m_kept.end(); ++it)
-        if (it->key == key) {
+        if (it->entry == entry && it->settings == settings) {
             std::rotate(it, it + 1, m_kept.end());   // the most recent last
             return *m_kept.back().evaluator;
         }
@@ -65,7 +62,7 @@ host::FluidEvaluator& Calculator::EvaluatorFor(const host::CatalogueEntry* entry
     if (m_kept.size() == kKept) m_kept.erase(m_kept.begin());
     const auto manager = Manager(m_modulePath);
     const host::CatalogueEntry* classes[] = {entry};
-    m_kept.push_back({key, std::make_unique<host::FluidEvaluator>(*manager, classes, false, settings)});
+    m_kept.push_back({entry, settings, std::make_unique<host::FluidEvaluator>(*manager, classes, false, settings)});
     return *m_kept.back().evaluator;
 }
 

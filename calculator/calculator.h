@@ -63,7 +63,8 @@ private:
 
     std::string m_modulePath;
     struct Kept {
-        std::string key;   // class word and settings
+        const host::CatalogueEntry* entry;
+        host::EvaluationSettings settings;
         std::unique_ptr<host::FluidEvaluator> evaluator;
     };
     mutable std::vector<Kept> m_kept;   // the most recently used last

@@ -26,6 +26,8 @@ struct EvaluationSettings {
     std::int32_t methaneOriginOption = 0;        // "MethaneOrigin": 0 fossil, 1 non-fossil
     std::int32_t gergModelOption = 0;            // "Model": 0 GERG-2008, 1 with the 2021 hydrogen binaries
     bool usUnits = false;                        // "TempUnitFlag" 0: water content per m3 at 60 degF
+
+    bool operator==(const EvaluationSettings&) const = default;
 };
 
 // What a phase column of the output says.

@@ -21,6 +21,8 @@ struct IsoEdition {
     double combustionC = 15.0;  // 2016 classes (a 1995 label: the one reference temperature)
     double meteringC = 15.0;
     double reference1995C = 15.0;  // 1995 classes: --ref-temp
+
+    bool operator==(const IsoEdition&) const = default;
 };
 
 // From --edition ("1995" or "2016"), --ref ("COMB/MET" for the 2016 classes; empty: 15/15) and

@@ -94,14 +94,18 @@ TEST(CalculatorArguments, OptionsTextChoosesTheSettings) {
     EXPECT_EQ(o.molarFlowKmolPerH, 1000.0);
     EXPECT_EQ(ParseOptions("ref-temp=0, flash=0").settings.refTempOption, 1);
     EXPECT_FALSE(ParseOptions("").settings.flash);
+    EXPECT_EQ(ParseOptions("gerg-model=GERG2008-H2").settings.gergModelOption, 1);
+    EXPECT_EQ(ParseOptions("").settings.gergModelOption, 0);
 
     const struct {
         const char* text;
         const char* message;
     } bad[] = {
         {"flash", "options: 'flash': expected name=value, as in \"ref=25/0; flash=1\""},
-        {"falsh=1", "options: unknown option 'falsh' (expected ref, ref-temp, flash, methane-origin, normalise or "
-                    "molar-flow)"},
+        {"falsh=1", "options: unknown option 'falsh' (expected ref, ref-temp, flash, methane-origin, gerg-model, "
+                    "normalise or molar-flow)"},
+        {"gerg-model=aga8", "options: GERG-2008 model 'aga8': expected gerg2008 or gerg2008-h2 (GERG-2008 with the "
+                            "2021 hydrogen binaries)"},
         {"flash=2", "options: flash: expected 0 or 1, found '2'"},
         {"flash=1; flash=0", "options: flash given twice; give it once"},
         {"methane-origin=bio", "options: methane-origin: expected fossil or non-fossil, found 'bio'"},
@@ -180,6 +184,22 @@ TEST(Calculator, ValuesEqualTheCommandLinesBitForBit) {
         EXPECT_EQ(std::memcmp(&value, &host["overall"]["value"].get_ref<const double&>(), sizeof value), 0)
             << value << " vs " << host["overall"]["value"];
     }
+
+    // A hydrogen blend under both GERG-2008 models: the calculator's gerg-model is the command
+    // line's --gerg-model, and the 2021 hydrogen binaries move Z.
+    Composition blend;
+    blend.components = {"methane", "hydrogen", "nitrogen", "carbon dioxide"};
+    blend.moleFractions = {0.75, 0.20, 0.03, 0.02};
+    double z[2] = {};
+    for (int model = 0; model < 2; ++model) {
+        const std::string name = model == 0 ? "gerg2008" : "gerg2008-h2";
+        SCOPED_TRACE(name);
+        const auto hostZ = HostJson(blend, 10.0, 8000.0, "--correlations ZGERG2008 --gerg-model " + name)
+            ["correlations"][0]["phases"]["overall"]["value"].get<double>();
+        z[model] = calculator.Value("ZGERG2008", blend, 10.0, 8000.0, "gerg-model=" + name);
+        EXPECT_EQ(z[model], hostZ);
+    }
+    EXPECT_NE(z[0], z[1]);
 
     // A wet rich gas flashed: each phase its own value, as calorix-host --flash gives them.
     Composition wet;
