@@ -274,6 +274,12 @@ DetailMixture::ResidualSums DetailMixture::Sum(double rho) const {
     for (std::size_t k = 1; k < power.size(); ++k) power[k] = power[k - 1] * reduced;
     std::array<double, 5> decay{1.0, 0, 0, 0, 0};
     for (std::size_t k = 1; k < decay.size(); ++k) decay[k] = std::exp(-power[k]);
+    // k D^k and k^2 D^k of each exponent k of the decay.
+    std::array<double, 5> k_power{}, k2_power{};
+    for (std::size_t k = 1; k < k_power.size(); ++k) {
+        k_power[k] = static_cast<double>(k) * power[k];
+        k2_power[k] = static_cast<double>(k * k) * power[k];
+    }
     ResidualSums r;
     r.s1 = second_virial_[0] * rho - linear_[0] * reduced;
     if constexpr (kAll) {
@@ -283,10 +289,9 @@ DetailMixture::ResidualSums DetailMixture::Sum(double rho) const {
     for (std::size_t g = 0; g < kGroups.count; ++g) {
         const double b = kGroups.b[g];
         const auto uk = static_cast<std::size_t>(kGroups.k[g]);
-        const double k = kGroups.k[g];
         const double value = power[static_cast<std::size_t>(b)] * decay[uk];
-        const double bkd = b - k * power[uk];
-        const double ckd = k * k * power[uk];
+        const double bkd = b - k_power[uk];
+        const double ckd = k2_power[uk];
         const auto& sums = group_t_[g];
         r.s1 += sums[0] * value * bkd;
         r.s2 += sums[0] * value * (bkd * (bkd - 1) - ckd);
