@@ -24,7 +24,8 @@ struct ShareLimit {
     double normal_min, normal_max, expanded_max;
 };
 
-// AGA Report No. 8 (1994), Table 1.
+// AGA Report No. 8 (1994), Table 1: normal minimum, normal maximum, expanded maximum. Where the
+// table gives "dew point" as expanded maximum (hexanes and heavier, water) the bound is 100 %.
 const ShareLimit kDetailShares[] = {
     {"methane", {kMethane}, 0.45, 1.0, 1.0},
     {"nitrogen", {kNitrogen}, 0, 0.50, 1.0},
@@ -46,7 +47,9 @@ const ShareLimit kDetailShares[] = {
 struct StateLimits {
     double normal_min_K, normal_max_K, normal_max_kPa, extended_min_K, extended_max_K, extended_max_kPa;
 };
-// The extended bounds are the engines' own (lineprops/gerg2008.h, detail.h check that they agree).
+// GERG-2008 after Kunz and Wagner (2012); DETAIL after AGA Report No. 8 (1994): -8 degC and
+// 62 degC, 12 MPa; 143 K and 673 K, 280 MPa. The extended bounds are the engines' own
+// (lineprops/line_range.h checks that they agree).
 constexpr StateLimits kGergLimits{90, 450, 35000, 60, 700, 70000};
 constexpr StateLimits kDetailLimits{265.15, 335.15, 12000, 143, 673, 280000};
 

@@ -3,18 +3,24 @@
 // The module writes a verdict into "Phase_Status" (EncodeLimit) and a host reads it back
 // (DecodeLimit, DescribeLimit), so both build this one table.
 //
-// GERG-2008 (O. Kunz and W. Wagner, J. Chem. Eng. Data 57 (2012) 3032; ISO 20765-2): normal
-// range 90 K to 450 K and up to 35 MPa, extended range 60 K to 700 K and up to 70 MPa, over the
-// whole composition range of its 21 components.
+// GERG-2008 (O. Kunz and W. Wagner, J. Chem. Eng. Data 57 (2012) 3032, abstract and section 1;
+// ISO 20765-2): normal range 90 K to 450 K and up to 35 MPa, extended range 60 K to 700 K and up
+// to 70 MPa, stated in temperature and pressure over the whole composition range of its 21
+// components; no composition bound is applied to it here.
 //
-// AGA8 DETAIL (AGA Report No. 8, 1994, Table 1, the ranges of ISO 12213-2's DETAIL method):
-// normal range -8 degC to 62 degC and up to 12 MPa with, in mole per cent, methane 45 to 100,
+// AGA8 DETAIL (AGA Report No. 8, 2nd edition 1994, Table 1, columns "normal range" and
+// "expanded range", and its text on temperature and pressure): normal range -8 degC to 62 degC
+// (17 degF to 143 degF) and up to 12 MPa (1750 psia) with, in mole per cent, methane 45 to 100,
 // nitrogen up to 50, carbon dioxide up to 30, ethane up to 10, propane up to 4, butanes (both)
 // up to 1, pentanes (both) up to 0.3, hexanes and heavier up to 0.2, helium up to 0.2, hydrogen
 // up to 10, carbon monoxide up to 3, water up to 0.05, hydrogen sulfide up to 0.02, no oxygen or
-// argon; expanded range 143 K to 673 K and up to 280 MPa with propane up to 12, butanes
-// up to 6, pentanes up to 4, helium up to 3, carbon monoxide up to 3, argon up to 1, oxygen up
-// to 21, and the others (hexanes and heavier and water up to their dew point) up to 100.
+// argon; expanded range 143 K to 673 K and up to 280 MPa (40 000 psia)
+// with propane up to 12, butanes up to 6, pentanes up to 4, helium up to 3, carbon monoxide up
+// to 3, argon up to 1, oxygen up to 21, and the others up to 100 (hexanes and heavier and water
+// up to their dew point, which is the flash's matter, not this table's). Table 1's rows for
+// relative density and gross heating value are not checked. ISO 12213-2 states ranges of its
+// own for the same equation (pipeline quality gas, and wider ranges), narrower than these in
+// most rows; they are not the ones applied here.
 #pragma once
 
 #include <array>

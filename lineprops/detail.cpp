@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "lineprops/detail_table.h"
 #include "lineprops/line_solver.h"
@@ -81,19 +82,31 @@ constexpr SeriesGroups MakeSeriesGroups() {
 constexpr SeriesGroups kGroups = MakeSeriesGroups();
 static_assert(kGroups.count <= DetailMixture::kGroupCapacity);
 
-// root^h for h in kMinHalf..kMaxHalf, each power the product of two nearer zero.
-std::array<double, kMaxHalf - kMinHalf + 1> HalfPowers(double root) {
-    std::array<double, kMaxHalf - kMinHalf + 1> p;
+// root^h for h in kMinHalf..kMaxHalf, each power the product of two nearer zero. The products
+// are spelled out at compile time (no loop): a mixture forms two such tables, one for its
+// energy and one per temperature, and a loop's bookkeeping cost more than the products.
+using HalfPowerTable = std::array<double, kMaxHalf - kMinHalf + 1>;
+
+template <std::size_t... I>
+void UpwardHalfPowers(double* up, std::index_sequence<I...>) {
+    ((up[I + 2] = up[(I + 2) >> 1] * up[(I + 3) >> 1]), ...);
+}
+template <std::size_t... I>
+void DownwardHalfPowers(double* down, std::index_sequence<I...>) {
+    ((down[-static_cast<int>(I + 2)] = down[-static_cast<int>((I + 2) >> 1)] * down[-static_cast<int>((I + 3) >> 1)]),
+     ...);
+}
+
+HalfPowerTable HalfPowers(double root) {
+    HalfPowerTable p;
     double* const up = p.data() - kMinHalf;  // up[h] = root^h
     up[0] = 1;
     up[1] = root;
-    for (unsigned h = 2; h <= kMaxHalf; ++h) up[h] = up[h >> 1] * up[(h + 1) >> 1];
+    UpwardHalfPowers(up, std::make_index_sequence<kMaxHalf - 1>{});
     // down[-h] = root^-h, stored downwards from root^0.
     double* const down = up;
-    const double inverse = 1 / root;
-    down[-1] = inverse;
-    for (unsigned h = 2; h <= -kMinHalf; ++h)
-        down[-static_cast<int>(h)] = down[-static_cast<int>(h >> 1)] * down[-static_cast<int>((h + 1) >> 1)];
+    down[-1] = 1 / root;
+    DownwardHalfPowers(down, std::make_index_sequence<-kMinHalf - 1>{});
     return p;
 }
 
@@ -102,6 +115,13 @@ constexpr auto kHalfIndex = [] {
     std::array<std::uint8_t, dt::kTerms.size()> index{};
     for (std::size_t n = 0; n < index.size(); ++n) index[n] = static_cast<std::uint8_t>(dt::kTerms[n].u * 2 - kMinHalf);
     return index;
+}();
+
+// u (u + 1) of each term's exponent u.
+constexpr auto kSecondTemperatureFactor = [] {
+    std::array<double, dt::kTerms.size()> factor{};
+    for (std::size_t n = 0; n < factor.size(); ++n) factor[n] = dt::kTerms[n].u * (dt::kTerms[n].u + 1);
+    return factor;
 }();
 
 constexpr std::size_t kVirialTerms = 18;
@@ -216,13 +236,13 @@ DetailMixture::DetailMixture(std::span<const double, kComponents> fractions) {
 void DetailMixture::SetTemperature(double temperature_K) {
     if (temperature_K == temperature_) return;
     const auto powers = HalfPowers(1 / std::sqrt(temperature_K));  // T^-u = (T^-1/2)^(2u)
-    // Each coefficient with T d/dT and T^2 d2/dT2 of its T^-u: -u and u (u + 1).
+    // Each coefficient with T d/dT and T^2 d2/dT2 of its T^-u: -u and u (u + 1), the latter
+    // exact in a double for every half u and so taken from a table.
     const auto add = [&](std::array<double, 3>& sums, std::size_t n, double coefficient) {
-        const double u = dt::kTerms[n].u;
         const double c = coefficient * powers[kHalfIndex[n]];
         sums[0] += c;
-        sums[1] -= u * c;
-        sums[2] += u * (u + 1) * c;
+        sums[1] -= dt::kTerms[n].u * c;
+        sums[2] += kSecondTemperatureFactor[n] * c;
     };
     second_virial_ = {};
     for (std::size_t n = 0; n < virial_.size(); ++n) add(second_virial_, n, virial_[n]);
@@ -254,6 +274,12 @@ DetailMixture::ResidualSums DetailMixture::Sum(double rho) const {
     for (std::size_t k = 1; k < power.size(); ++k) power[k] = power[k - 1] * reduced;
     std::array<double, 5> decay{1.0, 0, 0, 0, 0};
     for (std::size_t k = 1; k < decay.size(); ++k) decay[k] = std::exp(-power[k]);
+    // k D^k and k^2 D^k of each exponent k of the decay.
+    std::array<double, 5> k_power{}, k2_power{};
+    for (std::size_t k = 1; k < k_power.size(); ++k) {
+        k_power[k] = static_cast<double>(k) * power[k];
+        k2_power[k] = static_cast<double>(k * k) * power[k];
+    }
     ResidualSums r;
     r.s1 = second_virial_[0] * rho - linear_[0] * reduced;
     if constexpr (kAll) {
@@ -263,10 +289,9 @@ DetailMixture::ResidualSums DetailMixture::Sum(double rho) const {
     for (std::size_t g = 0; g < kGroups.count; ++g) {
         const double b = kGroups.b[g];
         const auto uk = static_cast<std::size_t>(kGroups.k[g]);
-        const double k = kGroups.k[g];
         const double value = power[static_cast<std::size_t>(b)] * decay[uk];
-        const double bkd = b - k * power[uk];
-        const double ckd = k * k * power[uk];
+        const double bkd = b - k_power[uk];
+        const double ckd = k2_power[uk];
         const auto& sums = group_t_[g];
         r.s1 += sums[0] * value * bkd;
         r.s2 += sums[0] * value * (bkd * (bkd - 1) - ckd);

@@ -21,6 +21,8 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCALORIX_BUILD
       -DCALORIX_NIST_AGA8_DIR="$nist" >/dev/null
 cmake --build "$build" --target line_conditions_bench -j2 >/dev/null
 json="$build/line_conditions_bench.json"
+# Wall and CPU time both suffer on a shared machine: the load is printed beside the figures.
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 "$build/bin/line_conditions_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
     --benchmark_out="$json" --benchmark_out_format=json
 python3 - "$json" <<'PY'
@@ -34,3 +36,4 @@ for model in ("Gerg2008", "Detail"):
         ratio = f"{ours / nist:.2f}x" if ours and nist else "-"
         print(f"{model:9} {case:15} {ours or 0:9.0f} {nist or 0:9.0f}  {ratio}")
 PY
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

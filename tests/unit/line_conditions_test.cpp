@@ -6,6 +6,8 @@
 #include <cmath>
 #include <iomanip>
 #include <limits>
+#include <initializer_list>
+#include <utility>
 
 #include "lineprops/detail.h"
 #include "lineprops/gerg2008.h"
@@ -107,6 +109,105 @@ TEST(LineRange, ClassAndReasonAfterThePublishedRanges) {
         if (verdict.range != RangeClass::Normal) {
             EXPECT_EQ(carried.range, c.range) << c.reason;
         }
+    }
+}
+
+// Every kind of bound of the published ranges, each with a gas or state just inside it and one
+// just outside: DETAIL's normal and expanded maximum of a component and of a group (the group
+// summed over its members), the normal minimum of methane, a component whose normal range is
+// none at all, and both models' temperature and pressure bounds. A share met exactly lies inside.
+TEST(LineRange, EachBoundJustInsideAndJustOutside) {
+    enum : std::size_t { kMethane = 0, kNitrogen = 1, kCarbonDioxide = 2, kPropane = 4, kIsobutane = 5, kButane = 6, kHexane = 9,
+                         kOctane = 11, kHydrogen = 14, kOxygen = 15, kCarbonMonoxide = 16, kWater = 17, kHelium = 19,
+                         kArgon = 20 };
+    // Methane with the given shares of other components (nitrogen instead of methane as the rest
+    // where methane itself is tested).
+    const auto gas = [](std::initializer_list<std::pair<std::size_t, double>> shares, std::size_t rest = kMethane) {
+        std::array<double, 21> x{};
+        double sum = 0;
+        for (const auto& [i, share] : shares) {
+            x[i] += share;
+            sum += share;
+        }
+        x[rest] += 1 - sum;
+        return x;
+    };
+    struct Case {
+        LineModel model;
+        std::array<double, 21> x;
+        double t_K, p_kPa;
+        RangeClass range;
+        const char* reason;
+    };
+    const Case cases[] = {
+        // A component's normal maximum (hydrogen 10 %), met exactly and passed.
+        {LineModel::Detail, gas({{kHydrogen, 0.10}}), 288.15, 5000, RangeClass::Normal, ""},
+        {LineModel::Detail, gas({{kHydrogen, 0.1001}}), 288.15, 5000, RangeClass::Extended, "hydrogen 10.01 % above 10 %"},
+        // A component's expanded maximum (helium 3 %).
+        {LineModel::Detail, gas({{kHelium, 0.0299}}), 288.15, 5000, RangeClass::Extended, "helium 2.99 % above 0.2 %"},
+        {LineModel::Detail, gas({{kHelium, 0.0301}}), 288.15, 5000, RangeClass::Outside, "helium 3.01 % above 3 %"},
+        // Normal and expanded maximum the same (carbon monoxide 3 %).
+        {LineModel::Detail, gas({{kCarbonMonoxide, 0.03}}), 288.15, 5000, RangeClass::Normal, ""},
+        {LineModel::Detail, gas({{kCarbonMonoxide, 0.0301}}), 288.15, 5000, RangeClass::Outside,
+         "carbon monoxide 3.01 % above 3 %"},
+        // A group, summed over its members (butanes 1 % normal, 6 % expanded).
+        {LineModel::Detail, gas({{kIsobutane, 0.005}, {kButane, 0.005}}), 288.15, 5000, RangeClass::Normal, ""},
+        {LineModel::Detail, gas({{kIsobutane, 0.005}, {kButane, 0.0051}}), 288.15, 5000, RangeClass::Extended,
+         "butanes 1.01 % above 1 %"},
+        {LineModel::Detail, gas({{kIsobutane, 0.03}, {kButane, 0.0301}}), 288.15, 5000, RangeClass::Outside,
+         "butanes 6.01 % above 6 %"},
+        // Hexanes and heavier, every member counted (0.2 % normal, no expanded maximum below 100 %).
+        {LineModel::Detail, gas({{kHexane, 0.001}, {kOctane, 0.001}}), 288.15, 5000, RangeClass::Normal, ""},
+        {LineModel::Detail, gas({{kHexane, 0.001}, {kOctane, 0.0011}}), 288.15, 5000, RangeClass::Extended,
+         "hexanes and heavier 0.21 % above 0.2 %"},
+        // Propane 4 % normal, 12 % expanded; water 0.05 % normal.
+        {LineModel::Detail, gas({{kPropane, 0.04}}), 288.15, 5000, RangeClass::Normal, ""},
+        {LineModel::Detail, gas({{kPropane, 0.1201}}), 288.15, 5000, RangeClass::Outside, "propane 12.01 % above 12 %"},
+        {LineModel::Detail, gas({{kWater, 0.0005}}), 288.15, 5000, RangeClass::Normal, ""},
+        {LineModel::Detail, gas({{kWater, 0.0006}}), 288.15, 5000, RangeClass::Extended, "water 0.06 % above 0.05 %"},
+        // No normal range at all: any argon or oxygen is extended; argon above 1 % outside.
+        {LineModel::Detail, gas({{kArgon, 0.0001}}), 288.15, 5000, RangeClass::Extended, "argon 0.01 % above 0 %"},
+        {LineModel::Detail, gas({{kArgon, 0.0101}}), 288.15, 5000, RangeClass::Outside, "argon 1.01 % above 1 %"},
+        {LineModel::Detail, gas({{kOxygen, 0.21}}), 288.15, 5000, RangeClass::Extended, "oxygen 21 % above 0 %"},
+        {LineModel::Detail, gas({{kOxygen, 0.2101}}), 288.15, 5000, RangeClass::Outside, "oxygen 21.01 % above 21 %"},
+        // Methane's normal minimum (45 %), beside nitrogen at its normal maximum (50 %).
+        {LineModel::Detail, gas({{kMethane, 0.45}, {kCarbonDioxide, 0.05}}, kNitrogen), 288.15, 5000, RangeClass::Normal, ""},
+        {LineModel::Detail, gas({{kMethane, 0.4499}, {kCarbonDioxide, 0.0501}}, kNitrogen), 288.15, 5000, RangeClass::Extended,
+         "methane 44.99 % below 45 %"},
+        // DETAIL's temperature and pressure: normal -8 degC to 62 degC and 12 MPa, expanded 143 K
+        // to 673 K and 280 MPa.
+        {LineModel::Detail, gas({}), 265.2, 5000, RangeClass::Normal, ""},
+        {LineModel::Detail, gas({}), 265.1, 5000, RangeClass::Extended, "T 265.10 K below 265.15 K"},
+        {LineModel::Detail, gas({}), 335.1, 5000, RangeClass::Normal, ""},
+        {LineModel::Detail, gas({}), 335.2, 5000, RangeClass::Extended, "T 335.20 K above 335.15 K"},
+        {LineModel::Detail, gas({}), 288.15, 12000, RangeClass::Normal, ""},
+        {LineModel::Detail, gas({}), 288.15, 12100, RangeClass::Extended, "p 12.1 MPa above 12 MPa"},
+        {LineModel::Detail, gas({}), 143.1, 50, RangeClass::Extended, "T 143.10 K below 265.15 K"},
+        {LineModel::Detail, gas({}), 142.9, 50, RangeClass::Outside, "T 142.90 K below 143.00 K"},
+        {LineModel::Detail, gas({}), 672.9, 5000, RangeClass::Extended, "T 672.90 K above 335.15 K"},
+        {LineModel::Detail, gas({}), 673.1, 5000, RangeClass::Outside, "T 673.10 K above 673.00 K"},
+        {LineModel::Detail, gas({}), 300, 280000, RangeClass::Extended, "p 280 MPa above 12 MPa"},
+        {LineModel::Detail, gas({}), 300, 281000, RangeClass::Outside, "p 281 MPa above 280 MPa"},
+        // GERG-2008: normal 90 K to 450 K and 35 MPa, extended 60 K to 700 K and 70 MPa.
+        {LineModel::Gerg2008, gas({}), 90.1, 50, RangeClass::Normal, ""},
+        {LineModel::Gerg2008, gas({}), 89.9, 50, RangeClass::Extended, "T 89.90 K below 90.00 K"},
+        {LineModel::Gerg2008, gas({}), 449.9, 5000, RangeClass::Normal, ""},
+        {LineModel::Gerg2008, gas({}), 450.1, 5000, RangeClass::Extended, "T 450.10 K above 450.00 K"},
+        {LineModel::Gerg2008, gas({}), 300, 35000, RangeClass::Normal, ""},
+        {LineModel::Gerg2008, gas({}), 300, 35100, RangeClass::Extended, "p 35.1 MPa above 35 MPa"},
+        {LineModel::Gerg2008, gas({}), 60.1, 10, RangeClass::Extended, "T 60.10 K below 90.00 K"},
+        {LineModel::Gerg2008, gas({}), 59.9, 10, RangeClass::Outside, "T 59.90 K below 60.00 K"},
+        {LineModel::Gerg2008, gas({}), 699.9, 5000, RangeClass::Extended, "T 699.90 K above 450.00 K"},
+        {LineModel::Gerg2008, gas({}), 700.1, 5000, RangeClass::Outside, "T 700.10 K above 700.00 K"},
+        {LineModel::Gerg2008, gas({}), 300, 70000, RangeClass::Extended, "p 70 MPa above 35 MPa"},
+        {LineModel::Gerg2008, gas({}), 300, 70100, RangeClass::Outside, "p 70.1 MPa above 70 MPa"},
+    };
+    for (const Case& c : cases) {
+        const auto verdict = RangeOf(c.model, c.x, c.t_K, c.p_kPa);
+        EXPECT_EQ(verdict.range, c.range) << c.reason;
+        EXPECT_EQ(DescribeLimit(verdict), c.reason);
+        const auto carried = calorix::lineprops::DecodeLimit(calorix::lineprops::EncodeLimit(verdict));
+        EXPECT_EQ(DescribeLimit(carried), c.reason);
     }
 }
 
