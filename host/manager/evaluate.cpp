@@ -57,6 +57,7 @@ std::string MissingValueReason(const Fluid& fluid, const std::optional<double>& 
         case ValueStatus::NotOnePhase: return "the fluid is not one phase; each phase has its own value";
         case ValueStatus::NoWater: return "no water dew point: no water in the fluid";
         case ValueStatus::NoDewPoint: return "no dew point found (above the cricondenbar, or the dew-point search failed)";
+        case ValueStatus::NoHydrocarbons: return "no hydrocarbons in the fluid";
         case ValueStatus::Ok:
         case ValueStatus::ExtendedRange:
         case ValueStatus::NoValue: break;
