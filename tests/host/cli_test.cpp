@@ -863,6 +863,36 @@ TEST(Batch, ThreadsGiveWhatOneThreadGives) {
     for (const auto& r : many.results) EXPECT_TRUE(r.Ok()) << FormatCsv(run, std::span(&r, 1));
 }
 
+// One evaluator, fluids of other components in turn: each fluid taken as one vapour is checked
+// with a model of its own components (the one kept for the fluid before serves only the same
+// components), so that the wet gas warns between two dry gases, and a fluid with its phases
+// given is not checked.
+TEST(Batch, SplitWarningFollowsEachFluidsComponents) {
+    if (!std::filesystem::exists(CALORIX_MODULE_PATH)) GTEST_SKIP() << "Calorix.so not built";
+    CorrelationManager manager;
+    ASSERT_EQ(manager.Load(CALORIX_MODULE_PATH), S_OK);
+    const CatalogueEntry* classes[] = {FindCatalogueEntry("HHV")};
+    FluidEvaluator evaluator(manager, classes, false, EvaluationSettings{});
+    const Fluid gas = ParseFluidJson(DefaultFluidJson(), "default").fluid;
+    const Fluid wet = ParseFluidJson(R"({"temperature_C": 10, "pressure_kPa": 3000,
+        "components": [{"name": "methane"}, {"name": "propane"}, {"name": "n-hexane"}, {"name": "n-octane"},
+                       {"name": "water"}], "mole_fractions": [0.80, 0.08, 0.05, 0.04, 0.03]})",
+                                     "wet").fluid;
+    Fluid given = wet;
+    given.phases = {Phase{kVapourSlot, 1.0, wet.moleFractions}};
+    Fluid warmer = wet;
+    warmer.temperatureC = 300.0;
+    const std::pair<const Fluid*, bool> sequence[] = {{&gas, false},   {&wet, true},  {&gas, false}, {&wet, true},
+                                                      {&warmer, false}, {&wet, true}, {&given, false}};
+    for (const auto& [fluid, splits] : sequence) {
+        const FluidResult r = evaluator.Evaluate(*fluid);
+        const bool warned = std::any_of(r.warnings.begin(), r.warnings.end(), [](const std::string& w) {
+            return w.rfind("the fluid splits into phases", 0) == 0;
+        });
+        EXPECT_EQ(warned, splits) << fluid->temperatureC << " degC, " << fluid->components.size() << " components";
+    }
+}
+
 // The stream writes each fluid in input order as soon as it and those before it are done, and
 // never holds more than its window: the first fluid leaves long before the last is read.
 TEST(Batch, StreamWritesInOrderWithinItsWindow) {
