@@ -3,7 +3,8 @@
 // BM_PerFluid puts beside the batch's own per-fluid work (objects set up once, one fluid
 // state shared by every class) the work a fluid took before, reproduced here: each class
 // read again (display name, class id, result type) and given its own fluid state, component data
-// and Peng-Robinson model.
+// and Peng-Robinson model. BM_SplitCheck puts the check that a fluid taken as one vapour phase
+// is one, by the tangent-plane test alone, beside the flash it took before.
 #include <benchmark/benchmark.h>
 
 #include <thread>
@@ -93,5 +94,24 @@ void BM_PerFluid(benchmark::State& state) {
     state.SetLabel(before ? "before" : "after");
 }
 BENCHMARK(BM_PerFluid)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// The check of a fluid taken as one vapour phase (no flash asked) that it is one: range(0) 0 by
+// the flash, as it was, 1 by the tangent-plane test of the feed alone, as it is.
+void BM_SplitCheck(benchmark::State& state) {
+    const Fluid gas = ParseFluidJson(DefaultFluidJson(), "default").fluid;
+    const bool byFlash = state.range(0) == 0;
+    for (auto _ : state) {
+        if (byFlash) {
+            Fluid probe = gas;
+            std::string problem;
+            benchmark::DoNotOptimize(Equilibrate(probe, problem) && probe.phases.size() > 1);
+        } else {
+            benchmark::DoNotOptimize(
+                PengRobinsonFlash(gas.components).Splits(gas.temperatureC + 273.15, gas.pressureKPa, gas.moleFractions));
+        }
+    }
+    state.SetLabel(byFlash ? "flash" : "tangent-plane test");
+}
+BENCHMARK(BM_SplitCheck)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

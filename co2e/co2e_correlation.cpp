@@ -1,5 +1,7 @@
 #include "co2e/co2e_correlation.h"
 
+#include <algorithm>
+#include <iterator>
 #include <mutex>
 #include <string_view>
 
@@ -74,14 +76,22 @@ HRESULT Co2eCorrelation::Calculate(std::int32_t key) {
         // writes are not the calculation's.
         const std::string_view label = selected;
         LoadedFlagReset reset(calculator);
-        phaseValues->SetValue(0, calculator.CalculateCO2E(kOverallSlot, label));
+        double values[kSlotCount];
+        values[kOverallSlot] = calculator.CalculateCO2E(kOverallSlot, label);
+        phaseValues->SetValue(kPhaseValuesIndex[kOverallSlot], values[kOverallSlot]);
         // The phase values start from the fluid data the overall value loaded.
         calculator.SetLoaded(1);
-        phaseValues->SetValue(1, calculator.CalculateCO2E(0, label));
-        phaseValues->SetValue(2, calculator.CalculateCO2E(1, label));
-        phaseValues->SetValue(3, calculator.CalculateCO2E(2, label));
+        for (int slot : {0, 1, 2}) {
+            values[slot] = calculator.CalculateCO2E(slot, label);
+            phaseValues->SetValue(kPhaseValuesIndex[slot], values[slot]);
+        }
         // Phase slot 3 counts in the overall value only.
-        phaseValues->SetValue(5, EMPTY_VALUE);
+        values[3] = EMPTY_VALUE;
+        phaseValues->SetValue(kPhaseValuesIndex[3], EMPTY_VALUE);
+        // Each slot's status beside its value, as every class writes them: a value the fluid
+        // data could not give, and phase slot 3's, have none.
+        std::fill(std::begin(m_slotStatus), std::end(m_slotStatus), EncodeValueStatus(ValueStatus::NoValue));
+        WritePhaseStatus(fluid.results, values);
         return S_OK;
     });
 }

@@ -227,19 +227,23 @@ HRESULT CorrelationBase::Calculate(std::int32_t key) {
         if (FAILED(FindPhaseValues(fluid.results, &vector))) return E_FAIL;
         if (vector)
             for (int slot : {kOverallSlot, 0, 1, 2, 3}) vector->SetValue(kPhaseValuesIndex[slot], results[slot]);
-        // Why a value is missing, where the host's set has room for it.
-        ComPtr<IVariable> variable;
-        ComPtr<INumericVectorVariable> status;
-        if (SUCCEEDED(fluid.results->GetVariable(kPhaseStatusWideName, variable.Put())) && variable &&
-            SUCCEEDED(variable.As(&status)) && status)
-            for (int slot : {kOverallSlot, 0, 1, 2, 3})
-                status->SetValue(kPhaseValuesIndex[slot],
-                                 results[slot] == EMPTY_VALUE ||
-                                         DecodeValueStatus(m_slotStatus[slot]).status == ValueStatus::ExtendedRange
-                                     ? m_slotStatus[slot]
-                                     : EncodeValueStatus(ValueStatus::Ok));
+        WritePhaseStatus(fluid.results, results);
         return S_OK;
     });
+}
+
+void CorrelationBase::WritePhaseStatus(IVariableSet* results, const double values[kSlotCount]) const {
+    // Why a value is missing, where the host's set has room for it.
+    ComPtr<IVariable> variable;
+    ComPtr<INumericVectorVariable> status;
+    if (SUCCEEDED(results->GetVariable(kPhaseStatusWideName, variable.Put())) && variable &&
+        SUCCEEDED(variable.As(&status)) && status)
+        for (int slot : {kOverallSlot, 0, 1, 2, 3})
+            status->SetValue(kPhaseValuesIndex[slot],
+                             values[slot] == EMPTY_VALUE ||
+                                     DecodeValueStatus(m_slotStatus[slot]).status == ValueStatus::ExtendedRange
+                                 ? m_slotStatus[slot]
+                                 : EncodeValueStatus(ValueStatus::Ok));
 }
 
 // ---------------------------------------------------------------- IDispatch of ICorrelation

@@ -132,6 +132,10 @@ protected:
     // The vector "Phase_Values" of a result set: E_FAIL when the set has no such variable,
     // S_OK with a null vector when it is not a numeric vector.
     static HRESULT FindPhaseValues(IVariableSet* results, platform::ComPtr<INumericVectorVariable>* vector);
+    // "Phase_Status" of the slots written with these values, where the result set has room for
+    // it: Ok for a slot with a value (ExtendedRange where m_slotStatus says so), else its
+    // m_slotStatus.
+    void WritePhaseStatus(IVariableSet* results, const double values[kSlotCount]) const;
 
     // The property step of the driver: evaluates the composition slots of a filled record
     // into results (slots 0-4; each starts at EMPTY_VALUE). A failure writes nothing. A slot

@@ -23,6 +23,7 @@ enum class ValueStatus : std::int32_t {
     NoDewPoint = 8,        // no dew point found: above the cricondenbar, or the search failed
     ExtendedRange = 9,     // the slot has its value, beyond the model's normal range; the detail
                            // is the limit passed (lineprops EncodeLimit), as OutOfRange's may be
+    NoHydrocarbons = 10,   // a hydrocarbon dew point of a fluid without hydrocarbons (the last code)
 };
 
 // A status as the vector holds it: the code, plus sixteen times its detail (a CAS number
@@ -40,6 +41,6 @@ struct DecodedValueStatus {
 constexpr DecodedValueStatus DecodeValueStatus(double value) noexcept {
     if (!(value >= 0.0 && value < 9.0e15)) return {};
     const auto whole = static_cast<std::int64_t>(value);
-    if (static_cast<double>(whole) != value || whole % 16 > static_cast<std::int32_t>(ValueStatus::ExtendedRange)) return {};
+    if (static_cast<double>(whole) != value || whole % 16 > static_cast<std::int32_t>(ValueStatus::NoHydrocarbons)) return {};
     return {static_cast<ValueStatus>(whole % 16), whole / 16};
 }

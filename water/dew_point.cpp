@@ -41,9 +41,10 @@ bool IsAqueousLiquid(double water, double bandA, double bandB) {
 }
 
 // A dense hydrocarbon phase beside water, with no vapour left, is no condensate: a hydrocarbon
-// dew point needs a vapour to condense from.
-constexpr DewPointRules kHydrocarbonRules{&IsHydrocarbonLiquid, DewPointRules::Water::ExactCas, true, true};
-constexpr DewPointRules kWaterRules{&IsAqueousLiquid, DewPointRules::Water::IdOrRoundedCas, false, false};
+// dew point needs a vapour to condense from. A fluid without hydrocarbons has no hydrocarbon dew
+// point (the dew-point flash would answer with that of its nitrogen or carbon dioxide).
+constexpr DewPointRules kHydrocarbonRules{&IsHydrocarbonLiquid, DewPointRules::Water::ExactCas, true, true, true};
+constexpr DewPointRules kWaterRules{&IsAqueousLiquid, DewPointRules::Water::IdOrRoundedCas, false, false, false};
 
 // The 32-bit CAS key of a host value: truncated toward zero, plus one when the dropped
 // fraction is greater than one half (an exact half is dropped). NaN and values outside the
@@ -163,6 +164,10 @@ HRESULT DewPointCorrelation::EvaluateSlots(IComponentData* data, const FluidComp
         std::fill(m_slotStatus, m_slotStatus + kSlotCount, EncodeValueStatus(ValueStatus::NoWater));
         return S_OK;
     }
+    if (m_rules.needsHydrocarbon && !HoldsHydrocarbon(record, count)) {
+        std::fill(m_slotStatus, m_slotStatus + kSlotCount, EncodeValueStatus(ValueStatus::NoHydrocarbons));
+        return S_OK;
+    }
     if (!m_rules.dryFluidTakesDewPointFlash && count <= 0) return S_OK;
     // Water beyond the components every array holds cannot be weighed by the phase test.
     if (m_waterIndex >= count) return S_OK;
@@ -235,6 +240,19 @@ double DewPointCorrelation::SearchDewPoint(FluidComposition& flash, double press
         step *= kRefinementFactor;
     } while (step > kRefinementEnd_degC);
     return temperature;
+}
+
+bool DewPointCorrelation::HoldsHydrocarbon(const FluidComposition& record, std::int32_t count) const {
+    for (std::int32_t i = 0; i < count; ++i) {
+        const double c = m_componentClasses[i];
+        if (!(c >= kBandALow && c < kBandAHigh)) continue;
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            if (slot != kOverallSlot && record.phasePresent[slot] != 1) continue;
+            const double* fractions = record.moleFractions[slot];
+            if (fractions && fractions[i] > 0.0) return true;
+        }
+    }
+    return false;
 }
 
 bool DewPointCorrelation::SoughtLiquidPresent(const FluidComposition& flash, std::int32_t count) const {

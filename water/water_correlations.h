@@ -32,6 +32,9 @@ struct DewPointRules {
     // Whether the liquid sought counts in the scan and its refinement only while a vapour
     // remains beside it (the present liquids' fractions add up to less than 1).
     bool soughtLiquidNeedsVapour;
+    // Whether the dew point is that of the fluid's hydrocarbons: a fluid without a component of
+    // a hydrocarbon class (band A) at a positive fraction reports none, and runs no flash.
+    bool needsHydrocarbon;
 };
 
 // The flash-driven dew-point search shared by both dew-point classes.
@@ -58,6 +61,9 @@ private:
     bool IsSoughtLiquid(const FluidComposition& flash, int phase, std::int32_t count) const;
     // Whether either liquid phase is present, has a positive fraction and is the liquid sought.
     bool SoughtLiquidPresent(const FluidComposition& flash, std::int32_t count) const;
+    // Whether one of the first `count` components is of a hydrocarbon class (band A) and has a
+    // positive fraction in the overall composition or in a phase present.
+    bool HoldsHydrocarbon(const FluidComposition& record, std::int32_t count) const;
 
     const DewPointRules& m_rules;
     TaskArray m_componentClasses;       // "ComponentClass", kept until the next calculation

@@ -340,6 +340,7 @@ int Program::RunBatch() {
             }
             entry.problem = std::move(input.problem);
             entry.where = std::move(input.where);
+            entry.id = std::move(input.id);
             return true;
         },
         [&](const BatchEntry& entry, const FluidResult* result) {
@@ -352,7 +353,8 @@ int Program::RunBatch() {
             } else {
                 ++refused;
                 if (!bar) Fail(kExitBadInput, entry.problem);
-                m_out << (json ? JsonBatchInputError(entry.problem, count == 1) : CsvErrorRow(count, entry.problem));
+                m_out << (json ? JsonBatchInputError(entry.problem, entry.id, count == 1)
+                               : CsvErrorRow(count, entry.id, entry.problem));
             }
             m_out.flush();   // each fluid leaves as soon as it is written
             const auto now = std::chrono::steady_clock::now();

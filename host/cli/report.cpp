@@ -242,8 +242,10 @@ std::string JsonBatchFluid(const RunDescription& run, const FluidResult& result,
         first);
 }
 
-std::string JsonBatchInputError(const std::string& problem, bool first) {
-    return JsonBatchElement(Json{{"input_error", problem}}, first);
+std::string JsonBatchInputError(const std::string& problem, const std::string& id, bool first) {
+    Json element{{"input_error", problem}};
+    if (!id.empty()) element["id"] = id;
+    return JsonBatchElement(element, first);
 }
 
 std::string JsonBatchTail() { return "\n  ]\n}\n"; }
@@ -269,8 +271,8 @@ std::string CsvHeader() {
            phases + "version\n";
 }
 
-std::string CsvErrorRow(std::size_t fluidNumber, const std::string& problem) {
-    return fmt::format("{},,,,,,{}{},{}\n", fluidNumber, CsvField("input error: " + problem),
+std::string CsvErrorRow(std::size_t fluidNumber, const std::string& id, const std::string& problem) {
+    return fmt::format("{},{},,,,,{}{},{}\n", fluidNumber, CsvField(id), CsvField("input error: " + problem),
                        std::string(kOutputColumns + 4 + 2 * kOutputColumns, ','), ProgramVersion());
 }
 

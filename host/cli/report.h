@@ -43,10 +43,10 @@ std::string FormatJson(const RunDescription& run, std::span<const FluidResult> r
 
 // A batch in JSON written as it comes, the same bytes as FormatJson(run, results, true): the
 // head, each fluid (`first` for the first one), the tail. A fluid whose input was refused is
-// {"input_error": "..."}.
+// {"input_error": "..."}, with its "id" where it was read.
 std::string JsonBatchHead(const RunDescription& run);
 std::string JsonBatchFluid(const RunDescription& run, const FluidResult& result, bool first);
-std::string JsonBatchInputError(const std::string& problem, bool first);
+std::string JsonBatchInputError(const std::string& problem, const std::string& id, bool first);
 std::string JsonBatchTail();
 
 // A header line, then one line per fluid and correlation: fluid (1-based), id, class,
@@ -59,7 +59,8 @@ std::string FormatCsv(const RunDescription& run, std::span<const FluidResult> re
 std::string CsvHeader();
 // The rows of one fluid (numbered `fluidNumber`), for output written as it comes.
 std::string CsvRows(const RunDescription& run, const FluidResult& result, std::size_t fluidNumber);
-// The row of an input that could not be read as a fluid: its number, status "input error: ...".
-std::string CsvErrorRow(std::size_t fluidNumber, const std::string& problem);
+// The row of an input that could not be read as a fluid: its number, its id (where it was read),
+// status "input error: ...".
+std::string CsvErrorRow(std::size_t fluidNumber, const std::string& id, const std::string& problem);
 
 }  // namespace calorix::host

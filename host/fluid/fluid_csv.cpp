@@ -104,9 +104,9 @@ public:
             }
         } while (std::string_view(line).find_first_not_of(" \t\r") == std::string_view::npos);
         ++m_rows;
-        input = BatchInput{fmt::format("{}:{}", m_source, m_lines.get_file_line()), std::nullopt, ""};
+        input = BatchInput{fmt::format("{}:{}", m_source, m_lines.get_file_line()), std::nullopt, "", ""};
         try {
-            input.fluid = ParseRow(line, input.where);
+            input.fluid = ParseRow(line, input.where, input.id);
         } catch (const FluidInputError& e) {
             input.problem = e.what();
         }
@@ -126,9 +126,12 @@ private:
         }
     }
 
-    ParsedFluid ParseRow(char* line, const std::string& where) const {
+    // The row's fluid; its "id" cell, where the row has one, in `id` before anything is checked.
+    ParsedFluid ParseRow(char* line, const std::string& where, std::string& id) const {
         const std::vector<std::string> cells = Cells(line, m_options.delimiter);
         const std::vector<std::string>& header = m_columns->Header();
+        for (std::size_t i = 0; i < header.size() && i < cells.size(); ++i)
+            if (header[i] == "id") id = cells[i];
         if (cells.size() != header.size())
             throw FluidInputError(fmt::format("{}: {} cells for {} columns of the header{}", where, cells.size(),
                                               header.size(),
@@ -136,13 +139,9 @@ private:
                                                   ? " (decimal commas, 0,9, are not read: write 0.9)"
                                                   : ""));
         std::vector<double> values(header.size(), 0.0);
-        std::string id;
         for (std::size_t i = 0; i < header.size(); ++i) {
             const std::string& h = header[i];
-            if (h == "id") {
-                id = cells[i];
-                continue;
-            }
+            if (h == "id") continue;
             const auto v = cells[i].empty() && m_columns->IsComponent(i) ? std::optional<double>(0.0) : Number(cells[i]);
             if (!v)
                 throw FluidInputError(fmt::format("{}: {}: '{}' is not a finite number{}", where, h, cells[i],
@@ -206,8 +205,12 @@ public:
         input.where = fmt::format("{}[{}]", m_source, m_index++);
         try {
             input.fluid = ParseFluidJson(element, input.where, m_options);
+            input.id = input.fluid->fluid.id;
         } catch (const FluidInputError& e) {
             input.problem = e.what();
+            // The id of an element refused for another field, when the element is JSON at all.
+            const Json doc = Json::parse(element, nullptr, false);
+            if (doc.is_object() && doc.contains("id") && doc["id"].is_string()) input.id = doc["id"].get<std::string>();
         }
         return true;
     }

@@ -34,6 +34,7 @@ struct BatchInput {
     std::string where;     // "file:line" (CSV) or "file[i]" (JSON)
     std::optional<ParsedFluid> fluid;
     std::string problem;   // "file:line: column: problem" when refused
+    std::string id;        // the fluid's "id" where it could be read, a refused input's too
 };
 
 class FluidBatchReader {

@@ -21,6 +21,7 @@ struct BatchEntry {
     std::optional<Fluid> fluid;
     std::string problem;
     std::string where;   // where it was read ("file:line", "file[i]"), for messages
+    std::string id;      // the fluid's "id" where it could be read, a refused entry's too
 };
 
 struct StreamOptions {

@@ -132,6 +132,23 @@ std::string XmlText(const std::string& text) {
     return out;
 }
 
+// A rectangle of the drawing, in its pixels (y down).
+struct Box {
+    double left, top, right, bottom;
+    bool Overlaps(const Box& o) const { return left < o.right && o.left < right && top < o.bottom && o.top < bottom; }
+    bool Within(const Box& o) const { return left >= o.left && right <= o.right && top >= o.top && bottom <= o.bottom; }
+};
+
+// The box a line of text takes, estimated on the wide side: 0.6 em per character (digits and
+// lower-case letters of a sans-serif font are narrower), from 0.8 em above its baseline to 0.25
+// em below; `end`: the text ends at x (text-anchor end), else it starts there.
+Box TextBox(double x, double baseline, bool end, const std::string& text, double fontSize) {
+    std::size_t characters = 0;
+    for (unsigned char c : text) characters += (c & 0xC0) != 0x80 ? 1 : 0;   // UTF-8 lead bytes
+    const double width = 0.6 * fontSize * static_cast<double>(characters);
+    return {end ? x - width : x, baseline - 0.8 * fontSize, end ? x : x + width, baseline + 0.25 * fontSize};
+}
+
 }  // namespace
 
 std::string EnvelopeSvg(const DewPointEnvelope& env, const Fluid& fluid, const std::string& name,
@@ -213,15 +230,47 @@ std::string EnvelopeSvg(const DewPointEnvelope& env, const Fluid& fluid, const s
                            lx, ly, lx + 25, s.colour, lx + 32, ly + 4, s.label);
     }
     // Cricondenbar, cricondentherm and the fluid's own point.
-    // A mark's label is written to its right, unless that would leave the axes.
+    // A mark's label goes beside it, above and to its right where it fits: else below, else to
+    // its left; it stays within the axes and clear of the fluid's cross, the other mark and the
+    // label placed before it (where no place is clear, the first within the axes).
+    constexpr double kLabelSize = 11, kMarkRadius = 4, kCross = 6;
+    const Box axes{kLeft, kTop, kWidth - kRight, kHeight - kBottom};
+    const double fx = x(fluid.temperatureC), fy = y(fluid.pressureKPa);
+    std::vector<Box> taken = {{fx - kCross - 1, fy - kCross - 1, fx + kCross + 1, fy + kCross + 1}};
+    for (const auto& p : {env.cricondenbar, env.cricondentherm})
+        if (p && p->hcDewPointC) {
+            const double cx = x(*p->hcDewPointC), cy = y(p->pressureKPa), r = kMarkRadius + 1;
+            taken.push_back({cx - r, cy - r, cx + r, cy + r});
+        }
     auto mark = [&](const std::optional<EnvelopePoint>& p, const char* id, const char* label) {
         if (!p || !p->hcDewPointC) return;
         const double cx = x(*p->hcDewPointC), cy = y(p->pressureKPa);
-        const bool right = cx + 230 < kWidth - kRight;
-        svg += fmt::format("<circle id=\"{}\" cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"4\" fill=\"#c0392b\"/>"
-                           "<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"11\" text-anchor=\"{}\">{} ({:.2f} {}, {:.4g} {})</text>\n",
-                           id, cx, cy, cx + (right ? 7 : -7), cy < kTop + 20 ? cy + 16 : cy - 6, right ? "start" : "end",
-                           label, *p->hcDewPointC, temperatureUnit, p->pressureKPa / kPaPerUnit, pressureUnit);
+        const std::string text = fmt::format("{} ({:.2f} {}, {:.4g} {})", label, *p->hcDewPointC, temperatureUnit,
+                                             p->pressureKPa / kPaPerUnit, pressureUnit);
+        struct Place {
+            bool left;
+            double baseline;
+        };
+        const Place places[] = {{false, cy - 6}, {false, cy + 16}, {true, cy - 6}, {true, cy + 16}};
+        const Place* chosen = nullptr;
+        const Place* firstWithin = nullptr;
+        for (const Place& place : places) {
+            const Box box = TextBox(cx + (place.left ? -7 : 7), place.baseline, place.left, text, kLabelSize);
+            if (!box.Within(axes)) continue;
+            if (!firstWithin) firstWithin = &place;
+            bool clear = true;
+            for (const Box& t : taken) clear = clear && !box.Overlaps(t);
+            if (clear) {
+                chosen = &place;
+                break;
+            }
+        }
+        const Place& place = chosen ? *chosen : firstWithin ? *firstWithin : places[0];
+        taken.push_back(TextBox(cx + (place.left ? -7 : 7), place.baseline, place.left, text, kLabelSize));
+        svg += fmt::format("<circle id=\"{}\" cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"{}\" fill=\"#c0392b\"/>"
+                           "<text x=\"{:.1f}\" y=\"{:.1f}\" font-size=\"{}\" text-anchor=\"{}\">{}</text>\n",
+                           id, cx, cy, kMarkRadius, cx + (place.left ? -7 : 7), place.baseline, kLabelSize,
+                           place.left ? "end" : "start", XmlText(text));
     };
     mark(env.cricondenbar, "cricondenbar", "cricondenbar");
     mark(env.cricondentherm, "cricondentherm", "cricondentherm");

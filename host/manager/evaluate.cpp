@@ -57,6 +57,7 @@ std::string MissingValueReason(const Fluid& fluid, const std::optional<double>& 
         case ValueStatus::NotOnePhase: return "the fluid is not one phase; each phase has its own value";
         case ValueStatus::NoWater: return "no water dew point: no water in the fluid";
         case ValueStatus::NoDewPoint: return "no dew point found (above the cricondenbar, or the dew-point search failed)";
+        case ValueStatus::NoHydrocarbons: return "no hydrocarbons in the fluid";
         case ValueStatus::Ok:
         case ValueStatus::ExtendedRange:
         case ValueStatus::NoValue: break;
@@ -224,14 +225,24 @@ FluidEvaluator::FluidEvaluator(const CorrelationManager& manager, std::span<cons
 
 void FluidEvaluator::AddWarnings(const Fluid& input, FluidResult& out) {
     for (auto& w : SolidPhaseWarnings(out.fluid)) out.warnings.push_back(std::move(w));
+    // Taken as one vapour phase: whether it is one, by the tangent-plane test of the flash's
+    // first step (the split itself is not needed to warn).
+    auto sameComponents = [&](const std::vector<Component>& a) {
+        const auto& b = input.components;
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const Component& x, const Component& y) {
+                   return x.casKey == y.casKey && x.molarMassKgPerKmol == y.molarMassKgPerKmol &&
+                          x.criticalTemperatureK == y.criticalTemperatureK &&
+                          x.criticalPressureKPa == y.criticalPressureKPa && x.acentricFactor == y.acentricFactor &&
+                          x.componentClass == y.componentClass;
+               });
+    };
     if (!m_settings.flash && input.phases.empty()) {
-        Fluid probe = input;
-        std::string ignored;
-        if (Equilibrate(probe, ignored) && probe.phases.size() > 1)
-            out.warnings.push_back(fmt::format("the fluid splits into {} phases at {:.2f} degC and {:.1f} kPa; the values "
+        if (!m_splitModel || !sameComponents(m_splitModel->Components())) m_splitModel.emplace(input.components);
+        if (m_splitModel->Splits(input.temperatureC + 273.15, input.pressureKPa, input.moleFractions) == true)
+            out.warnings.push_back(fmt::format("the fluid splits into phases at {:.2f} degC and {:.1f} kPa; the values "
                                                "are for one vapour phase of the overall composition (ask for the flash "
                                                "for each phase)",
-                                               probe.phases.size(), probe.temperatureC, probe.pressureKPa));
+                                               input.temperatureC, input.pressureKPa));
     }
     if (m_gasCheck && out.flashProblem.empty()) {
         // The overall composition, as one phase.

@@ -15,6 +15,7 @@
 #include "host/fluid/fluid_model.h"
 #include "host/manager/correlation_manager.h"
 #include "host/manager/iso_edition.h"
+#include "host/thermo/flash.h"
 
 namespace calorix::host {
 
@@ -104,6 +105,9 @@ private:
     std::vector<Slot> m_slots;
     std::vector<std::string> m_leftOut;
     EvaluationSettings m_settings;
+    // The Peng-Robinson model of the last fluid checked for a split, kept for the next fluid of
+    // the same components (every row of a CSV batch).
+    std::optional<PengRobinsonFlash> m_splitModel;
     // The module's ISO 6976 compression factor at the lowest metering temperature of the
     // classes run that have one; null when none has.
     platform::ComPtr<ICorrelation> m_gasCheck;

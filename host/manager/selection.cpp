@@ -48,10 +48,30 @@ bool MakeEvaluationSettings(const RunChoices& choices, EvaluationSettings& setti
 }
 
 bool SelectClasses(const std::string& selection, const IsoEdition& edition, std::vector<const CatalogueEntry*>& classes,
-                   bool& optional, std::string& problem, std::vector<std::string>* notes) {
+                   bool& optional, std::string& problem, std::vector<std::string>* notes,
+                   std::vector<std::string>* asked) {
     optional = false;
-    auto add = [&](const CatalogueEntry* e) {
-        if (std::find(classes.begin(), classes.end(), e) == classes.end()) classes.push_back(e);
+    std::vector<std::string> names;   // one per class: the word it was asked by, if any
+    std::vector<bool> byWord;
+    for (const CatalogueEntry* e : classes) {
+        names.emplace_back(e->word);
+        byWord.push_back(false);
+    }
+    // A class asked for by its word keeps the first word written for it, even when a group
+    // brought it in before.
+    auto add = [&](const CatalogueEntry* e, const std::string* word = nullptr) {
+        const auto at = std::find(classes.begin(), classes.end(), e);
+        if (at == classes.end()) {
+            classes.push_back(e);
+            names.emplace_back(word ? *word : std::string(e->word));
+            byWord.push_back(word != nullptr);
+            return;
+        }
+        const auto k = static_cast<std::size_t>(at - classes.begin());
+        if (word && !byWord[k]) {
+            names[k] = *word;
+            byWord[k] = true;
+        }
     };
     std::stringstream list(selection);
     std::string item;
@@ -87,12 +107,13 @@ bool SelectClasses(const std::string& selection, const IsoEdition& edition, std:
                                   suggestion.empty() ? "" : fmt::format(" (did you mean '{}'?)", suggestion));
             return false;
         }
-        add(e);
+        add(e, &word);
     }
     if (classes.empty()) {
         problem = "no correlation class given";
         return false;
     }
+    if (asked) *asked = std::move(names);
     return true;
 }
 

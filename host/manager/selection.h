@@ -35,9 +35,12 @@ bool MakeEvaluationSettings(const RunChoices& choices, EvaluationSettings& setti
 // edition), as in "iso6976,RelativeDensity2016". `optional`: classes the module
 // does not serve may be left out. False, with the problem ("unknown correlation class 'HVV'
 // (did you mean 'HHV'?)"), on an unknown word. "WobbeIndex" is taken for the 1995 class
-// WobbleIndex (whose word stays), with a note in `notes`.
+// WobbleIndex (whose word stays), with a note in `notes`. `asked`, when given, receives one name
+// per class of `classes`: the word as written for a class asked for by a word ("WobbeIndex",
+// "hhv"), the class's own word for one that came with "all" or a group.
 bool SelectClasses(const std::string& selection, const IsoEdition& edition, std::vector<const CatalogueEntry*>& classes,
-                   bool& optional, std::string& problem, std::vector<std::string>* notes = nullptr);
+                   bool& optional, std::string& problem, std::vector<std::string>* notes = nullptr,
+                   std::vector<std::string>* asked = nullptr);
 
 // The correlation module (Calorix.so, Calorix.dll) beside the program or library this code is
 // linked into (calorix-host, the Python extension), else in the first of `elsewhere` (folders

@@ -118,6 +118,13 @@ public:
     std::optional<FlashResult> FlashTP(double temperatureK, double pressureKPa, std::span<const double> feed,
                                        FlashFailure* failure = nullptr) const;
 
+    // Whether the feed, one phase at temperature and pressure, would split: Michelsen's
+    // tangent-plane test of the feed on its stable root, from the trial phases of FlashTP's first
+    // test (and, where those find it stable, the pure-component ones), without the split itself.
+    // True when a trial phase lies below the tangent plane (tm < -1e-8); nothing when the input
+    // is unusable or the test fails.
+    std::optional<bool> Splits(double temperatureK, double pressureKPa, std::span<const double> feed) const;
+
     // Highest temperature at which the feed, all vapour, forms a liquid at the pressure. The
     // result holds the vapour (fraction 1, the feed) and the incipient liquid (fraction 0) in
     // its slot, their fugacities equal within 1e-8. Nothing when the feed has no dew point at

@@ -199,7 +199,9 @@ def evaluate(fluid, correlations="all", flash=False, edition=1995, ref=None, met
         standard cubic foot at 60 degF), as calorix-host --output-units us.
 
     Returns Results: ``{word: {"overall", "vapour", "hc_liquid", "aqueous", "phase3"}}``
-    with floats, None where the phase is absent or not computed (see Results.status).
+    with floats, None where the phase is absent or not computed (see Results.status); a class
+    asked for by a word is under that word as written ("WobbeIndex", "hhv"), the classes of
+    "all" and "iso6976" under their own words.
     Raises ValueError for an unknown class or a bad edition or ref, RuntimeError when the
     module cannot be loaded. A calculation that fails does not raise: its status says why.
     """

@@ -17,6 +17,7 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -135,6 +136,10 @@ py::dict FluidDict(const Fluid& f) {
     return d;
 }
 
+// The names a run's results go by where they differ from the class's word: the word a class was
+// asked for by ("WobbeIndex" for the class WobbleIndex, "hhv" for HHV), by class word.
+using AskedNames = std::vector<std::pair<std::string, std::string>>;
+
 // One fluid's results as calculated, kept native: Results (in __init__.py) takes the values at
 // once and the rest (statuses, units, the fluid) only when asked, so that a batch of many fluids
 // makes few Python objects.
@@ -142,7 +147,20 @@ struct NativeResult {
     FluidResult result;
     std::vector<std::string> warnings;
     bool us = false;   // values and units in US customary units where the quantity has them
+    std::shared_ptr<const AskedNames> asked;   // null when every class goes by its word
 };
+
+// The key of a class's results: the word it was asked for by.
+std::string_view KeyOf(const std::shared_ptr<const AskedNames>& asked, std::string_view word) {
+    if (asked)
+        for (const auto& [classWord, name] : *asked)
+            if (classWord == word) return name;
+    return word;
+}
+py::str KeyText(const std::shared_ptr<const AskedNames>& asked, std::string_view word) {
+    const std::string_view key = KeyOf(asked, word);
+    return py::str(key.data(), key.size());
+}
 
 // The values by class word and phase: the part of a result every batch entry makes at once,
 // through the C API with the phases' keys made once (about a tenth of the time of item access).
@@ -165,7 +183,7 @@ py::dict ValuesDict(const NativeResult& native) {
                     : py::none();
             if (PyDict_SetItem(phaseValues.ptr(), (*keys)[k].ptr(), shown.ptr()) != 0) throw py::error_already_set();
         }
-        if (PyDict_SetItem(values.ptr(), py::str(c.report.word).ptr(), phaseValues.ptr()) != 0)
+        if (PyDict_SetItem(values.ptr(), KeyText(native.asked, c.report.word).ptr(), phaseValues.ptr()) != 0)
             throw py::error_already_set();
     }
     return values;
@@ -194,7 +212,7 @@ py::dict StatusDict(const NativeResult& native) {
             if (s.state == PhaseState::NotComputed) phase["reason"] = s.reason;
             classStatus[kPhaseKey[k]] = phase;
         }
-        status[py::str(r.word)] = classStatus;
+        status[KeyText(native.asked, r.word)] = classStatus;
     }
     return status;
 }
@@ -202,7 +220,7 @@ py::dict StatusDict(const NativeResult& native) {
 py::dict UnitsDict(const NativeResult& native) {
     py::dict units;
     for (const auto& c : native.result.correlations)
-        units[py::str(c.report.word)] = std::string(OutputUnit(c.report.resultType, native.us));
+        units[KeyText(native.asked, c.report.word)] = std::string(OutputUnit(c.report.resultType, native.us));
     return units;
 }
 
@@ -213,6 +231,7 @@ struct Run {
     EvaluationSettings settings;
     std::vector<std::string> notes;
     std::string key;   // the choices, as one string
+    std::shared_ptr<const AskedNames> asked;   // the results' keys that are not class words
 };
 
 Run ChooseRun(const std::string& correlations, bool flash, const std::string& edition, const std::string& ref,
@@ -226,8 +245,13 @@ Run ChooseRun(const std::string& correlations, bool flash, const std::string& ed
     if (!MakeEvaluationSettings(RunChoices{flash, edition, ref, refTemp, methaneOrigin, gergModel, units == "us"},
                                 run.settings, problem))
         throw py::value_error(problem);
-    if (!SelectClasses(correlations, run.settings.edition, run.classes, run.optional, problem, &run.notes))
+    std::vector<std::string> names;
+    if (!SelectClasses(correlations, run.settings.edition, run.classes, run.optional, problem, &run.notes, &names))
         throw py::value_error("correlations: " + problem);
+    AskedNames asked;
+    for (std::size_t c = 0; c < run.classes.size(); ++c)
+        if (names[c] != run.classes[c]->word) asked.emplace_back(run.classes[c]->word, names[c]);
+    if (!asked.empty()) run.asked = std::make_shared<const AskedNames>(std::move(asked));
     for (auto& w : ReferenceOptionWarnings(run.classes, ref, !refTemp.empty(), run.settings.edition))
         run.notes.push_back(std::move(w));
     return run;
@@ -452,6 +476,7 @@ NativeResult Evaluate(const Fluid& fluid, const std::string& correlations, bool 
     NativeResult out;
     out.warnings = run.notes;
     out.us = run.settings.usUnits;
+    out.asked = run.asked;
     py::gil_scoped_release release;
     FluidEvaluator& evaluator = EvaluatorFor(manager, run);
     for (const auto& w : LeftOutWarnings(evaluator.LeftOut())) out.warnings.push_back(w);
@@ -590,7 +615,7 @@ py::list Batch(const py::sequence& fluids, const std::string& correlations, bool
                 list[i] = refused(i, item.id.empty() ? py::object(py::none()) : py::str(item.id), item.problem);
                 return;
             }
-            NativeResult native{std::move(*item.result), RunWarnings(run, leftOut), run.settings.usUnits};
+            NativeResult native{std::move(*item.result), RunWarnings(run, leftOut), run.settings.usUnits, run.asked};
             for (auto& w : item.warnings) native.warnings.push_back(std::move(w));
             list[i] = wrap(py::cast(std::move(native)));
         });
@@ -613,13 +638,13 @@ private:
 // What a row's "status" says: "ok" when every class has its overall value; else the input error,
 // the flash's failure, or each class that has no overall value with why, as the command line
 // says them.
-std::string RowStatus(const Item& item) {
+std::string RowStatus(const Item& item, const std::shared_ptr<const AskedNames>& asked) {
     if (!item.result) return "input error: " + item.problem;
     if (!item.result->flashProblem.empty()) return "not computed: " + item.result->flashProblem;
     std::string text;
     for (const auto& c : item.result->correlations)
         if (const std::string status = c.StatusText(); status != "ok")
-            text += (text.empty() ? "" : "; ") + c.report.word + ": " + status;
+            text += (text.empty() ? "" : "; ") + std::string(KeyOf(asked, c.report.word)) + ": " + status;
     return text.empty() ? "ok" : text;
 }
 
@@ -688,14 +713,14 @@ py::dict EvaluateFrame(const std::vector<std::string>& columns,
     Strings strings;
     py::list words, unitNames, status, warnings;
     for (std::size_t c = 0; c < classes.size(); ++c) {
-        words.append(classes[c]->word);
+        words.append(KeyText(run.asked, classes[c]->word));
         const std::int32_t type = any ? any->correlations[c].report.resultType
                                       : DescribeClass(*Manager(), *classes[c]).resultType;
         unitNames.append(std::string(OutputUnit(type, us)));
     }
     for (const auto& w : RunWarnings(run, leftOut)) warnings.append(w);
     for (const Item& item : items) {
-        status.append(strings(RowStatus(item)));
+        status.append(strings(RowStatus(item, run.asked)));
         for (const auto& w : item.warnings) warnings.append(w);
     }
     py::dict result;
@@ -712,7 +737,7 @@ py::dict EvaluateFrame(const std::vector<std::string>& columns,
                 py::list texts;
                 for (const Item& item : items)
                     texts.append(item.result ? strings(text(item.result->correlations[c])) : py::object(py::none()));
-                details.append(py::make_tuple(classes[c]->word, key, texts));
+                details.append(py::make_tuple(KeyText(run.asked, classes[c]->word), key, texts));
             };
             column("status", [](const CorrelationResult& cr) { return cr.StatusText(); });
             for (std::size_t k = 0; k < kOutputColumns; ++k) {

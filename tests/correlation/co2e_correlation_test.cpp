@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/value_status.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/module_client.h"
 
@@ -50,6 +51,15 @@ constexpr std::array<Co2eClass, 3> kClasses{{
 
 
 std::vector<double> Unwritten() { return std::vector<double>(6, kUnset); }
+
+// "Phase_Status" beside values written at indexes 0-3 and 5: Ok where there is a value, NoValue
+// where there is none (phase slot 3's always); index 4 is no slot's.
+void ExpectStatusesOf(const Attached& a, const std::vector<double>& values) {
+    const std::vector<double> statuses = a.Statuses();
+    for (std::size_t i : {0u, 1u, 2u, 3u, 5u})
+        EXPECT_EQ(statuses[i], EncodeValueStatus(values[i] == EMPTY_VALUE ? ValueStatus::NoValue : ValueStatus::Ok))
+            << "index " << i;
+}
 
 std::string Show(const std::vector<double>& values) {
     std::string s;
@@ -194,6 +204,7 @@ TEST_F(Co2eCorrelationTest, PhaseValuesPerFactorTable) {
             const auto& e = c.expected[k];
             const std::vector<double> expected{e[0], e[1], e[2], e[3], kUnset, EMPTY_VALUE};
             EXPECT_EQ(moduleclient::PhaseValues(a.results.Get()), expected);
+            ExpectStatusesOf(a, expected);
         }
     }
 }
@@ -245,6 +256,7 @@ TEST_F(Co2eCorrelationTest, FluidDataTheHostCannotGiveStillWritesEveryIndex) {
             const std::vector<double> expected{c.expected[0], c.expected[1], c.expected[2], c.expected[3],
                                                kUnset, EMPTY_VALUE};
             EXPECT_EQ(moduleclient::PhaseValues(a.results.Get()), expected);
+            ExpectStatusesOf(a, expected);
         }
     }
     host.ClearFailures();

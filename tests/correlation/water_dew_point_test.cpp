@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 
+#include "framework/value_status.h"
 #include "tests/correlation/water_test_support.h"
 
 using namespace watertest;
@@ -379,19 +380,54 @@ TEST(WaterDewPoint, FluidWithoutWaterRunsNoFlash) {
     }
 }
 
-TEST(HcDewPoint, FluidWithoutComponentsTakesTheDewPointFlash) {
-    FakeHost host;
-    host.SetGas({});
-    ScriptedFlash flash({.dewPoint = -40.0});
-    host.flash = flash.Function();
-    {
-        Attached a = AttachTo(CLSID_HCDewPt, host);
-        ASSERT_EQ(a.Calculate(), S_OK);
-        ASSERT_EQ(flash.Log().size(), 1u);
-        EXPECT_TRUE(flash.Log()[0].feedValues.empty());
-        EXPECT_EQ(Slot(a, kOverallSlot), -40.0);
+// A fluid without a hydrocarbon (no component of a class from 200 to below 300 at a positive
+// fraction) has no hydrocarbon dew point: no flash, every slot without a value, and "Phase_Status"
+// says why. The dew-point flash would answer with the dew point of its nitrogen or its carbon
+// dioxide. A single hydrocarbon anywhere in the fluid, a trace or in a phase present, is enough.
+TEST(HcDewPoint, FluidWithoutHydrocarbonsHasNone) {
+    constexpr double kNitrogen = 7727379, kCarbonDioxide = 124389;
+    struct Case {
+        const char* name;
+        std::vector<Component> gas;
+        std::vector<std::pair<int, std::vector<double>>> phases;   // slot, composition (fraction 0.5)
+        bool hydrocarbon;
+    };
+    const Case cases[] = {
+        {"no components", {}, {}, false},
+        {"nitrogen and carbon dioxide", {{kNitrogen, 28.0, 0.7, 100}, {kCarbonDioxide, 44.0, 0.3, 110}}, {}, false},
+        {"nitrogen and water", {{kNitrogen, 28.0, 0.98, 100}, {kWater, 18.0, 0.02, 120}}, {}, false},
+        {"methane listed at fraction 0", {{74828, 16.0, 0.0, 201}, {kNitrogen, 28.0, 1.0, 100}}, {}, false},
+        {"a class of 300 is no hydrocarbon", {{kNitrogen, 28.0, 0.9, 100}, {1000, 30.0, 0.1, 300}}, {}, false},
+        {"a trace of methane", {{74828, 16.0, 1e-9, 201}, {kNitrogen, 28.0, 1.0 - 1e-9, 100}}, {}, true},
+        {"an aromatic", {{71432, 78.1, 0.01, 221}, {kNitrogen, 28.0, 0.99, 100}}, {}, true},
+        {"a hydrocarbon in a phase present only",
+         {{74828, 16.0, 0.0, 201}, {kNitrogen, 28.0, 1.0, 100}}, {{1, {0.5, 0.5}}}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeHost host;
+        host.SetGas(c.gas);
+        for (const auto& [slot, x] : c.phases) host.SetPhase(slot, 0.5, x);
+        ScriptedFlash flash({.dewPoint = -40.0});
+        host.flash = flash.Function();
+        {
+            Attached a = AttachTo(CLSID_HCDewPt, host);
+            ASSERT_EQ(a.Calculate(), S_OK);
+            if (c.hydrocarbon) {
+                EXPECT_GE(flash.Log().size(), 1u);
+                EXPECT_EQ(Slot(a, kOverallSlot), -40.0);
+                EXPECT_EQ(a.Statuses()[0], EncodeValueStatus(ValueStatus::Ok));
+            } else {
+                EXPECT_EQ(host.Calls("Flash"), 0);
+                EXPECT_EQ(a.Values(), (std::vector<double>{EMPTY_VALUE, EMPTY_VALUE, EMPTY_VALUE, EMPTY_VALUE, kSentinel,
+                                                           EMPTY_VALUE}));
+                for (int slot : {kOverallSlot, 0, 1, 2, 3})
+                    EXPECT_EQ(a.Statuses()[static_cast<std::size_t>(kIndexOfSlot[slot])],
+                              EncodeValueStatus(ValueStatus::NoHydrocarbons)) << slot;
+            }
+        }
+        EXPECT_EQ(host.Check(), "");
     }
-    EXPECT_EQ(host.Check(), "");
 }
 
 TEST(DewPointSearch, ComponentClassesAreKeptUntilTheNextCalculation) {

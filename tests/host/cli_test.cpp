@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +24,7 @@
 #include "host/fluid/fluid_json.h"
 #include "host/manager/batch.h"
 #include "host/manager/correlation_manager.h"
+#include "host/manager/envelope.h"
 #include "host/manager/fluid.h"
 #include "platform/strings.h"
 #include "tests/support/fake_host.h"
@@ -272,7 +274,9 @@ TEST_F(HostProgram, FlashOptionGivesTheFluidItsEquilibriumPhases) {
     // Without --flash the same fluid is one vapour phase, and a warning says so.
     r = Start("--correlations HHV --fluid '" + path + "'" + ModuleArg());
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("warning: " + path + ": the fluid splits into 3 phases"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("warning: " + path + ": the fluid splits into phases at 10.00 degC and 3000.0 kPa"),
+              std::string::npos)
+        << r.err;
 }
 
 // Lines of CSV output: each with as many cells as the header (quotes respected).
@@ -330,9 +334,9 @@ TEST_F(HostProgram, BatchGivesOneRowPerFluidAndCorrelationInInputOrder) {
     EXPECT_EQ(doc["fluids"][23]["correlations"][0]["status"], "ok");
 }
 
-// A bad row in the middle: an error row with its line and reason, the others computed, exit
-// status 2 and the count on standard error; --strict refuses the whole batch. Separators and
-// decimal commas of another locale are explained.
+// A bad row in the middle: an error row with its line, its id and reason, the others computed,
+// exit status 2 and the count on standard error; --strict refuses the whole batch. Separators
+// and decimal commas of another locale are explained.
 TEST_F(HostProgram, BatchGoesOnPastBadRowsUnlessStrict) {
     if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
     const std::string csv = File("mixed.csv", "id,temperature_C,pressure_bar,methane,ethane\n"
@@ -345,11 +349,11 @@ TEST_F(HostProgram, BatchGoesOnPastBadRowsUnlessStrict) {
     EXPECT_EQ(r.status, 2) << r.err;
     ExpectRectangularCsv(r.out, 5);
     EXPECT_NE(r.out.find("\n1,a,HHV,"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\n2,,,,,,input error: " + csv + ":3: mole_fractions[1]: negative fraction"), std::string::npos)
+    EXPECT_NE(r.out.find("\n2,b,,,,,input error: " + csv + ":3: mole_fractions[1]: negative fraction"), std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("\n3,,,,,,\"input error: " + csv + ":4: pressure_bar: 1e+308 is inf kPa"), std::string::npos)
+    EXPECT_NE(r.out.find("\n3,c,,,,,\"input error: " + csv + ":4: pressure_bar: 1e+308 is inf kPa"), std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("\n4,,,,,,input error: " + csv + ":5: 4 cells for 5 columns"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n4,d,,,,,input error: " + csv + ":5: 4 cells for 5 columns"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\n5,e,HHV,"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("calorix-host: 3 of 5 fluids refused (bad input; see the error rows)"), std::string::npos) << r.err;
 
@@ -360,13 +364,17 @@ TEST_F(HostProgram, BatchGoesOnPastBadRowsUnlessStrict) {
 
     const std::string json = File("mixed.json", R"([{"temperature_C": 15, "pressure_kPa": 5000, "components": [{"name": "methane"}], "mole_fractions": [1]},
         {"temperature_C": 15,, "x": 1},
-        {"temperature_C": 15, "pressure_kPa": 5000, "components": [{"name": "n-decane"}], "mole_fractions": [1]}])");
+        {"temperature_C": 15, "pressure_kPa": 5000, "components": [{"name": "n-decane"}], "mole_fractions": [1]},
+        {"id": "no pressure", "temperature_C": 15, "components": [{"name": "methane"}], "mole_fractions": [1]}])");
     r = Start("batch --format json --correlations HHV --fluid '" + json + "'" + ModuleArg());
     EXPECT_EQ(r.status, 2) << r.err;
     const auto doc = nlohmann::json::parse(r.out);
-    ASSERT_EQ(doc["fluids"].size(), 3u);
+    ASSERT_EQ(doc["fluids"].size(), 4u);
     EXPECT_EQ(doc["fluids"][1]["input_error"].get<std::string>().rfind(json + "[1]: malformed JSON", 0), 0u) << r.out;
+    EXPECT_FALSE(doc["fluids"][1].contains("id")) << r.out;
     EXPECT_EQ(doc["fluids"][2]["correlations"][0]["status"], "ok");
+    EXPECT_EQ(doc["fluids"][3]["id"], "no pressure") << r.out;
+    EXPECT_EQ(doc["fluids"][3]["input_error"].get<std::string>().rfind(json + "[3]: pressure_kPa: missing", 0), 0u) << r.out;
     // Pure n-decane is no gas at 15 degC: ISO 6976 values come with a warning.
     EXPECT_NE(r.err.find("warning: " + json + "[2]: compression factor"), std::string::npos) << r.err;
 
@@ -463,6 +471,19 @@ TEST_F(HostProgram, LineConditionsSayWhyAValueIsMissingOrWhereItLies) {
     EXPECT_NE(table.out.find("Overall: ok (extended range: hydrogen 20 % above 10 %)"), std::string::npos) << table.out;
 }
 
+// Nitrogen with water has a water dew point but no hydrocarbon one: the module says why, rather
+// than giving the nitrogen's dew point as the hydrocarbons'.
+TEST_F(HostProgram, FluidWithoutHydrocarbonsHasNoHydrocarbonDewPoint) {
+    if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
+    const std::string fluid = File("nitrogen.json", R"({"temperature_C": 15, "pressure_bar": 50,
+        "components": [{"name": "nitrogen"}, {"name": "water"}], "mole_fractions": [0.999, 0.001]})");
+    const ProgramRun r = Start("--format csv --correlations HCDewPt,WaterDewPt --fluid '" + fluid + "'" + ModuleArg());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("HCDewPt,HC Dew Point,1,degC,not computed: no hydrocarbons in the fluid,,"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("WaterDewPt,Water Dew Point,1,degC,ok,"), std::string::npos) << r.out;
+}
+
 // --gerg-model selects the equation of the GERG-2008 classes, and each of their records names it;
 // DETAIL has no such choice and no model in its record. An unknown model is refused.
 TEST_F(HostProgram, GergModelIsChosenAndNamedInEveryRecord) {
@@ -541,7 +562,66 @@ TEST_F(HostProgram, EnvelopeDrawsBothCurves) {
     EXPECT_EQ(ReadAll(png).substr(1, 3), "PNG");
 }
 
-// Without any dew point in the range there is nothing to draw: an error says why, and no file.
+// The labels of the cricondenbar and the cricondentherm keep clear of the fluid's cross wherever
+// the fluid lies beside them (above, below, to the right or left of the label's usual place),
+// and of each other, and stay within the axes. A label's box is taken at 0.6 em per character,
+// 0.8 em above its baseline and 0.25 em below.
+TEST(EnvelopePlot, LabelsKeepClearOfTheFluidsMark) {
+    DewPointEnvelope env;
+    for (const auto& [p, t] : std::vector<std::pair<double, double>>{
+             {1000, -20}, {3000, 0}, {5000, 8}, {7000, 5}, {9000, -10}})
+        env.points.push_back({p, t, std::nullopt});
+    env.cricondentherm = EnvelopePoint{5000, 8.0, std::nullopt};
+    env.cricondenbar = EnvelopePoint{9400, -14.0, std::nullopt};
+    struct Box {
+        double left, top, right, bottom;
+    };
+    auto overlap = [](const Box& a, const Box& b) {
+        return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+    };
+    // The fluid where each label would go first (its right, just above or below its mark), and a
+    // little left of the cricondentherm.
+    const std::pair<double, double> fluids[] = {{12, 5200}, {16, 5150}, {12, 4800}, {2, 5200},
+                                                {-8, 9600}, {-10, 9250}, {8.5, 5000}};
+    for (const auto& [t, p] : fluids) {
+        SCOPED_TRACE(fmt::format("fluid at {} degC, {} kPa", t, p));
+        Fluid fluid;
+        fluid.temperatureC = t;
+        fluid.pressureKPa = p;
+        pugi::xml_document doc;
+        ASSERT_TRUE(doc.load_string(EnvelopeSvg(env, fluid, "gas", "°C", "kPa", 1.0).c_str()));
+        const auto axesNode = doc.select_node("//*[local-name()='rect'][@fill='none']").node();
+        const Box axes{axesNode.attribute("x").as_double(), axesNode.attribute("y").as_double(),
+                       axesNode.attribute("x").as_double() + axesNode.attribute("width").as_double(),
+                       axesNode.attribute("y").as_double() + axesNode.attribute("height").as_double()};
+        double fx = 0, fy = 0;
+        ASSERT_EQ(std::sscanf(doc.select_node("//*[@id='fluid']").node().attribute("d").as_string(), "M %lf %lf", &fx,
+                              &fy),
+                  2);
+        const Box cross{fx - 6, fy - 6, fx + 6, fy + 6};
+        std::vector<Box> labels;
+        for (const char* id : {"cricondenbar", "cricondentherm"}) {
+            const auto mark = doc.select_node(fmt::format("//*[@id='{}']", id).c_str()).node();
+            ASSERT_TRUE(mark) << id;
+            const auto text = mark.next_sibling();
+            const std::string label = text.child_value();
+            std::size_t characters = 0;
+            for (unsigned char c : label) characters += (c & 0xC0) != 0x80 ? 1 : 0;
+            const double size = text.attribute("font-size").as_double(), width = 0.6 * size * characters;
+            const double x = text.attribute("x").as_double(), baseline = text.attribute("y").as_double();
+            const bool end = std::string(text.attribute("text-anchor").as_string()) == "end";
+            const Box box{end ? x - width : x, baseline - 0.8 * size, end ? x : x + width, baseline + 0.25 * size};
+            EXPECT_FALSE(overlap(box, cross)) << id << ": " << label;
+            EXPECT_TRUE(box.left >= axes.left && box.right <= axes.right && box.top >= axes.top &&
+                        box.bottom <= axes.bottom)
+                << id;
+            for (const Box& other : labels) EXPECT_FALSE(overlap(box, other)) << id;
+            labels.push_back(box);
+        }
+    }
+}
+
+// A plot that cannot be written is refused before any work is done.
 TEST_F(HostProgram, EnvelopeIntoAFolderThatDoesNotExistIsABadCommandLine) {
     const ProgramRun r = Start("envelope --svg '" + (m_dir / "missing" / "dew.svg").string() + "'" + ModuleArg());
     EXPECT_EQ(r.status, 2) << r.err;
@@ -549,6 +629,7 @@ TEST_F(HostProgram, EnvelopeIntoAFolderThatDoesNotExistIsABadCommandLine) {
     EXPECT_NE(r.err.find("no such folder"), std::string::npos) << r.err;
 }
 
+// Without any dew point in the range there is nothing to draw: an error says why, and no file.
 TEST_F(HostProgram, EnvelopeWithoutDewPointWritesNoPlot) {
     if (!ModuleBuilt()) GTEST_SKIP() << "Calorix.so not built";
     // Methane above its critical pressure.
@@ -780,6 +861,36 @@ TEST(Batch, ThreadsGiveWhatOneThreadGives) {
     EXPECT_EQ(FormatCsv(run, many.results), FormatCsv(run, one.results));
     ASSERT_EQ(many.results.size(), fluids.size());
     for (const auto& r : many.results) EXPECT_TRUE(r.Ok()) << FormatCsv(run, std::span(&r, 1));
+}
+
+// One evaluator, fluids of other components in turn: each fluid taken as one vapour is checked
+// with a model of its own components (the one kept for the fluid before serves only the same
+// components), so that the wet gas warns between two dry gases, and a fluid with its phases
+// given is not checked.
+TEST(Batch, SplitWarningFollowsEachFluidsComponents) {
+    if (!std::filesystem::exists(CALORIX_MODULE_PATH)) GTEST_SKIP() << "Calorix.so not built";
+    CorrelationManager manager;
+    ASSERT_EQ(manager.Load(CALORIX_MODULE_PATH), S_OK);
+    const CatalogueEntry* classes[] = {FindCatalogueEntry("HHV")};
+    FluidEvaluator evaluator(manager, classes, false, EvaluationSettings{});
+    const Fluid gas = ParseFluidJson(DefaultFluidJson(), "default").fluid;
+    const Fluid wet = ParseFluidJson(R"({"temperature_C": 10, "pressure_kPa": 3000,
+        "components": [{"name": "methane"}, {"name": "propane"}, {"name": "n-hexane"}, {"name": "n-octane"},
+                       {"name": "water"}], "mole_fractions": [0.80, 0.08, 0.05, 0.04, 0.03]})",
+                                     "wet").fluid;
+    Fluid given = wet;
+    given.phases = {Phase{kVapourSlot, 1.0, wet.moleFractions}};
+    Fluid warmer = wet;
+    warmer.temperatureC = 300.0;
+    const std::pair<const Fluid*, bool> sequence[] = {{&gas, false},   {&wet, true},  {&gas, false}, {&wet, true},
+                                                      {&warmer, false}, {&wet, true}, {&given, false}};
+    for (const auto& [fluid, splits] : sequence) {
+        const FluidResult r = evaluator.Evaluate(*fluid);
+        const bool warned = std::any_of(r.warnings.begin(), r.warnings.end(), [](const std::string& w) {
+            return w.rfind("the fluid splits into phases", 0) == 0;
+        });
+        EXPECT_EQ(warned, splits) << fluid->temperatureC << " degC, " << fluid->components.size() << " components";
+    }
 }
 
 // The stream writes each fluid in input order as soon as it and those before it are done, and

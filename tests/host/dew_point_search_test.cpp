@@ -57,7 +57,10 @@ TEST(DewPointSearchOverTheHostFlash, CasesWithTheirRightAnswers) {
         // A narrow two-phase window and a single component's saturation temperature.
         {"propane / n-butane", "HCDewPt", Fluid(4000.0, R"({"name": "propane"}, {"name": "n-butane"})", "0.95, 0.05"),
          96.87},
-        {"carbon dioxide", "HCDewPt", Fluid(6000.0, R"({"name": "carbon dioxide"})", "1"), 21.89},
+        {"propane", "HCDewPt", Fluid(2000.0, R"({"name": "propane"})", "1"), 57.04},
+        // Carbon dioxide alone has no hydrocarbon dew point (its saturation temperature, 21.89
+        // degC at 60 bar, is no hydrocarbon's).
+        {"carbon dioxide", "HCDewPt", Fluid(6000.0, R"({"name": "carbon dioxide"})", "1"), std::nullopt},
         // Above methane's critical pressure the dense methane beside water is no condensate.
         {"methane with water above its critical pressure", "HCDewPt",
          Fluid(6894.76, R"({"name": "methane"}, {"name": "water"})", "0.99, 0.01"), std::nullopt},

@@ -4,6 +4,7 @@ calorix_add_test(host_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/components_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/flash_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/flash_certificate_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/feed_stability_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/near_critical_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/fluid_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/fluid_json_test.cpp

@@ -151,8 +151,10 @@ TEST(Report, CsvHasEmptyCellsPhaseStatusesTheRecordsEditionAndTheVersion) {
               "not computed,no dew point found,absent,," + v + "\n"
               "1,,ZGERG2008,Z,50,-,ok,40.5,40.5,,,,,,,GERG-2008 with the 2021 hydrogen binaries,ok,,ok,,absent,,"
               "absent,,absent,," + v + "\n");
-    EXPECT_EQ(CsvErrorRow(7, "b.csv:8: ethane: '0,5' is not a number"),
+    EXPECT_EQ(CsvErrorRow(7, "", "b.csv:8: ethane: '0,5' is not a number"),
               "7,,,,,,\"input error: b.csv:8: ethane: '0,5' is not a number\",,,,,,,,,,,,,,,,,,,," + v + "\n");
+    EXPECT_EQ(CsvErrorRow(8, "well 8, north", "b.csv:9: ethane: missing"),
+              "8,\"well 8, north\",,,,,input error: b.csv:9: ethane: missing,,,,,,,,,,,,,,,,,,,," + v + "\n");
 }
 
 // US customary units where the quantity has them, checked against values known in both systems.

@@ -105,6 +105,30 @@ def test_gerg_model_equals_the_command_line_and_is_named(tmp_path):
     assert calorix.evaluate(blend, words).status["SoundSpeedGERG2008"]["model"] == "GERG-2008"
 
 
+def test_a_class_asked_for_by_a_word_is_under_that_word():
+    """"WobbeIndex" (the 1995 class WobbleIndex) and "hhv" come back under the words asked for,
+    with the values of the classes' own words, in every front end; a group's classes keep theirs."""
+    gas = calorix.Fluid.default()
+    with pytest.warns(UserWarning, match="taken as the class WobbleIndex"):
+        asked = calorix.evaluate(gas, "WobbeIndex, hhv")
+    own = calorix.evaluate(gas, "WobbleIndex,HHV")
+    assert list(asked) == ["WobbeIndex", "hhv"]
+    assert list(asked.values()) == list(own.values())
+    assert list(asked.status.values()) == list(own.status.values()) and list(asked.status) == list(asked)
+    assert list(asked.units) == list(asked)
+    with pytest.warns(UserWarning, match="taken as the class WobbleIndex"):
+        assert calorix.batch([gas], "WobbeIndex, hhv", threads=1)[0] == asked
+    with pytest.warns(UserWarning, match="taken as the class WobbleIndex"):
+        mixed = calorix.evaluate(gas, "iso6976,WobbeIndex")
+    assert "WobbeIndex" in mixed and "WobbleIndex" not in mixed and "HHV" in mixed
+    import pandas as pd
+    frame = pd.DataFrame([{"temperature_C": 15.0, "pressure_kPa": 5000.0, "methane": 0.9, "ethane": 0.1}])
+    with pytest.warns(UserWarning, match="taken as the class WobbleIndex"):
+        table = calorix.evaluate_frame(frame, "WobbeIndex,hhv", phases=True)
+    assert list(table.columns.get_level_values(0).unique()) == ["WobbeIndex", "hhv", "status"]
+    assert table.attrs["units"] == {"WobbeIndex": "MJ/m3", "hhv": "MJ/m3"}
+
+
 def test_flash_gives_each_phase_with_its_composition():
     phases = calorix.flash(calorix.Fluid.from_json(WET_GAS))
     assert {p["phase"] for p in phases} >= {"vapour", "aqueous"}

@@ -39,10 +39,11 @@ ComPtr<ICorrelation> Create(const Module& module, REFCLSID clsid, HRESULT* statu
     return correlation;
 }
 
-std::vector<double> PhaseValues(IVariableSet* results) {
+namespace {
+std::vector<double> VectorValues(IVariableSet* results, const OLECHAR* name) {
     std::vector<double> values(6, std::numeric_limits<double>::quiet_NaN());
     ComPtr<IVariable> variable;
-    if (!results || FAILED(results->GetVariable(OLESTR("Phase_Values"), variable.Put()))) return values;
+    if (!results || FAILED(results->GetVariable(name, variable.Put())) || !variable) return values;
     ComPtr<INumericVectorVariable> vector;
     if (FAILED(variable.As(&vector))) return values;
     for (std::int32_t i = 0; i < 6; ++i) {
@@ -51,6 +52,10 @@ std::vector<double> PhaseValues(IVariableSet* results) {
     }
     return values;
 }
+}  // namespace
+
+std::vector<double> PhaseValues(IVariableSet* results) { return VectorValues(results, OLESTR("Phase_Values")); }
+std::vector<double> PhaseStatuses(IVariableSet* results) { return VectorValues(results, OLESTR("Phase_Status")); }
 
 HRESULT SetRefTempOption(ICorrelation* correlation, std::int32_t option) {
     ComPtr<IVariableSet> parameters;

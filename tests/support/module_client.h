@@ -35,6 +35,8 @@ platform::ComPtr<ICorrelation> Create(const Module& module, REFCLSID clsid, HRES
 // The six values of "Phase_Values" in a result set; an index the vector does not hold
 // reads as NaN.
 std::vector<double> PhaseValues(IVariableSet* results);
+// The six values of "Phase_Status" (EncodeValueStatus), NaN where there is none.
+std::vector<double> PhaseStatuses(IVariableSet* results);
 // Sets element 0 of "RefTempOption" in the correlation's parameter set.
 HRESULT SetRefTempOption(ICorrelation* correlation, std::int32_t option);
 
@@ -48,6 +50,7 @@ struct Attached {
 
     HRESULT Calculate() const { return correlation->Calculate(key); }
     std::vector<double> Values() const { return PhaseValues(results.Get()); }
+    std::vector<double> Statuses() const { return PhaseStatuses(results.Get()); }
 };
 // Creates clsid in Calorix() and attaches it to host (fluid index 0). Fails the test, and
 // leaves the correlation null, when that cannot be done.
