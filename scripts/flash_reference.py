@@ -226,6 +226,13 @@ def main():
           0.00037890457040798636], 163.62286385832519 - 273.15, 4926.6446004765294,
          [[0.2601, 1e-5, 0.7399, 1e-6, 1e-7], [0.3261, 0.0607, 0.4639, 0.1492, 1e-8], [1e-8, 1e-8, 1e-8, 1e-8, 1.0],
           [0.3302, 0.0015, 0.6677, 0.0006, 1e-8]]),
+        # Nearly pure methane just below its critical point: a vapour of nearly pure methane,
+        # 3e-4 from the dense feed in composition but half as dense, a liquid of the n-nonane
+        # and water.
+        ("methane with traces of n-nonane, cyclopentane and water, 188.58994058835708 K, 4316.4217211765708 kPa",
+         ["methane", "n-nonane", "cyclopentane", "water"],
+         [0.9995437694217153, 0.00033153960946566495, 3.732605673404641e-06, 0.00012095836314560034],
+         188.58994058835708 - 273.15, 4316.4217211765708, ["wilson vapour", "wilson liquid", 3]),
     ]
     for name, names, z, tc, p, start_kinds in cases:
         comps = [rows[n] for n in names]

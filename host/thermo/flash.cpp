@@ -176,7 +176,7 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
             // contracting onto one of them ends there.
             std::vector<StationaryPoint> points;
             if (phases.size() > 1)
-                for (const auto& ph : phases) points.push_back({ph.x, 0.0});
+                for (const auto& ph : phases) points.push_back({ph.x, 0.0, ph.eval.z});
             // The usual starts first; when they find no instability, or no split converges from
             // the trial phases they find, the pure components too: those may reach the phase
             // that the split lacks (a shallow point beside a known phase can be a split's
@@ -198,9 +198,11 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
                     const StationaryPoint& p = points[k];
                     if (!(p.tm < kUnstableTm)) continue;
                     bool known = false;
-                    for (const auto& ph : phases) known = known || Distance(ph.x, p.w) < kSameComposition;
+                    for (const auto& ph : phases)
+                        known = known || (Distance(ph.x, p.w) < kSameComposition && SameRoot(ph.eval.z, p.z));
                     bool repeated = false;
-                    for (const auto* c : candidates) repeated = repeated || Distance(c->w, p.w) < kSameComposition;
+                    for (const auto* c : candidates)
+                        repeated = repeated || (Distance(c->w, p.w) < kSameComposition && SameRoot(c->z, p.z));
                     if (!known && !repeated) candidates.push_back(&p);
                 }
                 if (candidates.empty()) continue;

@@ -34,6 +34,7 @@ constexpr double kClearlyStableTm = 1e-3;      // tangent-plane distance of a tr
 constexpr double kUnboundedLnSum = 50.0;       // ln sum W of a trial that grows without bound
 constexpr double kSameComposition = 1e-4;       // a stationary point this close is a known phase
 constexpr double kJoinsFoundPoint = 1e-3;       // a trial contracting this close to a stationary point found ends there
+constexpr double kSameRootZ = 1e-2;             // compressibilities this close (relative) lie on the same root
 constexpr double kPureTrialFraction = 1e-2;     // above it a component's pure trial is gated by Wilson's estimate,
 constexpr double kPureTrialLnIdealLiquid = -2.302585092994046;  // when x_k / K_k of Wilson exceeds 0.1
 constexpr double kPureTrialLnActivity = -1.3862943611198906;    // a trace's by its activity (above 0.25)
@@ -113,7 +114,15 @@ void Accelerate(std::vector<double>& x, const std::vector<double>& step, const s
 struct StationaryPoint {
     std::vector<double> w;   // normalised trial composition
     double tm = 0.0;         // modified tangent-plane distance
+    double z = 0.0;          // compressibility on its stable root, 0 when not known
 };
+
+// Whether two phases close in composition lie on the same root: beside a nearly pure component
+// near its saturation a vapour and a liquid differ little in composition but much in density
+// (methane with traces at 189 K and 43 bar: a vapour of Z 0.42 3e-4 from a liquid of Z 0.22).
+// Compressibilities within kSameRootZ of each other (relative) count as the same root; one not
+// known (0) matches any.
+bool SameRoot(double za, double zb);
 
 // Stationary points of the tangent-plane distance of a phase, from each start.
 std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<double>& reference,

@@ -30,6 +30,10 @@ double Distance(const std::vector<double>& a, const std::vector<double>& b) {
     return d;
 }
 
+bool SameRoot(double za, double zb) {
+    return !(za > 0.0 && zb > 0.0) || std::fabs(za - zb) <= kSameRootZ * std::max(za, zb);
+}
+
 // Extrapolation of a linearly converging substitution along its dominant eigenvalue
 // (Crowe and Nishio, 1975): x += dx lambda / (1 - lambda), lambda from the last two steps.
 void Accelerate(std::vector<double>& x, const std::vector<double>& step, const std::vector<double>& previousStep) {
@@ -66,16 +70,18 @@ bool ClearlyStable(const std::vector<double>& w, const std::vector<double>& step
 // variables a_i = 2 sqrt(W_i), whose Hessian is I + sqrt(W_i W_j) d ln phi_i / d W_j near a
 // stationary point (Michelsen, Fluid Phase Equilib. 9, 1982), ln phi derivatives by central
 // differences, shifted along the identity until positive definite; every step lowers tm. On
-// convergence lnW holds ln W and lnPhi the coefficients at W.
+// convergence lnW holds ln W, lnPhi the coefficients at W and *z its compressibility.
 bool StationaryByNewton(const Model& m, const std::vector<double>& d, std::vector<double>& lnW,
-                        std::vector<double>& lnPhi) {
+                        std::vector<double>& lnPhi, double* z) {
     const std::size_t n = m.n;
     const auto size = Eigen::Index(n);
     std::vector<double> w(n), scratch, trialLnW(n), trialPhi(n);
     // tm and its gradient in ln W at ln W = v; false when the trial cannot be evaluated.
-    auto evaluate = [&](const std::vector<double>& v, std::vector<double>& phi, Eigen::VectorXd& g, double& tm) {
+    PhaseEval eval, trialEval;
+    auto evaluate = [&](const std::vector<double>& v, std::vector<double>& phi, Eigen::VectorXd& g, double& tm,
+                        PhaseEval& at) {
         const double lnSum = Normalise(v, w);
-        if (lnSum > kUnboundedLnSum || !Evaluate(m, w.data(), RootChoice::Stable, phi.data(), nullptr, scratch))
+        if (lnSum > kUnboundedLnSum || !Evaluate(m, w.data(), RootChoice::Stable, phi.data(), &at, scratch))
             return false;
         g.resize(size);
         tm = 1.0;
@@ -87,9 +93,12 @@ bool StationaryByNewton(const Model& m, const std::vector<double>& d, std::vecto
     };
     Eigen::VectorXd g, trialG;
     double tm = 0.0, shift = 0.0;
-    if (!evaluate(lnW, lnPhi, g, tm)) return false;
+    if (!evaluate(lnW, lnPhi, g, tm, eval)) return false;
     for (int it = 0; it < kMaxNewtonIterations; ++it) {
-        if (g.lpNorm<Eigen::Infinity>() < 1e-11) return true;
+        if (g.lpNorm<Eigen::Infinity>() < 1e-11) {
+            *z = eval.z;
+            return true;
+        }
         Eigen::VectorXd sqrtW(size), gradient(size);
         for (std::size_t i = 0; i < n; ++i) {
             sqrtW(Eigen::Index(i)) = pmath::Exp(0.5 * lnW[i]);
@@ -120,31 +129,36 @@ bool StationaryByNewton(const Model& m, const std::vector<double>& d, std::vecto
                 trialLnW[i] = ClampLn(2.0 * SafeLog(0.5 * a));
             }
             double trialTm = 0.0;
-            if (!evaluate(trialLnW, trialPhi, trialG, trialTm)) continue;
+            if (!evaluate(trialLnW, trialPhi, trialG, trialTm, trialEval)) continue;
             if (Lowers(trialTm, tm, alpha, slope, trialG.lpNorm<Eigen::Infinity>(), g.lpNorm<Eigen::Infinity>())) {
                 lnW = trialLnW;
                 lnPhi = trialPhi;
                 g = trialG;
                 tm = trialTm;
+                eval = trialEval;
                 accepted = true;
             }
         }
         if (!accepted) return false;
         shift = NextShift(shift, ls, bounded);
     }
-    return g.lpNorm<Eigen::Infinity>() < 1e-11;
+    if (!(g.lpNorm<Eigen::Infinity>() < 1e-11)) return false;
+    *z = eval.z;
+    return true;
 }
 
 }  // namespace
 
 // Stationary points of the tangent-plane distance of a phase with d_i = ln x_i + ln phi_i,
 // reached by accelerated successive substitution from each start. Trivial points (the phase
-// itself) are left out.
+// itself) are left out, and so is a trial that contracts onto a point found before on the same
+// root (a vapour beside a nearly pure liquid lies close to it in composition, not in density).
 std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<double>& reference,
                                               const std::vector<double>& d,
                                               const std::vector<std::vector<double>>& starts,
                                               std::vector<StationaryPoint> points) {
     std::vector<double> lnW, w, lnPhi(m.n), scratch, scratchW, step(m.n), previousStep(m.n);
+    PhaseEval eval;
     for (const auto& start : starts) {
         lnW = start;
         bool usable = true;
@@ -154,7 +168,7 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
         int contractions = 0;
         for (int it = 0; it < kMaxStabilityIterations && !joined; ++it) {
             const double lnSumHere = Normalise(lnW, w);
-            if (!Evaluate(m, w.data(), RootChoice::Stable, lnPhi.data(), nullptr, scratch)) {
+            if (!Evaluate(m, w.data(), RootChoice::Stable, lnPhi.data(), &eval, scratch)) {
                 usable = false;
                 break;
             }
@@ -180,9 +194,10 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
                 converged = true;
                 break;
             }
-            // Contracting onto a point found already (from an earlier start): nothing new.
+            // Contracting onto a point found already (from an earlier start), on its root: nothing new.
             if (it > 0 && delta < 0.9 * previousDelta)
-                for (const auto& p : points) joined = joined || Distance(w, p.w) < kJoinsFoundPoint;
+                for (const auto& p : points)
+                    joined = joined || (Distance(w, p.w) < kJoinsFoundPoint && SameRoot(eval.z, p.z));
             // Extrapolated only once the steps have shrunk three times running: a trial still
             // gathering speed (a liquid of methane and argon drifting from nearly pure methane)
             // would be thrown into another's basin.
@@ -192,7 +207,7 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
             // Slow: second-order steps from here (if they fail, the substitution goes on).
             if (it + 1 == kSubstitutionsBeforeStabilityNewton) {
                 std::vector<double> newtonLnW = lnW, newtonLnPhi(m.n);
-                if (StationaryByNewton(m, d, newtonLnW, newtonLnPhi)) {
+                if (StationaryByNewton(m, d, newtonLnW, newtonLnPhi, &eval.z)) {
                     lnW = std::move(newtonLnW);
                     lnPhi = std::move(newtonLnPhi);
                     converged = true;
@@ -204,7 +219,7 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
         // Converged, the last fugacity coefficients hold for w within the last step; otherwise w
         // is evaluated afresh.
         const double lnSum = Normalise(lnW, w);
-        if (!converged && !Evaluate(m, w.data(), RootChoice::Stable, lnPhi.data(), nullptr, scratch)) continue;
+        if (!converged && !Evaluate(m, w.data(), RootChoice::Stable, lnPhi.data(), &eval, scratch)) continue;
         double distance = 0.0;
         for (std::size_t i = 0; i < m.n; ++i) distance += (w[i] - reference[i]) * (w[i] - reference[i]);
         if (distance < 1e-12 && std::fabs(lnSum) < 1e-8) continue;
@@ -219,7 +234,7 @@ std::vector<StationaryPoint> StationaryPoints(const Model& m, const std::vector<
             }
         }
         if (!std::isfinite(tm)) continue;
-        points.push_back({w, tm});
+        points.push_back({w, tm, eval.z});
     }
     return points;
 }

@@ -665,7 +665,10 @@ TEST(PengRobinsonFlash, CarbonDioxideRichGasAt128BarAgainstAnIndependentSolver) 
 // alone (certified with a hydrocarbon liquid and water only, or with a hydrocarbon liquid in
 // place of the vapour). Over liquid carbon dioxide: Wilson's estimate puts helium's K near 1
 // at 6 MPa, so that only a nearly pure helium trial reaches the helium-rich vapour (certified as
-// one liquid).
+// one liquid). Beside nearly pure liquid methane just below its critical point: the vapour,
+// nearly pure methane too, lies 3e-4 from the liquid in composition but at half its density;
+// a trial from Wilson's vapour estimate reached it but was taken for one contracting onto the
+// liquid, a phase found already, and dropped (certified as the liquid and water only).
 TEST(PengRobinsonFlash, VapoursOnceMissedAgainstAnIndependentSolver) {
     const SolverCase cases[] = {
         {"ethane and propylene over water", {"ethane", "propylene", "isopentane", "water"}, {0.10, 0.10, 0.02, 0.78},
@@ -676,6 +679,10 @@ TEST(PengRobinsonFlash, VapoursOnceMissedAgainstAnIndependentSolver) {
          {0.019303717, 0.0, 0.980696283, 0.0}},
         {"helium over liquid carbon dioxide", {"helium", "carbon dioxide"}, {0.076, 0.924}, -6.0, 6145.0,
          {0.116431942, 0.883568058, 0.0, 0.0}},
+        {"methane's vapour beside its liquid with traces of n-nonane, cyclopentane and water",
+         {"methane", "n-nonane", "cyclopentane", "water"},
+         {0.9995437694217153, 0.00033153960946566495, 3.732605673404641e-06, 0.00012095836314560034},
+         188.58994058835708 - kZeroC, 4316.4217211765708, {0.998300800, 0.001578270, 0.000120930, 0.0}},
     };
     for (const auto& c : cases) ExpectSolverShares(c);
 }
