@@ -4,7 +4,8 @@
 # "cmake --install" fills a scratch prefix; from each, the installed calorix-host runs on its
 # embedded gas and with --correlations all, finding the installed module with no environment
 # variable, and the installed Python package imports and computes with the installed module. The
-# .deb's metadata, man page and copyright file are checked too.
+# .deb's metadata, man page and copyright file are checked too. Under CI, as root, the .deb is
+# also installed with apt, run and purged.
 #   linux_package_test.sh <build folder>     (a configured and built release build)
 set -euo pipefail
 build=$(realpath "$1")
@@ -118,4 +119,22 @@ site=$(sed -n 's/^CALORIX_PYTHON_INSTALL_DIR:PATH=//p' "$build/CMakeCache.txt")
 if [[ $site != /* ]]; then
     cmake --install "$build" --component python --prefix "$scratch/python" >/dev/null
     check_python "$scratch/python/$site" "$scratch/python/$site/calorix/Calorix.so" "cmake --install --component python"
+fi
+
+# The .deb installed as a user installs it, "apt install ./calorix_<version>_amd64.deb", then
+# removed again: only as root on a machine where no calorix package is installed (CI's), since it
+# changes the system. Debian's own python3 (/usr/bin) imports the package, whatever PATH puts first.
+if [ "$(id -u)" = 0 ] && [ -n "${CI:-}" ] && ! dpkg -s calorix >/dev/null 2>&1; then
+    trap 'apt-get purge -y -qq calorix >/dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
+    (cd "$scratch/packages" && apt-get install -y -qq "./calorix_${version}_amd64.deb" >/dev/null) ||
+        fail "apt install ./calorix_${version}_amd64.deb failed"
+    out=$(cd /tmp && env -u CALORIX_MODULE -u CALORIX_REGISTRY calorix-host --version) ||
+        fail "the installed calorix-host does not run"
+    [ "$out" = "calorix-host $version" ] || fail "the installed calorix-host says '$out'"
+    out=$(cd /tmp && env -u CALORIX_MODULE -u PYTHONPATH /usr/bin/python3 -B -c 'import calorix
+print(calorix.__version__, calorix.module_path())') || fail "python3 -c 'import calorix' fails after apt install: $out"
+    [ "$out" = "$version /usr/lib/calorix/Calorix.so" ] || fail "after apt install, the Python package says '$out'"
+    apt-get purge -y -qq calorix >/dev/null || fail "apt purge calorix failed"
+    [ ! -e /usr/lib/calorix ] && [ ! -e /usr/bin/calorix-host ] || fail "apt purge calorix left files behind"
+    echo "apt install ./calorix_${version}_amd64.deb: calorix-host and python3 -c 'import calorix' run; purged again"
 fi
