@@ -4,8 +4,8 @@
 # "cmake --install" fills a scratch prefix; from each, the installed calorix-host runs on its
 # embedded gas and with --correlations all, finding the installed module with no environment
 # variable, and the installed Python package imports and computes with the installed module. The
-# .deb's metadata, man page and copyright file are checked too. Under CI, as root, the .deb is
-# also installed with apt, run and purged.
+# .deb's metadata, man page and copyright file are checked too. With CALORIX_APT_INSTALL=1 (CI,
+# as root) the .deb is also installed with apt, run and purged.
 #   linux_package_test.sh <build folder>     (a configured and built release build)
 set -euo pipefail
 build=$(realpath "$1")
@@ -122,9 +122,9 @@ if [[ $site != /* ]]; then
 fi
 
 # The .deb installed as a user installs it, "apt install ./calorix_<version>_amd64.deb", then
-# removed again: only as root on a machine where no calorix package is installed (CI's), since it
+# purged: only with CALORIX_APT_INSTALL=1, as root and with no calorix package installed, since it
 # changes the system. Debian's own python3 (/usr/bin) imports the package, whatever PATH puts first.
-if [ "$(id -u)" = 0 ] && [ -n "${CI:-}" ] && ! dpkg -s calorix >/dev/null 2>&1; then
+if [ "${CALORIX_APT_INSTALL:-}" = 1 ] && [ "$(id -u)" = 0 ] && ! dpkg -s calorix >/dev/null 2>&1; then
     trap 'apt-get purge -y -qq calorix >/dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
     (cd "$scratch/packages" && apt-get install -y -qq "./calorix_${version}_amd64.deb" >/dev/null) ||
         fail "apt install ./calorix_${version}_amd64.deb failed"
