@@ -47,7 +47,12 @@ enum class FlashFailure {
     UnusableInput,   // non-finite or non-positive conditions, no positive fraction, unusable component data
     NotCertified,    // no equilibrium certified within the bounded work
     NoSlot,          // a certified split with more phases, or more liquids, than the host has slots for
+    BubblePoint,     // dew point: the saturation point found is a bubble point of the dense feed (the
+                     // phase that appears is lighter than the feed), and the feed has no dew point there
 };
+
+// What a failure means, in a sentence for messages ("" for None).
+const char* Describe(FlashFailure failure) noexcept;
 
 struct FlashPhase {
     bool present = false;
@@ -73,13 +78,22 @@ struct FlashResult {
 // the most taken by any search of the host's tests (305, a gas at 128 bar), and over 30 times
 // those of the slowest ordinary search known (28, a rich gas just below its cricondenbar).
 constexpr int kMaxDewPointTests = 1000;
+// The work of the stability tests one dew-point search may do by default, in fugacity
+// evaluations of a fluid of up to 13 components (above that, as many as cost the same: one
+// evaluation's work grows as the square of the components), some 45 ms in a release build on
+// the test machine. The bound of tests alone leaves a search many times that (a usual test may
+// take over 10,000 evaluations). The most any certified search of the host's tests takes is
+// some 18,000 (the rich gas without water just below its cricondenbar); the most of any search
+// known, some 92,000 (the dense sour gas with methanol at 140 bar, without a dew point).
+constexpr int kMaxDewPointEvaluations = 120000;
 
 // The work of one dew-point search.
 struct DewPointWork {
     int usualTests = 0;      // stability tests with every trial phase
     int warmTests = 0;       // tests from the stationary points followed only
     int longestWarmRun = 0;  // most steps of the scan in a row that left out the usual test
-    bool bounded = false;    // the search stopped at kMaxDewPointTests
+    int evaluations = 0;     // fugacity evaluations of its stability tests
+    bool bounded = false;    // the search stopped at its bound of tests or evaluations
 };
 
 // Whether Newton's saturation point t stands for the dew point a search bracketed between
@@ -132,8 +146,11 @@ public:
     // pressure) or the dew point cannot be certified. A feed with water, an alcohol or a
     // glycol that turns dense without splitting is followed further down, and the first phase
     // to appear, whatever it is, sets its dew point.
+    // A saturation point at which the phase that appears is lighter (by mass density) than the
+    // feed is a bubble point of a dense feed, not a dew point: nothing (BubblePoint in *failure).
     // The search is bounded in work as well as in steps: after the bound's stability tests of
-    // the vapour (kMaxDewPointTests unless set) it gives up and fails (NotCertified in *failure,
+    // the vapour (kMaxDewPointTests unless set) or the bound's fugacity evaluations in them
+    // (kMaxDewPointEvaluations unless set) it gives up and fails (NotCertified in *failure,
     // work->bounded), never reporting the temperature it had reached. What it did, when asked,
     // in *work.
     std::optional<FlashResult> DewPoint(double pressureKPa, std::span<const double> feed,
@@ -149,11 +166,14 @@ public:
     HRESULT Flash(FluidComposition* record) const noexcept;
 
     void SetDewPointTestBound(int tests) { m_maxDewPointTests = tests; }
+    // Evaluations of up to 13 components, scaled down for more (kMaxDewPointEvaluations).
+    void SetDewPointEvaluationBound(int evaluations) { m_maxDewPointEvaluations = evaluations; }
 
 private:
     std::vector<Component> m_components;
     std::vector<double> m_kij;  // n x n, symmetric
     int m_maxDewPointTests = kMaxDewPointTests;
+    int m_maxDewPointEvaluations = kMaxDewPointEvaluations;
 };
 
 // Interaction parameter of a pair of the default set. Water with methane 0.4850, ethane 0.4920,

@@ -138,6 +138,22 @@ bool SaturationNewton(const std::vector<Component>& components, const std::vecto
 
 }  // namespace
 
+const char* Describe(FlashFailure failure) noexcept {
+    switch (failure) {
+    case FlashFailure::None: return "";
+    case FlashFailure::UnusableInput:
+        return "unusable input: conditions not finite and positive, no positive fraction, or unusable component data";
+    case FlashFailure::NotCertified: return "no equilibrium could be certified within the flash's bound of work";
+    case FlashFailure::NoSlot:
+        return "more phases, or more liquids, than the host has slots for (vapour, hydrocarbon liquid, aqueous, "
+               "phase 3)";
+    case FlashFailure::BubblePoint:
+        return "the feed is the denser phase at its saturation point (a bubble point, not a dew point): it has no "
+               "dew point at this pressure";
+    }
+    return "";
+}
+
 bool SaturationPointInBracket(double t, double unstableT, double stableT, const std::function<bool()>& belowPlane) {
     return t > unstableT - kSaturationBracketK && (t < stableT + kSaturationBracketK || belowPlane());
 }
@@ -153,15 +169,17 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
     };
     // Each stability test counts towards the search's bound; past it every test fails, and so
     // does the search.
+    const double components = double(std::count_if(feed.begin(), feed.end(), [](double x) { return x > 0.0; }));
+    const double evaluationBound = m_maxDewPointEvaluations * std::min(1.0, 169.0 / (components * components));
     auto withinBound = [&](int& kind) {
-        if (done.usualTests + done.warmTests >= m_maxDewPointTests) {
+        if (done.usualTests + done.warmTests >= m_maxDewPointTests || !(done.evaluations < evaluationBound)) {
             done.bounded = true;
             return false;
         }
         ++kind;
         return true;
     };
-    bool usable = true;
+    bool usable = true, bubble = false;
     auto outcome = [&]() -> std::optional<FlashResult> { try {
         const std::size_t n = m_components.size();
         std::vector<std::size_t> active;
@@ -203,7 +221,9 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             auto test = [&](const Model& m) -> std::optional<Stability> {
                 if (!withinBound(done.usualTests)) return std::nullopt;
                 std::vector<StationaryPoint> found;
+                const int before = m.evaluations;
                 auto s = TestFeed(m, z, RootChoice::Vapour, &found);
+                done.evaluations += m.evaluations - before;
                 lastTm = lowest(found);
                 // The points followed so far stay followed (the usual test may miss one of
                 // them): each is a trial phase of the next warm test, which drops those that
@@ -236,7 +256,9 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     starts.emplace_back(m.n);
                     for (std::size_t i = 0; i < m.n; ++i) starts.back()[i] = SafeLog(p.w[i]);
                 }
+                const int before = m.evaluations;
                 tracked = StationaryPoints(m, z, d, starts);
+                done.evaluations += m.evaluations - before;
                 KeepLowest(tracked, base.n);
                 lastTm = lowest(tracked);
                 std::optional<Stability> s = Stability{};
@@ -281,6 +303,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
             constexpr std::size_t kStride = 8;
             constexpr double kSmoothStretch = 0.05;  // change of ln Z along which steps may be left out
             double stableT = high, unstableT = 0.0, stableZ = above->z;
+            bool stableLiquidLike = above->liquidLike;  // the usual test's verdict at stableT
             std::vector<double> skipped;  // steps found stable by the warm test only
             double confirmedT = high, confirmedZ = above->z;  // the last step the usual test found stable
             StationaryPoint best;
@@ -394,6 +417,7 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                         done.longestWarmRun = std::max(done.longestWarmRun, int(skipped.size()));
                         stableT = t;
                         stableZ = root.z;
+                        stableLiquidLike = false;
                         const auto window = stepStable(t);
                         if (!window) return std::nullopt;
                         found = *window;
@@ -419,7 +443,10 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     break;
                 }
                 skipped.clear();
-                if (s->liquidLike || std::fabs(pmath::Log(s->z / stableZ)) > 0.2) {
+                // Once the feed is liquid-like (dense, followed further down for the water, an
+                // alcohol or a glycol it holds) the steps after it stay so without a jump, and
+                // need no search of their own.
+                if ((s->liquidLike && !stableLiquidLike) || std::fabs(pmath::Log(s->z / stableZ)) > 0.2) {
                     double lo = t, hi = stableT, zLo = s->z, zHi = stableZ;
                     for (int it = 0; it < 40 && hi - lo > 1e-4; ++it) {
                         const double mid = 0.5 * (lo + hi);
@@ -451,9 +478,11 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                     // The density jumped: the distances before and after are of other states.
                     steps.clear();
                 }
+                dense = dense || (s->liquidLike && !hasPolar);
                 stableT = t;
                 confirmedT = t;
                 stableZ = confirmedZ = s->z;
+                stableLiquidLike = s->liquidLike;
                 lastTm = tmHere;
                 const auto window = stepStable(t);
                 if (!window) return std::nullopt;
@@ -483,7 +512,9 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                 if (!d) return false;
                 std::vector<std::vector<double>> start{std::vector<double>(m.n)};
                 for (std::size_t i = 0; i < m.n; ++i) start[0][i] = SafeLog(w[i]);
+                const int before = m.evaluations;
                 const auto points = StationaryPoints(m, z, *d, start);
+                done.evaluations += m.evaluations - before;
                 return !points.empty() && points[0].tm < 0.0;
             };
             const double firstStableT = stableT, firstUnstableT = unstableT;
@@ -550,6 +581,21 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
                 return std::nullopt;
         }
         if (!(std::fabs(sum - 1.0) <= kCertifiedSum)) return std::nullopt;
+        // A dew point condenses a phase denser than the feed. A feed that is itself the denser
+        // phase (dense water with traces of gases, a dense carbon dioxide gas followed down for
+        // its methanol) has reached a bubble point, where a lighter phase appears: that is no
+        // dew point, and none is reported. Mass densities, P M / (Z R T), at the same T and P.
+        double feedMass = 0.0, incipientMass = 0.0;
+        for (std::size_t i = 0; i < m.n; ++i) {
+            const double molarMass = m_components[active[i]].molarMassKgPerKmol;
+            feedMass += z[i] * molarMass;
+            incipientMass += incipient[i] * molarMass;
+        }
+        if (!(feedMass > 0.0 && incipientMass > 0.0)) feedMass = incipientMass = 1.0;  // molar densities then
+        if (!(feedMass / vapour.z < incipientMass / liquid.z)) {
+            bubble = true;
+            return std::nullopt;
+        }
 
         FlashResult result;
         result.temperatureK = dewT;
@@ -562,7 +608,9 @@ std::optional<FlashResult> PengRobinsonFlash::DewPoint(double pressureKPa, std::
     } catch (...) {
         return std::nullopt;
     } }();
-    return finish(std::move(outcome), usable ? FlashFailure::NotCertified : FlashFailure::UnusableInput);
+    return finish(std::move(outcome), !usable ? FlashFailure::UnusableInput
+                                      : bubble ? FlashFailure::BubblePoint
+                                               : FlashFailure::NotCertified);
 }
 
 }  // namespace calorix::host

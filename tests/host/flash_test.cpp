@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numeric>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "framework/empty_value.h"
@@ -859,6 +860,82 @@ TEST(PengRobinsonFlash, DewPointScanTakesTheUsualTestOnceAStride) {
     EXPECT_EQ(longest, 15);
 }
 
+// Dew points against TP flashes 0.01 K either side, where the scan's stride matters: a gas with
+// 4 % n-decane and 12 % nitrogen 0.1 to 0.003 bar below its cricondenbar (328.6 bar), whose
+// vapour's density changes so little with the temperature that the scan passes many steps
+// with no stationary point to follow (with the usual test once in 64 steps instead of 16 these
+// dew points are all lost), and the rich gas with carbon dioxide 6 kPa below its cricondenbar,
+// whose two-phase window of 4.4 K is narrower than one step of the scan.
+TEST(PengRobinsonFlash, DewPointsWhereTheScansStrideMatters) {
+    const struct {
+        const char* name;
+        std::vector<Component> components;
+        std::vector<double> feed;
+        std::vector<double> pressuresKPa;
+    } gases[] = {
+        {"gas with n-decane and nitrogen",
+         Named({"methane", "n-hexane", "n-butane", "isobutane", "propane", "nitrogen", "n-nonane", "carbon dioxide",
+                "n-pentane", "n-decane"}),
+         {0.7367675433962827, 0.030764163485869307, 7.817040467885757e-05, 0.0001956112163582503,
+          5.5766891112897286e-05, 0.1175701473999351, 0.0040079344070959415, 0.07065973789061214,
+          4.630596234898517e-05, 0.03985461894570586},
+         {32762.235356, 32852.235356, 32861.935356, 32862.232356}},
+        {"rich gas with carbon dioxide", Named(kRichCarbonDioxideGasNames), kRichCarbonDioxideGas, {16458.37890625}},
+    };
+    for (const auto& g : gases) {
+        PengRobinsonFlash flash(g.components);
+        for (double p : g.pressuresKPa) {
+            SCOPED_TRACE(testing::Message() << g.name << " at " << p << " kPa");
+            auto dew = flash.DewPoint(p, g.feed);
+            ASSERT_TRUE(dew.has_value());
+            auto above = flash.FlashTP(dew->temperatureK + 0.01, p, g.feed);
+            auto below = flash.FlashTP(dew->temperatureK - 0.01, p, g.feed);
+            ASSERT_TRUE(above && below);
+            EXPECT_EQ(above->PresentCount(), 1);
+            EXPECT_EQ(below->PresentCount(), 2);
+            ExpectSaturated(flash, *dew, g.feed);
+        }
+    }
+}
+
+// Saturation points that are bubble points, not dew points: the phase that appears is lighter
+// than the feed, which is itself the dense phase. Water with traces of gases far above its
+// critical pressure, the dense sour gas with methanol followed down for its methanol at 180 bar,
+// and a rich gas whose cricondenbar (278 bar) lies on its bubble-point branch. Each was once
+// reported as a dew point; the TP flash splits below each, but the incipient phase is the
+// lighter one.
+TEST(PengRobinsonFlash, NoDewPointReportedAtABubblePoint) {
+    const struct {
+        const char* name;
+        std::vector<Component> components;
+        std::vector<double> feed;
+        double pressureKPa;
+    } cases[] = {
+        {"water with traces of gases", Named({"water", "methane", "ethane", "carbon dioxide", "nitrogen"}),
+         {0.999, 0.0005, 0.0002, 0.0002, 0.0001}, 25000.0},
+        {"dense sour gas with methanol",
+         Named({"nitrogen", "carbon dioxide", "hydrogen sulfide", "methane", "ethane", "isobutane", "n-pentane",
+                "n-hexane", "n-heptane", "n-octane", "n-nonane", "n-decane", "methanol"}),
+         {0.026656, 0.614606, 0.0846382, 0.163136, 0.0444809, 0.0185765, 0.00221556, 0.00412988, 0.0035625,
+          0.0238534, 0.00451777, 0.00078947, 0.00883785},
+         18000.0},
+        {"rich gas with heavy ends and carbon dioxide",
+         Named({"methane", "n-heptane", "n-decane", "n-pentane", "isobutane", "n-octane", "n-nonane",
+                "carbon dioxide"}),
+         {0.770043575588022, 0.0238061759263623, 0.0121546320789344, 3.893586307955826e-05, 0.015039953928367433,
+          5.4483438294527435e-05, 0.13349324084584724, 0.04536900233109279},
+         26404.064356},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PengRobinsonFlash flash(c.components);
+        FlashFailure failure = FlashFailure::None;
+        EXPECT_FALSE(flash.DewPoint(c.pressureKPa, c.feed, nullptr, &failure).has_value());
+        EXPECT_EQ(failure, FlashFailure::BubblePoint);
+    }
+    EXPECT_NE(std::string(Describe(FlashFailure::BubblePoint)).find("bubble point"), std::string::npos);
+}
+
 // Newton's saturation point is refused when it lies more than a millikelvin outside the bracket
 // of the search (converged on the far side of a narrow window, or on another liquid's dew
 // point), above it only when its incipient phase is above the tangent plane at the stable end.
@@ -887,7 +964,10 @@ TEST(PengRobinsonFlash, SaturationPointMustLieInTheSearchBracket) {
 
 // A search that reaches its bound of work fails as not certified, and reports no dew point: the
 // rich gas just below its cricondenbar (the slowest ordinary search known) with a bound of 10
-// stability tests, and with the default bound, far from it.
+// stability tests or of 2,000 fugacity evaluations, and with the default bounds, far from them.
+// The dense sour gas with methanol, followed down to 5 K for its methanol without a dew point,
+// took 283 stability tests when every step of that dense stretch searched for
+// a window beside a jump in density it did not have; now well within the bound.
 TEST(PengRobinsonFlash, DewPointSearchFailsAtItsBoundOfWork) {
     PengRobinsonFlash flash(Named(kRichCarbonDioxideGasNames));
     DewPointWork work;
@@ -896,11 +976,32 @@ TEST(PengRobinsonFlash, DewPointSearchFailsAtItsBoundOfWork) {
     EXPECT_EQ(failure, FlashFailure::None);
     EXPECT_FALSE(work.bounded);
     EXPECT_LT(work.usualTests + work.warmTests, kMaxDewPointTests / 10);
+    EXPECT_LT(work.evaluations, kMaxDewPointEvaluations / 4);
     flash.SetDewPointTestBound(10);
     EXPECT_FALSE(flash.DewPoint(16458.37890625, kRichCarbonDioxideGas, &work, &failure).has_value());
     EXPECT_EQ(failure, FlashFailure::NotCertified);
     EXPECT_TRUE(work.bounded);
     EXPECT_EQ(work.usualTests + work.warmTests, 10);
+    flash.SetDewPointTestBound(kMaxDewPointTests);
+    flash.SetDewPointEvaluationBound(2000);
+    EXPECT_FALSE(flash.DewPoint(16458.37890625, kRichCarbonDioxideGas, &work, &failure).has_value());
+    EXPECT_EQ(failure, FlashFailure::NotCertified);
+    EXPECT_TRUE(work.bounded);
+    EXPECT_GE(work.evaluations, 2000);
+    EXPECT_LT(work.usualTests + work.warmTests, 10);
+
+    PengRobinsonFlash sour(Named({"nitrogen", "carbon dioxide", "hydrogen sulfide", "methane", "ethane",
+                                  "isobutane", "n-pentane", "n-hexane", "n-heptane", "n-octane", "n-nonane",
+                                  "n-decane", "methanol"}));
+    const std::vector<double> feed{0.026656, 0.614606, 0.0846382, 0.163136, 0.0444809, 0.0185765, 0.00221556,
+                                   0.00412988, 0.0035625, 0.0238534, 0.00451777, 0.00078947, 0.00883785};
+    for (double p : {14000.0, 16304.6013712883}) {
+        SCOPED_TRACE(testing::Message() << "sour gas at " << p << " kPa");
+        EXPECT_FALSE(sour.DewPoint(p, feed, &work, &failure).has_value());
+        EXPECT_EQ(failure, FlashFailure::NotCertified);
+        EXPECT_FALSE(work.bounded);
+        EXPECT_LT(work.usualTests, 100);
+    }
 }
 
 // A dry, a wet and a rich wet gas cooled through their phase boundaries at several pressures:
