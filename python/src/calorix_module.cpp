@@ -504,10 +504,13 @@ std::vector<std::string> EvaluateItems(const Run& run, std::vector<Item>& items,
     auto prepareUpTo = [&](std::size_t end) {   // with the GIL
         for (end = std::min(end, items.size()); preparedUpTo < end; ++preparedUpTo) prepareOne(preparedUpTo);
     };
-    // The stretch prepared ahead of the items done: enough that the helpers do not run out while
-    // the calling thread evaluates one of its own.
-    const std::size_t lead = 256 * std::max(1u, threads ? threads : std::thread::hardware_concurrency());
-    if (prepare) prepareUpTo(strict ? items.size() : lead);
+    // The stretch prepared ahead of the items done, up to `lead`: enough that the helpers do not
+    // run out while the calling thread evaluates one of its own. A few items are prepared before
+    // the work starts, then `step` more after each of the calling thread's items (faster than the
+    // threads take them, and never holding the GIL long from a helper that must prepare its own).
+    const std::size_t workers = std::max(1u, threads ? threads : std::thread::hardware_concurrency());
+    const std::size_t lead = 256 * workers, step = 8 * workers;
+    if (prepare) prepareUpTo(strict ? items.size() : step);
     py::gil_scoped_release release;
     std::vector<std::optional<ParsedFluid>> parsed(items.size());
     auto readItem = [&](std::size_t i) {
@@ -553,10 +556,10 @@ std::vector<std::string> EvaluateItems(const Run& run, std::vector<Item>& items,
                     [&](std::size_t done) {
                         takeReady(false);
                         const bool check = ++between % 32 == 0;
-                        const bool ahead = prepare && preparedUpTo < std::min(items.size(), done + lead / 2);
+                        const bool ahead = prepare && preparedUpTo < std::min(items.size(), done + lead);
                         if (!check && !ahead) return;
                         py::gil_scoped_acquire acquire;
-                        if (ahead) prepareUpTo(done + lead);
+                        if (ahead) prepareUpTo(std::min(done + lead, preparedUpTo + step));
                         if (check && PyErr_CheckSignals() != 0) throw Interrupted();
                     },
                     [&]() -> FluidEvaluator& { return EvaluatorFor(manager, run); },
