@@ -1,7 +1,7 @@
 // Many fluids through the same correlations on every core, streamed. Each worker thread makes its
 // own FluidEvaluator (its own correlation objects, created, used and released on that thread)
 // and takes the next fluid read; results are handed back in input order as soon as they and all
-// before them are done. At most a window of inputs (a few per thread) is held at any time, so
+// before them are done. At most a window of inputs (16 per thread) is held at any time, so
 // memory does not grow with the batch.
 #pragma once
 
@@ -26,7 +26,10 @@ struct BatchEntry {
 
 struct StreamOptions {
     unsigned threads = 0;              // 0: one per hardware thread
-    std::size_t inputsPerThread = 4;   // the window: inputs read and not yet written, per thread
+    // The window: inputs read and not yet written, per thread. Wide enough that a fluid of much
+    // work (a dew point's long search) at the front of the window, or a writer kept waiting for a
+    // processor, leaves the other workers fluids to go on with.
+    std::size_t inputsPerThread = 16;
 };
 
 // Reads entries with `next` (false at the end), evaluates them and calls `write` with each entry

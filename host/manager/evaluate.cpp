@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
 #include <string_view>
 
 #include <fmt/format.h>
@@ -18,16 +17,6 @@
 namespace calorix::host {
 
 namespace {
-
-// The CO2-equivalent correlations share one calculator in the module, which must not run two
-// calculations at once; the host serialises them.
-std::mutex& Co2eCalculatorLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-// The classes of the CO2-equivalent family share the module's one calculator.
-bool SharesCalculator(const CatalogueEntry& entry) { return entry.family == "co2e"; }
 
 bool PhasePresent(const Fluid& fluid, int slot) {
     if (fluid.phases.empty()) return slot == kVapourSlot;
@@ -275,8 +264,9 @@ FluidResult FluidEvaluator::Evaluate(const Fluid& input) {
             r.report.word = slot.entry->word;
             r.problem = "not computed: " + out.flashProblem;
         } else {
-            std::unique_lock<std::mutex> lock;
-            if (SharesCalculator(*slot.entry)) lock = std::unique_lock(Co2eCalculatorLock());
+            // The CO2-equivalent classes share one calculator in the module, which holds its own
+            // lock for the whole of each calculation; evaluators on other threads go on meanwhile
+            // with every other class and with the attachment and reading of these.
             r.report = RunCorrelation(slot.correlation.Get(), slot.entry->word, source.Get(), 0, &slot.described);
         }
         for (std::size_t k = 0; k < kOutputColumns && r.problem.empty() && SUCCEEDED(r.report.status); ++k) {

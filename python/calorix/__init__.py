@@ -234,16 +234,15 @@ def batch(fluids, correlations="all", flash=False, edition=1995, ref=None, metha
     the first that is no fluid, naming it, before computing anything. The work runs without the
     GIL: other Python threads go on meanwhile, and Ctrl-C stops the batch.
     """
-    results = _calorix.batch(list(fluids), threads=_threads(threads), normalise=bool(normalise), strict=bool(strict),
-                             wrap=Results, refused=FluidError,
-                             **_choices(correlations, flash, edition, ref, methane_origin, model, units))
-    # A warning that repeats is issued a few times, then summarised, as calorix-host batch does.
-    tally = _calorix.WarningTally()
-    for number, result in enumerate(results, 1):
-        for warning in result.warnings if isinstance(result, Results) else ():
-            if tally.add(number, warning):
-                _warnings.warn(f"fluid {number}: {warning}", stacklevel=2)
-    for line in tally.summary():
+    # A warning that repeats is issued a few times, then summarised, as calorix-host batch does
+    # (the native part tallies them as it takes the results).
+    results, shown, summary = _calorix.batch(list(fluids), threads=_threads(threads), normalise=bool(normalise),
+                                             strict=bool(strict), wrap=Results, refused=FluidError,
+                                             **_choices(correlations, flash, edition, ref, methane_origin, model,
+                                                        units))
+    for number, warning in shown:
+        _warnings.warn(f"fluid {number}: {warning}", stacklevel=2)
+    for line in summary:
         _warnings.warn(line, stacklevel=2)
     return results
 

@@ -501,19 +501,49 @@ struct Interrupted : std::exception {};
 
 // Evaluates the items on `threads` threads (the calling one among them) without the GIL; an item
 // that is not a Fluid is read by `read` on the thread that evaluates it, and refused with the
-// reader's message. With `strict` every item is read first, and the first refused one is thrown
-// (FluidInputError) before anything is computed. `take`, when given, is called with the GIL for
-// every item in order, once it and all before it are done: on the calling thread between its own
-// items, so that making Python's objects overlaps the helpers' work, and the rest at the end.
-// Returns the classes left out.
+// reader's message. `prepare`, when given, is called with the GIL for every item before it is
+// read (a dict turned into a fluid document): on the calling thread, a stretch ahead of the work
+// between its own items, so that the helpers seldom find an item unprepared (and then prepare it
+// themselves, with the GIL). With `strict` every item is prepared and read first, and the first
+// refused one is thrown (FluidInputError) before anything is computed. `take`, when given, is
+// called with the GIL for every item in order, once it and all before it are done: on the
+// calling thread between its own items, so that making Python's objects overlaps the helpers'
+// work, and the rest at the end. Returns the classes left out.
 using Take = std::function<void(std::size_t item, const std::vector<std::string>& leftOut)>;
+using Prepare = std::function<void(std::size_t item)>;
 std::vector<std::string> EvaluateItems(const Run& run, std::vector<Item>& items, unsigned threads, bool strict,
-                                       const std::function<ParsedFluid(std::size_t)>& read, const Take& take) {
+                                       const std::function<ParsedFluid(std::size_t)>& read, const Take& take,
+                                       const Prepare& prepare) {
     const auto manager = Manager();
+    // Items prepared: set with the GIL held, after the item is written; an item is read only
+    // once it is set.
+    const auto prepared = std::make_unique<std::atomic<bool>[]>(items.size());
+    std::size_t preparedUpTo = 0;   // the calling thread's: every item below is prepared
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (items[i].given) prepared[i].store(true, std::memory_order_relaxed);   // a Fluid needs nothing
+    auto prepareOne = [&](std::size_t i) {   // with the GIL
+        if (prepared[i].load(std::memory_order_relaxed)) return;
+        prepare(i);
+        prepared[i].store(true, std::memory_order_release);
+    };
+    auto prepareUpTo = [&](std::size_t end) {   // with the GIL
+        for (end = std::min(end, items.size()); preparedUpTo < end; ++preparedUpTo) prepareOne(preparedUpTo);
+    };
+    // The stretch prepared ahead of the items done, up to `lead`: enough that the helpers do not
+    // run out while the calling thread evaluates one of its own. A few items are prepared before
+    // the work starts, then `step` more after each of the calling thread's items (faster than the
+    // threads take them, and never holding the GIL long from a helper that must prepare its own).
+    const std::size_t workers = std::max(1u, threads ? threads : std::thread::hardware_concurrency());
+    const std::size_t lead = 256 * workers, step = 8 * workers;
+    if (prepare) prepareUpTo(strict ? items.size() : step);
     py::gil_scoped_release release;
     std::vector<std::optional<ParsedFluid>> parsed(items.size());
     auto readItem = [&](std::size_t i) {
         Item& item = items[i];
+        if (prepare && !prepared[i].load(std::memory_order_acquire)) {
+            py::gil_scoped_acquire acquire;
+            prepareOne(i);
+        }
         if (item.given || !item.problem.empty() || parsed[i]) return;
         try {
             parsed[i] = read(i);
@@ -548,11 +578,14 @@ std::vector<std::string> EvaluateItems(const Run& run, std::vector<Item>& items,
             ready[i].store(true, std::memory_order_release);
         },
         EachOptions{threads,
-                    [&](std::size_t) {
+                    [&](std::size_t done) {
                         takeReady(false);
-                        if (++between % 32 != 0) return;
+                        const bool check = ++between % 32 == 0;
+                        const bool ahead = prepare && preparedUpTo < std::min(items.size(), done + lead);
+                        if (!check && !ahead) return;
                         py::gil_scoped_acquire acquire;
-                        if (PyErr_CheckSignals() != 0) throw Interrupted();
+                        if (ahead) prepareUpTo(std::min(done + lead, preparedUpTo + step));
+                        if (check && PyErr_CheckSignals() != 0) throw Interrupted();
                     },
                     [&]() -> FluidEvaluator& { return EvaluatorFor(manager, run); },
                     [](unsigned helpers, const std::function<void()>& task) { Helpers::Kept().Run(helpers, task); }});
@@ -563,9 +596,9 @@ std::vector<std::string> EvaluateItems(const Run& run, std::vector<Item>& items,
 // EvaluateItems with Python's exceptions: ValueError for a strict refusal, KeyboardInterrupt.
 std::vector<std::string> EvaluateItemsForPython(const Run& run, std::vector<Item>& items, unsigned threads, bool strict,
                                                 const std::function<ParsedFluid(std::size_t)>& read,
-                                                const Take& take = {}) {
+                                                const Take& take = {}, const Prepare& prepare = {}) {
     try {
-        return EvaluateItems(run, items, threads, strict, read, take);
+        return EvaluateItems(run, items, threads, strict, read, take, prepare);
     } catch (const FluidInputError& e) {
         throw py::value_error(e.what());
     } catch (const Interrupted&) {
@@ -579,21 +612,25 @@ std::vector<std::string> RunWarnings(const Run& run, const std::vector<std::stri
     return warnings;
 }
 
-// A batch: per input, wrap(Result), or refused(index, id, message) for one refused.
-py::list Batch(const py::sequence& fluids, const std::string& correlations, bool flash, const std::string& edition,
-               const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin,
-               const std::string& gergModel, const std::string& units, unsigned threads, bool normalise, bool strict,
-               const py::object& wrap, const py::object& refused) {
+// A batch: per input, wrap(Result), or refused(index, id, message) for one refused; with the
+// warnings of the results tallied as calorix-host batch does (WarningTally): those to show, as
+// (fluid number, text) in input order, and the summary of those only counted. The tally is kept
+// as the results are taken, between the calling thread's own fluids, not after the batch.
+py::tuple Batch(const py::sequence& fluids, const std::string& correlations, bool flash, const std::string& edition,
+                const std::string& ref, const std::string& refTemp, const std::string& methaneOrigin,
+                const std::string& gergModel, const std::string& units, unsigned threads, bool normalise, bool strict,
+                const py::object& wrap, const py::object& refused) {
     const Run run = ChooseRun(correlations, flash, edition, ref, refTemp, methaneOrigin, gergModel, units);
     const py::list held(fluids);   // keeps every Fluid alive while the GIL is released
     std::vector<Item> items(held.size());
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const py::handle input = held[i];
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (py::isinstance<Fluid>(held[i])) items[i].given = &held[i].cast<const Fluid&>();
+    // A dict (or any other input) becomes a fluid document with the GIL, a stretch ahead of the
+    // work; it is read on the thread that evaluates it.
+    auto prepare = [&](std::size_t i) {
         Item& item = items[i];
-        if (py::isinstance<Fluid>(input)) {
-            item.given = &input.cast<const Fluid&>();
-            continue;
-        }
+        if (item.given) return;
+        const py::handle input = held[i];
         if (PyDict_Check(input.ptr())) {
             const auto dict = py::reinterpret_borrow<py::dict>(input);
             if (dict.contains("id") && PyUnicode_Check(dict["id"].ptr())) item.id = dict["id"].cast<std::string>();
@@ -603,9 +640,10 @@ py::list Batch(const py::sequence& fluids, const std::string& correlations, bool
         } catch (const FluidInputError& e) {
             item.problem = e.what();
         }
-    }
+    };
     const FluidReadOptions options{normalise};
-    py::list list(items.size());
+    py::list list(items.size()), shown;
+    WarningTally tally;
     EvaluateItemsForPython(
         run, items, threads, strict,
         [&](std::size_t i) { return ReadFluidDocument(*items[i].doc, "fluids[" + std::to_string(i) + "]", options); },
@@ -617,9 +655,12 @@ py::list Batch(const py::sequence& fluids, const std::string& correlations, bool
             }
             NativeResult native{std::move(*item.result), RunWarnings(run, leftOut), run.settings.usUnits, run.asked};
             for (auto& w : item.warnings) native.warnings.push_back(std::move(w));
+            for (const auto& w : native.warnings)
+                if (tally.Add(i + 1, w)) shown.append(py::make_tuple(i + 1, w));
             list[i] = wrap(py::cast(std::move(native)));
-        });
-    return list;
+        },
+        prepare);
+    return py::make_tuple(list, shown, tally.Summary());
 }
 
 // Python strings made once per text: a frame's statuses repeat a few texts many times.
@@ -687,9 +728,19 @@ py::dict EvaluateFrame(const std::vector<std::string>& columns,
         if (!problems.empty()) items[r].problem = problems[r];
     }
     const double* cells = values.data();
-    const auto leftOut = EvaluateItemsForPython(run, items, threads, strict, [&](std::size_t r) {
-        return table->Read(std::span(cells + r * width, width), items[r].id, "row " + rows[r], options);
-    });
+    // Each row's status and warnings are made as the rows are taken, between the calling thread's
+    // own rows.
+    Strings strings;
+    py::list status(n), rowWarnings;
+    const auto leftOut = EvaluateItemsForPython(
+        run, items, threads, strict,
+        [&](std::size_t r) {
+            return table->Read(std::span(cells + r * width, width), items[r].id, "row " + rows[r], options);
+        },
+        [&](std::size_t r, const std::vector<std::string>&) {
+            status[r] = strings(RowStatus(items[r], run.asked));
+            for (const auto& w : items[r].warnings) rowWarnings.append(w);
+        });
 
     std::vector<const CatalogueEntry*> classes;
     for (const CatalogueEntry* e : run.classes)
@@ -710,8 +761,7 @@ py::dict EvaluateFrame(const std::vector<std::string>& columns,
                         OutputValue(done[c].report.resultType, *done[c].report.phaseValues[kPhaseValueIndex[k]], us);
     }
 
-    Strings strings;
-    py::list words, unitNames, status, warnings;
+    py::list words, unitNames, warnings;
     for (std::size_t c = 0; c < classes.size(); ++c) {
         words.append(KeyText(run.asked, classes[c]->word));
         const std::int32_t type = any ? any->correlations[c].report.resultType
@@ -719,10 +769,7 @@ py::dict EvaluateFrame(const std::vector<std::string>& columns,
         unitNames.append(std::string(OutputUnit(type, us)));
     }
     for (const auto& w : RunWarnings(run, leftOut)) warnings.append(w);
-    for (const Item& item : items) {
-        status.append(strings(RowStatus(item, run.asked)));
-        for (const auto& w : item.warnings) warnings.append(w);
-    }
+    for (const auto& w : rowWarnings) warnings.append(w);
     py::dict result;
     result["classes"] = words;
     result["units"] = unitNames;

@@ -217,6 +217,25 @@ def test_a_batch_of_a_thousand_fluids_equals_one_at_a_time():
         assert result.fluid.id == fluid["id"]
 
 
+def test_a_batch_shows_a_repeated_warning_a_few_times_then_counts_it():
+    """As calorix-host batch: the first three of a kind with their fluid's number, then one line
+    with the count and the fluids, whichever thread evaluated them."""
+    wet = json.loads(WET_GAS.read_text())
+    wet.pop("phases", None)
+    gas = json.loads(calorix._calorix.default_fluid_json())
+    fluids = [wet, gas, wet, wet, gas, wet, wet] * 10
+    for threads in (1, 2):
+        with warnings.catch_warnings(record=True) as issued:
+            warnings.simplefilter("always")
+            results = calorix.batch(fluids, "HHV", threads=threads)
+        first = results[0].warnings[0]
+        assert "splits into" in first
+        wet_numbers = [i + 1 for i, f in enumerate(fluids) if f is wet]
+        assert [str(w.message) for w in issued] == [f"fluid {n}: {first}" for n in wet_numbers[:3]] + [
+            f"{first} (and {len(wet_numbers) - 3} more such warnings, fluids "
+            f"{', '.join(str(n) for n in wet_numbers[3:13])}, ...)"], threads
+
+
 def test_every_front_end_gives_the_same_values_labels_and_warnings(tmp_path):
     """Fluids x front ends (calorix-host on one fluid and in a batch, evaluate() and batch()): the
     same values, the same labels (unit, display name, edition and reference temperatures) and
