@@ -95,7 +95,14 @@ std::map<std::string, ThreadTime> ProcessThreads() {
 }
 
 // The counters of a batch's threads (see the head of the file), per fluid.
-void ThreadCounters(benchmark::State& state, const std::vector<ThreadTime>& spent, std::size_t fluids) {
+// The rate of a batch of `fluids` per iteration on `threads`, and each thread's share of it.
+void BatchCounters(benchmark::State& state, const std::vector<ThreadTime>& spent, std::size_t fluids,
+                   unsigned threads) {
+    const auto done = static_cast<double>(fluids) * static_cast<double>(state.iterations());
+    state.counters["fluids/s"] = benchmark::Counter(done, benchmark::Counter::kIsRate);
+    // Seconds per fluid (shown as "12.3u" for microseconds).
+    state.counters["s/fluid"] = benchmark::Counter(done, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["threads"] = threads;
     double cpu = 0.0, busiest = 0.0, blocked = 0.0, alone = 0.0;
     for (const ThreadTime& t : spent) {
         const double waitedOnOthers = std::max(0.0, t.wall - t.onCpu - t.waiting);
@@ -146,13 +153,7 @@ void Batch(benchmark::State& state, const char* selection, bool flash) {
         if (!done.results.back().Ok()) state.SkipWithError("a fluid failed");
         benchmark::DoNotOptimize(done);
     }
-    state.counters["fluids/s"] = benchmark::Counter(static_cast<double>(kFluids) * state.iterations(),
-                                                    benchmark::Counter::kIsRate);
-    // Seconds per fluid (shown as "12.3u" for microseconds).
-    state.counters["s/fluid"] = benchmark::Counter(static_cast<double>(kFluids) * state.iterations(),
-                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["threads"] = threads;
-    ThreadCounters(state, spent, kFluids);
+    BatchCounters(state, spent, kFluids, threads);
 }
 
 void BM_BatchIso6976(benchmark::State& state) { Batch(state, "iso6976", false); }
@@ -208,12 +209,7 @@ void BM_StreamAllWithFlash(benchmark::State& state) {
             StreamOptions{threads, static_cast<std::size_t>(state.range(1))});
         benchmark::DoNotOptimize(bytes);
     }
-    state.counters["fluids/s"] = benchmark::Counter(static_cast<double>(kFluids) * state.iterations(),
-                                                    benchmark::Counter::kIsRate);
-    state.counters["s/fluid"] = benchmark::Counter(static_cast<double>(kFluids) * state.iterations(),
-                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["threads"] = threads;
-    ThreadCounters(state, spent, kFluids);
+    BatchCounters(state, spent, kFluids, threads);
     state.counters["writer/fluid"] = writer / static_cast<double>(kFluids);
     state.counters["window"] = static_cast<double>(state.range(1));
 }

@@ -347,6 +347,20 @@ void ExpectSaturated(const PengRobinsonFlash& flash, const FlashResult& dew, con
         }
 }
 
+// A certified dew point at `pressureKPa` between one phase in the TP flash 0.01 K above it and two
+// `belowK` below it.
+void ExpectDewPointBetweenTpFlashes(const PengRobinsonFlash& flash, double pressureKPa, const std::vector<double>& feed,
+                                    double belowK) {
+    auto dew = flash.DewPoint(pressureKPa, feed);
+    ASSERT_TRUE(dew.has_value());
+    auto above = flash.FlashTP(dew->temperatureK + 0.01, pressureKPa, feed);
+    auto below = flash.FlashTP(dew->temperatureK - belowK, pressureKPa, feed);
+    ASSERT_TRUE(above && below);
+    EXPECT_EQ(above->PresentCount(), 1);
+    EXPECT_EQ(below->PresentCount(), 2);
+    ExpectSaturated(flash, *dew, feed);
+}
+
 // Highest temperature in [low, high] at which the flash shows the phase of `slot`, to 1e-5 K
 // (the phase shows at low and not at high).
 double Boundary(const PengRobinsonFlash& flash, double pressureKPa, const std::vector<double>& feed, int slot,
@@ -831,14 +845,7 @@ TEST(PengRobinsonFlash, DewPointsJustBelowTheCricondenbar) {
         for (double belowKPa : {10.0, 3.0, 1.0, 0.3, 0.1}) pressures.push_back(g.cricondenbarKPa - belowKPa);
         for (double p : pressures) {
             SCOPED_TRACE(testing::Message() << g.name << " at " << p << " kPa");
-            auto dew = flash.DewPoint(p, g.feed);
-            ASSERT_TRUE(dew.has_value());
-            auto above = flash.FlashTP(dew->temperatureK + 0.01, p, g.feed);
-            auto below = flash.FlashTP(dew->temperatureK - 0.05, p, g.feed);
-            ASSERT_TRUE(above && below);
-            EXPECT_EQ(above->PresentCount(), 1);
-            EXPECT_EQ(below->PresentCount(), 2);
-            ExpectSaturated(flash, *dew, g.feed);
+            ExpectDewPointBetweenTpFlashes(flash, p, g.feed, 0.05);
         }
     }
 }
@@ -886,14 +893,7 @@ TEST(PengRobinsonFlash, DewPointsWhereTheScansStrideMatters) {
         PengRobinsonFlash flash(g.components);
         for (double p : g.pressuresKPa) {
             SCOPED_TRACE(testing::Message() << g.name << " at " << p << " kPa");
-            auto dew = flash.DewPoint(p, g.feed);
-            ASSERT_TRUE(dew.has_value());
-            auto above = flash.FlashTP(dew->temperatureK + 0.01, p, g.feed);
-            auto below = flash.FlashTP(dew->temperatureK - 0.01, p, g.feed);
-            ASSERT_TRUE(above && below);
-            EXPECT_EQ(above->PresentCount(), 1);
-            EXPECT_EQ(below->PresentCount(), 2);
-            ExpectSaturated(flash, *dew, g.feed);
+            ExpectDewPointBetweenTpFlashes(flash, p, g.feed, 0.01);
         }
     }
 }
