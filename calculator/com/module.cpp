@@ -2,13 +2,10 @@
 // Registration applies the registry script (REGISTRY 101) and registers the type library
 // CalorixCalcLib (TYPELIB 1), the way Calorix.dll registers its classes.
 #include <atomic>
-#include <functional>
-#include <vector>
 
 #include "calculator/com/calculator_object.h"
 #include "calorix/guids.h"
 #include "platform/export.h"
-#include "platform/library.h"
 #include "platform/typelib.h"
 #include "server/registrar/registrar.h"
 
@@ -51,20 +48,8 @@ public:
 } g_classFactory;
 
 HRESULT Register(server::RegistrarMode mode) noexcept {
-    try {
-        const std::string path = platform::ModuleFilePath();
-        if (path.empty()) return E_FAIL;
-        const server::RegistrarReplacements replacements{{"MODULE", path}};
-        const std::vector<std::function<HRESULT()>> steps = {
-            [&] { return server::ApplyRegistryResource(kRegistryScriptId, replacements, mode); },
-            [&] {
-                return mode == server::RegistrarMode::Register ? platform::RegisterModuleTypeLibrary(path, kTypeLibrary)
-                                                               : platform::UnregisterModuleTypeLibrary(path, kTypeLibrary);
-            }};
-        return server::RunRegistrationSteps(steps);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    const int scripts[] = {kRegistryScriptId};
+    return server::RegisterThisModule(scripts, kTypeLibrary, mode);
 }
 
 }  // namespace

@@ -4,11 +4,13 @@
 
 #include "platform/guarded_call.h"
 
+#include <functional>
 #include <new>
 #include <optional>
 #include <span>
 #include <vector>
 
+#include "platform/library.h"
 #include "platform/resources.h"
 
 namespace server {
@@ -346,6 +348,23 @@ HRESULT RunRegistrationSteps(std::span<const std::function<HRESULT()>> steps) no
             }
         }
         return runAll();
+    });
+}
+
+HRESULT RegisterThisModule(std::span<const int> scriptIds, const platform::TypeLibraryInfo& typeLibrary,
+                           RegistrarMode mode) noexcept {
+    return platform::GuardedCall([&]() -> HRESULT {
+        const std::string path = platform::ModuleFilePath();
+        if (path.empty()) return E_FAIL;
+        const RegistrarReplacements replacements{{"MODULE", path}};
+        std::vector<std::function<HRESULT()>> steps;
+        for (const int id : scriptIds)
+            steps.emplace_back([&, id] { return ApplyRegistryResource(id, replacements, mode); });
+        steps.emplace_back([&] {
+            return mode == RegistrarMode::Register ? platform::RegisterModuleTypeLibrary(path, typeLibrary)
+                                                   : platform::UnregisterModuleTypeLibrary(path, typeLibrary);
+        });
+        return RunRegistrationSteps(steps);
     });
 }
 

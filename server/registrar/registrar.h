@@ -28,6 +28,7 @@
 
 #include "platform/com.h"
 #include "platform/registry.h"
+#include "platform/typelib.h"
 
 namespace server {
 
@@ -61,5 +62,11 @@ HRESULT ApplyRegistryResource(int scriptId, const RegistrarReplacements& replace
 // that of running them one after the other. Returns the first failing status, else the last
 // step's.
 HRESULT RunRegistrationSteps(std::span<const std::function<HRESULT()>> steps) noexcept;
+
+// DllRegisterServer and DllUnregisterServer of this module: its REGISTRY resources of the given
+// ids in order, with %MODULE% its own path, then its type library, as one registration
+// (RunRegistrationSteps).
+HRESULT RegisterThisModule(std::span<const int> scriptIds, const platform::TypeLibraryInfo& typeLibrary,
+                           RegistrarMode mode) noexcept;
 
 }  // namespace server

@@ -347,6 +347,14 @@ void ExpectSaturated(const PengRobinsonFlash& flash, const FlashResult& dew, con
         }
 }
 
+// The slots of the phases present, in order.
+std::vector<int> PresentSlots(const FlashResult& r) {
+    std::vector<int> slots;
+    for (int k = 0; k < 4; ++k)
+        if (r.phases[static_cast<std::size_t>(k)].present) slots.push_back(k);
+    return slots;
+}
+
 // A certified dew point at `pressureKPa` between one phase in the TP flash 0.01 K above it and two
 // `belowK` below it.
 void ExpectDewPointBetweenTpFlashes(const PengRobinsonFlash& flash, double pressureKPa, const std::vector<double>& feed,
@@ -480,10 +488,7 @@ TEST(PengRobinsonFlash, PhaseLabels) {
         SCOPED_TRACE(c.name);
         auto r = FlashCase(c.components, c.feed, c.temperatureC, c.pressureKPa);
         ASSERT_TRUE(r.has_value());
-        std::vector<int> slots;
-        for (int k = 0; k < 4; ++k)
-            if (r->phases[static_cast<std::size_t>(k)].present) slots.push_back(k);
-        EXPECT_EQ(slots, c.slots);
+        EXPECT_EQ(PresentSlots(*r), c.slots);
         const auto& first = r->phases[static_cast<std::size_t>(c.slots[0])].moleFractions;
         EXPECT_GT(first[static_cast<std::size_t>(c.richInFirst)], 0.5);
         ExpectEquilibrium(PengRobinsonFlash(Named(c.components)), *r, c.feed);
@@ -523,10 +528,7 @@ TEST(PengRobinsonFlash, SecondPolarLiquidTakesThePhase3Slot) {
         SCOPED_TRACE(c.name);
         auto r = FlashCase(c.components, c.feed, c.temperatureC, c.pressureKPa);
         ASSERT_TRUE(r.has_value());
-        std::vector<int> slots;
-        for (int k = 0; k < 4; ++k)
-            if (r->phases[static_cast<std::size_t>(k)].present) slots.push_back(k);
-        EXPECT_EQ(slots, c.slots);
+        EXPECT_EQ(PresentSlots(*r), c.slots);
         auto polar = [&](std::size_t slot) {  // methanol and water, the last two components
             const auto& x = r->phases[slot].moleFractions;
             return x[x.size() - 2] + x[x.size() - 1];
