@@ -30,6 +30,25 @@ bool PrepareFeed(std::span<const double> feed, std::size_t n, std::vector<std::s
     return !active.empty();
 }
 
+// Whether a split converged from a trial phase barely below the tangent plane holds more
+// phases than before, all distinct (no two within kSameComposition on the same root), at a
+// Gibbs energy sum beta_k sum_i x_ki (ln x_ki + ln phi_ki) below that of the phases before.
+bool DistinctAndLower(const Model& m, const std::vector<SplitPhase>& split, const std::vector<SplitPhase>& before) {
+    if (split.size() <= before.size()) return false;
+    for (std::size_t a = 0; a < split.size(); ++a)
+        for (std::size_t b = a + 1; b < split.size(); ++b)
+            if (Distance(split[a].x, split[b].x) < kSameComposition && SameRoot(split[a].eval.z, split[b].eval.z))
+                return false;
+    auto gibbs = [&](const std::vector<SplitPhase>& phases) {
+        double g = 0.0;
+        for (const auto& p : phases)
+            for (std::size_t i = 0; i < m.n; ++i)
+                if (p.x[i] > 0.0) g += p.beta * p.x[i] * (SafeLog(p.x[i]) + p.lnPhi[i]);
+        return g;
+    };
+    return gibbs(split) < gibbs(before);
+}
+
 FlashPhase FullPhase(const Model& m, std::size_t n, const std::vector<double>& x, double fraction, double z) {
     FlashPhase p;
     p.present = true;
@@ -181,7 +200,7 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
             // the trial phases they find, the pure components too: those may reach the phase
             // that the split lacks (a shallow point beside a known phase can be a split's
             // shadow rather than a phase of its own).
-            bool unstable = false, split = false;
+            bool unstable = false, split = false, firm = false;
             for (int stage = 0; stage < 2 && !split; ++stage) {
                 // Beside a split, the usual starts from the feed as well: Wilson's estimates
                 // from the tested phase alone end at that phase again (the vapour of a little
@@ -193,10 +212,17 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
                 if (stage == 0 && phases.size() > 1) AppendDistinctStarts(starts, feedStarts);
                 const std::size_t earlier = points.size();
                 points = StationaryPoints(m, ref->x, d, starts, std::move(points));
+                // A trial below kUnstableTm is an instability. One between it and kBarelyUnstableTm
+                // (near a critical point, where the phases of a split differ by a few percent and
+                // their Gibbs energy by 1e-9 of RT) is one only if the split from it converges to
+                // distinct phases of lower Gibbs energy; it is tried only when no trial is clearly
+                // unstable, and a split from it that fails leaves the phases as they are.
                 std::vector<const StationaryPoint*> candidates;
+                bool barely = false;
+                for (int band = 0; band < 2 && candidates.empty(); ++band) {
                 for (std::size_t k = earlier; k < points.size(); ++k) {
                     const StationaryPoint& p = points[k];
-                    if (!(p.tm < kUnstableTm)) continue;
+                    if (!(p.tm < (band == 0 ? kUnstableTm : kBarelyUnstableTm))) continue;
                     bool known = false;
                     for (const auto& ph : phases)
                         known = known || (Distance(ph.x, p.w) < kSameComposition && SameRoot(ph.eval.z, p.z));
@@ -205,6 +231,9 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
                         repeated = repeated || (Distance(c->w, p.w) < kSameComposition && SameRoot(c->z, p.z));
                     if (!known && !repeated) candidates.push_back(&p);
                 }
+                barely = band == 1;
+                }
+                firm = firm || (!candidates.empty() && !barely);
                 if (candidates.empty()) continue;
                 unstable = true;
                 std::sort(candidates.begin(), candidates.end(),
@@ -223,6 +252,7 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
                     const bool converged = Converge(m, z, trial, &iterations);
                     m.evaluationLimit = limit;
                     if (!converged) continue;
+                    if (barely && !DistinctAndLower(m, trial, phases)) continue;
                     if (static_cast<int>(trial.size()) > kMaxPhases) {
                         why = FlashFailure::NoSlot;
                     } else {
@@ -232,6 +262,10 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
                 }
             }
             if (!unstable) {
+                stable = true;
+                break;
+            }
+            if (!split && !firm) {
                 stable = true;
                 break;
             }

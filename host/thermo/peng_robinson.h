@@ -29,6 +29,10 @@ constexpr double kCelsiusZeroK = 273.15;
 constexpr double kLnLimit = 690.0;              // logarithms are kept within +-kLnLimit
 constexpr double kTinyFraction = 1e-300;
 constexpr double kUnstableTm = -1e-8;           // tangent-plane distance counted as negative
+// A trial between kUnstableTm and this is an instability only if a split from it converges to
+// distinct phases of lower Gibbs energy: near a critical point a split's phases lie 1e-9 of RT
+// below the feed's tangent plane, while the distance itself is computed to some 1e-15.
+constexpr double kBarelyUnstableTm = -1e-11;
 constexpr double kNearlyStationary = 1e-5;     // ln W step of a trial that is nearly converged
 constexpr double kClearlyStableTm = 1e-3;      // tangent-plane distance of a trial that is no threat
 constexpr double kUnboundedLnSum = 50.0;       // ln sum W of a trial that grows without bound

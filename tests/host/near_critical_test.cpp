@@ -160,6 +160,39 @@ TEST(NearCriticalFlash, EveryStateCertifiedWithTheReferencePhases) {
     }
 }
 
+// The phase boundary at a pressure just below the critical point's, where the split's phases
+// lie less than 1e-8 of RT below the feed's tangent plane: two phases 0.005 K inside the
+// reference's boundary and one phase 0.005 K outside it. The boundary temperatures are the
+// reference's (scripts/near_critical_reference.py: its split() bisected in temperature at the
+// pressure to 2e-5 K, between a state of the table above with a split and one without).
+struct Boundary {
+    int mixture;
+    double pressureKPa;
+    double temperatureK;  // above it one phase
+};
+const Boundary kBoundaries[] = {
+    {0, 9924.8, 283.96375},
+    {2, 8361.2, 276.12075},
+    {3, 9242.6, 316.08597},
+};
+
+TEST(NearCriticalFlash, PhaseBoundaryWithinHundredthOfAKelvinOfTheReference) {
+    for (const auto& b : kBoundaries) {
+        const auto& mixture = kMixtures[b.mixture];
+        std::vector<Component> components;
+        for (const char* name : mixture.components) components.push_back(ComponentFromRecord(*FindComponentByName(name)));
+        const PengRobinsonFlash flash(components);
+        for (const double offset : {-0.005, 0.005}) {
+            SCOPED_TRACE(testing::Message() << mixture.name << " at " << b.temperatureK + offset << " K, "
+                                            << b.pressureKPa << " kPa");
+            FlashFailure why = FlashFailure::None;
+            const auto r = flash.FlashTP(b.temperatureK + offset, b.pressureKPa, mixture.feed, &why);
+            ASSERT_TRUE(r.has_value()) << "failure " << static_cast<int>(why);
+            EXPECT_EQ(r->PresentCount(), offset < 0.0 ? 2 : 1);
+        }
+    }
+}
+
 // Natural gases 0.1 to 0.3 K from their critical points, where the phases of the split start
 // inside the region of instability and Newton's steps on a shifted Hessian crept until the
 // work was spent: the flash once failed at each. The shares of the phase richer in methane
