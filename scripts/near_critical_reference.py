@@ -14,10 +14,13 @@ alpha functions; roots by a grid scan, lowest Gibbs energy), not the host's code
 Prints the critical point of each mixture and a C++ table row for every state within 1.5 K
 and 200 kPa of it: the share of the phase y (richer in the lighter components) of a split, or
 1.0 for one phase stable against every nearly pure trial phase; states whose split lies within
-2e-8 of the feed's tangent plane are left out (the flash counts a distance above -1e-8 as
-none). tests/host/near_critical_test.cpp holds the rows.
+2e-8 of the feed's tangent plane are left out (the flash's check of a trial between -1e-8 and
+-1e-11 is tested at the phase boundary instead). tests/host/near_critical_test.cpp holds the
+rows. With --boundaries, the temperature of the phase boundary at a pressure just below three of
+the critical points instead: split() bisected in temperature to 2e-5 K between a state of the
+table with a split and one without (the rows of kBoundaries).
 
-Run: python3 scripts/near_critical_reference.py
+Run: python3 scripts/near_critical_reference.py [--boundaries]
 """
 import math
 import os
@@ -292,7 +295,30 @@ MIXTURES = [
 ]
 
 
+# Mixture, pressure, a temperature with a split and one without, from the table's states.
+BOUNDARIES = [(0, 9924.8, 283.84, 284.59), (2, 8361.2, 275.57, 276.32), (3, 9242.6, 315.90, 316.65)]
+
+
+def boundaries():
+    rows = load_components()
+    for mixture, p, t_split, t_none in BOUNDARIES:
+        _, names, zin = MIXTURES[mixture]
+        comps = [rows[n] for n in names]
+        z = [v / sum(zin) for v in zin]
+        assert split(comps, z, t_split, p) is not None and split(comps, z, t_none, p) is None
+        while abs(t_none - t_split) > 2e-5:
+            mid = 0.5 * (t_split + t_none)
+            if split(comps, z, mid, p) is None:
+                t_none = mid
+            else:
+                t_split = mid
+        print("{%d, %.1f, %.5f}," % (mixture, p, 0.5 * (t_split + t_none)), flush=True)
+
+
 def main():
+    if "--boundaries" in sys.argv[1:]:
+        boundaries()
+        return
     rows = load_components()
     steps_t = [-1.5, -0.75, 0.0, 0.75, 1.5]
     steps_p = [-200.0, -120.0, -60.0, -30.0, -10.0, 0.0, 10.0, 100.0, 200.0]

@@ -41,7 +41,7 @@ struct State {
 };
 
 // Every state within 1.5 K and 200 kPa of the critical point on a grid, but those whose split
-// lies within 2e-8 of the feed's tangent plane (the flash counts a distance above -1e-8 as none).
+// lies within 2e-8 of the feed's tangent plane (there the boundary test below holds).
 const State kStates[] = {
     {0, 281.59, 9734.8, 0.494915802}, {0, 281.59, 9814.8, 0.464713950}, {0, 281.59, 9874.8, 0.423039196},
     {0, 281.59, 9904.8, 0.380317724}, {0, 281.59, 9924.8, 0.317759275}, {0, 281.59, 9934.8, 0.243124800},
@@ -164,7 +164,8 @@ TEST(NearCriticalFlash, EveryStateCertifiedWithTheReferencePhases) {
 // lie less than 1e-8 of RT below the feed's tangent plane: two phases 0.005 K inside the
 // reference's boundary and one phase 0.005 K outside it. The boundary temperatures are the
 // reference's (scripts/near_critical_reference.py: its split() bisected in temperature at the
-// pressure to 2e-5 K, between a state of the table above with a split and one without).
+// pressure to 2e-5 K, between a state of the table above with a split and one without; run
+// with --boundaries).
 struct Boundary {
     int mixture;
     double pressureKPa;
