@@ -220,18 +220,18 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
                 std::vector<const StationaryPoint*> candidates;
                 bool barely = false;
                 for (int band = 0; band < 2 && candidates.empty(); ++band) {
-                for (std::size_t k = earlier; k < points.size(); ++k) {
-                    const StationaryPoint& p = points[k];
-                    if (!(p.tm < (band == 0 ? kUnstableTm : kBarelyUnstableTm))) continue;
-                    bool known = false;
-                    for (const auto& ph : phases)
-                        known = known || (Distance(ph.x, p.w) < kSameComposition && SameRoot(ph.eval.z, p.z));
-                    bool repeated = false;
-                    for (const auto* c : candidates)
-                        repeated = repeated || (Distance(c->w, p.w) < kSameComposition && SameRoot(c->z, p.z));
-                    if (!known && !repeated) candidates.push_back(&p);
-                }
-                barely = band == 1;
+                    for (std::size_t k = earlier; k < points.size(); ++k) {
+                        const StationaryPoint& p = points[k];
+                        if (!(p.tm < (band == 0 ? kUnstableTm : kBarelyUnstableTm))) continue;
+                        bool known = false;
+                        for (const auto& ph : phases)
+                            known = known || (Distance(ph.x, p.w) < kSameComposition && SameRoot(ph.eval.z, p.z));
+                        bool repeated = false;
+                        for (const auto* c : candidates)
+                            repeated = repeated || (Distance(c->w, p.w) < kSameComposition && SameRoot(c->z, p.z));
+                        if (!known && !repeated) candidates.push_back(&p);
+                    }
+                    barely = band == 1;
                 }
                 firm = firm || (!candidates.empty() && !barely);
                 if (candidates.empty()) continue;
