@@ -30,6 +30,16 @@ bool PrepareFeed(std::span<const double> feed, std::size_t n, std::vector<std::s
     return !active.empty();
 }
 
+std::optional<Model> FeedModel(const std::vector<Component>& components, const std::vector<double>& kij,
+                               double temperatureK, double pressureKPa, std::span<const double> feed,
+                               std::vector<double>& z) {
+    std::vector<std::size_t> active;
+    if (!UsableConditions(temperatureK, pressureKPa) || !PrepareFeed(feed, components.size(), active, z) ||
+        !UsableComponents(components, active))
+        return std::nullopt;
+    return BuildModel(components, kij, active, temperatureK, pressureKPa);
+}
+
 // Whether a split converged from a trial phase barely below the tangent plane holds more
 // phases than before, all distinct (no two within kSameComposition on the same root), at a
 // Gibbs energy sum beta_k sum_i x_ki (ln x_ki + ln phi_ki) below that of the phases before.
@@ -114,16 +124,27 @@ void PengRobinsonFlash::SetInteractionParameter(std::size_t i, std::size_t j, do
 std::optional<double> PengRobinsonFlash::Compressibility(double temperatureK, double pressureKPa,
                                                          std::span<const double> x, RootChoice root) const {
     try {
-        std::vector<std::size_t> active;
         std::vector<double> z;
-        if (!UsableConditions(temperatureK, pressureKPa) || !PrepareFeed(x, m_components.size(), active, z) ||
-            !UsableComponents(m_components, active))
-            return std::nullopt;
-        const Model m = BuildModel(m_components, m_kij, active, temperatureK, pressureKPa);
-        std::vector<double> lnPhi(m.n), scratch;
+        const auto m = FeedModel(m_components, m_kij, temperatureK, pressureKPa, x, z);
+        if (!m) return std::nullopt;
+        std::vector<double> lnPhi(m->n), scratch;
         PhaseEval eval;
-        if (!Evaluate(m, z.data(), root, lnPhi.data(), &eval, scratch)) return std::nullopt;
+        if (!Evaluate(*m, z.data(), root, lnPhi.data(), &eval, scratch)) return std::nullopt;
         return eval.z;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+std::optional<bool> PengRobinsonFlash::Splits(double temperatureK, double pressureKPa,
+                                              std::span<const double> feed) const {
+    try {
+        std::vector<double> z;
+        const auto m = FeedModel(m_components, m_kij, temperatureK, pressureKPa, feed, z);
+        if (!m) return std::nullopt;
+        const auto stability = TestFeed(*m, z, RootChoice::Stable);
+        if (!stability) return std::nullopt;
+        return stability->unstable;
     } catch (...) {
         return std::nullopt;
     }
@@ -163,12 +184,10 @@ std::optional<FlashResult> PengRobinsonFlash::FlashTP(double temperatureK, doubl
     why = FlashFailure::UnusableInput;
     try {
         const std::size_t n = m_components.size();
-        std::vector<std::size_t> active;
         std::vector<double> z;
-        if (!UsableConditions(temperatureK, pressureKPa) || !PrepareFeed(feed, n, active, z) ||
-            !UsableComponents(m_components, active))
-            return std::nullopt;
-        const Model m = BuildModel(m_components, m_kij, active, temperatureK, pressureKPa);
+        const auto feedModel = FeedModel(m_components, m_kij, temperatureK, pressureKPa, feed, z);
+        if (!feedModel) return std::nullopt;
+        const Model& m = *feedModel;
 
         std::vector<SplitPhase> phases(1);
         phases[0].x = z;

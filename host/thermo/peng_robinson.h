@@ -184,6 +184,11 @@ bool UsableConditions(double temperatureK, double pressureKPa);
 bool UsableComponents(const std::vector<Component>& components, const std::vector<std::size_t>& active);
 bool PrepareFeed(std::span<const double> feed, std::size_t n, std::vector<std::size_t>& active,
                  std::vector<double>& z);
+// The model of a feed at T and p over its components present (PrepareFeed), their normalised
+// fractions in z; nothing for conditions, a feed or components the model cannot take.
+std::optional<Model> FeedModel(const std::vector<Component>& components, const std::vector<double>& kij,
+                               double temperatureK, double pressureKPa, std::span<const double> feed,
+                               std::vector<double>& z);
 FlashPhase FullPhase(const Model& m, std::size_t n, const std::vector<double>& x, double fraction, double z);
 void EmptyPhases(FlashResult& r, std::size_t n);
 
